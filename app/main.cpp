@@ -1,0 +1,52 @@
+// The installer's entry point: start-up in a fixed order, the installer's work, then shutdown
+// in reverse. Everything here runs on the main thread.
+#include <clocale>
+#include <csignal>
+#include <curl/curl.h>
+
+#include "app/InstallerSettings.h"
+#include "app/InstanceLock.h"
+#include "app/LocaleTable.h"
+#include "app/ProcessHardening.h"
+#include "utils/Log.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitAlreadyRunning = -1;  // 255 as the shell shows it
+
+}  // namespace
+
+int main() {
+    // Only the character type follows the user's locale (for the "ACP" code page); numbers
+    // keep the "C" rules so "0.7" reads the same everywhere.
+    std::setlocale(LC_CTYPE, "");
+    std::signal(SIGPIPE, SIG_IGN);
+
+    // 1. Hardening, before any thread or library starts.
+    HardenProcess();
+
+    // Defaults and the configuration file beside the executable.
+    InstallerSettings& settings = InstallerSettings::Instance();
+    LanguageId();
+
+    // 3. The HTTP library; a failure is remembered and start-up goes on.
+    if (curl_global_init(CURL_GLOBAL_ALL) != CURLE_OK) {
+        settings.IsCurlReady = false;
+        QLOG(L"curl_global_init FAIL\r\n");
+    }
+
+    // 4. One installer at a time: a second instance leaves at once, silently.
+    InstanceLock lock;
+    if (!lock.Acquire()) return kExitAlreadyRunning;
+
+    // 6. The command line, applied before analytics so its options shape the tracker.
+    settings.ApplyCommandLine(ReadProcessArguments());
+    QLOG(L"START %s %s type=%d url=%s\r\n", settings.ProductName.c_str(), settings.ProductVersion.c_str(),
+         settings.DownloadType, settings.DownloadUrl.c_str());
+
+    // Shutdown in reverse order.
+    curl_global_cleanup();
+    lock.Release();
+    return kExitOk;
+}

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the build, the tests and the demo need, skipping those
+# already present. Runs apt-get as root, or through sudo for another user.
+#   tools/setup-deps.sh            build + test packages
+#   tools/setup-deps.sh fuzz bench also the fuzzing (clang, libFuzzer) and benchmark extras
+set -euo pipefail
+
+base=(
+  build-essential cmake ninja-build pkg-config git ca-certificates curl openssl python3
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libcurl4-openssl-dev zlib1g-dev libssl-dev uuid-dev
+  libglib2.0-dev libgtk-3-dev libsoup-3.0-dev libzip-dev libpugixml-dev
+  libcpp-httplib-dev nlohmann-json3-dev
+  fonts-noto-cjk fonts-dejavu-core
+  xvfb xauth xdotool x11-utils imagemagick
+)
+fuzz=(clang libclang-rt-14-dev)
+bench=(nginx-light hyperfine time)
+
+want=("${base[@]}")
+for group in "$@"; do
+  case "$group" in
+    fuzz) want+=("${fuzz[@]}") ;;
+    bench) want+=("${bench[@]}") ;;
+    *) echo "setup-deps: unknown group '$group' (known: fuzz bench)" >&2; exit 2 ;;
+  esac
+done
+
+missing=()
+for p in "${want[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+if [[ $(id -u) -eq 0 ]]; then sudo=(); else sudo=(sudo); fi
+echo "setup-deps: installing ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,140 @@
+#include "utils/Log.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <cwchar>
+#include <ctime>
+#include <memory>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include "utils/StringUtils.h"
+
+namespace Utils {
+namespace detail {
+
+LogClock LocalNow() {
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    tm local{};
+    localtime_r(&ts.tv_sec, &local);
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+            local.tm_min,         local.tm_sec,     static_cast<int>(ts.tv_nsec / 1000000)};
+}
+
+int CurrentProcessId() { return static_cast<int>(getpid()); }
+int CurrentThreadId() { return static_cast<int>(syscall(SYS_gettid)); }
+
+std::wstring QualifiedFunctionName(const char* prettyFunction) {
+    const std::string s = prettyFunction ? prettyFunction : "";
+    // The parameter list is the first "(" outside template brackets, except inside
+    // "operator()" where the first pair belongs to the name.
+    int depth = 0;
+    size_t open = std::string::npos;
+    for (size_t i = 0; i < s.size(); ++i) {
+        const char c = s[i];
+        if (c == '<') ++depth;
+        else if (c == '>' && depth > 0) --depth;
+        else if (c == '(' && depth == 0) {
+            if (i >= 8 && s.compare(i - 8, 8, "operator") == 0 && i + 1 < s.size() && s[i + 1] == ')') {
+                ++i;
+                continue;
+            }
+            open = i;
+            break;
+        }
+    }
+    if (open == std::string::npos) return FromUtf8(s);
+    // The name starts after the last blank outside template brackets before the list.
+    depth = 0;
+    size_t start = 0;
+    for (size_t i = open; i-- > 0;) {
+        const char c = s[i];
+        if (c == '>') ++depth;
+        else if (c == '<' && depth > 0) --depth;
+        else if (c == ' ' && depth == 0) {
+            start = i + 1;
+            break;
+        }
+    }
+    return FromUtf8(s.substr(start, open - start));
+}
+
+std::wstring TranslateFormat(const wchar_t* format) {
+    std::wstring out;
+    if (!format) return out;
+    for (const wchar_t* p = format; *p;) {
+        if (*p != L'%') {
+            out += *p++;
+            continue;
+        }
+        out += *p++;
+        if (*p == L'%') {
+            out += *p++;
+            continue;
+        }
+        // flags, width, precision
+        while (*p && std::wcschr(L"-+ #0'123456789.*", *p)) out += *p++;
+        // length modifiers
+        bool hasLength = false;
+        while (*p && std::wcschr(L"hlLqjzt", *p)) {
+            out += *p++;
+            hasLength = true;
+        }
+        if (!*p) break;
+        const wchar_t conv = *p++;
+        if (!hasLength && (conv == L's' || conv == L'c')) {
+            out += L'l';
+            out += conv;
+        } else if (!hasLength && conv == L'S') {
+            out += L's';
+        } else if (!hasLength && conv == L'C') {
+            out += L'c';
+        } else {
+            out += conv;
+        }
+    }
+    return out;
+}
+
+}  // namespace detail
+
+void OutputLog(const wchar_t* format, ...) {
+    if (!format) return;
+    // glibc's vswprintf has no count-only form: try a stack buffer, then grow on the heap.
+    wchar_t stackBuffer[512];
+    std::unique_ptr<wchar_t[]> heap;
+    wchar_t* buffer = stackBuffer;
+    size_t capacity = sizeof(stackBuffer) / sizeof(stackBuffer[0]);
+    int written = -1;
+    while (true) {
+        va_list args;
+        va_start(args, format);
+        written = vswprintf(buffer, capacity, format, args);
+        va_end(args);
+        if (written >= 0) break;
+        if (capacity >= (size_t{1} << 24)) return;  // encoding error or absurd size: drop the line
+        capacity *= 4;
+        heap.reset(new (std::nothrow) wchar_t[capacity + 2]);
+        if (!heap) return;
+        buffer = heap.get();
+    }
+    std::wstring_view text(buffer, static_cast<size_t>(written));
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) text.remove_suffix(1);
+    std::string line = ToUtf8(text);
+    line += '\n';
+    // One write per line keeps lines from different threads whole.
+    const char* p = line.data();
+    size_t left = line.size();
+    while (left > 0) {
+        const ssize_t n = ::write(STDERR_FILENO, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return;
+        }
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
+}
+
+}  // namespace Utils

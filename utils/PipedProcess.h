@@ -1,0 +1,53 @@
+#pragma once
+// A hidden child process whose standard input, output and error are anonymous pipes.
+// Owned by one thread (the runner's worker). The child gets exactly its three pipe ends as
+// descriptors 0, 1 and 2; every other descriptor of the parent stays private.
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+#include "utils/Pipe.h"
+
+namespace Utils {
+
+class PipedProcess {
+public:
+    // Creates the three pipes (standard error, output, input). Throws Utils::Exception.
+    PipedProcess();
+    // Closes every pipe end still open and reaps the child if it has ended. A child that
+    // still runs is left running (as the system does when its handles are closed).
+    ~PipedProcess();
+    PipedProcess(const PipedProcess&) = delete;
+    PipedProcess& operator=(const PipedProcess&) = delete;
+
+    // Starts the child. The command line is split with the Windows rules (no shell); the
+    // program is found through PATH when it names no folder. Any length is accepted.
+    // Throws Utils::Exception when the line is empty or the program cannot be started.
+    void Start(const std::wstring& commandLine, const std::filesystem::path& workingFolder = {});
+    // The same with arguments already split.
+    void Start(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder = {});
+
+    Pipe& StdOut() { return *stdout_; }
+    Pipe& StdErr() { return *stderr_; }
+    Pipe& StdIn() { return *stdin_; }
+
+    pid_t Pid() const { return pid_; }
+    // Polls without blocking: the exit code once the child has ended, nothing while it runs.
+    // A child ended by a signal reports 128 + the signal number.
+    std::optional<int> TryExitCode();
+    // Blocks until the child ends; its exit code (as above), or -1 when there is no child.
+    int Wait();
+    bool IsRunning() { return pid_ > 0 && !TryExitCode().has_value(); }
+
+private:
+    std::unique_ptr<Pipe> stderr_;
+    std::unique_ptr<Pipe> stdout_;
+    std::unique_ptr<Pipe> stdin_;
+    pid_t pid_ = -1;
+    std::optional<int> exitCode_;
+};
+
+}  // namespace Utils

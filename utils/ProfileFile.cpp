@@ -1,0 +1,241 @@
+#include "utils/ProfileFile.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "utils/StringUtils.h"
+
+namespace Utils {
+namespace {
+
+std::string_view TrimView(std::string_view s) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; };
+    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+// "[name]" -> name; nullopt for any other line.
+std::optional<std::string_view> SectionName(std::string_view line) {
+    line = TrimView(line);
+    if (line.empty() || line.front() != '[') return std::nullopt;
+    const size_t close = line.find(']');
+    std::string_view name = close == std::string_view::npos ? line.substr(1) : line.substr(1, close - 1);
+    return TrimView(name);
+}
+
+struct KeyValue {
+    std::string_view key;
+    std::string_view value;
+};
+
+std::optional<KeyValue> SplitKeyValue(std::string_view line) {
+    std::string_view t = TrimView(line);
+    if (t.empty() || t.front() == ';' || t.front() == '[') return std::nullopt;
+    const size_t eq = t.find('=');
+    if (eq == std::string_view::npos) return std::nullopt;
+    std::string_view value = TrimView(t.substr(eq + 1));
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        value = value.substr(1, value.size() - 2);
+    return KeyValue{TrimView(t.substr(0, eq)), value};
+}
+
+bool SameName(std::string_view a, std::wstring_view b) { return EqualsNoCase(FromUtf8(a), b); }
+
+bool HasLineBreak(std::wstring_view s) {
+    return s.find_first_of(L"\r\n") != std::wstring_view::npos || s.find(L'\0') != std::wstring_view::npos;
+}
+
+std::mutex& WriteLock() {
+    static std::mutex m;
+    return m;
+}
+
+}  // namespace
+
+ProfileFile ProfileFile::Parse(std::string_view text) {
+    ProfileFile p;
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    p.endsWithNewline_ = text.empty() || text.back() == '\n';
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t nl = text.find('\n', start);
+        if (nl == std::string_view::npos) nl = text.size();
+        std::string_view line = text.substr(start, nl - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        p.lines_.emplace_back(line);
+        start = nl + 1;
+    }
+    return p;
+}
+
+ProfileFile ProfileFile::Load(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return {};
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return Parse(ss.str());
+}
+
+std::optional<ProfileFile> ProfileFile::LoadForUpdate(const std::filesystem::path& file) {
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec)) return ec ? std::nullopt : std::optional<ProfileFile>(ProfileFile{});
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    if (in.bad()) return std::nullopt;
+    return Parse(ss.str());
+}
+
+std::optional<ProfileFile::Range> ProfileFile::FindSection(std::wstring_view section) const {
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        const auto name = SectionName(lines_[i]);
+        if (!name || !SameName(*name, section)) continue;
+        size_t end = i + 1;
+        while (end < lines_.size() && !SectionName(lines_[end])) ++end;
+        return Range{i, end};
+    }
+    return std::nullopt;
+}
+
+bool ProfileFile::HasSection(std::wstring_view section) const { return FindSection(section).has_value(); }
+
+std::optional<std::wstring> ProfileFile::Get(std::wstring_view section, std::wstring_view key) const {
+    const auto range = FindSection(section);
+    if (!range) return std::nullopt;
+    for (size_t i = range->header + 1; i < range->end; ++i) {
+        const auto kv = SplitKeyValue(lines_[i]);
+        if (kv && SameName(kv->key, key)) return FromUtf8(kv->value);
+    }
+    return std::nullopt;
+}
+
+bool ProfileFile::Set(std::wstring_view section, std::wstring_view key, std::wstring_view value) {
+    const std::wstring trimmedKey = Trim(std::wstring(key));
+    if (trimmedKey.empty() || HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value) ||
+        key.find(L'=') != std::wstring_view::npos || trimmedKey.front() == L'[' || trimmedKey.front() == L';' ||
+        section.find(L']') != std::wstring_view::npos)
+        return false;
+    const std::string line = ToUtf8(key) + "=" + ToUtf8(value);
+    auto range = FindSection(section);
+    if (!range) {
+        if (!lines_.empty() && !lines_.back().empty()) lines_.emplace_back();
+        lines_.push_back("[" + ToUtf8(section) + "]");
+        lines_.push_back(line);
+        endsWithNewline_ = true;
+        return true;
+    }
+    for (size_t i = range->header + 1; i < range->end; ++i) {
+        const auto kv = SplitKeyValue(lines_[i]);
+        if (kv && SameName(kv->key, key)) {
+            lines_[i] = line;
+            return true;
+        }
+    }
+    // Insert after the section's last non-blank line, so blank separators stay between sections.
+    size_t at = range->end;
+    while (at > range->header + 1 && TrimView(lines_[at - 1]).empty()) --at;
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), line);
+    if (at == lines_.size() - 1) endsWithNewline_ = true;
+    return true;
+}
+
+bool ProfileFile::Remove(std::wstring_view section, std::wstring_view key) {
+    const auto range = FindSection(section);
+    if (!range) return false;
+    bool removed = false;
+    for (size_t i = range->end; i-- > range->header + 1;) {
+        const auto kv = SplitKeyValue(lines_[i]);
+        if (kv && SameName(kv->key, key)) {
+            lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(i));
+            removed = true;
+        }
+    }
+    return removed;
+}
+
+std::string ProfileFile::Serialize() const {
+    std::string out;
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        out += lines_[i];
+        if (i + 1 < lines_.size() || endsWithNewline_) out += '\n';
+    }
+    return out;
+}
+
+bool ProfileFile::Save(const std::filesystem::path& file, unsigned mode) const {
+    struct stat st{};
+    if (::stat(file.c_str(), &st) == 0) mode = st.st_mode & 07777;
+    const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
+    std::string tmpl = (folder / ("." + file.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(tmpl.data());
+    if (fd < 0) return false;
+    const std::string data = Serialize();
+    bool ok = ::fchmod(fd, mode) == 0;
+    size_t done = 0;
+    while (ok && done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) ok = false;
+        else done += static_cast<size_t>(n);
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && ::rename(tmpl.c_str(), file.c_str()) == 0;
+    if (!ok) ::unlink(tmpl.c_str());
+    return ok;
+}
+
+std::wstring GetProfileString(std::wstring_view section, std::wstring_view key, std::wstring_view fallback,
+                              size_t bufferChars, const std::filesystem::path& file) {
+    if (bufferChars == 0) return {};
+    std::wstring value = ProfileFile::Load(file).Get(section, key).value_or(std::wstring(fallback));
+    if (value.size() > bufferChars - 1) value.resize(bufferChars - 1);
+    return value;
+}
+
+int GetProfileInt(std::wstring_view section, std::wstring_view key, int fallback, const std::filesystem::path& file) {
+    const auto value = ProfileFile::Load(file).Get(section, key);
+    if (!value) return fallback;
+    const std::wstring& s = *value;
+    size_t i = 0;
+    bool negative = false;
+    if (i < s.size() && (s[i] == L'-' || s[i] == L'+')) negative = s[i++] == L'-';
+    int base = 10;
+    if (i + 1 < s.size() && s[i] == L'0' && (s[i + 1] == L'x' || s[i + 1] == L'X')) {
+        base = 16;
+        i += 2;
+    }
+    long long n = 0;
+    for (; i < s.size(); ++i) {
+        int digit;
+        const wchar_t c = s[i];
+        if (c >= L'0' && c <= L'9') digit = c - L'0';
+        else if (base == 16 && c >= L'a' && c <= L'f') digit = c - L'a' + 10;
+        else if (base == 16 && c >= L'A' && c <= L'F') digit = c - L'A' + 10;
+        else break;
+        n = n * base + digit;
+        if (n > static_cast<long long>(INT_MAX) + 1) n = static_cast<long long>(INT_MAX) + 1;
+    }
+    if (negative) n = -n;
+    if (n > INT_MAX) n = INT_MAX;
+    if (n < INT_MIN) n = INT_MIN;
+    return static_cast<int>(n);
+}
+
+bool WriteProfileString(std::wstring_view section, std::wstring_view key, std::wstring_view value,
+                        const std::filesystem::path& file) {
+    std::lock_guard lock(WriteLock());
+    auto p = ProfileFile::LoadForUpdate(file);
+    if (!p || !p->Set(section, key, value)) return false;
+    return p->Save(file);
+}
+
+}  // namespace Utils

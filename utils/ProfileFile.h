@@ -1,0 +1,65 @@
+#pragma once
+// INI ("profile") files with the semantics the installer, its stores and the tracker rely on:
+// section and key names compared without regard to ASCII case, the first of repeated keys
+// wins, values lose surrounding blanks and one pair of surrounding quotes, a write keeps
+// every other line of the file, and missing sections and files are created. Files are UTF-8
+// (a leading byte-order mark is accepted). Saving is atomic: a temporary file in the same
+// folder is renamed over the old one, so a crash never leaves half a file.
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Utils {
+
+class ProfileFile {
+public:
+    ProfileFile() = default;
+    // Parses text; never fails (lines that are neither sections nor "key=value" are kept
+    // verbatim and ignored, as the system reader does).
+    static ProfileFile Parse(std::string_view utf8);
+    // Loads a file; a missing or unreadable file gives an empty profile.
+    static ProfileFile Load(const std::filesystem::path& file);
+    // Like Load, but nothing when the file exists and cannot be read, so a writer never
+    // replaces a file it could not read.
+    static std::optional<ProfileFile> LoadForUpdate(const std::filesystem::path& file);
+
+    std::optional<std::wstring> Get(std::wstring_view section, std::wstring_view key) const;
+    bool HasSection(std::wstring_view section) const;
+    // Sets a value, replacing the first line of that key or adding one at the end of the
+    // section (the section is appended when missing). Refuses (false) names or values that
+    // would change the file's structure: line breaks, a key with "=" or a leading "[" or ";".
+    bool Set(std::wstring_view section, std::wstring_view key, std::wstring_view value);
+    // Removes every line of the key; false when there was none.
+    bool Remove(std::wstring_view section, std::wstring_view key);
+
+    std::string Serialize() const;
+    // Atomic replace; `mode` is used for a new file, an existing file keeps its own mode.
+    bool Save(const std::filesystem::path& file, unsigned mode = 0644) const;
+
+private:
+    struct Range {
+        size_t header;  // index of the "[section]" line
+        size_t end;     // one past the last line of the section
+    };
+    std::optional<Range> FindSection(std::wstring_view section) const;
+
+    std::vector<std::string> lines_;
+    bool endsWithNewline_ = true;
+};
+
+// The system's profile calls, over a file path.
+// GetProfileString: the value, or `fallback` when the key or file is missing, cut to
+// `bufferChars - 1` characters as a buffer of that size would cut it (0 gives "").
+std::wstring GetProfileString(std::wstring_view section, std::wstring_view key, std::wstring_view fallback,
+                              size_t bufferChars, const std::filesystem::path& file);
+// GetProfileInt: the leading decimal integer of the value ("0x" hexadecimal accepted), 0 when
+// the value has no digits, `fallback` when the key is missing; saturates at the int range.
+int GetProfileInt(std::wstring_view section, std::wstring_view key, int fallback, const std::filesystem::path& file);
+// WriteProfileString: read-modify-write under a process-wide lock; false on refusal or I/O error.
+bool WriteProfileString(std::wstring_view section, std::wstring_view key, std::wstring_view value,
+                        const std::filesystem::path& file);
+
+}  // namespace Utils

@@ -1,0 +1,39 @@
+#include "utils/RegistryStore.h"
+
+#include "utils/ProfileFile.h"
+#include "utils/SpecialFolders.h"
+
+namespace Utils {
+
+std::filesystem::path RegistryStore::StorePath() { return ConfigHome() / "VarNelSoft" / "registry.ini"; }
+
+bool RegistryStore::Read(const std::wstring& keyPath, const std::wstring& valueName, std::wstring& value) {
+    const auto stored = ProfileFile::Load(StorePath()).Get(keyPath, valueName);
+    if (!stored) return false;
+    value = stored->substr(0, stored->find(L'\0'));
+    return true;
+}
+
+bool RegistryStore::Write(const std::wstring& keyPath, const std::wstring& valueName, const std::wstring& value) {
+    if (value.find_first_of(L"\r\n") != std::wstring::npos) return false;
+    const auto path = StorePath();
+    std::error_code ec;
+    std::filesystem::create_directories(path.parent_path(), ec);
+    if (ec) return false;
+    if (!std::filesystem::exists(path, ec)) {
+        // The store may hold paths of the user's software: private to the user.
+        ProfileFile empty;
+        if (!empty.Save(path, 0600)) return false;
+    }
+    return WriteProfileString(keyPath, valueName, L"\"" + value + L"\"", path);
+}
+
+bool ReadRegString(const std::wstring& valueName, std::wstring& value) {
+    return RegistryStore::Read(kProductRegistryKey, valueName, value);
+}
+
+bool WriteRegString(const std::wstring& valueName, const std::wstring& value) {
+    return RegistryStore::Write(kProductRegistryKey, valueName, value);
+}
+
+}  // namespace Utils

@@ -1,0 +1,199 @@
+#include "utils/StringUtils.h"
+
+#include <cerrno>
+#include <iconv.h>
+#include <langinfo.h>
+#include <vector>
+
+namespace Utils {
+namespace {
+
+bool IsSpace(wchar_t c) {
+    return c == L' ' || c == L'\t' || c == L'\n' || c == L'\r' || c == L'\v' || c == L'\f' ||
+           c == 0x00A0 || c == 0x3000 || c == 0xFEFF;
+}
+
+template <typename S>
+S TrimImpl(const S& text) {
+    size_t end = text.size();
+    while (end > 0 && IsSpace(static_cast<wchar_t>(text[end - 1]))) --end;
+    size_t begin = 0;
+    while (begin < end && IsSpace(static_cast<wchar_t>(text[begin]))) ++begin;
+    return text.substr(begin, end - begin);
+}
+
+std::string CharsetName(unsigned codePage) {
+    if (codePage == CP_ACP) {
+        // nl_langinfo reflects LC_CTYPE, which main() sets from the environment.
+        const char* cs = nl_langinfo(CODESET);
+        return (cs && *cs) ? cs : "UTF-8";
+    }
+    if (codePage == CP_UTF8) return "UTF-8";
+    return "CP" + std::to_string(codePage);
+}
+
+// Converts with iconv; any invalid or incomplete sequence fails the whole conversion, as the
+// Windows functions do with their strict flags. Returns false on failure.
+bool IconvAll(const char* to, const char* from, const char* in, size_t inBytes, std::string& out) {
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    std::vector<char> buffer(inBytes * 4 + 16);
+    char* inPtr = const_cast<char*>(in);
+    size_t inLeft = inBytes;
+    out.clear();
+    bool ok = true;
+    while (true) {
+        char* outPtr = buffer.data();
+        size_t outLeft = buffer.size();
+        size_t rc = iconv(cd, inLeft ? &inPtr : nullptr, inLeft ? &inLeft : nullptr, &outPtr, &outLeft);
+        out.append(buffer.data(), buffer.size() - outLeft);
+        if (rc != static_cast<size_t>(-1)) {
+            if (inLeft == 0) {
+                // Flush any shift state.
+                outPtr = buffer.data();
+                outLeft = buffer.size();
+                iconv(cd, nullptr, nullptr, &outPtr, &outLeft);
+                out.append(buffer.data(), buffer.size() - outLeft);
+                break;
+            }
+            continue;
+        }
+        if (errno == E2BIG) continue;
+        ok = false;  // EILSEQ or EINVAL
+        break;
+    }
+    iconv_close(cd);
+    return ok;
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// Decodes one UTF-8 sequence at `i`; returns U+FFFD and advances one byte on malformed input.
+char32_t DecodeUtf8(std::string_view s, size_t& i, bool& valid) {
+    const auto b0 = static_cast<unsigned char>(s[i]);
+    valid = true;
+    if (b0 < 0x80) { ++i; return b0; }
+    size_t len = 0;
+    char32_t cp = 0;
+    char32_t min = 0;
+    if ((b0 & 0xE0) == 0xC0) { len = 2; cp = b0 & 0x1F; min = 0x80; }
+    else if ((b0 & 0xF0) == 0xE0) { len = 3; cp = b0 & 0x0F; min = 0x800; }
+    else if ((b0 & 0xF8) == 0xF0) { len = 4; cp = b0 & 0x07; min = 0x10000; }
+    if (len == 0 || i + len > s.size()) { valid = false; ++i; return 0xFFFD; }
+    for (size_t k = 1; k < len; ++k) {
+        const auto b = static_cast<unsigned char>(s[i + k]);
+        if ((b & 0xC0) != 0x80) { valid = false; ++i; return 0xFFFD; }
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) { valid = false; ++i; return 0xFFFD; }
+    i += len;
+    return cp;
+}
+
+}  // namespace
+
+std::wstring Trim(const std::wstring& text) { return TrimImpl(text); }
+std::string Trim(const std::string& text) { return TrimImpl(text); }
+
+std::wstring ReplaceAll(std::wstring text, const std::wstring& pattern, const std::wstring& replacement) {
+    if (pattern.empty()) return text;
+    size_t pos = 0;
+    while ((pos = text.find(pattern, pos)) != std::wstring::npos) {
+        text.replace(pos, pattern.size(), replacement);
+        pos += replacement.size();
+    }
+    return text;
+}
+
+std::string WideToMultiByte(const std::wstring& text, unsigned codePage) {
+    const std::wstring cut = text.substr(0, text.find(L'\0'));
+    if (cut.empty()) return {};
+    if (codePage == CP_UTF8) return ToUtf8(cut);
+    std::string out;
+    if (!IconvAll(CharsetName(codePage).c_str(), "WCHAR_T", reinterpret_cast<const char*>(cut.data()),
+                  cut.size() * sizeof(wchar_t), out))
+        return {};
+    return out;
+}
+
+std::wstring MultiByteToWide(const std::string& text, unsigned codePage) {
+    const std::string cut = text.substr(0, text.find('\0'));
+    if (cut.empty()) return {};
+    if (codePage == CP_UTF8) {
+        if (!IsValidUtf8(cut)) return {};
+        return FromUtf8(cut);
+    }
+    std::string out;
+    if (!IconvAll("WCHAR_T", CharsetName(codePage).c_str(), cut.data(), cut.size(), out)) return {};
+    std::wstring wide(out.size() / sizeof(wchar_t), L'\0');
+    std::copy(out.data(), out.data() + wide.size() * sizeof(wchar_t), reinterpret_cast<char*>(wide.data()));
+    return wide;
+}
+
+std::string ToUtf8(std::wstring_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (wchar_t c : text) AppendUtf8(out, static_cast<char32_t>(c));
+    return out;
+}
+
+std::wstring FromUtf8(std::string_view text) {
+    std::wstring out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        bool valid;
+        out += static_cast<wchar_t>(DecodeUtf8(text, i, valid));
+    }
+    return out;
+}
+
+bool IsValidUtf8(std::string_view text) {
+    for (size_t i = 0; i < text.size();) {
+        bool valid;
+        DecodeUtf8(text, i, valid);
+        if (!valid) return false;
+    }
+    return true;
+}
+
+std::wstring AsciiLower(std::wstring text) {
+    for (auto& c : text)
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    return text;
+}
+
+std::string AsciiLower(std::string text) {
+    for (auto& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        wchar_t x = a[i], y = b[i];
+        if (x >= L'A' && x <= L'Z') x = static_cast<wchar_t>(x - L'A' + L'a');
+        if (y >= L'A' && y <= L'Z') y = static_cast<wchar_t>(y - L'A' + L'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+}  // namespace Utils

@@ -1,0 +1,40 @@
+#pragma once
+// String helpers shared by every subsystem. Wide strings are UTF-32 on Linux; every OS
+// boundary (files, pipes, the terminal) speaks UTF-8.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace Utils {
+
+// Code page numbers as the package and the analytics layer name them.
+inline constexpr unsigned CP_ACP = 0;       // the locale's own charset
+inline constexpr unsigned CP_UTF8 = 65001;
+
+// Removes white space at both ends.
+std::wstring Trim(const std::wstring& text);
+std::string Trim(const std::string& text);
+
+// Replaces every occurrence of `pattern`. The search continues after each replacement, so a
+// replacement that contains the pattern terminates (it is not searched again).
+std::wstring ReplaceAll(std::wstring text, const std::wstring& pattern, const std::wstring& replacement);
+
+// Code-page conversions through iconv: 0 is the locale's charset, 65001 UTF-8, any other N
+// is "CP" + N (936 is GBK). Input is taken up to its first zero. Empty on any failure.
+std::string WideToMultiByte(const std::wstring& text, unsigned codePage);
+std::wstring MultiByteToWide(const std::string& text, unsigned codePage);
+
+// Locale-independent UTF-8 <-> UTF-32 conversions. Invalid input bytes become U+FFFD; code
+// points that cannot be encoded are replaced the same way, so these never fail.
+std::string ToUtf8(std::wstring_view text);
+std::wstring FromUtf8(std::string_view text);
+
+// True when `text` is well-formed UTF-8 (no overlong forms, no surrogates).
+bool IsValidUtf8(std::string_view text);
+
+// ASCII-only case folding for names compared "without regard to case".
+std::wstring AsciiLower(std::wstring text);
+std::string AsciiLower(std::string text);
+bool EqualsNoCase(std::wstring_view a, std::wstring_view b);
+
+}  // namespace Utils
