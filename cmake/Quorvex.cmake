@@ -44,9 +44,13 @@ function(qv_add_test name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
   endif()
+  set(props TIMEOUT ${ARG_TIMEOUT})
+  if(labels)
+    list(APPEND props LABELS "${labels}")
+  endif()
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    PROPERTIES LABELS "${labels}" TIMEOUT ${ARG_TIMEOUT}
+    PROPERTIES ${props}
     DISCOVERY_TIMEOUT 60)
 endfunction()
 

@@ -46,7 +46,8 @@ std::optional<KeyValue> SplitKeyValue(std::string_view line) {
     return KeyValue{TrimView(t.substr(0, eq)), value};
 }
 
-bool SameName(std::string_view a, std::wstring_view b) { return EqualsNoCase(FromUtf8(a), b); }
+// Names from the file are already trimmed; the caller's name is trimmed the same way.
+bool SameName(std::string_view a, std::wstring_view b) { return EqualsNoCase(FromUtf8(a), Trim(std::wstring(b))); }
 
 bool HasLineBreak(std::wstring_view s) {
     return s.find_first_of(L"\r\n") != std::wstring_view::npos || s.find(L'\0') != std::wstring_view::npos;

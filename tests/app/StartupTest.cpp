@@ -1,0 +1,96 @@
+// Runs the real installer executable as a child process.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include "app/InstanceLock.h"
+#include "tests/support/TempDir.h"
+
+extern char** environ;
+
+namespace {
+
+// Runs the installer with XDG_RUNTIME_DIR pointing at `runtime`; returns its exit status.
+int RunInstaller(const std::filesystem::path& runtime, std::vector<std::string> args, std::string* stderrText = nullptr) {
+    std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtime.string(), "HOME=" + runtime.string(),
+                                    "PATH=/usr/bin:/bin"};
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    args.insert(args.begin(), INSTALLER_EXE);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const auto errFile = runtime / "stderr.txt";
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid;
+    if (posix_spawn(&pid, INSTALLER_EXE, &fa, nullptr, argv.data(), envp.data()) != 0) return -1000;
+    posix_spawn_file_actions_destroy(&fa);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (stderrText) *stderrText = testsupport::ReadFile(errFile);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1000;
+}
+
+class ScopedRuntimeDir {
+public:
+    explicit ScopedRuntimeDir(const std::filesystem::path& p) {
+        if (const char* old = std::getenv("XDG_RUNTIME_DIR")) saved_ = old;
+        setenv("XDG_RUNTIME_DIR", p.c_str(), 1);
+    }
+    ~ScopedRuntimeDir() {
+        if (saved_) setenv("XDG_RUNTIME_DIR", saved_->c_str(), 1);
+        else unsetenv("XDG_RUNTIME_DIR");
+    }
+
+private:
+    std::optional<std::string> saved_;
+};
+
+}  // namespace
+
+TEST(Startup_SingleInstance, SecondInstanceExitsWith255WhileTheFirstHoldsTheLock) {
+    testsupport::TempDir runtime;
+    ScopedRuntimeDir scoped(runtime.path());
+    InstanceLock first;
+    ASSERT_TRUE(first.Acquire());
+    EXPECT_EQ(first.LockPath(), runtime.path() / "D1A547DB89C0BC61_Installer_Quorvex");
+    std::string err;
+    EXPECT_EQ(RunInstaller(runtime.path(), {}, &err), 255);
+    EXPECT_EQ(err, "");  // silently
+    first.Release();
+    EXPECT_EQ(RunInstaller(runtime.path(), {}), 0);
+}
+
+TEST(Startup_SingleInstance, LockIsPerProcessAndReleasedOnRelease) {
+    testsupport::TempDir runtime;
+    ScopedRuntimeDir scoped(runtime.path());
+    InstanceLock a;
+    InstanceLock b;
+    ASSERT_TRUE(a.Acquire());
+    EXPECT_FALSE(b.Acquire());  // a second open file description conflicts, as another process would
+    a.Release();
+    EXPECT_TRUE(b.Acquire());
+}
+
+TEST(Startup_SingleInstance, ALinkInPlaceOfTheLockFileIsNeverFollowed) {
+    testsupport::TempDir runtime;
+    ScopedRuntimeDir scoped(runtime.path());
+    const auto victim = runtime.Write("victim", "keep");
+    std::filesystem::create_symlink(victim, runtime.path() / "D1A547DB89C0BC61_Installer_Quorvex");
+    InstanceLock lock;
+    EXPECT_FALSE(lock.Acquire());
+    EXPECT_EQ(testsupport::ReadFile(victim), "keep");
+}
+
+TEST(Startup_Run, StartsAndShutsDownWithOptionsApplied) {
+    testsupport::TempDir runtime;
+    std::string err;
+    EXPECT_EQ(RunInstaller(runtime.path(), {"-downloadtype=3", "-downloadurl=http://127.0.0.1:1/${ROUTE}"}, &err), 0);
+    EXPECT_NE(err.find("(main)"), std::string::npos) << err;
+    EXPECT_NE(err.find("type=3 url=http://127.0.0.1:1/download_silent"), std::string::npos) << err;
+}

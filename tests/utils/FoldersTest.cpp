@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "tests/support/TempDir.h"
+#include "utils/Folders.h"
+#include "utils/HardDiskManager.h"
+#include "utils/StringUtils.h"
+
+using namespace Utils;
+using testsupport::TempDir;
+
+namespace {
+
+// Points the temporary root at a test folder for the length of a test (tests run one at a
+// time in this program, before any worker thread exists).
+class TempRootOverride {
+public:
+    explicit TempRootOverride(const std::filesystem::path& root) {
+        if (const char* old = std::getenv("XDG_RUNTIME_DIR")) saved_ = old;
+        setenv("XDG_RUNTIME_DIR", root.c_str(), 1);
+    }
+    ~TempRootOverride() {
+        if (saved_) setenv("XDG_RUNTIME_DIR", saved_->c_str(), 1);
+        else unsetenv("XDG_RUNTIME_DIR");
+    }
+
+private:
+    std::optional<std::string> saved_;
+};
+
+mode_t ModeOf(const std::filesystem::path& p) {
+    struct stat st{};
+    lstat(p.c_str(), &st);
+    return st.st_mode;
+}
+
+}  // namespace
+
+TEST(Folders_Temp, CreatesAPrivateFolderAndReusesIt) {
+    TempDir dir;
+    TempRootOverride root(dir.path());
+    const std::wstring folder = GetTempFolder();
+    const auto expected = dir.path() / "~VarNelTemp.92482B06FB471E17";
+    EXPECT_EQ(folder, FromUtf8(expected.string()) + L"/");
+    EXPECT_EQ(ModeOf(expected) & 0777, 0700u);
+    std::ofstream(expected / "marker") << "x";
+    EXPECT_EQ(GetTempFolder(), folder);
+    EXPECT_TRUE(std::filesystem::exists(expected / "marker"));
+}
+
+TEST(Folders_Temp, RefusesALinkOrAFolderOthersCanEnter) {
+    TempDir dir;
+    TempRootOverride root(dir.path());
+    const auto target = dir.path() / "elsewhere";
+    std::filesystem::create_directory(target);
+    chmod(target.c_str(), 0700);
+    std::filesystem::create_directory_symlink(target, dir.path() / "~VarNelTemp.92482B06FB471E17");
+    EXPECT_EQ(GetTempFolder(), L"");
+
+    TempDir dir2;
+    TempRootOverride root2(dir2.path());
+    const auto open = dir2.path() / "~VarNelTemp.92482B06FB471E17";
+    std::filesystem::create_directory(open);
+    chmod(open.c_str(), 0777);
+    EXPECT_EQ(GetTempFolder(), L"");
+}
+
+TEST(Folders_Temp, RefusesAFolderAnotherUserMade) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to make a folder for another uid";
+    TempDir dir;
+    chmod(dir.path().c_str(), 0755);
+    const auto theirs = dir.path() / "~VarNelTemp.92482B06FB471E17";
+    std::filesystem::create_directory(theirs);
+    chmod(theirs.c_str(), 0700);
+    ASSERT_EQ(chown(theirs.c_str(), 65534, 65534), 0);
+    TempRootOverride root(dir.path());
+    EXPECT_EQ(GetTempFolder(), L"");
+}
+
+TEST(Folders_Create, MakesEveryLevelAndAcceptsExistingOnes) {
+    TempDir dir;
+    const auto deep = dir.path() / "a" / "b" / "c";
+    EXPECT_TRUE(CreateDirectories(FromUtf8(deep.string())));
+    EXPECT_TRUE(std::filesystem::is_directory(deep));
+    EXPECT_TRUE(CreateDirectories(FromUtf8(deep.string()) + L"/"));
+    EXPECT_TRUE(CreateDirectories(FromUtf8((dir.path() / "安装 目录").string())));
+}
+
+TEST(Folders_Create, RefusesOverlongPathsWithoutCreatingAnything) {
+    TempDir dir;
+    std::wstring base = FromUtf8(dir.path().string()) + L"/x/";
+    std::wstring path = base + std::wstring(261 - base.size(), L'y');
+    ASSERT_EQ(path.size(), 261u);
+    EXPECT_FALSE(CreateDirectories(path));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "x"));
+    path.pop_back();
+    EXPECT_TRUE(CreateDirectories(path));
+}
+
+TEST(Folders_Create, FailsWhenAFileIsInTheWay) {
+    TempDir dir;
+    const auto file = dir.Write("file", "x");
+    EXPECT_FALSE(CreateDirectories(FromUtf8((file / "sub").string())));
+    EXPECT_FALSE(CreateDirectories(FromUtf8(file.string())));
+}
+
+TEST(HardDiskManager_FreeSpace, MeasuresTheVolumeOfAFolderYetToBeCreated) {
+    TempDir dir;
+    HardDiskManager disk;
+    EXPECT_EQ(disk.AvailableToCaller(), 0u);
+    ASSERT_TRUE(disk.CheckFreeSpace(FromUtf8((dir.path() / "not" / "yet").string())));
+    EXPECT_GT(disk.TotalBytes(), 0u);
+    EXPECT_GE(disk.FreeBytes(), disk.AvailableToCaller());
+    EXPECT_GE(disk.TotalBytes(), disk.FreeBytes());
+}
+
+TEST(HardDiskManager_FreeSpace, EmptyPathFailsAndLogsTheCode) {
+    HardDiskManager disk;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(disk.CheckFreeSpace(L""));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("HardDiskManager::CheckFreeSpace FAIL code="), std::string::npos);
+    EXPECT_EQ(disk.TotalBytes(), 0u);
+}

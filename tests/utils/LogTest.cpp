@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <thread>
+
+#include "utils/Log.h"
+
+namespace {
+
+struct Widget {
+    void Report(const wchar_t* text) { QLOG(L"text=%s n=%d\r\n", text, 42); }
+};
+
+std::string Capture(const std::function<void()>& f) {
+    testing::internal::CaptureStderr();
+    f();
+    return testing::internal::GetCapturedStderr();
+}
+
+}  // namespace
+
+TEST(Log_Prefix, HasProcessThreadTimeFunctionAndLine) {
+    const std::string out = Capture([] { Widget().Report(L"hello"); });
+    const std::regex re(R"(^<P\d{5,}><T\d{5,}><\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}>\(\{anonymous\}::Widget::Report\)<\d{4,}>: text=hello n=42\n$)");
+    EXPECT_TRUE(std::regex_match(out, re)) << out;
+}
+
+TEST(Log_Prefix, PadsIdentifiersAndLineNumbers) {
+    using Utils::OutputLog;
+    const std::string out = Capture([] {
+        OutputLog(Utils::detail::kPrefix, 123, 1234567, 2026, 1, 2, 3, 4, 5, 6, L"F", 35);
+    });
+    EXPECT_EQ(out, "<P00123><T1234567><2026-01-02 03:04:05.006>(F)<0035>: \n");
+}
+
+TEST(Log_Arguments, WideTextPrintsRightAndPercentInArgumentsIsLiteral) {
+    const std::string out = Capture([] { QLOG(L"[%s][%S]\r\n", L"安装 100%d %s", "narrow"); });
+    EXPECT_NE(out.find("[安装 100%d %s][narrow]\n"), std::string::npos) << out;
+}
+
+TEST(Log_Lines, EveryStatementIsExactlyOneLine) {
+    const std::string out = Capture([] {
+        QLOG(L"GetConnectivity %d", 0);
+        QLOG(L"two\r\n");
+    });
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2);
+    EXPECT_EQ(out.find('\r'), std::string::npos);
+}
+
+TEST(Log_Lines, LongLinesAreNotCut) {
+    const std::wstring big(100000, L'x');
+    const std::string out = Capture([&] { QLOG(L"%s\r\n", big.c_str()); });
+    EXPECT_NE(out.find(std::string(100000, 'x') + "\n"), std::string::npos);
+}
+
+TEST(Log_Format, TranslatesWindowsStringConversions) {
+    using Utils::detail::TranslateFormat;
+    EXPECT_EQ(TranslateFormat(L"%s %S %c %ls %5s %-3d %% %%s %.*s %ld"), L"%ls %s %lc %ls %5ls %-3d %% %%s %.*ls %ld");
+}
+
+TEST(Log_Function, QualifiedNamesAsTheCompilerSpellsThem) {
+    using Utils::detail::QualifiedFunctionName;
+    EXPECT_EQ(QualifiedFunctionName("void CDownloadInstaller::Start(int)"), L"CDownloadInstaller::Start");
+    EXPECT_EQ(QualifiedFunctionName("static void* Utils::Thread::CallBack(void*)"), L"Utils::Thread::CallBack");
+    EXPECT_EQ(QualifiedFunctionName("std::map<int, std::basic_string<char> > A::B::f(int)"), L"A::B::f");
+    EXPECT_EQ(QualifiedFunctionName("int main()"), L"main");
+    EXPECT_EQ(QualifiedFunctionName("void X::operator()(int)"), L"X::operator()");
+}
