@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds the benchmarks (Release) and runs every benchmark script under bench/<subsystem>/.
+#   bench/run.sh [name-filter]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/setup-deps.sh bench
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DQV_BUILD_TESTS=OFF >/dev/null
+cmake --build build-bench
+for script in bench/*/*.sh; do
+  [[ -n ${1:-} && $script != *"$1"* ]] && continue
+  echo "== $script"
+  bash "$script" build-bench
+done
