@@ -1,0 +1,20 @@
+#pragma once
+// Last-chance crash reporting. A fatal signal (SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT) on
+// any thread runs the reporter once, on an alternate signal stack, then the default action is
+// restored and the signal raised again, so the process still dies by the original signal.
+//
+// The reporter runs inside a signal handler of a damaged process: it should do as little as
+// it can (the installer sends its two analytics reports and nothing else).
+#include <functional>
+
+class CrashHandler {
+public:
+    using Reporter = std::function<void(int signalNumber)>;
+
+    // Installs the handlers (main thread, before other threads exist). A second call replaces
+    // the reporter. Returns false when a handler could not be installed.
+    static bool Install(Reporter reporter);
+    // Gives the calling thread its own alternate stack, so a stack overflow on that thread is
+    // reported too. The main thread gets one from Install.
+    static bool PrepareThread();
+};
