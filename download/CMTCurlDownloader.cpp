@@ -1,0 +1,431 @@
+#include "download/CMTCurlDownloader.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <strings.h>
+
+#include "app/InstallerSettings.h"
+#include "download/CurlSupport.h"
+#include "utils/Log.h"
+#include "utils/StringUtils.h"
+#include "utils/SystemInfo.h"
+
+using Download::CurlEasy;
+using Download::CurlSlist;
+using Download::File;
+
+namespace {
+
+constexpr long kReceiveBufferBytes = 256 * 1024;
+
+size_t DiscardBody(char*, size_t size, size_t count, void*) { return size * count; }
+
+std::string ConvertUrl(const std::wstring& url) {
+    if (url.rfind(L"file:///", 0) == 0) return Download::NarrowPath(url);
+    return Utils::ToUtf8(url);
+}
+
+}  // namespace
+
+CMTCurlDownloader::CMTCurlDownloader(DownloadCallback callback, std::wstring url, std::wstring targetPath)
+    : callback_(std::move(callback)), targetPath_(std::move(targetPath)), url_(std::move(url)) {
+    const std::string target = Download::NarrowPath(targetPath_);
+    Download::RemoveFile(target);
+    RemovePartFiles(target);
+}
+
+CMTCurlDownloader::~CMTCurlDownloader() {
+    stopping_.store(true);
+    worker_.reset();  // joins the run's worker
+    if (finisher_.joinable() && finisher_.get_id() != std::this_thread::get_id()) finisher_.join();
+    if (finisher_.joinable()) finisher_.detach();  // destroyed from inside its own event
+}
+
+void CMTCurlDownloader::Start() {
+    if (worker_) {
+        worker_->Join();
+        worker_.reset();
+    }
+    worker_ = std::make_unique<Utils::Thread>(this, L"ABDEF", &CMTCurlDownloader::Start_Down);
+    worker_->Resume();
+}
+
+std::vector<std::pair<int64_t, int64_t>> CMTCurlDownloader::SplitParts(int64_t length) {
+    std::vector<std::pair<int64_t, int64_t>> ranges;
+    if (length <= 0) return ranges;
+    int64_t n = length / kPartUnit;
+    if (n < 1) n = 1;
+    if (n > 2) n = 2;
+    const int64_t size = length / n;
+    int64_t start = 0;
+    for (int64_t i = 0; i < n; ++i) {
+        const int64_t partSize = (i == n - 1) ? size + length % n : size;
+        ranges.emplace_back(start, start + partSize - 1);
+        start += partSize;
+    }
+    return ranges;
+}
+
+std::string CMTCurlDownloader::DigestFromUrl(const std::string& effectiveUrl) {
+    const size_t last = effectiveUrl.rfind('/');
+    if (last == std::string::npos || last == 0) return {};
+    const size_t previous = effectiveUrl.rfind('/', last - 1);
+    if (previous == std::string::npos) return {};
+    return effectiveUrl.substr(previous + 1, last - previous - 1);
+}
+
+std::string CMTCurlDownloader::PartPath(const std::string& narrowTarget, int index) {
+    return narrowTarget + "_" + std::to_string(index);
+}
+
+void CMTCurlDownloader::RemovePartFiles(const std::string& narrowTarget) {
+    Download::RemoveFile(PartPath(narrowTarget, 0));
+    Download::RemoveFile(PartPath(narrowTarget, 1));
+}
+
+void CMTCurlDownloader::Raise(int32_t code, double value, const wchar_t* text) {
+    if (!stopping_.load()) callback_(code, value, text);
+}
+
+double CMTCurlDownloader::LastReportedPercent() {
+    std::lock_guard lock(progressMutex_);
+    return lastReportedPercent_;
+}
+
+void CMTCurlDownloader::SetLastReportedPercent(double percent) {
+    std::lock_guard lock(progressMutex_);
+    lastReportedPercent_ = percent;
+}
+
+unsigned CMTCurlDownloader::Start_Down(void* self) {
+    static_cast<CMTCurlDownloader*>(self)->RunDown();
+    return 0;
+}
+
+void CMTCurlDownloader::RunDown() {
+    // The previous run's finisher may still be returning from the event that restarted us.
+    if (finisher_.joinable()) finisher_.join();
+    Raise(DL_CODE_START, 1.0, L"");
+    QLOG(L"start download\r\n");
+    const std::string target = Download::NarrowPath(targetPath_);
+    if (target.empty()) {
+        Raise(DL_CODE_FAIL, 1.0, L"");
+        return;
+    }
+    const std::string url = ConvertUrl(url_);
+
+    Download::RemoveFile(target);
+    // A run that made no progress starts from scratch; otherwise the parts are reused.
+    if (LastReportedPercent() == 0.0) RemovePartFiles(target);
+
+    if (effectiveUrl_.empty() || length_ < kMinLength) {
+        if (!getRealDownloadUrl(url)) {
+            Raise(DL_CODE_FAIL, 0.0, kEngineLibCurl);
+            return;
+        }
+    }
+
+    const auto ranges = SplitParts(length_);
+    for (size_t i = 0; i < ranges.size(); ++i) {
+        auto part = std::make_unique<DownloadPartNode>();
+        part->partPath = PartPath(target, static_cast<int>(i));
+        const int64_t rangeSize = ranges[i].second - ranges[i].first + 1;
+        int64_t existing = std::max<int64_t>(Download::FileSize(part->partPath), 0);
+        // A part file longer than its range cannot be a prefix of it.
+        if (existing > rangeSize && Download::TruncateFile(part->partPath)) existing = 0;
+        part->fetched.store(existing);
+        part->nextOffset = ranges[i].first + existing;
+        part->lastOffset = ranges[i].second;
+        part->url = effectiveUrl_;
+        part->handle.reset(curl_easy_init());
+        if (!part->handle || curl_easy_setopt(part->handle.get(), CURLOPT_URL, part->url.c_str()) != CURLE_OK) {
+            part->status = CURLE_FAILED_INIT;
+        } else if (part->nextOffset > part->lastOffset) {
+            part->status = DownloadPartNode::kStatusComplete;
+        } else {
+            part->partFile = File::OpenAppend(part->partPath);
+            part->status = part->partFile.IsOpen() ? DownloadPartNode::kStatusPending
+                                                   : DownloadPartNode::kStatusOpenFailed;
+        }
+        parts_.push_back(std::move(part));
+    }
+
+    // The digest is computed from the part files while they grow, so that it is ready moments
+    // after the last byte instead of after a second pass over the joined file.
+    if (expectedDigest_.size() == 32) {
+        std::vector<Download::StreamingDigest::Source> sources;
+        for (size_t i = 0; i < parts_.size(); ++i)
+            sources.push_back({parts_[i]->partPath, ranges[i].second - ranges[i].first + 1, &parts_[i]->fetched});
+        digest_ = std::make_unique<Download::StreamingDigest>(std::move(sources));
+    }
+
+    bool first = true;
+    for (auto& part : parts_) {
+        if (part->status != DownloadPartNode::kStatusPending) continue;
+        // Connections are opened 100 ms apart rather than in one burst.
+        if (!first) PauseUnlessStopping(100);
+        first = false;
+        runningParts_.fetch_add(1);
+        partThreads_.emplace_back(&CMTCurlDownloader::downloadThreadFun, this, part.get());
+    }
+    finisher_ = std::thread(&CMTCurlDownloader::waitForFinishThreadFun, this);
+}
+
+bool CMTCurlDownloader::getRealDownloadUrl(const std::string& url) {
+    effectiveUrl_.clear();
+    expectedDigest_.clear();
+    length_ = 0;
+    if (!InstallerSettings::Instance().IsCurlReady) return false;
+    CurlEasy handle(curl_easy_init());
+    if (!handle) return false;
+    CURL* h = handle.get();
+    CurlSlist headers;
+    if (!Download::AppendHeader(headers, "Connection: keep-alive")) return false;
+    int rc = curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
+    rc |= curl_easy_setopt(h, CURLOPT_URL, url.c_str());
+    rc |= curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    rc |= curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+    rc |= Download::ApplyTlsTrust(h);  // the package is executed later: the peer must be verified
+    rc |= curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &DiscardBody);
+    rc |= curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, 60L);
+    rc |= curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    rc |= curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    rc |= curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, 60L);
+    if (rc != CURLE_OK) return false;
+    if (curl_easy_perform(h) != CURLE_OK) return false;
+
+    char* effective = nullptr;
+    if (curl_easy_getinfo(h, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective && *effective) {
+        effectiveUrl_ = effective;
+        QLOG(L"Download File real url %S\r\n", effectiveUrl_.c_str());
+        expectedDigest_ = DigestFromUrl(effectiveUrl_);
+    }
+    curl_off_t contentLength = -1;
+    long responseCode = 0;
+    if (curl_easy_getinfo(h, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &contentLength) == CURLE_OK &&
+        curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &responseCode) == CURLE_OK && responseCode >= 200 &&
+        responseCode <= 399) {
+        length_ = static_cast<int64_t>(contentLength);
+        QLOG(L"Download File Length %lld\r\n", static_cast<long long>(length_));
+    }
+    return !effectiveUrl_.empty() && length_ >= kMinLength;
+}
+
+void CMTCurlDownloader::downloadThreadFun(CMTCurlDownloader* self, DownloadPartNode* part) {
+    int code = self->downloadExe(part);
+    int budget = kPartRetryBudget;
+    while (code != 0 && budget > 0 && !self->stopping_.load()) {
+        QLOG(L"CurlDownLoader Code=%d\r\n", code);
+        if (!self->PauseUnlessStopping(kPartRetryPauseMs)) break;
+        budget -= (code == CURLE_PARTIAL_FILE) ? 1 : 2;
+        code = self->downloadExe(part);
+    }
+    part->partFile.Close();
+    self->runningParts_.fetch_sub(1);
+}
+
+int CMTCurlDownloader::downloadExe(DownloadPartNode* part) {
+    // A range completed by an earlier attempt (whose body ran past it) needs no request.
+    if (part->nextOffset > part->lastOffset) {
+        part->partFile.Close();
+        part->status = DownloadPartNode::kStatusComplete;
+        return part->status;
+    }
+    char range[64];
+    std::snprintf(range, sizeof range, "%lld-%lld", static_cast<long long>(part->nextOffset),
+                  static_cast<long long>(part->lastOffset));
+    part->contentRangeStart = -1;
+    part->bodyChecked = false;
+    part->rangeRejected = false;
+
+    CURL* h = part->handle.get();
+    int rc = curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    rc |= curl_easy_setopt(h, CURLOPT_URL, part->url.c_str());
+    rc |= curl_easy_setopt(h, CURLOPT_TIMEOUT, 0L);
+    rc |= curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    rc |= curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &CMTCurlDownloader::PartWriter);
+    rc |= curl_easy_setopt(h, CURLOPT_WRITEDATA, part);
+    rc |= curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &CMTCurlDownloader::PartHeader);
+    rc |= curl_easy_setopt(h, CURLOPT_HEADERDATA, part);
+    rc |= curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    rc |= curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &CMTCurlDownloader::ProgressAggregator);
+    rc |= curl_easy_setopt(h, CURLOPT_XFERINFODATA, this);
+    rc |= curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
+    rc |= curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, 60L);
+    rc |= Download::ApplyTlsTrust(h);
+    rc |= curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    rc |= curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+    rc |= curl_easy_setopt(h, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
+    rc |= curl_easy_setopt(h, CURLOPT_RANGE, range);
+    if (rc != CURLE_OK) return rc;
+
+    int code = curl_easy_perform(h);
+    if (code == CURLE_WRITE_ERROR && part->rangeRejected) code = CURLE_RANGE_ERROR;
+    // A body that ended before the range did (a short 206) leaves the rest to the next attempt.
+    if (code == CURLE_OK && part->nextOffset <= part->lastOffset) code = CURLE_PARTIAL_FILE;
+    if (code != CURLE_OK) {
+        QLOG(L"error:%d:%S\r\n", code, Download::CurlErrorText(code));
+    } else {
+        QLOG(L"curl_easy_cleanup\r\n");
+    }
+    curl_easy_reset(h);
+    if (code == CURLE_OK && !part->partFile.Close()) code = CURLE_WRITE_ERROR;
+    part->status = code;
+    return code;
+}
+
+size_t CMTCurlDownloader::PartHeader(char* data, size_t size, size_t count, void* raw) {
+    auto* part = static_cast<DownloadPartNode*>(raw);
+    const size_t bytes = size * count;
+    const std::string line(data, bytes);
+    if (line.rfind("HTTP/", 0) == 0) {
+        part->contentRangeStart = -1;  // a new response (after a redirect) starts afresh
+    } else if (bytes > 14 && strncasecmp(line.c_str(), "content-range:", 14) == 0) {
+        long long first = -1;
+        if (std::sscanf(line.c_str() + 14, " bytes %lld-", &first) == 1) part->contentRangeStart = first;
+    }
+    return bytes;
+}
+
+size_t CMTCurlDownloader::PartWriter(char* data, size_t size, size_t count, void* raw) {
+    auto* part = static_cast<DownloadPartNode*>(raw);
+    if (!part || !part->partFile.IsOpen() || part->nextOffset > part->lastOffset) return 0;
+    if (!part->bodyChecked) {
+        // Only a body that starts at the next wanted byte may be appended: a server that ignores
+        // the range (200 with the whole file) or answers another one would corrupt the part.
+        long status = 0;
+        curl_easy_getinfo(part->handle.get(), CURLINFO_RESPONSE_CODE, &status);
+        const bool ok = (status == 206 && part->contentRangeStart == part->nextOffset) ||
+                        (status == 200 && part->nextOffset == 0);
+        if (!ok) {
+            part->rangeRejected = true;
+            return 0;
+        }
+        part->bodyChecked = true;
+    }
+    const int64_t room = part->lastOffset - part->nextOffset + 1;
+    const size_t bytes = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(size * count), room));
+    if (!part->partFile.WriteAll(data, bytes)) return 0;
+    part->nextOffset += static_cast<int64_t>(bytes);
+    part->fetched.fetch_add(static_cast<int64_t>(bytes), std::memory_order_release);
+    return bytes;
+}
+
+int CMTCurlDownloader::ProgressAggregator(void* raw, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto* self = static_cast<CMTCurlDownloader*>(raw);
+    if (self->stopping_.load()) return 1;  // the downloader is being destroyed
+    const int64_t now = static_cast<int64_t>(std::time(nullptr));
+    int64_t last = self->lastProgressTime_.load();
+    if (now < last + 1) return 0;
+    if (!self->lastProgressTime_.compare_exchange_strong(last, now)) return 0;  // another part won
+
+    std::lock_guard lock(self->progressMutex_);
+    double sum = 0.0;
+    if (self->length_ >= kMinLength) {
+        for (const auto& part : self->parts_) {
+            const int64_t fetched = part->fetched.load(std::memory_order_relaxed);
+            if (fetched > 0) sum += static_cast<double>(fetched) * 100.0 / static_cast<double>(self->length_);
+        }
+    }
+    if (sum > 100.0) return 0;
+    if (sum - self->lastReportedPercent_ >= 1.0) {
+        self->lastReportedPercent_ = sum;
+        self->Raise(DL_CODE_PROGRESS, sum / 100.0, L"");
+    }
+    return 0;
+}
+
+bool CMTCurlDownloader::PauseUnlessStopping(int milliseconds) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (std::chrono::steady_clock::now() < until) {
+        if (stopping_.load()) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return !stopping_.load();
+}
+
+void CMTCurlDownloader::waitForFinishThreadFun(CMTCurlDownloader* self) { self->Finish(); }
+
+int CMTCurlDownloader::JoinParts(const std::string& target) {
+    File first = File::OpenWrite(parts_[0]->partPath);
+    if (!first.IsOpen()) return kJoinOpenFailed;
+    const int64_t firstSize = first.Size();
+    if (firstSize != parts_[0]->lastOffset + 1) return kJoinFailed;
+    for (size_t i = 1; i < parts_.size(); ++i) {
+        File next = File::OpenRead(parts_[i]->partPath);
+        const int64_t rangeSize = parts_[i]->lastOffset - (parts_[i - 1]->lastOffset + 1) + 1;
+        if (!next.IsOpen() || next.Size() != rangeSize) return kJoinOpenFailed;
+        if (!Download::AppendFileData(first, first.Size(), next, rangeSize)) return kJoinFailed;
+        QLOG(L"partPath::%S\r\n", parts_[i]->partPath.c_str());
+    }
+    if (!first.Close()) return kJoinFailed;
+    if (!Download::RenameFile(parts_[0]->partPath, target)) return kJoinFailed;
+    RemovePartFiles(target);
+    return 0;
+}
+
+void CMTCurlDownloader::Finish() {
+    for (auto& t : partThreads_) t.join();
+    partThreads_.clear();
+    while (runningParts_.load() > 0) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+
+    const std::string target = Download::NarrowPath(targetPath_);
+    int error = 0;
+    for (const auto& part : parts_) {
+        if (part->status != DownloadPartNode::kStatusComplete) {
+            error = part->status;
+            break;
+        }
+    }
+    if (error == 0 && !stopping_.load()) {
+        SetLastReportedPercent(0.0);
+        error = JoinParts(target);
+    }
+    if (error == 0 && !stopping_.load()) {
+        if (expectedDigest_.size() == 32) {
+            std::string actual = digest_ ? digest_->Finish() : std::string();
+            if (actual.size() != 32) actual = Utils::FileMd5Hex(target);  // hash the joined file instead
+            if (actual.size() == 32 && actual != expectedDigest_) {
+                Raise(DL_CODE_VERIFY, 0.0, kVerifyMismatchText);
+                Download::RemoveFile(target);
+                DiscardParts();
+                if (retried_) {
+                    QLOG(L"finish recv, md5 chaek failed and retry failed.\r\n");
+                    Raise(DL_CODE_FAIL, 0.0, kEngineLibCurl);
+                } else {
+                    retried_ = true;
+                    QLOG(L"finish recv, md5 chaek failed retry once.\r\n");
+                    Raise(DL_CODE_RETRY, 0.0, kEngineLibCurl);
+                }
+                return;
+            }
+        } else {
+            Raise(DL_CODE_VERIFY, 0.0, kVerifyNoDigestText);
+        }
+        QLOG(L"finish recv\r\n");
+        DiscardParts();
+        Raise(DL_CODE_SUCCESS, 0.0, kEngineLibCurl);
+        return;
+    }
+
+    DiscardParts();
+    if (stopping_.load()) return;
+    if (LastReportedPercent() == 0.0) RemovePartFiles(target);
+    if (retried_) {
+        SetLastReportedPercent(0.0);
+        Raise(DL_CODE_FAIL, static_cast<double>(error), kEngineLibCurl);
+    } else {
+        retried_ = true;
+        Raise(DL_CODE_RETRY, static_cast<double>(error), kEngineLibCurl);
+    }
+}
+
+void CMTCurlDownloader::DiscardParts() {
+    if (digest_) {
+        digest_->Cancel();
+        digest_.reset();
+    }
+    parts_.clear();  // releases each handle and closes each part file
+}

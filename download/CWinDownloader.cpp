@@ -1,0 +1,132 @@
+#include "download/CWinDownloader.h"
+
+#include <chrono>
+#include <thread>
+
+#include "utils/StringUtils.h"
+
+using namespace UrlMoniker;
+
+CWinDownloader::CBindCallback::~CBindCallback() {
+    Cancel();
+    callback_ = nullptr;
+}
+
+void CWinDownloader::CBindCallback::SetCallback(const DownloadCallback& callback) { callback_ = callback; }
+
+void CWinDownloader::CBindCallback::Cancel() {
+    cancelled_.store(true);
+    std::lock_guard lock(bindingMutex_);
+    if (binding_) binding_->Abort();
+}
+
+HRESULT CWinDownloader::CBindCallback::QueryInterface(const void*, void**) { return kE_NOTIMPL; }
+
+HRESULT CWinDownloader::CBindCallback::OnStartBinding(uint32_t, IBinding* binding) {
+    std::lock_guard lock(bindingMutex_);
+    binding_ = binding;
+    if (cancelled_.load() && binding_) binding_->Abort();
+    return kE_NOTIMPL;
+}
+
+HRESULT CWinDownloader::CBindCallback::GetPriority(int32_t*) { return kE_NOTIMPL; }
+HRESULT CWinDownloader::CBindCallback::OnLowResource(uint32_t) { return kE_NOTIMPL; }
+
+HRESULT CWinDownloader::CBindCallback::OnProgress(uint64_t progress, uint64_t progressMax, uint32_t,
+                                                  const wchar_t*) {
+    if (cancelled_.load()) return kE_ABORT;
+    if (progressMax == 0) return kS_OK;
+    if (callback_)
+        callback_(DL_CODE_PROGRESS, static_cast<double>(progress) / static_cast<double>(progressMax), L"");
+    return kS_OK;
+}
+
+HRESULT CWinDownloader::CBindCallback::OnStopBinding(HRESULT, const wchar_t*) {
+    // The binding ends with this call: it must not be aborted afterwards.
+    std::lock_guard lock(bindingMutex_);
+    binding_ = nullptr;
+    return kE_NOTIMPL;
+}
+
+HRESULT CWinDownloader::CBindCallback::GetBindInfo(uint32_t*, BindInfo* info) {
+    if (info) info->codePage = Utils::CP_UTF8;
+    return kE_NOTIMPL;
+}
+
+HRESULT CWinDownloader::CBindCallback::OnDataAvailable(uint32_t, uint64_t, void*, void*) { return kE_NOTIMPL; }
+HRESULT CWinDownloader::CBindCallback::OnObjectAvailable(const void*, void*) { return kE_NOTIMPL; }
+HRESULT CWinDownloader::CBindCallback::GetBindInfoEx(uint32_t*, BindInfo*, uint32_t*, uint32_t*) {
+    return kE_NOTIMPL;
+}
+
+CWinDownloader::CWinDownloader(DownloadCallback callback, std::wstring url, std::wstring targetPath)
+    : callback_(std::move(callback)), targetPath_(std::move(targetPath)), url_(std::move(url)) {
+    worker_ = std::make_unique<Utils::Thread>(this, L"ABDEF", &CWinDownloader::WorkerFun);
+}
+
+CWinDownloader::~CWinDownloader() {
+    bindCallback_.Cancel();
+    worker_.reset();  // joins; a worker never resumed ends without running
+}
+
+void CWinDownloader::Start() {
+    if (!worker_ || !worker_->HasHandle()) return;
+    // Only the first start may touch the bind callback: later ones find the worker running.
+    if (started_.exchange(true)) return;
+    bindCallback_.SetCallback(callback_);
+    worker_->Resume();
+}
+
+std::wstring CWinDownloader::PrepareUrl(const std::wstring& url) {
+    if (url.rfind(L"file:///", 0) == 0) return url;
+    static const char kHex[] = "0123456789ABCDEF";
+    std::wstring escaped;
+    for (unsigned char byte : Utils::ToUtf8(url)) {
+        if (byte >= 33 && byte <= 126) {
+            escaped += static_cast<wchar_t>(byte);
+        } else if (byte == ' ') {
+            escaped += L'+';
+        } else {
+            escaped += L'%';
+            escaped += static_cast<wchar_t>(kHex[byte >> 4]);
+            escaped += static_cast<wchar_t>(kHex[byte & 0x0F]);
+        }
+    }
+    return escaped;
+}
+
+unsigned CWinDownloader::WorkerFun(void* self) {
+    static_cast<CWinDownloader*>(self)->Run();
+    return 0;
+}
+
+bool CWinDownloader::PauseUnlessCancelled(int milliseconds) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (std::chrono::steady_clock::now() < until) {
+        if (bindCallback_.Cancelled()) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return !bindCallback_.Cancelled();
+}
+
+void CWinDownloader::Run() {
+    if (bindCallback_.Cancelled()) return;
+    callback_(DL_CODE_START, 1.0, L"");
+    if (targetPath_.empty()) {
+        // Nothing can be written anywhere: the run ends here, the owner treats 1004 as final.
+        callback_(DL_CODE_FAIL, 1.0, L"");
+        return;
+    }
+    const std::wstring url = PrepareUrl(url_);
+    HRESULT result = kE_FAIL;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        result = URLDownloadToFile(nullptr, url, targetPath_, 0, &bindCallback_);
+        if (bindCallback_.Cancelled()) return;
+        if (result == kS_OK) {
+            callback_(DL_CODE_SUCCESS, 0.0, kEngineUrlMoniker);
+            return;
+        }
+        if (!PauseUnlessCancelled(kRetryPauseMs)) return;
+    }
+    callback_(DL_CODE_FAIL, static_cast<double>(result), kEngineUrlMoniker);
+}

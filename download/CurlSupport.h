@@ -1,0 +1,34 @@
+#pragma once
+// Owners for libcurl objects and the TLS trust shared by the libcurl downloaders.
+#include <curl/curl.h>
+#include <memory>
+#include <string>
+
+namespace Download {
+
+struct CurlEasyDeleter {
+    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+using CurlEasy = std::unique_ptr<CURL, CurlEasyDeleter>;
+
+struct CurlSlistDeleter {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using CurlSlist = std::unique_ptr<curl_slist, CurlSlistDeleter>;
+
+// Appends a line; false when libcurl could not allocate (the list is then unchanged).
+bool AppendHeader(CurlSlist& list, const char* line);
+
+// The CA bundle the environment names: CURL_CA_BUNDLE, else SSL_CERT_FILE; empty when neither
+// is set. Read at every call so that a process may set it before its first download.
+std::string CaBundleFromEnvironment();
+
+// Peer and host verification stay on (libcurl's defaults are set explicitly, so no earlier
+// option on a reused handle can have turned them off); a CA bundle named by the environment
+// replaces the system's. Returns the bitwise OR of the option results.
+CURLcode ApplyTlsTrust(CURL* handle);
+
+// libcurl's text for a code; "Unknown error" for the client's own negative codes.
+const char* CurlErrorText(int code);
+
+}  // namespace Download

@@ -1,0 +1,31 @@
+#pragma once
+// One byte range of a multi-connection download and the state of its transfer.
+//
+// Threads: built by the run's worker; afterwards touched only by its own part thread (and the
+// progress aggregator's reads of `fetched`), then by the finisher once every part thread ended.
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "download/CurlSupport.h"
+#include "download/FileOps.h"
+
+struct DownloadPartNode {
+    static constexpr int kStatusPending = -1;    // to be fetched
+    static constexpr int kStatusComplete = 0;
+    static constexpr int kStatusOpenFailed = -2;  // the part file could not be opened
+
+    Download::File partFile;  // open for appending while the range is being fetched
+    int64_t nextOffset = 0;   // absolute offset of the next byte to fetch
+    int64_t lastOffset = -1;  // absolute offset of the range's last byte (inclusive)
+    Download::CurlEasy handle;
+    std::string url;
+    std::string partPath;
+    int status = kStatusPending;
+    std::atomic<int64_t> fetched{0};  // bytes of this range on disk
+
+    // Per attempt: what the response said about where its body starts.
+    int64_t contentRangeStart = -1;  // from "Content-Range: bytes X-Y/Z"; -1 when absent
+    bool bodyChecked = false;        // the first body chunk of this attempt was checked
+    bool rangeRejected = false;      // the body did not start at nextOffset
+};

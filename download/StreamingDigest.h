@@ -1,0 +1,48 @@
+#pragma once
+// MD5 of a file that is still being written in pieces: a thread reads each source file from its
+// start as its bytes become available (a counter the writer advances after each write) and
+// hashes the sources in order, so the digest is ready moments after the last byte lands instead
+// of after a second pass over the whole file.
+//
+// Threads: constructed, cancelled, finished and destroyed by one owner thread; the counters may
+// be advanced by any thread. The counters must outlive the object.
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "download/FileOps.h"
+
+namespace Download {
+
+class StreamingDigest {
+public:
+    struct Source {
+        std::string path;                       // opened at construction
+        int64_t length;                         // bytes of this source that belong to the digest
+        const std::atomic<int64_t>* available;  // bytes written so far (acquire-read)
+    };
+
+    explicit StreamingDigest(std::vector<Source> sources);
+    ~StreamingDigest();
+    StreamingDigest(const StreamingDigest&) = delete;
+    StreamingDigest& operator=(const StreamingDigest&) = delete;
+
+    // Stops the thread at its next read; Finish() then returns "".
+    void Cancel() { cancelled_.store(true); }
+    // Waits for the thread: 32 lower-case hexadecimal digits, or "" when cancelled or a source
+    // could not be read.
+    std::string Finish();
+
+private:
+    void Run();
+
+    std::vector<Source> sources_;
+    std::vector<File> files_;
+    std::atomic<bool> cancelled_{false};
+    std::string result_;  // written by the thread, read after join
+    std::thread thread_;
+};
+
+}  // namespace Download
