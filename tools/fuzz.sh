@@ -6,8 +6,8 @@ cd "$(dirname "$0")/.."
 bash tools/setup-deps.sh fuzz
 seconds=${1:-120}
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DQV_FUZZ=ON -DQV_SANITIZER=asan \
-  -DQV_BUILD_TESTS=OFF -DQV_BUILD_BENCH=OFF >/dev/null
-mapfile -t targets < <(cmake --build build-fuzz --target help | sed -n 's/^\(qv_fuzz_[a-z0-9_]*\):.*/\1/p' | sort -u)
+  -DQV_BUILD_TESTS=ON -DQV_BUILD_BENCH=OFF -DQV_BUILD_TOOLS=OFF >/dev/null
+mapfile -t targets < <(ninja -C build-fuzz -t targets all | grep -oE '^qv_fuzz_[a-z0-9_]+:' | tr -d : | sort -u)
 cmake --build build-fuzz --target "${targets[@]}"
 mkdir -p build-fuzz/findings
 for t in "${targets[@]}"; do
