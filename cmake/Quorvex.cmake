@@ -13,7 +13,7 @@ elseif(NOT QV_SANITIZER STREQUAL "")
 endif()
 
 set(QV_WARNINGS -Wall -Wextra -Wno-missing-field-initializers)
-if(NOT QV_SANITIZER STREQUAL "")
+if(NOT QV_SANITIZER STREQUAL "" AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   # Sanitizer instrumentation makes GCC's flow analysis report uninitialised reads inside
   # libstdc++ (std::function, std::regex) that do not exist in the uninstrumented build.
   list(APPEND QV_WARNINGS -Wno-maybe-uninitialized)
