@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include "app/InstanceLock.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 
 extern char** environ;
@@ -36,19 +37,8 @@ int RunInstaller(const std::filesystem::path& runtime, std::vector<std::string> 
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1000;
 }
 
-class ScopedRuntimeDir {
-public:
-    explicit ScopedRuntimeDir(const std::filesystem::path& p) {
-        if (const char* old = std::getenv("XDG_RUNTIME_DIR")) saved_ = old;
-        setenv("XDG_RUNTIME_DIR", p.c_str(), 1);
-    }
-    ~ScopedRuntimeDir() {
-        if (saved_) setenv("XDG_RUNTIME_DIR", saved_->c_str(), 1);
-        else unsetenv("XDG_RUNTIME_DIR");
-    }
-
-private:
-    std::optional<std::string> saved_;
+struct ScopedRuntimeDir : testsupport::ScopedEnv {
+    explicit ScopedRuntimeDir(const std::filesystem::path& p) : ScopedEnv("XDG_RUNTIME_DIR", p.string()) {}
 };
 
 }  // namespace

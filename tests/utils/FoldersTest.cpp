@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 #include "utils/Folders.h"
 #include "utils/HardDiskManager.h"
@@ -14,21 +15,9 @@ using testsupport::TempDir;
 
 namespace {
 
-// Points the temporary root at a test folder for the length of a test (tests run one at a
-// time in this program, before any worker thread exists).
-class TempRootOverride {
-public:
-    explicit TempRootOverride(const std::filesystem::path& root) {
-        if (const char* old = std::getenv("XDG_RUNTIME_DIR")) saved_ = old;
-        setenv("XDG_RUNTIME_DIR", root.c_str(), 1);
-    }
-    ~TempRootOverride() {
-        if (saved_) setenv("XDG_RUNTIME_DIR", saved_->c_str(), 1);
-        else unsetenv("XDG_RUNTIME_DIR");
-    }
-
-private:
-    std::optional<std::string> saved_;
+// Points the temporary root at a test folder for the length of a test.
+struct TempRootOverride : testsupport::ScopedEnv {
+    explicit TempRootOverride(const std::filesystem::path& root) : ScopedEnv("XDG_RUNTIME_DIR", root.string()) {}
 };
 
 mode_t ModeOf(const std::filesystem::path& p) {

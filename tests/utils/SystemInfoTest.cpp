@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 #include "utils/Network.h"
 #include "utils/RegistryStore.h"
@@ -91,7 +92,7 @@ TEST(Network_Classify, MapsConnectivityToFlagsAndVerdict) {
 
 TEST(RegistryStore_Values, RoundTripExactlyAndRefuseLineBreaks) {
     TempDir dir;
-    setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+    testsupport::ScopedEnv config("XDG_CONFIG_HOME", dir.path().string());
     std::wstring v = L"untouched";
     EXPECT_FALSE(ReadRegString(L"InstallPath", v));
     EXPECT_EQ(v, L"untouched");
@@ -108,5 +109,4 @@ TEST(RegistryStore_Values, RoundTripExactlyAndRefuseLineBreaks) {
     struct stat st{};
     stat((dir.path() / "VarNelSoft" / "registry.ini").c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
-    unsetenv("XDG_CONFIG_HOME");
 }
