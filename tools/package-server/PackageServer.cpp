@@ -1,0 +1,380 @@
+#include "tools/package-server/PackageServer.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <httplib.h>
+#include <openssl/evp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+namespace PackageServer {
+namespace {
+
+constexpr size_t kChunk = 64 * 1024;
+
+// "bytes=a-b" or "bytes=a-" against a file of `size` bytes: [first, last], or false when the
+// header is absent or not of that form (served whole).
+bool ParseRange(const std::string& header, int64_t size, int64_t& first, int64_t& last) {
+    long long a = -1, b = -1;
+    char dash = 0;
+    if (header.rfind("bytes=", 0) != 0) return false;
+    const std::string ranges = header.substr(6);
+    if (ranges.find(',') != std::string::npos) return false;
+    if (std::sscanf(ranges.c_str(), "%lld%c%lld", &a, &dash, &b) < 2 || dash != '-' || a < 0) return false;
+    first = a;
+    last = (b < 0 || b >= size) ? size - 1 : b;
+    return true;
+}
+
+std::string LastSegment(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool Gzip(const std::string& input, std::string& output) {
+    z_stream z{};
+    if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
+    output.resize(deflateBound(&z, input.size()) + 64);
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input.data()));
+    z.avail_in = static_cast<uInt>(input.size());
+    z.next_out = reinterpret_cast<Bytef*>(output.data());
+    z.avail_out = static_cast<uInt>(output.size());
+    const int rc = deflate(&z, Z_FINISH);
+    output.resize(z.total_out);
+    deflateEnd(&z);
+    return rc == Z_STREAM_END;
+}
+
+// What one response body does: where it starts in the file and which fault it carries.
+struct Body {
+    int fd = -1;
+    int64_t start = 0;
+    int64_t length = 0;
+    int64_t dropAfter = -1;
+    int64_t stallAfter = -1;
+    int stallMs = 0;
+    bool stalled = false;
+    ~Body() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+}  // namespace
+
+struct Server::Plan {
+    int status = 0;  // non-zero: answer this status instead of the file
+    bool ignoreRange = false;
+    int64_t dropAfter = -1;
+    int64_t stallAfter = -1;
+    int stallMs = 0;
+};
+
+Server::Server(Options options) : options_(std::move(options)) {}
+
+Server::~Server() { Stop(); }
+
+bool Server::Start() {
+    if (!options_.certFile.empty() && !options_.keyFile.empty()) {
+        auto tls = std::make_unique<httplib::SSLServer>(options_.certFile.c_str(), options_.keyFile.c_str());
+        if (!tls->is_valid()) return false;
+        http_ = std::move(tls);
+    } else {
+        http_ = std::make_unique<httplib::Server>();
+    }
+    http_->new_task_queue = [] { return new httplib::ThreadPool(32); };
+    http_->set_keep_alive_timeout(1);
+    // The Range header is ours to answer (or to ignore, as a fault); httplib must not apply it.
+    http_->set_pre_routing_handler([](const httplib::Request& req, httplib::Response&) {
+        const_cast<httplib::Request&>(req).ranges.clear();
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+    auto handler = [this](const httplib::Request& req, httplib::Response& res) { Handle(req, res); };
+    http_->Get(".*", handler);
+    port_ = options_.port > 0 ? (http_->bind_to_port(options_.host, options_.port) ? options_.port : -1)
+                              : http_->bind_to_any_port(options_.host);
+    if (port_ <= 0) {
+        http_.reset();
+        return false;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = false;
+    }
+    listener_ = std::thread([this] { http_->listen_after_bind(); });
+    while (!http_->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return true;
+}
+
+void Server::Stop() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    stopped_.notify_all();
+    if (http_) http_->stop();
+    if (listener_.joinable()) listener_.join();
+    http_.reset();
+}
+
+std::string Server::BaseUrl() const {
+    const bool tls = !options_.certFile.empty() && !options_.keyFile.empty();
+    return std::string(tls ? "https://" : "http://") + options_.host + ":" + std::to_string(port_);
+}
+
+std::string Server::DigestUrl(const std::string& name) const {
+    return BaseUrl() + "/" + FileMd5(options_.root + "/" + name) + "/" + name;
+}
+
+std::string Server::RedirectUrl(const std::string& name, int hops) const {
+    return BaseUrl() + "/redirect/" + std::to_string(hops) + "/" + name;
+}
+
+void Server::AddRule(const FaultRule& rule) {
+    std::lock_guard lock(mutex_);
+    rules_.push_back(rule);
+}
+
+void Server::ClearFaults() {
+    std::lock_guard lock(mutex_);
+    rules_.clear();
+    omitHeadLength_ = false;
+    gzipWhenAsked_ = false;
+    dropProbability_ = 0.0;
+}
+
+void Server::SetOmitHeadLength(bool on) {
+    std::lock_guard lock(mutex_);
+    omitHeadLength_ = on;
+}
+
+void Server::SetGzipWhenAsked(bool on) {
+    std::lock_guard lock(mutex_);
+    gzipWhenAsked_ = on;
+}
+
+void Server::SetRandomDrops(double probability, uint32_t seed) {
+    std::lock_guard lock(mutex_);
+    dropProbability_ = probability;
+    random_.seed(seed);
+}
+
+std::vector<RequestRecord> Server::Requests() const {
+    std::lock_guard lock(mutex_);
+    return requests_;
+}
+
+void Server::ClearRequests() {
+    std::lock_guard lock(mutex_);
+    requests_.clear();
+}
+
+void Server::Record(RequestRecord record) {
+    std::lock_guard lock(mutex_);
+    requests_.push_back(std::move(record));
+}
+
+bool Server::SleepUnlessStopping(int milliseconds) {
+    std::unique_lock lock(mutex_);
+    return !stopped_.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return stopping_; });
+}
+
+std::string Server::FileMd5(const std::string& path) {
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return {};
+    EVP_MD_CTX* ctx = EVP_MD_CTX_new();
+    bool ok = ctx && EVP_DigestInit_ex(ctx, EVP_md5(), nullptr) == 1;
+    std::vector<char> buffer(1 << 20);
+    size_t n;
+    while (ok && (n = std::fread(buffer.data(), 1, buffer.size(), file)) > 0) ok = EVP_DigestUpdate(ctx, buffer.data(), n) == 1;
+    ok = ok && !std::ferror(file);
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned size = 0;
+    ok = ok && EVP_DigestFinal_ex(ctx, digest, &size) == 1;
+    EVP_MD_CTX_free(ctx);
+    std::fclose(file);
+    if (!ok) return {};
+    std::string hex;
+    char two[3];
+    for (unsigned i = 0; i < size; ++i) {
+        std::snprintf(two, sizeof two, "%02x", digest[i]);
+        hex += two;
+    }
+    return hex;
+}
+
+std::string Server::CachedMd5(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return {};
+    const std::string key = path + "|" + std::to_string(st.st_size) + "|" + std::to_string(st.st_mtim.tv_sec) +
+                            "." + std::to_string(st.st_mtim.tv_nsec);
+    {
+        std::lock_guard lock(mutex_);
+        for (const auto& [k, v] : md5Cache_)
+            if (k == key) return v;
+    }
+    std::string md5 = FileMd5(path);
+    std::lock_guard lock(mutex_);
+    md5Cache_.emplace_back(key, md5);
+    return md5;
+}
+
+Server::Plan Server::TakePlan(const std::string& method, int64_t rangeStart, int64_t bodyLength) {
+    std::lock_guard lock(mutex_);
+    Plan plan;
+    for (FaultRule& rule : rules_) {
+        if (rule.times == 0) continue;
+        if (!rule.method.empty() && rule.method != method) continue;
+        if (rule.rangeStart >= 0 && rule.rangeStart != rangeStart) continue;
+        if (rule.times > 0) --rule.times;
+        switch (rule.action) {
+            case FaultRule::Action::Drop: plan.dropAfter = rule.afterBytes; break;
+            case FaultRule::Action::Status: plan.status = rule.status; break;
+            case FaultRule::Action::Stall:
+                plan.stallAfter = rule.afterBytes;
+                plan.stallMs = rule.stallMs;
+                break;
+            case FaultRule::Action::IgnoreRange: plan.ignoreRange = true; break;
+        }
+        return plan;
+    }
+    if (method == "GET" && dropProbability_ > 0 && bodyLength > 0 &&
+        std::uniform_real_distribution<double>(0, 1)(random_) < dropProbability_)
+        plan.dropAfter = std::uniform_int_distribution<int64_t>(0, bodyLength - 1)(random_);
+    return plan;
+}
+
+void Server::Handle(const httplib::Request& req, httplib::Response& res) {
+    RequestRecord record{req.method, req.target, req.get_header_value("Range"),
+                         req.get_header_value("Accept-Encoding")};
+    const std::string path = req.path;
+
+    // Redirect chain: /redirect/<n>/<name> -> ... -> /<md5>/<name>
+    if (path.rfind("/redirect/", 0) == 0) {
+        const std::string rest = path.substr(10);
+        const size_t slash = rest.find('/');
+        const int hops = slash == std::string::npos ? 0 : std::atoi(rest.substr(0, slash).c_str());
+        const std::string name = LastSegment(path);
+        const std::string next = hops > 1 ? "/redirect/" + std::to_string(hops - 1) + "/" + name
+                                          : "/" + CachedMd5(options_.root + "/" + name) + "/" + name;
+        res.set_redirect(next, 302);
+        record.status = 302;
+        Record(record);
+        return;
+    }
+
+    const std::string file = options_.root + "/" + LastSegment(path);
+    struct stat st {};
+    int fd = LastSegment(path).empty() || LastSegment(path) == ".." ? -1 : ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (fd >= 0) ::close(fd);
+        res.status = 404;
+        res.set_content("not found\n", "text/plain");
+        record.status = 404;
+        Record(record);
+        return;
+    }
+    auto body = std::make_shared<Body>();
+    body->fd = fd;
+    const int64_t size = st.st_size;
+
+    int64_t first = 0, last = size - 1;
+    const bool ranged = ParseRange(record.range, size, first, last);
+    Plan plan = TakePlan(req.method, ranged ? first : -1, ranged ? last - first + 1 : size);
+    if (plan.status != 0) {
+        res.status = plan.status;
+        res.set_content("fault\n", "text/plain");
+        record.status = plan.status;
+        Record(record);
+        return;
+    }
+    bool omitLength, gzip;
+    {
+        std::lock_guard lock(mutex_);
+        omitLength = omitHeadLength_;
+        gzip = gzipWhenAsked_ && record.acceptEncoding.find("gzip") != std::string::npos;
+    }
+    res.set_header("Accept-Ranges", "bytes");
+
+    if (req.method == "HEAD") {
+        res.status = 200;
+        record.status = 200;
+        record.bodyBytes = size;
+        if (omitLength) {
+            res.set_chunked_content_provider("application/octet-stream",
+                                             [](size_t, httplib::DataSink& sink) { sink.done(); return true; });
+        } else {
+            res.set_content_provider(static_cast<size_t>(size), "application/octet-stream",
+                                     [](size_t, size_t, httplib::DataSink&) { return true; });
+        }
+        Record(record);
+        return;
+    }
+
+    if (ranged && !plan.ignoreRange) {
+        if (first >= size) {
+            res.status = 416;
+            res.set_header("Content-Range", "bytes */" + std::to_string(size));
+            record.status = 416;
+            Record(record);
+            return;
+        }
+        res.status = 206;
+        res.set_header("Content-Range",
+                       "bytes " + std::to_string(first) + "-" + std::to_string(last) + "/" + std::to_string(size));
+    } else {
+        res.status = 200;
+        first = 0;
+        last = size - 1;
+    }
+    body->start = first;
+    body->length = last - first + 1;
+    body->dropAfter = plan.dropAfter;
+    body->stallAfter = plan.stallAfter;
+    body->stallMs = plan.stallMs;
+    record.status = res.status;
+    record.bodyBytes = body->length;
+    record.cut = plan.dropAfter >= 0;
+
+    if (gzip && body->length <= (int64_t{64} << 20)) {
+        std::string raw(static_cast<size_t>(body->length), '\0');
+        if (::pread(fd, raw.data(), raw.size(), first) == static_cast<ssize_t>(raw.size())) {
+            std::string packed;
+            if (Gzip(raw, packed)) {
+                res.set_header("Content-Encoding", "gzip");
+                record.bodyBytes = static_cast<int64_t>(packed.size());
+                res.set_content(packed, "application/octet-stream");
+                Record(record);
+                return;
+            }
+        }
+    }
+
+    Record(record);
+    res.set_content_provider(
+        static_cast<size_t>(body->length), "application/octet-stream",
+        [this, body](size_t offset, size_t length, httplib::DataSink& sink) {
+            const auto at = static_cast<int64_t>(offset);
+            int64_t chunk = std::min<int64_t>(static_cast<int64_t>(length), kChunk);
+            if (body->dropAfter >= 0) {
+                if (at >= body->dropAfter) return false;  // closes the connection mid-body
+                chunk = std::min(chunk, body->dropAfter - at);
+            }
+            if (body->stallAfter >= 0 && !body->stalled) {
+                if (at >= body->stallAfter) {
+                    body->stalled = true;
+                    if (!SleepUnlessStopping(body->stallMs)) return false;
+                } else {
+                    chunk = std::min(chunk, body->stallAfter - at);
+                }
+            }
+            char buffer[kChunk];
+            const ssize_t n = ::pread(body->fd, buffer, static_cast<size_t>(chunk), body->start + at);
+            if (n <= 0) return false;
+            return sink.write(buffer, static_cast<size_t>(n));
+        });
+}
+
+}  // namespace PackageServer
