@@ -46,8 +46,17 @@ std::optional<KeyValue> SplitKeyValue(std::string_view line) {
     return KeyValue{TrimView(t.substr(0, eq)), value};
 }
 
+bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\v' || c == L'\f'; }
+
+// The same blanks as TrimView, for the caller's names.
+std::wstring_view TrimBlanks(std::wstring_view s) {
+    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
 // Names from the file are already trimmed; the caller's name is trimmed the same way.
-bool SameName(std::string_view a, std::wstring_view b) { return EqualsNoCase(FromUtf8(a), Trim(std::wstring(b))); }
+bool SameName(std::string_view a, std::wstring_view b) { return EqualsNoCase(FromUtf8(a), TrimBlanks(b)); }
 
 bool HasLineBreak(std::wstring_view s) {
     return s.find_first_of(L"\r\n") != std::wstring_view::npos || s.find(L'\0') != std::wstring_view::npos;
@@ -119,7 +128,7 @@ std::optional<std::wstring> ProfileFile::Get(std::wstring_view section, std::wst
 }
 
 bool ProfileFile::Set(std::wstring_view section, std::wstring_view key, std::wstring_view value) {
-    const std::wstring trimmedKey = Trim(std::wstring(key));
+    const std::wstring_view trimmedKey = TrimBlanks(key);
     if (trimmedKey.empty() || HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value) ||
         key.find(L'=') != std::wstring_view::npos || trimmedKey.front() == L'[' || trimmedKey.front() == L';' ||
         section.find(L']') != std::wstring_view::npos)
