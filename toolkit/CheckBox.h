@@ -1,0 +1,31 @@
+#pragma once
+// "CheckBox": a button with a selected state. Activation raises "click" and then toggles the
+// state, raising "selectchanged" (wParam 1 or 0).
+#include "toolkit/Button.h"
+
+namespace Toolkit {
+
+class CCheckBoxUI : public CButtonUI {
+public:
+    CCheckBoxUI() { style_ = TextStyle{HAlign::Left, VAlign::Center, false}; }
+    std::wstring_view GetClass() const override { return L"CheckBox"; }
+
+    bool IsSelected() const { return selected_; }
+    // Changes the state; raises "selectchanged" only when it changed and `notify` is true.
+    void Selected(bool selected, bool notify = true);
+
+    bool Activate() override;
+    void SetAttribute(std::wstring_view name, std::wstring_view value) override;
+
+protected:
+    void PaintBkColor(cairo_t* cr) override;
+    void PaintStatusImage(cairo_t* cr) override;
+    Color CurrentTextColor() const override;
+
+private:
+    bool selected_ = false;
+    std::wstring selectedImage_, selectedHotImage_, selectedPushedImage_, selectedDisabledImage_;
+    Color selectedTextColor_ = 0, selectedBkColor_ = 0;
+};
+
+}  // namespace Toolkit

@@ -1,0 +1,146 @@
+#include "toolkit/ImageCache.h"
+
+#include <cairo.h>
+#include <gdk-pixbuf/gdk-pixbuf.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "toolkit/ResourceSet.h"
+#include "toolkit/SkinResources.h"
+#include "utils/StringUtils.h"
+
+namespace Toolkit {
+
+Image::Image(cairo_surface_t* surface, int width, int height) : surface_(surface), width_(width), height_(height) {}
+Image::~Image() {
+    if (surface_) cairo_surface_destroy(surface_);
+}
+
+ImageCache& ImageCache::Instance() {
+    static ImageCache cache;
+    return cache;
+}
+
+namespace {
+
+// Copies a pixbuf (RGB or RGBA, straight alpha) into a premultiplied ARGB32 surface.
+cairo_surface_t* SurfaceFromPixbuf(GdkPixbuf* pixbuf) {
+    const int w = gdk_pixbuf_get_width(pixbuf);
+    const int h = gdk_pixbuf_get_height(pixbuf);
+    const int channels = gdk_pixbuf_get_n_channels(pixbuf);
+    const int srcStride = gdk_pixbuf_get_rowstride(pixbuf);
+    const guchar* src = gdk_pixbuf_read_pixels(pixbuf);
+    if (gdk_pixbuf_get_bits_per_sample(pixbuf) != 8 || (channels != 3 && channels != 4)) return nullptr;
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(surface);
+        return nullptr;
+    }
+    cairo_surface_flush(surface);
+    unsigned char* dst = cairo_image_surface_get_data(surface);
+    const int dstStride = cairo_image_surface_get_stride(surface);
+    for (int y = 0; y < h; ++y) {
+        const guchar* s = src + static_cast<size_t>(y) * srcStride;
+        auto* d = reinterpret_cast<uint32_t*>(dst + static_cast<size_t>(y) * dstStride);
+        for (int x = 0; x < w; ++x, s += channels) {
+            const uint32_t a = channels == 4 ? s[3] : 255;
+            const uint32_t r = (s[0] * a + 127) / 255, g = (s[1] * a + 127) / 255, b = (s[2] * a + 127) / 255;
+            d[x] = (a << 24) | (r << 16) | (g << 8) | b;
+        }
+    }
+    cairo_surface_mark_dirty(surface);
+    return surface;
+}
+
+std::shared_ptr<const Image> WithMask(const Image& base, Color mask) {
+    const int w = base.Width(), h = base.Height();
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+    cairo_surface_flush(base.Surface());
+    cairo_surface_flush(surface);
+    const unsigned char* src = cairo_image_surface_get_data(base.Surface());
+    unsigned char* dst = cairo_image_surface_get_data(surface);
+    const int ss = cairo_image_surface_get_stride(base.Surface()), ds = cairo_image_surface_get_stride(surface);
+    const uint32_t rgb = mask & 0x00FFFFFFu;
+    for (int y = 0; y < h; ++y) {
+        auto* s = reinterpret_cast<const uint32_t*>(src + static_cast<size_t>(y) * ss);
+        auto* d = reinterpret_cast<uint32_t*>(dst + static_cast<size_t>(y) * ds);
+        for (int x = 0; x < w; ++x) {
+            // Only opaque pixels can match: the mask names a colour of the unblended image.
+            d[x] = ((s[x] >> 24) == 0xFF && (s[x] & 0x00FFFFFFu) == rgb) ? 0u : s[x];
+        }
+    }
+    cairo_surface_mark_dirty(surface);
+    return std::make_shared<Image>(surface, w, h);
+}
+
+}  // namespace
+
+std::shared_ptr<const Image> ImageCache::Decode(const std::string& bytes) {
+    if (bytes.empty()) return nullptr;
+    GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
+    GError* err = nullptr;
+    bool ok = gdk_pixbuf_loader_write(loader, reinterpret_cast<const guchar*>(bytes.data()), bytes.size(), &err);
+    if (err) g_clear_error(&err);
+    ok = gdk_pixbuf_loader_close(loader, ok ? &err : nullptr) && ok;
+    if (err) g_clear_error(&err);
+    std::shared_ptr<const Image> image;
+    if (ok) {
+        GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader);
+        if (pixbuf) {
+            if (cairo_surface_t* s = SurfaceFromPixbuf(pixbuf))
+                image = std::make_shared<Image>(s, gdk_pixbuf_get_width(pixbuf), gdk_pixbuf_get_height(pixbuf));
+        }
+    }
+    g_object_unref(loader);
+    return image;
+}
+
+std::shared_ptr<const Image> ImageCache::Load(const std::wstring& name) {
+    std::string bytes;
+    if (!SkinResources::Instance().Read(name, bytes)) {
+        const std::string path = Utils::ToUtf8(name);
+        std::error_code ec;
+        if (!path.empty() && path[0] == '/' && std::filesystem::is_regular_file(path, ec)) {
+            std::ifstream in(path, std::ios::binary);
+            std::ostringstream ss;
+            ss << in.rdbuf();
+            bytes = ss.str();
+        }
+    }
+    if (bytes.empty()) return nullptr;
+    ++decodes_;
+    return Decode(bytes);
+}
+
+std::shared_ptr<const Image> ImageCache::Get(const std::wstring& requested, bool hasMask, Color mask) {
+    if (requested.empty()) return nullptr;
+    const std::wstring* alias = SharedResources().FindImageAlias(requested);
+    const std::wstring& name = alias ? *alias : requested;
+    std::string key = SkinResources::NormalizeName(name);
+    if (!name.empty() && (name[0] == L'/')) key = "/" + Utils::ToUtf8(name);  // files on disk keep their case
+    auto it = plain_.find(key);
+    std::shared_ptr<const Image> base;
+    if (it != plain_.end()) {
+        base = it->second;
+    } else {
+        base = Load(name);
+        plain_.emplace(key, base);  // a miss is remembered too
+    }
+    if (!base || !hasMask) return base;
+    auto mk = std::make_pair(key, mask & 0x00FFFFFFu);
+    auto mit = masked_.find(mk);
+    if (mit != masked_.end()) return mit->second;
+    auto masked = WithMask(*base, mask);
+    masked_.emplace(mk, masked);
+    return masked;
+}
+
+void ImageCache::Clear() {
+    plain_.clear();
+    masked_.clear();
+}
+
+}  // namespace Toolkit

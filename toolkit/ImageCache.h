@@ -1,0 +1,58 @@
+#pragma once
+// Decoded skin images. Each image is decoded once (gdk-pixbuf) into a premultiplied ARGB cairo
+// surface and kept; a name that cannot be found or decoded is remembered as missing, draws
+// nothing and is no error. Names go through the image alias table first; an absolute path of
+// an existing file is read from disk (images kept beside the executable).
+//
+// Thread: the user-interface thread only.
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "toolkit/Values.h"
+
+typedef struct _cairo_surface cairo_surface_t;
+
+namespace Toolkit {
+
+class Image {
+public:
+    Image(cairo_surface_t* surface, int width, int height);
+    ~Image();
+    Image(const Image&) = delete;
+    Image& operator=(const Image&) = delete;
+    cairo_surface_t* Surface() const { return surface_; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+
+private:
+    cairo_surface_t* surface_;
+    int width_;
+    int height_;
+};
+
+class ImageCache {
+public:
+    static ImageCache& Instance();
+
+    // The image for a name, with pixels of the mask colour (RGB compared) made transparent
+    // when `hasMask`. Null when missing. The masked variant is derived from the one decode.
+    std::shared_ptr<const Image> Get(const std::wstring& name, bool hasMask = false, Color mask = 0);
+    // Decodes from bytes without caching (tests, tools).
+    static std::shared_ptr<const Image> Decode(const std::string& bytes);
+
+    // Drops everything (a language switch reloads images).
+    void Clear();
+    // Number of decodes performed since start (proves the once-only rule in tests).
+    std::size_t DecodeCount() const { return decodes_; }
+
+private:
+    std::shared_ptr<const Image> Load(const std::wstring& name);
+
+    std::map<std::string, std::shared_ptr<const Image>> plain_;           // key: normalised name
+    std::map<std::pair<std::string, Color>, std::shared_ptr<const Image>> masked_;
+    std::size_t decodes_ = 0;
+};
+
+}  // namespace Toolkit

@@ -1,0 +1,27 @@
+#pragma once
+// Text on cairo through Pango. Fonts are asked for by face with a fallback family list, so a
+// face the system lacks ("微软雅黑" on Linux) resolves to an installed CJK face and Chinese
+// never shows as boxes. Sizes are pixels.
+#include <string>
+
+#include "toolkit/Geometry.h"
+#include "toolkit/ResourceSet.h"
+#include "toolkit/TextStyle.h"
+#include "toolkit/Values.h"
+
+typedef struct _cairo cairo_t;
+
+namespace Toolkit::Text {
+
+// The Pango family list for a face: the face, then CJK faces (Traditional first when the
+// current language is zh-TW, zh-HK or zh-MO), then general sans faces.
+std::string FamilyList(const std::wstring& face);
+
+// Draws `text` inside `box` (clipped to it) with the font, colour and text flags.
+void Draw(cairo_t* cr, const std::wstring& text, const Rect& box, const FontInfo& font, Color color,
+          const TextStyle& style);
+
+// The size the text needs: single line, or wrapped at `maxWidth` when style.wordWrap.
+Size Measure(const std::wstring& text, const FontInfo& font, const TextStyle& style, int maxWidth = 0);
+
+}  // namespace Toolkit::Text
