@@ -25,6 +25,8 @@ class RecordStore {
 public:
     static constexpr std::uint32_t kCapacity = 1024;
     static constexpr std::size_t kBatchSize = 30;
+    // The file's name when the staging path names a folder.
+    static constexpr const char* kStagingFileName = StagingFile::kStagingFileName;
 
     // Nothing is read or written here: the staging file is loaded at the first flush or shutdown.
     RecordStore(std::string serverUrl, std::string stagingFilePath);

@@ -324,46 +324,47 @@ void TestCollector::HandleUpload(CollectorConnection& connection, UploadRequest 
 
     const std::string summary = request.method + " " + request.target + " (" +
                                 std::to_string(request.recordTexts.size()) + " records)";
-    if (fault.kind == FaultKind::Drop) {
-        request.status = -1;
-        connection.Abort();
-        Finish(std::move(request), summary + " -> dropped");
-        return;
-    }
+    // Each outcome is logged before the client can see it, so a client that got its answer
+    // always finds its upload in Requests() and RecordTexts().
     if (fault.kind == FaultKind::Delay) {
         std::unique_lock lock(mutex_);
         const bool interrupted = changed_.wait_for(lock, fault.delay, [&] { return generation_ != generation; });
         lock.unlock();
         if (interrupted) {
             request.status = -1;
-            connection.Abort();
             Finish(std::move(request), summary + " -> abandoned while held back");
+            connection.Abort();
             return;
         }
     }
+    if (fault.kind == FaultKind::Drop) {
+        request.status = -1;
+        Finish(std::move(request), summary + " -> dropped");
+        connection.Abort();
+        return;
+    }
+    std::string response;
+    std::string outcome;
     if (fault.kind == FaultKind::Status) {
         request.status = fault.status;
-        connection.WriteAll(Response(fault.status, fault.status == 204 ? "" : "forced status\n"));
-        Finish(std::move(request), summary + " -> " + std::to_string(fault.status) + " (forced)");
-        return;
-    }
-    if (!request.decoded) {
+        response = Response(fault.status, fault.status == 204 ? "" : "forced status\n");
+        outcome = std::to_string(fault.status) + " (forced)";
+    } else if (!request.decoded) {
         request.status = 400;
-        connection.WriteAll(Response(400, request.error + "\n"));
-        Finish(std::move(request), summary + " -> 400 " + request.error);
-        return;
-    }
-    request.status = 200;
-    {
-        // Kept before the answer leaves, so a client that saw 200 finds its records here.
+        response = Response(400, request.error + "\n");
+        outcome = "400 " + request.error;
+    } else {
+        request.status = 200;
+        response = Response(200, "{\"code\":0}", "application/json");
+        outcome = "200";
         std::lock_guard lock(mutex_);
         for (const std::string& record : request.recordTexts) {
             records_.push_back(record);
             if (sink_) sink_(record);
         }
     }
-    connection.WriteAll(Response(200, "{\"code\":0}", "application/json"));
-    Finish(std::move(request), summary + " -> 200");
+    Finish(std::move(request), summary + " -> " + outcome);
+    connection.WriteAll(response);
 }
 
 void TestCollector::Finish(UploadRequest request, const std::string& logLine) {

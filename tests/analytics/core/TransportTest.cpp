@@ -82,7 +82,7 @@ TEST_F(TransportTest, PostsAFormToTheUrlAsGivenWithTheSdkUserAgent) {
     const std::string url = collector_.Url("/collect?project=pc&token=a%2Fb");
     EXPECT_TRUE(collect::RecordSender(url).Send("[{\"a\":1}]"));
     ASSERT_EQ(collector_.Requests().size(), 1u);
-    const collector::UploadRequest& r = collector_.Requests()[0];
+    const collector::UploadRequest r = collector_.Requests()[0];
     EXPECT_EQ(r.method, "POST");
     EXPECT_EQ(r.target, "/collect?project=pc&token=a%2Fb");
     EXPECT_EQ(r.userAgent, "EventCollect CPP SDK 0.7");

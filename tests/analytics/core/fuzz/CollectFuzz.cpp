@@ -72,13 +72,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     in.isLoginId = size % 3 == 0;
     in.nowMilliseconds = 1700000000000;
     const std::optional<std::string> record = collect::detail::BuildRecord(in);
-    Require(record.has_value() == validName);
+    // Dropped exactly when the key is in the map and breaks the name rule or is a "$time" that
+    // holds a string, or when a track record's event name (the key) breaks the name rule.
+    const bool keyInMap = stored || key == "num";
+    const bool checkOk = (!keyInMap || validName) && !(key == "$time" && stored);
+    const bool eventOk = in.type != "track" || validName;
+    Require(record.has_value() == (checkOk && eventOk));
     if (record) {
         const json r = json::parse(*record, nullptr, false);
         Require(!r.is_discarded() && r.is_object());
         if (stored) {
-            Require(r["properties"][key] == value);
             Require(r["distinct_id"] == value);
+            if (key == "$project")
+                Require(value.empty() ? !r.contains("project") : r["project"] == value);
+            else if (key != "num" && key != "$is_login_id")
+                Require(r["properties"][key] == value);
         }
         Require(record->find('\n') == std::string::npos);  // one record per staging line
 
