@@ -1,0 +1,278 @@
+// The multi-connection downloader against the package server: part boundaries, the digest taken
+// from the address, the one restart and the reuse of part files, and the faults that must never
+// end in a wrong file.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "download/CMTCurlDownloader.h"
+#include "tests/download/DownloadTestSupport.h"
+
+using namespace DownloadTest;
+using PackageServer::FaultRule;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int64_t kOnePartMax = 20971519;
+constexpr int64_t kTwoPartsMin = 20971520;
+constexpr int64_t kOddTwoParts = 30000001;
+
+std::vector<std::string> SortedRanges(const std::vector<PackageServer::RequestRecord>& gets) {
+    std::vector<std::string> ranges;
+    for (const auto& r : gets) ranges.push_back(r.range);
+    std::sort(ranges.begin(), ranges.end());
+    return ranges;
+}
+
+class CMTCurlDownloaderTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        files = new TempDir();
+        WriteRandomFile(files->File("one.bin"), kOnePartMax, 1);
+        WriteRandomFile(files->File("two.bin"), kTwoPartsMin, 2);
+        WriteRandomFile(files->File("odd.bin"), kOddTwoParts, 3);
+        WriteRandomFile(files->File("small.bin"), 3 << 20, 4);
+        WriteRandomFile(files->File("tiny.bin"), 255, 5);
+    }
+    static void TearDownTestSuite() {
+        delete files;
+        files = nullptr;
+    }
+
+    // Builds the downloader; on 1005 it is started again from inside the event, as its owner does.
+    void Make(const std::string& url, const std::string& target = "pkg.bin") {
+        events.onEvent = [this](const Event& e) {
+            if (e.code == DL_CODE_RETRY) {
+                if (onRetry) onRetry();
+                downloader->Start();
+            }
+        };
+        downloader = std::make_unique<CMTCurlDownloader>(events.Callback(), Wide(url), out.WFile(target));
+    }
+
+    static TempDir* files;
+    TempDir out;
+    TestServer server{files->Path()};
+    EventLog events;
+    std::function<void()> onRetry;
+    std::unique_ptr<CMTCurlDownloader> downloader;
+};
+
+TempDir* CMTCurlDownloaderTest::files = nullptr;
+
+TEST(CMTCurlDownloaderUnits, CMTCurlDownloader_SplitsAtTwoUnits) {
+    using Ranges = std::vector<std::pair<int64_t, int64_t>>;
+    EXPECT_EQ(CMTCurlDownloader::SplitParts(kOnePartMax), (Ranges{{0, 20971518}}));
+    EXPECT_EQ(CMTCurlDownloader::SplitParts(kTwoPartsMin), (Ranges{{0, 10485759}, {10485760, 20971519}}));
+    EXPECT_EQ(CMTCurlDownloader::SplitParts(kOddTwoParts), (Ranges{{0, 14999999}, {15000000, 30000000}}));
+    const int64_t big = (int64_t{5} << 30) + 1;  // beyond 32 bits: still two parts, 64-bit offsets
+    EXPECT_EQ(CMTCurlDownloader::SplitParts(big), (Ranges{{0, big / 2 - 1}, {big / 2, big - 1}}));
+    EXPECT_TRUE(CMTCurlDownloader::SplitParts(0).empty());
+}
+
+TEST(CMTCurlDownloaderUnits, CMTCurlDownloader_DigestIsTheSecondLastSegment) {
+    EXPECT_EQ(CMTCurlDownloader::DigestFromUrl("http://h:8/x/0123456789abcdef0123456789abcdef/p.exe"),
+              "0123456789abcdef0123456789abcdef");
+    EXPECT_EQ(CMTCurlDownloader::DigestFromUrl("http://h:8/p.exe"), "h:8");
+    EXPECT_EQ(CMTCurlDownloader::DigestFromUrl("p.exe"), "");
+    EXPECT_EQ(CMTCurlDownloader::PartPath("/t/pkg.exe", 1), "/t/pkg.exe_1");
+}
+
+TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_PartBoundariesOnTheWire) {
+    const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+        {"one.bin", {"bytes=0-20971518"}},
+        {"two.bin", {"bytes=0-10485759", "bytes=10485760-20971519"}},
+        {"odd.bin", {"bytes=0-14999999", "bytes=15000000-30000000"}},
+    };
+    for (const auto& [name, ranges] : cases) {
+        EventLog log;
+        server->ClearRequests();
+        CMTCurlDownloader dl(log.Callback(), Wide(server->RedirectUrl(name, 2)), out.WFile(name));
+        dl.Start();
+        ASSERT_TRUE(log.WaitFinal()) << name;
+        EXPECT_EQ(log.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS})) << name;
+        EXPECT_EQ(log.Last().text, L"LibCurl");
+        EXPECT_EQ(SortedRanges(server.Gets()), ranges) << name;
+        EXPECT_TRUE(SameContent(files->File(name), out.File(name))) << name;
+        EXPECT_FALSE(Exists(out.File(name + "_0")));
+        EXPECT_FALSE(Exists(out.File(name + "_1")));
+        for (double v : log.ProgressValues()) EXPECT_LE(v, 1.0);
+    }
+}
+
+TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_AddressWithoutDigestNoticesThenSucceeds) {
+    Make(server->FileUrl("small.bin"));  // the file sits right under the host: no digest segment
+    downloader->Start();
+    ASSERT_TRUE(events.WaitFinal());
+    EXPECT_EQ(events.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_VERIFY, DL_CODE_SUCCESS}));
+    EXPECT_EQ(events.Events()[1].text, kVerifyNoDigestText);
+    EXPECT_EQ(events.Events()[1].value, 0.0);
+    EXPECT_TRUE(SameContent(files->File("small.bin"), out.File("pkg.bin")));
+}
+
+TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_DigestMismatchRetriesOnceThenFails) {
+    std::string upper = Md5Of(files->File("small.bin"));
+    std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+    for (const std::string& digest : {upper, std::string(32, '0')}) {
+        EventLog log;
+        events.onEvent = nullptr;
+        CMTCurlDownloader* self = nullptr;
+        log.onEvent = [&self](const Event& e) {
+            if (e.code == DL_CODE_RETRY) self->Start();
+        };
+        CMTCurlDownloader dl(log.Callback(), Wide(server->BaseUrl() + "/" + digest + "/small.bin"), out.WFile("m.bin"));
+        self = &dl;
+        server->ClearRequests();
+        dl.Start();
+        ASSERT_TRUE(log.WaitFinal()) << digest;
+        EXPECT_EQ(log.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_VERIFY, DL_CODE_RETRY, DL_CODE_START,
+                                                 DL_CODE_VERIFY, DL_CODE_FAIL}))
+            << digest;
+        for (const Event& e : log.Events()) {
+            if (e.code == DL_CODE_VERIFY) {
+                EXPECT_EQ(e.text, kVerifyMismatchText);
+            }
+            if (e.code == DL_CODE_RETRY || e.code == DL_CODE_FAIL) {
+                EXPECT_EQ(e.value, 0.0);
+            }
+        }
+        // The restart fetched the whole file again; nothing is left behind.
+        EXPECT_EQ(SortedRanges(server.Gets()), (std::vector<std::string>{"bytes=0-3145727", "bytes=0-3145727"}));
+        EXPECT_FALSE(Exists(out.File("m.bin")));
+        EXPECT_FALSE(Exists(out.File("m.bin_0")));
+    }
+}
+
+TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_UnusableHeaderAnswerFailsWithoutRetry) {
+    struct Case {
+        std::string name;
+        std::function<void()> arrange;
+        std::string url;
+    };
+    const std::vector<Case> cases = {
+        {"length 255", [] {}, server->FileUrl("tiny.bin")},
+        {"no length", [this] { server->SetOmitHeadLength(true); }, server->FileUrl("small.bin")},
+        {"status 404", [] {}, server->FileUrl("missing.bin")},
+    };
+    for (const Case& c : cases) {
+        EventLog log;
+        server->ClearFaults();
+        server->ClearRequests();
+        c.arrange();
+        CMTCurlDownloader dl(log.Callback(), Wide(c.url), out.WFile("u.bin"));
+        dl.Start();
+        ASSERT_TRUE(log.WaitFinal()) << c.name;
+        EXPECT_EQ(log.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_FAIL})) << c.name;
+        EXPECT_EQ(log.Last().value, 0.0) << c.name;
+        EXPECT_EQ(log.Last().text, L"LibCurl") << c.name;
+        EXPECT_TRUE(server.Gets().empty()) << c.name;
+    }
+}
+
+TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_RestartReusesCompleteAndPartialParts) {
+    // Part 1 breaks after 1000 bytes (budget 12 -> 11), then fails with 500 until its budget is
+    // spent (seven more attempts); part 0 completes. The restart must fetch only the rest of part 1.
+    server->AddRule({FaultRule::Action::Drop, 1000, 0, 0, 10485760, 1});
+    server->AddRule({FaultRule::Action::Status, 0, 500, 0, 10485760 + 1000, 7});
+    onRetry = [this] { server->ClearRequests(); };
+    Make(server->DigestUrl("two.bin"));
+    downloader->Start();
+    ASSERT_TRUE(events.WaitFinal());
+    EXPECT_EQ(events.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_RETRY, DL_CODE_START, DL_CODE_SUCCESS}));
+    EXPECT_EQ(events.Events().at(0).code, DL_CODE_START);
+    for (const Event& e : events.Events()) {
+        if (e.code == DL_CODE_RETRY) {
+            EXPECT_EQ(e.value, 22.0);
+        }
+    }
+    EXPECT_EQ(SortedRanges(server.Gets()), (std::vector<std::string>{"bytes=10486760-20971519"}));
+    EXPECT_TRUE(SameContent(files->File("two.bin"), out.File("pkg.bin")));
+    EXPECT_FALSE(Exists(out.File("pkg.bin_1")));
+}
+
+TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_RangeIgnoringServerNeverYieldsAWrongFile) {
+    // No digest in the address, so only the range check stands between the server and the file.
+    server->AddRule({FaultRule::Action::IgnoreRange});
+    Make(server->FileUrl("two.bin"));
+    downloader->Start();
+    ASSERT_TRUE(events.WaitFinal());
+    EXPECT_EQ(events.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_RETRY, DL_CODE_START, DL_CODE_FAIL}));
+    EXPECT_EQ(events.Last().value, static_cast<double>(CURLE_RANGE_ERROR));
+    EXPECT_FALSE(Exists(out.File("pkg.bin")));
+}
+
+TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_StalledPartFailsWith28AndResumes) {
+    server->AddRule({FaultRule::Action::Stall, 0, 0, 8000, 0, 1});
+    Make(server->DigestUrl("small.bin"));
+    StderrCapture trace;
+    downloader->Start();
+    ASSERT_TRUE(events.WaitFinal());
+    EXPECT_EQ(CountOf(trace.Finish(), "CurlDownLoader Code=28"), 1);
+    EXPECT_EQ(events.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS}));
+    EXPECT_TRUE(SameContent(files->File("small.bin"), out.File("pkg.bin")));
+}
+
+TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_UnopenablePartFileAtJoinFailsLikeAPart) {
+    // Part 1 is held back; meanwhile part file 0 is replaced by a folder, so the join cannot
+    // open it: 1005 with the part status -2, and the restart fails for good.
+    server->AddRule({FaultRule::Action::Stall, 0, 0, 2500, 10485760, 1});
+    Make(server->DigestUrl("two.bin"));
+    downloader->Start();
+    const std::string part0 = out.File("pkg.bin_0");
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (SizeOf(part0) != 10485760 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
+    std::filesystem::rename(part0, out.File("moved"));
+    std::filesystem::create_directory(part0);
+    ASSERT_TRUE(events.WaitFinal());
+    EXPECT_EQ(events.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_RETRY, DL_CODE_START, DL_CODE_FAIL}));
+    for (const Event& e : events.Events()) {
+        if (e.code == DL_CODE_RETRY || e.code == DL_CODE_FAIL) {
+            EXPECT_EQ(e.value, -2.0);
+        }
+    }
+    EXPECT_FALSE(Exists(out.File("pkg.bin")));
+}
+
+TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_EmptyTargetFailsAndEndsTheRun) {
+    CMTCurlDownloader dl(events.Callback(), Wide(server->DigestUrl("small.bin")), L"");
+    dl.Start();
+    ASSERT_TRUE(events.WaitFinal());
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(events.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_FAIL}));
+    EXPECT_EQ(events.Last().value, 1.0);
+    EXPECT_EQ(events.Last().text, L"");
+    EXPECT_TRUE(server->Requests().empty());
+}
+
+TEST(CMTCurlDownloaderTls, CMTCurlDownloader_VerifiesThePeer) {
+    TempDir ca, root, out;
+    ASSERT_TRUE(MakeTestCa(ca.Path()));
+    WriteRandomFile(root.File("pkg.bin"), 400000, 9);
+    TestServer server(root.Path(), ca.File("server.pem"), ca.File("server.key"));
+    ::unsetenv("CURL_CA_BUNDLE");
+    ::unsetenv("SSL_CERT_FILE");
+    {
+        EventLog log;
+        CMTCurlDownloader dl(log.Callback(), Wide(server->DigestUrl("pkg.bin")), out.WFile("a.bin"));
+        dl.Start();
+        ASSERT_TRUE(log.WaitFinal());
+        EXPECT_EQ(log.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_FAIL}));
+        EXPECT_TRUE(server.Gets().empty());
+    }
+    ::setenv("SSL_CERT_FILE", ca.File("ca.pem").c_str(), 1);
+    {
+        EventLog log;
+        CMTCurlDownloader dl(log.Callback(), Wide(server->DigestUrl("pkg.bin")), out.WFile("b.bin"));
+        dl.Start();
+        ASSERT_TRUE(log.WaitFinal());
+        EXPECT_EQ(log.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS}));
+        EXPECT_TRUE(SameContent(root.File("pkg.bin"), out.File("b.bin")));
+    }
+    ::unsetenv("SSL_CERT_FILE");
+}
+
+}  // namespace

@@ -1,0 +1,201 @@
+#include "tests/download/DownloadTestSupport.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <curl/curl.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "utils/StringUtils.h"
+
+namespace DownloadTest {
+namespace {
+
+// libcurl's global state is set up once, before any test starts a thread.
+const bool g_curlReady = curl_global_init(CURL_GLOBAL_ALL) == CURLE_OK;
+
+std::string TestRoot() {
+    const char* root = std::getenv("QV_TEST_ROOT");
+    if (root && *root) return root;
+    return std::filesystem::temp_directory_path().string();
+}
+
+}  // namespace
+
+TempDir::TempDir() {
+    (void)g_curlReady;
+    std::string pattern = TestRoot() + "/qv-download-XXXXXX";
+    std::filesystem::create_directories(TestRoot());
+    if (!::mkdtemp(pattern.data())) std::abort();
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::wstring TempDir::WFile(const std::string& name) const { return Wide(File(name)); }
+
+std::wstring Wide(const std::string& text) { return Utils::FromUtf8(text); }
+
+void WriteRandomFile(const std::string& path, int64_t size, uint32_t seed) {
+    std::mt19937_64 random(seed);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::vector<uint64_t> block(1 << 14);
+    while (size > 0) {
+        for (auto& word : block) word = random();
+        const int64_t n = std::min<int64_t>(size, static_cast<int64_t>(block.size() * 8));
+        out.write(reinterpret_cast<const char*>(block.data()), n);
+        size -= n;
+    }
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool SameContent(const std::string& a, const std::string& b) {
+    if (!Exists(a) || !Exists(b) || SizeOf(a) != SizeOf(b)) return false;
+    std::ifstream x(a, std::ios::binary), y(b, std::ios::binary);
+    std::vector<char> bx(1 << 20), by(1 << 20);
+    while (x && y) {
+        x.read(bx.data(), bx.size());
+        y.read(by.data(), by.size());
+        if (x.gcount() != y.gcount() || !std::equal(bx.begin(), bx.begin() + x.gcount(), by.begin())) return false;
+    }
+    return true;
+}
+
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+int64_t SizeOf(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_size : -1;
+}
+
+std::string Md5Of(const std::string& path) { return PackageServer::Server::FileMd5(path); }
+
+TestServer::TestServer(const std::string& root, const std::string& certFile, const std::string& keyFile) {
+    PackageServer::Options options;
+    options.root = root;
+    options.certFile = certFile;
+    options.keyFile = keyFile;
+    server_ = std::make_unique<PackageServer::Server>(options);
+    if (!server_->Start()) std::abort();
+}
+
+std::vector<PackageServer::RequestRecord> TestServer::Gets() const {
+    std::vector<PackageServer::RequestRecord> out;
+    for (auto& r : server_->Requests())
+        if (r.method == "GET") out.push_back(r);
+    return out;
+}
+
+std::vector<PackageServer::RequestRecord> TestServer::Heads() const {
+    std::vector<PackageServer::RequestRecord> out;
+    for (auto& r : server_->Requests())
+        if (r.method == "HEAD") out.push_back(r);
+    return out;
+}
+
+DownloadCallback EventLog::Callback() {
+    return [this](int32_t code, double value, const wchar_t* text) {
+        Event event{code, value, text ? text : L"", std::chrono::steady_clock::now()};
+        {
+            std::lock_guard lock(mutex_);
+            events_.push_back(event);
+        }
+        changed_.notify_all();
+        if (onEvent) onEvent(event);
+    };
+}
+
+bool EventLog::WaitFor(std::vector<int> codes, int count, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] {
+        int seen = 0;
+        for (const Event& e : events_)
+            for (int c : codes)
+                if (e.code == c) ++seen;
+        return seen >= count;
+    });
+}
+
+std::vector<Event> EventLog::Events() const {
+    std::lock_guard lock(mutex_);
+    return events_;
+}
+
+std::vector<int> EventLog::Codes() const {
+    std::vector<int> codes;
+    for (const Event& e : Events())
+        if (e.code != DL_CODE_PROGRESS) codes.push_back(e.code);
+    return codes;
+}
+
+std::vector<double> EventLog::ProgressValues() const {
+    std::vector<double> values;
+    for (const Event& e : Events())
+        if (e.code == DL_CODE_PROGRESS) values.push_back(e.value);
+    return values;
+}
+
+Event EventLog::Last() const {
+    std::lock_guard lock(mutex_);
+    return events_.empty() ? Event{0, 0, L"", {}} : events_.back();
+}
+
+StderrCapture::StderrCapture() {
+    char pattern[] = "/tmp/qv-stderr-XXXXXX";
+    const int fd = ::mkstemp(pattern);
+    if (fd < 0) return;
+    path_ = pattern;
+    std::fflush(stderr);
+    saved_ = ::dup(2);
+    ::dup2(fd, 2);
+    ::close(fd);
+}
+
+StderrCapture::~StderrCapture() { Finish(); }
+
+std::string StderrCapture::Finish() {
+    if (finished_ || saved_ < 0) return text_;
+    finished_ = true;
+    std::fflush(stderr);
+    ::dup2(saved_, 2);
+    ::close(saved_);
+    text_ = ReadFile(path_);
+    ::unlink(path_.c_str());
+    std::fwrite(text_.data(), 1, text_.size(), stderr);
+    return text_;
+}
+
+bool MakeTestCa(const std::string& dir) {
+    const std::string script = std::string(QV_SOURCE_DIR) + "/tools/package-server/make-test-ca.sh";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::execl("/bin/bash", "bash", script.c_str(), dir.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid) return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 && Exists(dir + "/ca.pem") && Exists(dir + "/server.pem");
+}
+
+int CountOf(const std::string& text, const std::string& needle) {
+    int count = 0;
+    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size())) ++count;
+    return count;
+}
+
+}  // namespace DownloadTest

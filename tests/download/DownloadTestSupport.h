@@ -1,0 +1,107 @@
+#pragma once
+// Shared helpers of the download tests: temporary folders, generated files, an in-process
+// package server, a thread-safe event recorder and a capture of the diagnostic trace.
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "download/DownloadCallback.h"
+#include "tools/package-server/PackageServer.h"
+
+namespace DownloadTest {
+
+// A fresh folder under $QV_TEST_ROOT (else the system temp folder), removed on destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const std::string& Path() const { return path_; }
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+    std::wstring WFile(const std::string& name) const;
+
+private:
+    std::string path_;
+};
+
+// Writes `size` pseudo-random bytes (deterministic for a seed).
+void WriteRandomFile(const std::string& path, int64_t size, uint32_t seed);
+std::string ReadFile(const std::string& path);
+bool SameContent(const std::string& a, const std::string& b);
+bool Exists(const std::string& path);
+int64_t SizeOf(const std::string& path);
+std::string Md5Of(const std::string& path);
+std::wstring Wide(const std::string& text);
+
+// A package server on 127.0.0.1 serving `root`, started at construction.
+class TestServer {
+public:
+    explicit TestServer(const std::string& root, const std::string& certFile = "", const std::string& keyFile = "");
+    PackageServer::Server& operator*() { return *server_; }
+    PackageServer::Server* operator->() { return server_.get(); }
+    // Requests seen so far, in order, of one method.
+    std::vector<PackageServer::RequestRecord> Gets() const;
+    std::vector<PackageServer::RequestRecord> Heads() const;
+
+private:
+    std::unique_ptr<PackageServer::Server> server_;
+};
+
+struct Event {
+    int code;
+    double value;
+    std::wstring text;
+    std::chrono::steady_clock::time_point at;
+};
+
+// Records the events of one downloader; thread-safe.
+class EventLog {
+public:
+    // Called on the downloader's thread after the event is recorded (e.g. to restart on 1005).
+    std::function<void(const Event&)> onEvent;
+
+    DownloadCallback Callback();
+    // Waits until `count` events with one of `codes` have arrived; false on time-out.
+    bool WaitFor(std::vector<int> codes, int count = 1, std::chrono::milliseconds timeout = std::chrono::seconds(60));
+    // Waits for the final event of a run (1003 or 1004).
+    bool WaitFinal(std::chrono::milliseconds timeout = std::chrono::seconds(60)) {
+        return WaitFor({DL_CODE_SUCCESS, DL_CODE_FAIL}, 1, timeout);
+    }
+    std::vector<Event> Events() const;
+    // Codes in order, progress events (1002) left out.
+    std::vector<int> Codes() const;
+    std::vector<double> ProgressValues() const;
+    Event Last() const;
+
+private:
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Event> events_;
+};
+
+// Captures what the process writes on standard error (the diagnostic trace) while alive.
+class StderrCapture {
+public:
+    StderrCapture();
+    ~StderrCapture();
+    // Stops capturing and returns the text (the text is also echoed to the real stderr).
+    std::string Finish();
+
+private:
+    int saved_ = -1;
+    std::string path_;
+    bool finished_ = false;
+    std::string text_;
+};
+
+// Makes the test CA and a server certificate in `dir` (tools/package-server/make-test-ca.sh).
+bool MakeTestCa(const std::string& dir);
+
+// Counts occurrences of `needle` in `text`.
+int CountOf(const std::string& text, const std::string& needle);
+
+}  // namespace DownloadTest
