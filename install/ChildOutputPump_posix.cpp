@@ -1,0 +1,67 @@
+#include "install/ChildOutputPump.h"
+
+#include <cerrno>
+#include <cstring>
+#include <poll.h>
+
+#include "utils/Log.h"
+#include "utils/PipedProcess.h"
+
+namespace {
+
+// One read from a ready pipe: false at end of data or on an error (the pipe is done).
+bool ReadPiece(Utils::Pipe& pipe, bool isStdOut, const ChildOutputPump::ChunkHandler& onStdOut, size_t& total) {
+    char buffer[ChildOutputPump::kReadSize];
+    const ssize_t n = pipe.Read(buffer, sizeof buffer);
+    if (n <= 0) return false;
+    total += static_cast<size_t>(n);
+    if (isStdOut) {
+        const std::string_view bytes(buffer, static_cast<size_t>(n));
+        onStdOut(bytes.substr(0, bytes.find('\0')));
+    }
+    return true;
+}
+
+}  // namespace
+
+void ChildOutputPump::Run(Utils::PipedProcess& process, const ChunkHandler& onStdOut) {
+    process.StdIn().CloseWrite();
+    Utils::Pipe* pipes[2] = {&process.StdOut(), &process.StdErr()};
+    bool open[2] = {true, true};
+    bool exited = false;
+    size_t drainedAfterExit = 0;
+
+    while (open[0] || open[1]) {
+        pollfd fds[2];
+        nfds_t count = 0;
+        int which[2];
+        for (int i = 0; i < 2; ++i) {
+            if (!open[i]) continue;
+            fds[count] = {pipes[i]->ReadEnd(), POLLIN, 0};
+            which[count++] = i;
+        }
+        const int ready = ::poll(fds, count, exited ? 0 : kPollMs);
+        if (ready < 0) {
+            if (errno == EINTR) continue;
+            QLOG(L"poll failed: %S\r\n", std::strerror(errno));
+            return;
+        }
+        if (ready == 0) {
+            // Nothing to read: once the child itself has ended and its pipes stay quiet, the
+            // output is complete as far as the installer is concerned.
+            if (exited) return;
+            exited = process.TryExitCode().has_value();
+            continue;
+        }
+        for (nfds_t k = 0; k < count; ++k) {
+            if (fds[k].revents == 0) continue;
+            const int i = which[k];
+            size_t n = 0;
+            if (!ReadPiece(*pipes[i], i == 0, onStdOut, n)) open[i] = false;
+            if (exited) {
+                drainedAfterExit += n;
+                if (drainedAfterExit > kDrainAfterExitBytes) return;
+            }
+        }
+    }
+}

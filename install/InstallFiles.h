@@ -1,0 +1,30 @@
+#pragma once
+// File operations of the install chain, on wide UTF-8-encoded paths.
+#include <string>
+
+namespace InstallFiles {
+
+// `folder` and `name` joined with one "/" (none added when the folder already ends in one or
+// is empty).
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
+// The folder part of a path ("" when the path names no folder).
+std::wstring ParentFolder(const std::wstring& path);
+// A path without one pair of surrounding double quotes.
+std::wstring Unquote(const std::wstring& path);
+// The folder without trailing separators (the root stays "/").
+std::wstring WithoutTrailingSeparator(std::wstring folder);
+
+// A regular file (links followed).
+bool FileExists(const std::wstring& path);
+// Removes a file; true when it is gone afterwards.
+bool DeleteFileIfExists(const std::wstring& path);
+// Gives the file mode 0700: the owner may run it, nobody else may touch it. Programs we run
+// (a downloaded package, a copied uninstaller) get exactly this before they start.
+bool MakeOwnerExecutable(const std::wstring& path);
+// Copies `from` over `to` through a new file in the target's folder renamed into place, so
+// that a running program of that name is replaced rather than rewritten, and gives the copy
+// mode 0700. On any failure `to` does not exist afterwards: a stale earlier copy never
+// passes for a fresh one.
+bool CopyFileReplacing(const std::wstring& from, const std::wstring& to);
+
+}  // namespace InstallFiles

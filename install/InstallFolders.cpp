@@ -1,0 +1,25 @@
+#include "install/InstallFolders.h"
+
+#include "install/InstallFiles.h"
+#include "utils/SpecialFolders.h"
+#include "utils/StringUtils.h"
+#include "utils/SystemInfo.h"
+
+AdminState ReadAdminState() {
+    AdminState state;
+    std::wstring user;
+    state.userIsAdmin = Utils::GetConsoleUserName(user) && Utils::IsUserAdmin(user);
+    state.processIsAdmin = Utils::IsProcessAdmin();
+    return state;
+}
+
+std::wstring DefaultInstallFolder(const PreviousInstallation& previous, const AdminState& admin) {
+    if (previous.Exists() && InstallFiles::FileExists(previous.uninstallerPath)) return previous.installPath;
+    std::wstring base;
+    const auto appData = Utils::AppDataFolder();
+    if (admin.userIsAdmin && admin.processIsAdmin && appData)
+        base = InstallFiles::JoinPath(Utils::FromUtf8(appData->string()), L"VarNel");
+    else
+        base = Utils::FromUtf8(Utils::ProgramFilesFolder().string());
+    return InstallFiles::JoinPath(base, L"Pelmora");
+}

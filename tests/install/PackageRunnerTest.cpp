@@ -1,0 +1,192 @@
+// CPackageRunner against the real sample package over real pipes.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "install/CPackageRunner.h"
+#include "install/InstallCodes.h"
+#include "tests/install/EventRecorder.h"
+#include "tests/install/SamplePackage.h"
+#include "tests/support/TempDir.h"
+
+using installtest::EventRecorder;
+using installtest::Quoted;
+using installtest::W;
+
+namespace {
+
+class PackageRunnerTest : public ::testing::Test {
+protected:
+    void TearDown() override { installtest::SetInstCmd(L""); }
+
+    // Runs the package once into `folder` with `switches` and waits for the run to end.
+    void RunOnce(const std::filesystem::path& folder, const std::wstring& switches) {
+        installtest::SetInstCmd(switches);
+        const auto package = installtest::PlacePackage(tmp / "dl" / "__Package_Quorvex.exe");
+        CPackageRunner runner(events.Callback(), Quoted(package), W(folder), L"en-US");
+        runner.Run();
+    }
+
+    int Finals() const { return events.Count(INSTALL_SUCCESS) + events.Count(IST_CODE_FAIL); }
+
+    testsupport::TempDir tmp;
+    EventRecorder events;
+};
+
+}  // namespace
+
+TEST_F(PackageRunnerTest, PackageRunner_CommandLineCarriesEveryChoiceWithTheFolderLast) {
+    installtest::SetInstCmd(L"--startup=AutoStartup --exit=3");
+    CPackageRunner runner(events.Callback(), L"\"/tmp/x/__Package_Quorvex.exe\"", L"/opt/My Apps/Pelmora", L"zh-TW");
+    runner.SetOptions(false, true, true, false);
+    EXPECT_EQ(runner.BuildCommandLine(),
+              L"\"/tmp/x/__Package_Quorvex.exe\" /S -console=show -version=1.0.0 -adminact=true "
+              L"-authorizationact=false -dsc=false -ssc=true --startup=AutoStartup --exit=3 -inslang=\"zh-TW\" "
+              L"-instdir=\"/opt/My Apps/Pelmora\" /D=/opt/My Apps/Pelmora");
+
+    installtest::SetInstCmd(L"");
+    runner.SetInstallFolder(L"");
+    runner.SetLanguage(L"");
+    EXPECT_EQ(runner.BuildCommandLine(),
+              L"\"/tmp/x/__Package_Quorvex.exe\" /S -console=show -version=1.0.0 -adminact=true "
+              L"-authorizationact=false -dsc=false -ssc=true -inslang=\"\"");
+}
+
+TEST_F(PackageRunnerTest, PackageRunner_InstallsIntoAFolderWithBlanksAndChineseAndReportsEveryLine) {
+    const auto folder = tmp / "My Apps" / "中文 目录" / "Pelmora";
+    RunOnce(folder, L"--message=\"安装完成 ok\"");
+    const auto ev = events.Events();
+    ASSERT_GE(ev.size(), 3u);
+    EXPECT_EQ(ev[0].code, IST_CODE_START);
+    EXPECT_EQ(ev[1].code, IST_CODE_PROGRESS);
+    EXPECT_EQ(ev[1].value, 0.0);
+    EXPECT_EQ(ev.back().code, INSTALL_SUCCESS);
+    EXPECT_EQ(ev.back().value, 0.0);
+    EXPECT_EQ(Finals(), 1);
+
+    std::vector<double> progress;
+    for (const auto& e : events.Only(IST_CODE_PROGRESS)) progress.push_back(e.value);
+    EXPECT_EQ(progress, (std::vector<double>{0, 0.05, 0.4, 0.6, 0.8, 1}));
+    ASSERT_EQ(events.Count(PKG_CODE_INST_PATH), 1);
+    EXPECT_EQ(events.Only(PKG_CODE_INST_PATH)[0].text, W(folder));
+    EXPECT_EQ(events.Only(PKG_CODE_EXE_PATH)[0].text, W(folder / "compressor.exe"));
+    EXPECT_EQ(events.Only(PKG_CODE_UNINST_EP)[0].text, W(folder / "uninst.ep"));
+    EXPECT_EQ(events.Only(PKG_CODE_STARTUP_STYLE)[0].value, kUserStartup);
+    EXPECT_EQ(events.Only(PKG_CODE_MESSAGE)[0].text, L"安装完成 ok");
+
+    // The package really ran with its execute bit set by the runner, and installed the product.
+    struct stat st{};
+    ASSERT_EQ(::stat((tmp / "dl" / "__Package_Quorvex.exe").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_TRUE(std::filesystem::exists(folder / "compressor.exe"));
+    EXPECT_TRUE(std::filesystem::exists(folder / "uninst.ep"));
+}
+
+TEST_F(PackageRunnerTest, PackageRunner_DecodesTheDeclaredCodePageAndKeepsItForLaterRuns) {
+    const auto folder = tmp / "目录 936";
+    {
+        installtest::SetInstCmd(L"--encode=936 --message=安装完成");
+        const auto package = installtest::PlacePackage(tmp / "dl" / "__Package_Quorvex.exe");
+        CPackageRunner runner(events.Callback(), Quoted(package), W(folder), L"en-US");
+        runner.Run();
+        ASSERT_TRUE(events.WaitForCount(INSTALL_SUCCESS, 1));
+        EXPECT_EQ(runner.CodePage(), 936u);
+        // The second run waits for the first worker; the package declares nothing this time
+        // and the runner keeps reading 936.
+        installtest::SetInstCmd(L"--encode= --message=plain");
+        runner.SetInstallFolder(W(tmp / "second"));
+        runner.Run();
+        ASSERT_TRUE(events.WaitForCount(INSTALL_SUCCESS, 2));
+        EXPECT_EQ(runner.CodePage(), 936u);
+        EXPECT_EQ(runner.InstalledVersion(), (std::array<int, 3>{1, 0, 0}));
+    }
+    const auto messages = events.Only(PKG_CODE_MESSAGE);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].text, L"安装完成");
+    EXPECT_EQ(messages[1].text, L"plain");
+    EXPECT_EQ(events.Only(PKG_CODE_INST_PATH)[0].text, W(folder));
+    EXPECT_EQ(events.Only(PKG_CODE_INST_PATH)[1].text, W(tmp / "second"));
+
+    // UTF8 declared: the same text arrives intact.
+    events.Clear();
+    RunOnce(tmp / "utf8", L"--encode=UTF8 --message=安装完成");
+    ASSERT_EQ(events.Count(PKG_CODE_MESSAGE), 1);
+    EXPECT_EQ(events.Only(PKG_CODE_MESSAGE)[0].text, L"安装完成");
+}
+
+TEST_F(PackageRunnerTest, PackageRunner_FailureLinesEndTheRunWithOneFailure) {
+    RunOnce(tmp / "f1", L"--fail");
+    EXPECT_EQ(events.Codes().back(), IST_CODE_FAIL);
+    EXPECT_EQ(events.Only(IST_CODE_FAIL)[0].value, 0.0);
+    EXPECT_EQ(events.Only(IST_CODE_FAIL)[0].text, L"Install failed");
+    EXPECT_EQ(Finals(), 1);
+
+    events.Clear();
+    RunOnce(tmp / "f2", L"\"--error=磁盘已满 disk full\"");
+    ASSERT_EQ(events.Count(IST_CODE_FAIL), 1);
+    EXPECT_EQ(events.Only(IST_CODE_FAIL)[0].value, 1000.0);
+    EXPECT_EQ(events.Only(IST_CODE_FAIL)[0].text, L"磁盘已满 disk full");
+    EXPECT_EQ(Finals(), 1);
+}
+
+TEST_F(PackageRunnerTest, PackageRunner_APackageThatEndsWithoutAFinalLineSucceedsWithValueOne) {
+    RunOnce(tmp / "silent", L"--silent --exit=7");
+    EXPECT_EQ(events.Codes(), (std::vector<int>{IST_CODE_START, IST_CODE_PROGRESS, INSTALL_SUCCESS}));
+    EXPECT_EQ(events.Only(INSTALL_SUCCESS)[0].value, 1.0);
+    EXPECT_TRUE(std::filesystem::exists(tmp / "silent" / "compressor.exe"));
+
+    events.Clear();
+    RunOnce(tmp / "crash", L"--crash");  // killed by SIGABRT after its progress lines
+    EXPECT_EQ(events.Count(INSTALL_SUCCESS), 1);
+    EXPECT_EQ(events.Only(INSTALL_SUCCESS)[0].value, 1.0);
+    EXPECT_EQ(events.Codes().back(), INSTALL_SUCCESS);
+}
+
+TEST_F(PackageRunnerTest, PackageRunner_OutputAfterTheFinalLineIsDrainedAndIgnored) {
+    // 2 MB after "State=Success" (with "State=Fail" and "Error=" lines in it) and 1 MB on
+    // standard error before: far more than a pipe holds. The run must end, with one success.
+    RunOnce(tmp / "flood", L"--flood=2000000 --flood-stderr=1000000 --hold=200");
+    EXPECT_EQ(events.Count(INSTALL_SUCCESS), 1);
+    EXPECT_EQ(events.Count(IST_CODE_FAIL), 0);
+    EXPECT_EQ(events.Codes().back(), INSTALL_SUCCESS);
+    EXPECT_EQ(events.Only(INSTALL_SUCCESS)[0].value, 0.0);
+}
+
+TEST_F(PackageRunnerTest, PackageRunner_LinesSplitAcrossReadsAreJoined) {
+    // Every line arrives in three pieces 120 ms apart, cutting through multi-byte characters.
+    const auto folder = tmp / "分段 目录";
+    RunOnce(folder, L"--split --delay=0 --encode=936");
+    ASSERT_EQ(events.Count(PKG_CODE_INST_PATH), 1);
+    EXPECT_EQ(events.Only(PKG_CODE_INST_PATH)[0].text, W(folder));
+    EXPECT_EQ(events.Only(PKG_CODE_EXE_PATH)[0].text, W(folder / "compressor.exe"));
+    EXPECT_EQ(events.Count(IST_CODE_PROGRESS), 6);
+    EXPECT_EQ(events.Only(INSTALL_SUCCESS).size(), 1u);
+    EXPECT_EQ(events.Only(INSTALL_SUCCESS)[0].value, 0.0);
+}
+
+TEST_F(PackageRunnerTest, PackageRunner_MissingOrEmptyPackageFailsWithItsReason) {
+    {
+        CPackageRunner runner(events.Callback(), Quoted(tmp / "nothing-here.exe"), W(tmp / "x"), L"en-US");
+        runner.Run();
+    }
+    EXPECT_EQ(events.Codes(), (std::vector<int>{IST_CODE_START, IST_CODE_PROGRESS, IST_CODE_FAIL}));
+    EXPECT_EQ(events.Only(IST_CODE_FAIL)[0].value, 2.0);
+
+    events.Clear();
+    {
+        // A file that is no program: made executable, still cannot be started.
+        const auto junk = tmp.Write("junk.exe", "this is not a program\n");
+        CPackageRunner runner(events.Callback(), Quoted(junk), W(tmp / "x"), L"en-US");
+        runner.Run();
+    }
+    EXPECT_EQ(events.Codes(), (std::vector<int>{IST_CODE_START, IST_CODE_PROGRESS, IST_CODE_FAIL}));
+    EXPECT_EQ(events.Only(IST_CODE_FAIL)[0].value, 2.0);
+
+    events.Clear();
+    {
+        CPackageRunner runner(events.Callback(), L"", W(tmp / "x"), L"en-US");
+        runner.Run();
+    }
+    EXPECT_EQ(events.Codes(), (std::vector<int>{IST_CODE_START, IST_CODE_FAIL}));
+    EXPECT_EQ(events.Only(IST_CODE_FAIL)[0].value, 1.0);
+}

@@ -1,0 +1,101 @@
+// The sample product's uninstaller, left in the install folder as "uninst.ep". It removes
+// what the sample package installed (the files listed in "install.manifest"), and the folder
+// when nothing else is left in it, reporting with the uninstall status lines:
+//
+//   <copy> /S -adminact=true -authorizationact=false -console=show _?=<install folder>
+//
+// "uninst.mode" in the folder (written by the package's --uninstaller switch) picks the
+// behaviour: success (default), fail ("State=Fail", nothing removed), error ("Error=" with
+// a UTF-8 text), silent (removes, prints nothing), acp ("Encode=ACP" then a UTF-8 error
+// text), split (lines written in pieces), flood (1 MiB of output after "State=Success").
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tools/sample-package/SampleIo.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool g_split = false;
+
+void Say(const std::string& line) {
+    const std::string bytes = line + "\n";
+    if (!g_split) {
+        sample::WriteFd(1, bytes);
+        return;
+    }
+    const size_t half = bytes.size() / 2;
+    sample::WriteFd(1, bytes.substr(0, half));
+    sample::Pause(40);
+    sample::WriteFd(1, bytes.substr(half));
+}
+
+std::string ReadMode(const fs::path& folder) {
+    std::ifstream in(folder / "uninst.mode");
+    std::string mode;
+    std::getline(in, mode);
+    return mode.empty() ? "success" : mode;
+}
+
+// Removes the listed files; false when one of them could not be removed.
+bool RemoveInstalled(const fs::path& folder) {
+    std::ifstream in(folder / "install.manifest");
+    if (!in) return false;
+    std::vector<std::string> names;
+    for (std::string name; std::getline(in, name);)
+        if (!name.empty() && name.find('/') == std::string::npos && name != "..") names.push_back(name);
+    bool ok = true;
+    for (const auto& name : names) {
+        std::error_code ec;
+        fs::remove(folder / name, ec);
+        ok = ok && !ec;
+    }
+    std::error_code ec;
+    if (fs::is_empty(folder, ec)) fs::remove(folder, ec);
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    std::string folderText;
+    if (!sample::TailAfter(args, "_?=", folderText) || folderText.empty()) {
+        Say("Error=no install folder given");
+        return 3;
+    }
+    const fs::path folder(folderText);
+    const std::string mode = ReadMode(folder);
+    g_split = mode == "split";
+
+    if (mode == "silent") return RemoveInstalled(folder) ? 0 : 1;
+    if (mode == "acp") {
+        Say("Encode=ACP");
+        Say("Error=卸载出错");
+        return 0;
+    }
+    Say("Encode=UTF8");
+    Say("Progress=0.2");
+    if (mode == "fail") {
+        Say("State=Fail");
+        return 0;
+    }
+    if (mode == "error") {
+        Say("Error=卸载出错：文件被占用");
+        return 0;
+    }
+    if (!RemoveInstalled(folder)) {
+        Say("Error=cannot remove " + folderText);
+        return 1;
+    }
+    Say("Progress=1");
+    Say("State=Success");
+    if (mode == "flood") {
+        const std::string chunk(1023, 'x');
+        for (int i = 0; i < 1024; ++i) sample::WriteFd(1, chunk + "\n");
+    }
+    return 0;
+}
