@@ -1,0 +1,106 @@
+// The join's hole-preserving append and the digest computed while parts are still arriving.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+#include "download/FileOps.h"
+#include "download/StreamingDigest.h"
+#include "tests/download/DownloadTestSupport.h"
+
+using namespace DownloadTest;
+using Download::File;
+
+namespace {
+
+TEST(FileOps, AppendFileData_CopiesDataAndKeepsHoles) {
+    TempDir dir;
+    const std::string head(5000, 'h'), a(4096, 'a'), b(777, 'b');
+    {
+        File target = File::OpenWrite(dir.File("target"));
+        ASSERT_TRUE(target.WriteAll(head.data(), head.size()));
+    }
+    // Source: data, a 64 MiB hole, data, then a trailing hole.
+    const int64_t gap = int64_t{64} << 20;
+    const int64_t length = 4096 + gap + 777 + 100000;
+    {
+        File source = File::OpenWrite(dir.File("source"));
+        ASSERT_TRUE(source.WriteAll(a.data(), a.size()));
+        ASSERT_EQ(::pwrite(source.Fd(), b.data(), b.size(), 4096 + gap), 777);
+        ASSERT_EQ(::ftruncate(source.Fd(), length), 0);
+    }
+    File target = File::OpenWrite(dir.File("target"));
+    File source = File::OpenRead(dir.File("source"));
+    ASSERT_TRUE(Download::AppendFileData(target, 5000, source, length));
+    ASSERT_TRUE(target.Close());
+
+    EXPECT_EQ(SizeOf(dir.File("target")), 5000 + length);
+    const std::string joined = ReadFile(dir.File("target"));
+    EXPECT_EQ(joined.substr(0, 5000), head);
+    EXPECT_EQ(joined.substr(5000, 4096), a);
+    EXPECT_EQ(joined.substr(5000 + 4096 + gap, 777), b);
+    EXPECT_EQ(joined.find_first_not_of('\0', 5000 + 4096), static_cast<size_t>(5000 + 4096 + gap));
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.File("target").c_str(), &st), 0);
+    EXPECT_LT(st.st_blocks * 512, int64_t{4} << 20) << "the hole was written out";
+}
+
+TEST(FileOps, AppendFileData_FailsOnAShortSource) {
+    TempDir dir;
+    File target = File::OpenWrite(dir.File("target"));
+    {
+        File source = File::OpenWrite(dir.File("source"));
+        ASSERT_TRUE(source.WriteAll("abc", 3));
+    }
+    File source = File::OpenRead(dir.File("source"));
+    // Asking for more bytes than the source has still yields the asked length (a hole) only when
+    // the source really is that long: here the data walk stops at its end and the size is checked.
+    EXPECT_TRUE(Download::AppendFileData(target, 0, source, 3));
+    File none;
+    EXPECT_FALSE(Download::AppendFileData(target, 3, none, 3));
+}
+
+TEST(StreamingDigest, StreamingDigest_HashesPartsAsTheyGrow) {
+    TempDir dir;
+    WriteRandomFile(dir.File("whole"), 3'000'001, 5);
+    const std::string whole = ReadFile(dir.File("whole"));
+    const int64_t split = 1'234'567;
+    std::atomic<int64_t> available0{0}, available1{0};
+    File part0 = File::OpenAppend(dir.File("p0"));
+    File part1 = File::OpenAppend(dir.File("p1"));
+    Download::StreamingDigest digest({{dir.File("p0"), split, &available0},
+                                      {dir.File("p1"), static_cast<int64_t>(whole.size()) - split, &available1}});
+    // Two writers, as two connections would: part 1 runs ahead of part 0.
+    auto writer = [&whole](File& file, std::atomic<int64_t>& available, size_t from, size_t to) {
+        for (size_t at = from; at < to; at += 10007) {
+            const size_t n = std::min<size_t>(10007, to - at);
+            ASSERT_TRUE(file.WriteAll(whole.data() + at, n));
+            available.fetch_add(static_cast<int64_t>(n), std::memory_order_release);
+        }
+    };
+    std::thread second(writer, std::ref(part1), std::ref(available1), split, whole.size());
+    std::thread first(writer, std::ref(part0), std::ref(available0), 0, split);
+    first.join();
+    second.join();
+    EXPECT_EQ(digest.Finish(), Md5Of(dir.File("whole")));
+}
+
+TEST(StreamingDigest, StreamingDigest_CancelOrUnreadableGivesNothing) {
+    TempDir dir;
+    std::atomic<int64_t> never{0};
+    Download::StreamingDigest waiting({{dir.File("missing"), 10, &never}});
+    waiting.Cancel();
+    EXPECT_EQ(waiting.Finish(), "");
+    {
+        File f = File::OpenAppend(dir.File("short"));
+        ASSERT_TRUE(f.WriteAll("ab", 2));
+    }
+    std::atomic<int64_t> claimed{10};  // claims more bytes than the file has
+    Download::StreamingDigest shortFile({{dir.File("short"), 10, &claimed}});
+    EXPECT_EQ(shortFile.Finish(), "");
+}
+
+}  // namespace
