@@ -1,1 +1,550 @@
+#include "toolkit/GtkWindowHost_gtk.h"
 
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "toolkit/Combo.h"
+#include "toolkit/Edit.h"
+#include "toolkit/GtkComboPopup_gtk.h"
+#include "toolkit/Painter.h"
+#include "toolkit/TextRenderer.h"
+#include "toolkit/WindowBase.h"
+#include "utils/StringUtils.h"
+
+namespace Toolkit {
+namespace {
+
+std::uintptr_t VirtualKey(guint keyval) {
+    switch (keyval) {
+        case GDK_KEY_Tab: case GDK_KEY_ISO_Left_Tab: case GDK_KEY_KP_Tab: return VK_TAB;
+        case GDK_KEY_Return: case GDK_KEY_KP_Enter: case GDK_KEY_ISO_Enter: return VK_RETURN;
+        case GDK_KEY_space: case GDK_KEY_KP_Space: return VK_SPACE;
+        case GDK_KEY_Escape: return VK_ESCAPE;
+        case GDK_KEY_BackSpace: return VK_BACK;
+        case GDK_KEY_Up: case GDK_KEY_KP_Up: return VK_UP;
+        case GDK_KEY_Down: case GDK_KEY_KP_Down: return VK_DOWN;
+        case GDK_KEY_Left: case GDK_KEY_KP_Left: return VK_LEFT;
+        case GDK_KEY_Right: case GDK_KEY_KP_Right: return VK_RIGHT;
+        case GDK_KEY_Home: case GDK_KEY_KP_Home: return VK_HOME;
+        case GDK_KEY_End: case GDK_KEY_KP_End: return VK_END;
+        case GDK_KEY_Page_Up: return VK_PRIOR;
+        case GDK_KEY_Page_Down: return VK_NEXT;
+        case GDK_KEY_F4: return VK_F4;
+        default: break;
+    }
+    const guint32 c = gdk_keyval_to_unicode(gdk_keyval_to_upper(keyval));
+    if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z')) return c;
+    return 0;
+}
+
+std::uint32_t Modifiers(guint state, guint keyval = 0) {
+    std::uint32_t m = 0;
+    if ((state & GDK_SHIFT_MASK) || keyval == GDK_KEY_ISO_Left_Tab) m |= MOD_SHIFT;
+    if (state & GDK_CONTROL_MASK) m |= MOD_CONTROL;
+    if (state & GDK_MOD1_MASK) m |= MOD_ALT;
+    return m;
+}
+
+// Rows of a rounded rectangle as a region (for shape masks, which have no anti-aliasing).
+cairo_region_t* OutlineRegion(int x0, int y0, int w, int h, Size round) {
+    cairo_region_t* region = cairo_region_create();
+    const double rx = std::min(round.cx / 2.0, w / 2.0), ry = std::min(round.cy / 2.0, h / 2.0);
+    if (rx < 1 || ry < 1) {
+        cairo_rectangle_int_t r{x0, y0, w, h};
+        cairo_region_union_rectangle(region, &r);
+        return region;
+    }
+    const int band = static_cast<int>(std::ceil(ry));
+    for (int y = 0; y < h; ++y) {
+        int inset = 0;
+        const int fromEdge = y < band ? y : (y >= h - band ? h - 1 - y : -1);
+        if (fromEdge >= 0) {
+            const double dy = (ry - (fromEdge + 0.5)) / ry;
+            inset = static_cast<int>(std::lround(rx - rx * std::sqrt(std::max(0.0, 1 - dy * dy))));
+        }
+        cairo_rectangle_int_t r{x0 + inset, y0 + y, w - 2 * inset, 1};
+        cairo_region_union_rectangle(region, &r);
+    }
+    return region;
+}
+
+std::string CssColor(Color c) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "rgba(%u,%u,%u,%.3f)", (c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF,
+                  ((c >> 24) & 0xFF) / 255.0);
+    return buf;
+}
+
+}  // namespace
+
+GtkWindowHost::GtkWindowHost(CWindowBase& window, CWindowBase* owner, const std::wstring& title, int width, int height)
+    : owner_window_(window), manager_(window.PaintManager()), client_{width, height} {
+    window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    g_object_ref_sink(window_);
+    gtk_window_set_title(GTK_WINDOW(window_), Utils::ToUtf8(title).c_str());
+    gtk_window_set_decorated(GTK_WINDOW(window_), FALSE);
+    gtk_widget_set_app_paintable(window_, TRUE);
+    gtk_widget_set_name(window_, Utils::ToUtf8(window.GetWindowClassName()).c_str());
+    if (owner && owner->Native())
+        gtk_window_set_transient_for(GTK_WINDOW(window_), GTK_WINDOW(static_cast<GtkWindowHost*>(owner->Native())->Widget()));
+
+    GdkScreen* screen = gtk_widget_get_screen(window_);
+    GdkVisual* rgba = gdk_screen_get_rgba_visual(screen);
+    composited_ = rgba && gdk_screen_is_composited(screen);
+    if (composited_) {
+        gtk_widget_set_visual(window_, rgba);
+        margin_ = Paint::ShadowMargin(manager_.GetShadow());
+    }
+
+    fixed_ = gtk_fixed_new();
+    gtk_widget_set_size_request(fixed_, width + 2 * margin_, height + 2 * margin_);
+    gtk_container_add(GTK_CONTAINER(window_), fixed_);
+    gtk_widget_show(fixed_);
+    gtk_window_set_default_size(GTK_WINDOW(window_), width + 2 * margin_, height + 2 * margin_);
+
+    gtk_widget_add_events(window_, GDK_POINTER_MOTION_MASK | GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
+                                       GDK_LEAVE_NOTIFY_MASK | GDK_KEY_PRESS_MASK | GDK_STRUCTURE_MASK);
+    g_signal_connect(window_, "draw", G_CALLBACK(OnDraw), this);
+    g_signal_connect(window_, "button-press-event", G_CALLBACK(OnButtonPress), this);
+    g_signal_connect(window_, "button-release-event", G_CALLBACK(OnButtonRelease), this);
+    g_signal_connect(window_, "motion-notify-event", G_CALLBACK(OnMotion), this);
+    g_signal_connect(window_, "leave-notify-event", G_CALLBACK(OnLeave), this);
+    g_signal_connect(window_, "key-press-event", G_CALLBACK(OnKeyPress), this);
+    g_signal_connect(window_, "delete-event", G_CALLBACK(OnDelete), this);
+    g_signal_connect(window_, "destroy", G_CALLBACK(OnDestroy), this);
+    g_signal_connect(window_, "window-state-event", G_CALLBACK(OnWindowState), this);
+    g_signal_connect(window_, "realize", G_CALLBACK(OnRealize), this);
+    g_signal_connect(window_, "notify::scale-factor", G_CALLBACK(OnScaleChanged), this);
+    manager_.SetHost(this);
+}
+
+GtkWindowHost::~GtkWindowHost() {
+    Destroy();
+    if (shadow_) cairo_surface_destroy(shadow_);
+    if (window_) g_object_unref(window_);
+}
+
+void GtkWindowHost::Destroy() {
+    if (destroyed_) return;
+    destroyed_ = true;
+    popup_.reset();
+    if (manager_.GetHost() == this) manager_.SetHost(nullptr);
+    entries_.clear();
+    if (window_) {
+        g_signal_handlers_disconnect_by_data(window_, this);
+        gtk_widget_destroy(window_);
+    }
+}
+
+void GtkWindowHost::OnDestroy(GtkWidget*, gpointer p) {
+    auto* self = static_cast<GtkWindowHost*>(p);
+    if (self->destroyed_) return;
+    self->destroyed_ = true;
+    self->popup_.reset();
+    if (self->manager_.GetHost() == self) self->manager_.SetHost(nullptr);
+    self->entries_.clear();
+    self->owner_window_.OnNativeDestroyed();
+}
+
+void GtkWindowHost::OnRealize(GtkWidget*, gpointer p) { static_cast<GtkWindowHost*>(p)->UpdateShape(); }
+
+void GtkWindowHost::UpdateShape() {
+    if (destroyed_) return;
+    if (composited_) {
+        // The shadow margin lets clicks through to what lies beneath.
+        cairo_rectangle_int_t r{margin_, margin_, client_.cx, client_.cy};
+        cairo_region_t* input = cairo_region_create_rectangle(&r);
+        gtk_widget_input_shape_combine_region(window_, margin_ > 0 ? input : nullptr);
+        cairo_region_destroy(input);
+        return;
+    }
+    const Size round = manager_.GetRoundCorner();
+    if (round.cx / 2 < 1 || round.cy / 2 < 1) {
+        gtk_widget_shape_combine_region(window_, nullptr);
+        return;
+    }
+    cairo_region_t* shape = OutlineRegion(0, 0, client_.cx, client_.cy, round);
+    gtk_widget_shape_combine_region(window_, shape);
+    cairo_region_destroy(shape);
+}
+
+void GtkWindowHost::OnScaleChanged(GObject*, GParamSpec*, gpointer p) {
+    auto* self = static_cast<GtkWindowHost*>(p);
+    if (self->destroyed_) return;
+    gtk_widget_queue_draw(self->window_);
+}
+
+void GtkWindowHost::PaintShadow(cairo_t* cr) {
+    if (margin_ <= 0) return;
+    if (!shadow_) shadow_ = Paint::CreateShadowSurface(client_.cx, client_.cy, manager_.GetRoundCorner(), manager_.GetShadow());
+    if (!shadow_) return;
+    cairo_set_source_surface(cr, shadow_, 0, 0);
+    cairo_paint(cr);
+}
+
+gboolean GtkWindowHost::OnDraw(GtkWidget*, cairo_t* cr, gpointer p) {
+    auto* self = static_cast<GtkWindowHost*>(p);
+    if (self->destroyed_) return FALSE;
+    GtkAllocation alloc;
+    gtk_widget_get_allocation(self->window_, &alloc);
+    const Size client{alloc.width - 2 * self->margin_, alloc.height - 2 * self->margin_};
+    if (client.cx > 0 && client.cy > 0 && !(client == self->client_)) {
+        self->client_ = client;
+        if (self->shadow_) cairo_surface_destroy(self->shadow_);
+        self->shadow_ = nullptr;
+        self->UpdateShape();
+    }
+    self->manager_.SetClientSize(self->client_);
+    cairo_save(cr);
+    if (self->composited_) {
+        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+        cairo_set_source_rgba(cr, 0, 0, 0, 0);
+        cairo_paint(cr);
+        cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+        self->PaintShadow(cr);
+    }
+    const Size c = self->client_;
+    cairo_translate(cr, self->margin_, self->margin_);
+    Paint::RoundedRectPath(cr, 0, 0, c.cx, c.cy, self->maximized_ ? Size{} : self->manager_.GetRoundCorner());
+    cairo_clip(cr);
+    // The window's own area starts clear (the shadow must not tint it) or, without a
+    // compositor, white (the shape cut hides what lies outside).
+    if (self->composited_) {
+        cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
+        cairo_paint(cr);
+        cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+    } else {
+        cairo_set_source_rgb(cr, 1, 1, 1);
+        cairo_paint(cr);
+    }
+    double x1, y1, x2, y2;
+    cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
+    const Rect dirty{static_cast<int>(std::floor(x1)), static_cast<int>(std::floor(y1)), static_cast<int>(std::ceil(x2)),
+                     static_cast<int>(std::ceil(y2))};
+    self->manager_.Paint(cr, dirty);
+    cairo_restore(cr);
+    return FALSE;  // the entries are drawn over the toolkit's pixels
+}
+
+Point GtkWindowHost::ToClient(double x, double y) const {
+    return {static_cast<int>(std::floor(x)) - margin_, static_cast<int>(std::floor(y)) - margin_};
+}
+
+gboolean GtkWindowHost::OnButtonPress(GtkWidget*, GdkEventButton* e, gpointer p) {
+    auto* self = static_cast<GtkWindowHost*>(p);
+    if (self->destroyed_ || e->window != gtk_widget_get_window(self->window_)) return FALSE;
+    if (e->type != GDK_BUTTON_PRESS) return TRUE;  // double and triple clicks add nothing
+    if (e->button != 1) return FALSE;
+    const Point pt = self->ToClient(e->x, e->y);
+    if (!Rect{0, 0, self->client_.cx, self->client_.cy}.Contains(pt)) return FALSE;
+    const HitTest ht = self->manager_.HitTestPoint(pt, self->maximized_);
+    if (ht == HitTest::Caption) {
+        gtk_window_begin_move_drag(GTK_WINDOW(self->window_), static_cast<gint>(e->button), static_cast<gint>(e->x_root),
+                                   static_cast<gint>(e->y_root), e->time);
+        return TRUE;
+    }
+    if (ht != HitTest::Client) {
+        GdkWindowEdge edge = GDK_WINDOW_EDGE_SOUTH_EAST;
+        switch (ht) {
+            case HitTest::Left: edge = GDK_WINDOW_EDGE_WEST; break;
+            case HitTest::Right: edge = GDK_WINDOW_EDGE_EAST; break;
+            case HitTest::Top: edge = GDK_WINDOW_EDGE_NORTH; break;
+            case HitTest::Bottom: edge = GDK_WINDOW_EDGE_SOUTH; break;
+            case HitTest::TopLeft: edge = GDK_WINDOW_EDGE_NORTH_WEST; break;
+            case HitTest::TopRight: edge = GDK_WINDOW_EDGE_NORTH_EAST; break;
+            case HitTest::BottomLeft: edge = GDK_WINDOW_EDGE_SOUTH_WEST; break;
+            default: break;
+        }
+        gtk_window_begin_resize_drag(GTK_WINDOW(self->window_), edge, static_cast<gint>(e->button),
+                                     static_cast<gint>(e->x_root), static_cast<gint>(e->y_root), e->time);
+        return TRUE;
+    }
+    self->manager_.OnButtonDown(pt, Modifiers(e->state));
+    return TRUE;
+}
+
+gboolean GtkWindowHost::OnButtonRelease(GtkWidget*, GdkEventButton* e, gpointer p) {
+    auto* self = static_cast<GtkWindowHost*>(p);
+    if (self->destroyed_ || e->window != gtk_widget_get_window(self->window_) || e->button != 1) return FALSE;
+    self->manager_.OnButtonUp(self->ToClient(e->x, e->y), Modifiers(e->state));
+    return TRUE;
+}
+
+gboolean GtkWindowHost::OnMotion(GtkWidget*, GdkEventMotion* e, gpointer p) {
+    auto* self = static_cast<GtkWindowHost*>(p);
+    if (self->destroyed_ || e->window != gtk_widget_get_window(self->window_)) return FALSE;
+    self->manager_.OnMouseMove(self->ToClient(e->x, e->y));
+    return FALSE;
+}
+
+gboolean GtkWindowHost::OnLeave(GtkWidget*, GdkEventCrossing* e, gpointer p) {
+    auto* self = static_cast<GtkWindowHost*>(p);
+    if (self->destroyed_ || e->window != gtk_widget_get_window(self->window_) || e->detail == GDK_NOTIFY_INFERIOR)
+        return FALSE;
+    self->manager_.OnMouseLeave();
+    return FALSE;
+}
+
+gboolean GtkWindowHost::OnKeyPress(GtkWidget*, GdkEventKey* e, gpointer p) {
+    auto* self = static_cast<GtkWindowHost*>(p);
+    if (self->destroyed_) return FALSE;
+    const std::uintptr_t vk = VirtualKey(e->keyval);
+    const std::uint32_t mods = Modifiers(e->state, e->keyval);
+    if (vk == VK_F4 && (mods & MOD_ALT)) {
+        // Alt+F4 is the system close command: WM_CLOSE sent directly, no close request.
+        self->owner_window_.SendMessage(WM_SYSCOMMAND, SC_CLOSE, 0);
+        return TRUE;
+    }
+    GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(self->window_));
+    const bool inEntry = focus && GTK_IS_ENTRY(focus) && self->EditOfEntry(focus);
+    if (inEntry && vk != VK_TAB && vk != VK_ESCAPE) {
+        // Text keys belong to the entry; the filters still see Enter first.
+        std::intptr_t result = 0;
+        if (vk == VK_RETURN && self->manager_.PreMessage(WM_KEYDOWN, vk, mods, result)) return TRUE;
+        return FALSE;
+    }
+    const bool used = self->manager_.OnKeyDown(vk, mods);
+    return used || vk == VK_ESCAPE || vk == VK_TAB;
+}
+
+gboolean GtkWindowHost::OnDelete(GtkWidget*, GdkEvent*, gpointer p) {
+    auto* self = static_cast<GtkWindowHost*>(p);
+    if (!self->destroyed_) self->owner_window_.SendMessage(WM_SYSCOMMAND, SC_CLOSE, 0);
+    return TRUE;  // the window base decides whether the window goes
+}
+
+gboolean GtkWindowHost::OnWindowState(GtkWidget*, GdkEventWindowState* e, gpointer p) {
+    auto* self = static_cast<GtkWindowHost*>(p);
+    self->maximized_ = (e->new_window_state & GDK_WINDOW_STATE_MAXIMIZED) != 0;
+    return FALSE;
+}
+
+// ---- INativeWindow ----
+
+void GtkWindowHost::Show(bool show, bool activate) {
+    if (destroyed_) return;
+    if (!show) {
+        gtk_widget_hide(window_);
+        return;
+    }
+    if (position_.x >= 0) gtk_window_move(GTK_WINDOW(window_), position_.x - margin_, position_.y - margin_);
+    gtk_widget_show(window_);
+    if (activate) gtk_window_present(GTK_WINDOW(window_));
+}
+
+void GtkWindowHost::SetSensitive(bool sensitive) {
+    if (!destroyed_) gtk_widget_set_sensitive(window_, sensitive);
+}
+
+void GtkWindowHost::Focus() {
+    if (!destroyed_ && gtk_widget_get_visible(window_)) gtk_window_present(GTK_WINDOW(window_));
+}
+
+void GtkWindowHost::Minimize() {
+    if (!destroyed_) gtk_window_iconify(GTK_WINDOW(window_));
+}
+
+void GtkWindowHost::Maximize() {
+    if (!destroyed_) gtk_window_maximize(GTK_WINDOW(window_));
+}
+
+void GtkWindowHost::Restore() {
+    if (destroyed_) return;
+    gtk_window_unmaximize(GTK_WINDOW(window_));
+    gtk_window_deiconify(GTK_WINDOW(window_));
+}
+
+Rect GtkWindowHost::GetRect() const {
+    int x = position_.x, y = position_.y;
+    GdkWindow* gw = destroyed_ ? nullptr : gtk_widget_get_window(window_);
+    if (gw && gtk_widget_get_mapped(window_)) {
+        gdk_window_get_origin(gw, &x, &y);
+        x += margin_;
+        y += margin_;
+    } else if (x < 0) {
+        x = y = 0;
+    }
+    return {x, y, x + client_.cx, y + client_.cy};
+}
+
+void GtkWindowHost::Move(int x, int y) {
+    position_ = {x, y};
+    if (!destroyed_) gtk_window_move(GTK_WINDOW(window_), x - margin_, y - margin_);
+}
+
+void GtkWindowHost::Resize(int width, int height) {
+    if (destroyed_) return;
+    client_ = {width, height};
+    gtk_widget_set_size_request(fixed_, width + 2 * margin_, height + 2 * margin_);
+    gtk_window_resize(GTK_WINDOW(window_), width + 2 * margin_, height + 2 * margin_);
+    manager_.SetClientSize(client_);
+}
+
+Rect GtkWindowHost::GetWorkArea() const {
+    GdkDisplay* display = gdk_display_get_default();
+    if (!display) return {};
+    GdkMonitor* monitor = nullptr;
+    GdkWindow* gw = destroyed_ ? nullptr : gtk_widget_get_window(window_);
+    if (gw) monitor = gdk_display_get_monitor_at_window(display, gw);
+    if (!monitor) monitor = gdk_display_get_primary_monitor(display);
+    if (!monitor && gdk_display_get_n_monitors(display) > 0) monitor = gdk_display_get_monitor(display, 0);
+    if (!monitor) return {};
+    GdkRectangle r;
+    gdk_monitor_get_workarea(monitor, &r);
+    return {r.x, r.y, r.x + r.width, r.y + r.height};
+}
+
+void GtkWindowHost::SetKeepAbove(bool above) {
+    if (!destroyed_) gtk_window_set_keep_above(GTK_WINDOW(window_), above);
+}
+
+Rect GtkWindowHost::ScreenRectOf(const Rect& client) const {
+    const Rect w = GetRect();
+    return client.Offset(w.left, w.top);
+}
+
+// ---- IWindowHost ----
+
+void GtkWindowHost::InvalidateRect(const Rect& r) {
+    if (destroyed_ || r.IsEmpty()) return;
+    gtk_widget_queue_draw_area(window_, r.left + margin_, r.top + margin_, r.Width(), r.Height());
+}
+
+CEditUI* GtkWindowHost::EditOfEntry(GtkWidget* entry) const {
+    for (const auto& [edit, widget] : entries_)
+        if (widget == entry) return edit;
+    return nullptr;
+}
+
+void GtkWindowHost::StyleEntry(GtkWidget* entry, CEditUI* edit) {
+    const FontInfo font = edit->GetEffectiveFont();
+    std::string families;
+    for (const std::string& f : [&] {
+             std::vector<std::string> parts;
+             std::string list = Text::FamilyList(font.face), cur;
+             for (char c : list) {
+                 if (c == ',') { parts.push_back(cur); cur.clear(); } else cur += c;
+             }
+             if (!cur.empty()) parts.push_back(cur);
+             return parts;
+         }()) {
+        if (!families.empty()) families += ", ";
+        families += "\"" + f + "\"";
+    }
+    const std::string css = "entry { background: none; background-color: transparent; border: none; box-shadow: none;"
+                            " outline: none; padding: 0; margin: 0; min-height: 0; min-width: 0;"
+                            " color: " + CssColor(edit->GetEffectiveTextColor()) + "; font-family: " + families +
+                            "; font-size: " + std::to_string(font.size) + "px; font-weight: " +
+                            (font.bold ? "bold" : "normal") + "; font-style: " + (font.italic ? "italic" : "normal") +
+                            "; }";
+    const char* old = static_cast<const char*>(g_object_get_data(G_OBJECT(entry), "qv-css"));
+    if (old && css == old) return;
+    GtkCssProvider* provider = GTK_CSS_PROVIDER(g_object_get_data(G_OBJECT(entry), "qv-provider"));
+    if (!provider) {
+        provider = gtk_css_provider_new();
+        gtk_style_context_add_provider(gtk_widget_get_style_context(entry), GTK_STYLE_PROVIDER(provider),
+                                       GTK_STYLE_PROVIDER_PRIORITY_APPLICATION + 1);
+        g_object_set_data_full(G_OBJECT(entry), "qv-provider", provider, g_object_unref);
+    }
+    gtk_css_provider_load_from_data(provider, css.c_str(), -1, nullptr);
+    g_object_set_data_full(G_OBJECT(entry), "qv-css", g_strdup(css.c_str()), g_free);
+}
+
+GtkWidget* GtkWindowHost::EntryFor(CEditUI* edit) {
+    auto it = entries_.find(edit);
+    if (it != entries_.end()) return it->second;
+    GtkWidget* entry = gtk_entry_new();
+    gtk_entry_set_has_frame(GTK_ENTRY(entry), FALSE);
+    gtk_entry_set_width_chars(GTK_ENTRY(entry), 1);
+    if (edit->GetMaxChar() > 0) gtk_entry_set_max_length(GTK_ENTRY(entry), edit->GetMaxChar());
+    gtk_entry_set_visibility(GTK_ENTRY(entry), !edit->IsPassword());
+    gtk_editable_set_editable(GTK_EDITABLE(entry), !edit->IsReadOnly());
+    settingText_ = true;
+    gtk_entry_set_text(GTK_ENTRY(entry), Utils::ToUtf8(edit->GetText()).c_str());
+    settingText_ = false;
+    g_signal_connect(entry, "changed", G_CALLBACK(OnEntryChanged), this);
+    g_signal_connect(entry, "focus-in-event", G_CALLBACK(OnEntryFocusIn), this);
+    gtk_fixed_put(GTK_FIXED(fixed_), entry, 0, 0);
+    entries_[edit] = entry;
+    edit->SetNativeAttached(true);
+    return entry;
+}
+
+void GtkWindowHost::LayoutChanged() {
+    if (destroyed_ || !manager_.GetRoot()) return;
+    std::vector<CEditUI*> edits;
+    manager_.GetRoot()->FindFirst([&](CControlUI* c) {
+        if (auto* e = dynamic_cast<CEditUI*>(c)) edits.push_back(e);
+        return false;
+    });
+    for (CEditUI* edit : edits) {
+        const Rect r = edit->GetEntryRect();
+        const bool show = edit->IsReallyVisible() && !r.IsEmpty();
+        auto it = entries_.find(edit);
+        if (!show) {
+            if (it != entries_.end()) gtk_widget_hide(it->second);
+            continue;
+        }
+        GtkWidget* entry = EntryFor(edit);
+        StyleEntry(entry, edit);
+        gtk_widget_set_sensitive(entry, edit->IsEnabled());
+        gtk_fixed_move(GTK_FIXED(fixed_), entry, r.left + margin_, r.top + margin_);
+        gtk_widget_set_size_request(entry, r.Width(), r.Height());
+        gtk_widget_show(entry);
+    }
+}
+
+void GtkWindowHost::FocusChanged(CControlUI* control) {
+    if (destroyed_) return;
+    auto* edit = dynamic_cast<CEditUI*>(control);
+    auto it = edit ? entries_.find(edit) : entries_.end();
+    if (it != entries_.end()) {
+        if (!gtk_widget_has_focus(it->second)) gtk_widget_grab_focus(it->second);
+        return;
+    }
+    GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(window_));
+    if (focus && GTK_IS_ENTRY(focus)) gtk_window_set_focus(GTK_WINDOW(window_), nullptr);
+}
+
+void GtkWindowHost::OnEntryChanged(GtkEditable* editable, gpointer p) {
+    auto* self = static_cast<GtkWindowHost*>(p);
+    if (self->settingText_ || self->destroyed_) return;
+    if (CEditUI* edit = self->EditOfEntry(GTK_WIDGET(editable)))
+        edit->OnUserTextChanged(Utils::FromUtf8(gtk_entry_get_text(GTK_ENTRY(editable))));
+}
+
+gboolean GtkWindowHost::OnEntryFocusIn(GtkWidget* entry, GdkEvent*, gpointer p) {
+    auto* self = static_cast<GtkWindowHost*>(p);
+    if (CEditUI* edit = self->EditOfEntry(entry)) self->manager_.SetFocus(edit);
+    return FALSE;
+}
+
+void GtkWindowHost::EditTextSet(CEditUI* edit) {
+    auto it = entries_.find(edit);
+    if (it == entries_.end()) return;
+    settingText_ = true;
+    gtk_entry_set_text(GTK_ENTRY(it->second), Utils::ToUtf8(edit->GetText()).c_str());
+    settingText_ = false;
+}
+
+void GtkWindowHost::ControlRemoved(CControlUI* control) {
+    if (popup_ && popup_->Combo() == control) popup_.reset();
+    // Controls report their removal from their base destructor, where only the pointer is
+    // still meaningful.
+    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+        if (static_cast<CControlUI*>(it->first) == control) {
+            if (!destroyed_) gtk_widget_destroy(it->second);
+            entries_.erase(it);
+            break;
+        }
+    }
+}
+
+void GtkWindowHost::OpenDropDown(CComboUI* combo) {
+    if (destroyed_ || !combo) return;
+    popup_.reset();  // a closed pop-up lingers until the next one opens
+    popup_ = std::make_unique<GtkComboPopup>(*this, combo);
+}
+
+}  // namespace Toolkit

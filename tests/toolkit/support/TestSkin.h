@@ -1,0 +1,18 @@
+#pragma once
+// A small skin for the toolkit's tests, tools and benchmarks: the layouts kept under
+// tests/toolkit/data/skin plus images drawn here with cairo, written to a folder or packed
+// into an in-memory zip.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace TestSkin {
+
+// Writes layouts and images into `folder` (created). False on any write failure.
+bool WriteFolder(const std::string& folder);
+// The same files as a zip archive (deflated), for SkinResources::OpenZipCopy.
+std::vector<std::uint8_t> MakeZip(const std::string& folder);
+// The folder holding the layout sources (set at build time).
+std::string DataFolder();
+
+}  // namespace TestSkin

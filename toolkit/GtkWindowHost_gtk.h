@@ -1,0 +1,96 @@
+#pragma once
+// One skinned window on GTK 3: an undecorated top-level drawn entirely by the toolkit. With a
+// compositor it uses an RGBA visual, cuts the window to its rounded outline with anti-aliased
+// edges and draws the drop shadow in a transparent margin that lets clicks through; without
+// one it is opaque and cut to its outline with a shape region. It turns GDK input into
+// toolkit input, drags the window by its caption, keeps a GtkEntry over every visible Edit and
+// opens the Combo drop-down lists.
+//
+// Thread: the GTK main thread.
+#include <gtk/gtk.h>
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "toolkit/PaintManager.h"
+#include "toolkit/Platform.h"
+
+namespace Toolkit {
+
+class CWindowBase;
+class GtkComboPopup;
+
+class GtkWindowHost : public INativeWindow, public IWindowHost {
+public:
+    GtkWindowHost(CWindowBase& window, CWindowBase* owner, const std::wstring& title, int width, int height);
+    ~GtkWindowHost() override;
+
+    // INativeWindow
+    void Show(bool show, bool activate) override;
+    void Destroy() override;
+    void SetSensitive(bool sensitive) override;
+    void Focus() override;
+    void Minimize() override;
+    void Maximize() override;
+    void Restore() override;
+    bool IsMaximized() const override { return maximized_; }
+    Rect GetRect() const override;
+    void Move(int x, int y) override;
+    void Resize(int width, int height) override;
+    Rect GetWorkArea() const override;
+    void SetKeepAbove(bool above) override;
+
+    // IWindowHost
+    void InvalidateRect(const Rect& rect) override;
+    void LayoutChanged() override;
+    void FocusChanged(CControlUI* control) override;
+    void OpenDropDown(CComboUI* combo) override;
+    void EditTextSet(CEditUI* edit) override;
+    void ControlRemoved(CControlUI* control) override;
+
+    GtkWidget* Widget() const { return window_; }
+    int Margin() const { return margin_; }
+    bool IsComposited() const { return composited_; }
+    // Screen rectangle of a control.
+    Rect ScreenRectOf(const Rect& client) const;
+
+private:
+    static gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer self);
+    static gboolean OnButtonPress(GtkWidget*, GdkEventButton* e, gpointer self);
+    static gboolean OnButtonRelease(GtkWidget*, GdkEventButton* e, gpointer self);
+    static gboolean OnMotion(GtkWidget*, GdkEventMotion* e, gpointer self);
+    static gboolean OnLeave(GtkWidget*, GdkEventCrossing* e, gpointer self);
+    static gboolean OnKeyPress(GtkWidget*, GdkEventKey* e, gpointer self);
+    static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer self);
+    static void OnDestroy(GtkWidget*, gpointer self);
+    static gboolean OnWindowState(GtkWidget*, GdkEventWindowState* e, gpointer self);
+    static void OnRealize(GtkWidget*, gpointer self);
+    static void OnScaleChanged(GObject*, GParamSpec*, gpointer self);
+    static void OnEntryChanged(GtkEditable* editable, gpointer self);
+    static gboolean OnEntryFocusIn(GtkWidget* entry, GdkEvent*, gpointer self);
+
+    void UpdateShape();
+    void PaintShadow(cairo_t* cr);
+    GtkWidget* EntryFor(CEditUI* edit);
+    void StyleEntry(GtkWidget* entry, CEditUI* edit);
+    CEditUI* EditOfEntry(GtkWidget* entry) const;
+    Point ToClient(double x, double y) const;
+
+    CWindowBase& owner_window_;
+    CPaintManagerUI& manager_;
+    GtkWidget* window_ = nullptr;
+    GtkWidget* fixed_ = nullptr;
+    int margin_ = 0;
+    bool composited_ = false;
+    bool maximized_ = false;
+    bool destroyed_ = false;
+    bool settingText_ = false;
+    Size client_;
+    Point position_{-1, -1};
+    cairo_surface_t* shadow_ = nullptr;
+    std::map<CEditUI*, GtkWidget*> entries_;
+    std::unique_ptr<GtkComboPopup> popup_;
+};
+
+}  // namespace Toolkit

@@ -1,0 +1,68 @@
+#include "PreviewOptions.h"
+
+#include <cstdlib>
+#include <cstring>
+
+const char* PreviewUsage() {
+    return "usage: skin-preview --skin DIR|FILE.zip --layout NAME.xml [--out FILE.png]\n"
+           "  --select TAB=INDEX     show page INDEX of the tab layout named TAB (repeatable)\n"
+           "  --hot NAME             draw control NAME hot (repeatable; also --pushed, --disabled)\n"
+           "  --checked NAME         tick check box NAME\n"
+           "  --focus NAME           give NAME the keyboard focus, ring shown\n"
+           "  --set NAME='attr=\"v\"'  apply an attribute list to control NAME\n"
+           "  --open-combo NAME      draw the drop-down list of combo NAME as it opens\n"
+           "  --fonts PATH           load shared fonts/styles from a skin file (repeatable)\n"
+           "  --texts PATH           load Text id/value entries for resourcetext controls\n"
+           "  --lang LOCALE          current language (orders the CJK font fallbacks)\n"
+           "  --scale N              device scale factor (2 for high density)\n"
+           "  --shadow               draw the drop shadow margin\n"
+           "  --list                 print the control tree\n";
+}
+
+bool ParsePreviewOptions(int argc, char** argv, PreviewOptions& o, std::string& error) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc) {
+                error = "missing value after " + a;
+                return false;
+            }
+            out = argv[++i];
+            return true;
+        };
+        std::string v;
+        if (a == "--shadow") o.shadow = true;
+        else if (a == "--list") o.listControls = true;
+        else if (a == "--skin") { if (!value(o.skin)) return false; }
+        else if (a == "--layout") { if (!value(o.layout)) return false; }
+        else if (a == "--out") { if (!value(o.out)) return false; }
+        else if (a == "--focus") { if (!value(o.focus)) return false; }
+        else if (a == "--open-combo") { if (!value(o.openCombo)) return false; }
+        else if (a == "--lang") { if (!value(o.language)) return false; }
+        else if (a == "--hot") { if (!value(v)) return false; o.hot.push_back(v); }
+        else if (a == "--pushed") { if (!value(v)) return false; o.pushed.push_back(v); }
+        else if (a == "--disabled") { if (!value(v)) return false; o.disabled.push_back(v); }
+        else if (a == "--checked") { if (!value(v)) return false; o.checked.push_back(v); }
+        else if (a == "--fonts") { if (!value(v)) return false; o.fragments.push_back(v); }
+        else if (a == "--texts") { if (!value(v)) return false; o.texts.push_back(v); }
+        else if (a == "--scale") {
+            if (!value(v)) return false;
+            o.scale = std::atof(v.c_str());
+            if (o.scale <= 0 || o.scale > 8) { error = "bad --scale"; return false; }
+        } else if (a == "--select" || a == "--set") {
+            if (!value(v)) return false;
+            const size_t eq = v.find('=');
+            if (eq == std::string::npos || eq == 0) { error = a + " needs NAME=VALUE"; return false; }
+            if (a == "--select") o.select.emplace_back(v.substr(0, eq), std::atoi(v.c_str() + eq + 1));
+            else o.set.emplace_back(v.substr(0, eq), v.substr(eq + 1));
+        } else {
+            error = "unknown option " + a;
+            return false;
+        }
+    }
+    if (o.skin.empty() || o.layout.empty()) {
+        error = "--skin and --layout are required";
+        return false;
+    }
+    return true;
+}

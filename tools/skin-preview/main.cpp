@@ -1,0 +1,180 @@
+// skin-preview: renders a layout of a skin (folder or zip) to a PNG without a display, with
+// chosen tab pages, control states, focus and drop-down lists, so a person can review a skin
+// without running the installer. Exit codes: 0 written, 1 layout cannot be built, 2 usage or
+// input error.
+#include <cairo.h>
+#include <pugixml.hpp>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <map>
+
+#include "PreviewOptions.h"
+#include "toolkit/CheckBox.h"
+#include "toolkit/Combo.h"
+#include "toolkit/Label.h"
+#include "toolkit/LayoutBuilder.h"
+#include "toolkit/OffscreenRenderer.h"
+#include "toolkit/PaintManager.h"
+#include "toolkit/Painter.h"
+#include "toolkit/SkinResources.h"
+#include "toolkit/TabLayout.h"
+#include "utils/StringUtils.h"
+
+using namespace Toolkit;
+
+namespace {
+
+std::map<std::wstring, std::wstring>& Texts() {
+    static std::map<std::wstring, std::wstring> table;
+    return table;
+}
+
+std::wstring LookupPreviewText(const std::wstring& id) {
+    auto it = Texts().find(id);
+    return it == Texts().end() ? id : it->second;
+}
+
+// The installer's own controls are not linked here: any name the toolkit lacks is drawn as a
+// label, so its background, text and place still show.
+class PlaceholderFactory : public IControlFactory {
+public:
+    std::unique_ptr<CControlUI> CreateControl(const std::wstring&) override { return std::make_unique<CLabelUI>(); }
+};
+
+bool LoadTexts(const std::string& path) {
+    std::string xml;
+    if (!SkinResources::Instance().Read(Utils::FromUtf8(path), xml)) return false;
+    pugi::xml_document doc;
+    if (!doc.load_buffer(xml.data(), xml.size())) return false;
+    for (pugi::xml_node n : doc.document_element().children()) {
+        pugi::xml_attribute id = n.attribute("id"), value = n.attribute("value");
+        if (id && value) Texts()[Utils::FromUtf8(id.value())] = Utils::FromUtf8(value.value());
+    }
+    return true;
+}
+
+void ListTree(CControlUI* c, int depth) {
+    const Rect& r = c->GetPos();
+    std::printf("%*s%ls \"%ls\" [%d,%d %dx%d]%s\n", depth * 2, "", std::wstring(c->GetClass()).c_str(),
+                c->GetName().c_str(), r.left, r.top, r.Width(), r.Height(), c->IsVisible() ? "" : " hidden");
+    if (auto* container = dynamic_cast<CContainerUI*>(c))
+        for (int i = 0; i < container->GetCount(); ++i) ListTree(container->GetItemAt(i), depth + 1);
+}
+
+CControlUI* Need(CPaintManagerUI& manager, const std::string& name) {
+    CControlUI* c = manager.FindControl(Utils::FromUtf8(name));
+    if (!c) std::fprintf(stderr, "skin-preview: no control named '%s'\n", name.c_str());
+    return c;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    PreviewOptions o;
+    std::string error;
+    if (!ParsePreviewOptions(argc, argv, o, error)) {
+        std::fprintf(stderr, "skin-preview: %s\n%s", error.c_str(), PreviewUsage());
+        return 2;
+    }
+    SkinResources& skin = SkinResources::Instance();
+    bool opened;
+    if (o.skin.size() > 4 && Utils::AsciiLower(o.skin.substr(o.skin.size() - 4)) == ".zip") {
+        std::ifstream in(o.skin, std::ios::binary);
+        std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        opened = in.good() || in.eof() ? skin.OpenZipCopy(std::move(bytes), &error) : false;
+    } else {
+        opened = skin.OpenFolder(o.skin, &error);
+    }
+    if (!opened) {
+        std::fprintf(stderr, "skin-preview: cannot open skin '%s': %s\n", o.skin.c_str(), error.c_str());
+        return 2;
+    }
+    if (!o.language.empty()) SetCurrentLanguage(Utils::FromUtf8(o.language));
+    for (const auto& f : o.fragments) {
+        std::string xml;
+        LayoutMessage msg;
+        if (!skin.Read(Utils::FromUtf8(f), xml) || !CLayoutBuilder::LoadSharedFragment(xml, &msg))
+            std::fprintf(stderr, "skin-preview: cannot load %s\n", msg.Format(f).c_str());
+    }
+    for (const auto& t : o.texts)
+        if (!LoadTexts(t)) std::fprintf(stderr, "skin-preview: cannot load texts '%s'\n", t.c_str());
+    SetTextProvider(&LookupPreviewText);
+
+    CPaintManagerUI manager;
+    PlaceholderFactory factory;
+    BuildResult built = CLayoutBuilder::BuildFromResource(Utils::FromUtf8(o.layout), &manager, &factory);
+    for (const auto& w : built.warnings) std::fprintf(stderr, "warning: %s\n", w.Format(o.layout).c_str());
+    if (!built.ok) {
+        std::fprintf(stderr, "skin-preview: %s\n", built.error.Format(o.layout).c_str());
+        return 1;
+    }
+    manager.AttachRoot(std::move(built.root));
+    manager.SetClientSize(manager.GetInitSize());
+
+    int problems = 0;
+    for (const auto& [name, index] : o.select) {
+        auto* tab = dynamic_cast<CTabLayoutUI*>(Need(manager, name));
+        if (!tab || !tab->SelectItem(index, false)) {
+            std::fprintf(stderr, "skin-preview: cannot select page %d of '%s'\n", index, name.c_str());
+            ++problems;
+        }
+    }
+    for (const auto& [name, attrs] : o.set)
+        if (CControlUI* c = Need(manager, name)) c->ApplyAttributeList(Utils::FromUtf8(attrs)); else ++problems;
+    for (const auto& n : o.hot) if (CControlUI* c = Need(manager, n)) c->ForceState(UISTATE_HOT); else ++problems;
+    for (const auto& n : o.pushed)
+        if (CControlUI* c = Need(manager, n)) c->ForceState(UISTATE_HOT | UISTATE_PUSHED); else ++problems;
+    for (const auto& n : o.disabled) if (CControlUI* c = Need(manager, n)) c->SetEnabled(false); else ++problems;
+    for (const auto& n : o.checked) {
+        auto* cb = dynamic_cast<CCheckBoxUI*>(Need(manager, n));
+        if (cb) cb->Selected(true, false); else ++problems;
+    }
+    if (!o.focus.empty()) {
+        if (CControlUI* c = Need(manager, o.focus)) manager.SetFocus(c, true); else ++problems;
+    }
+    if (problems) return 2;
+    manager.UpdateLayout();
+    if (o.listControls && manager.GetRoot()) ListTree(manager.GetRoot(), 0);
+
+    OffscreenOptions options;
+    options.scale = o.scale;
+    options.withShadow = o.shadow;
+    Point origin;
+    cairo_surface_t* window = RenderWindow(manager, options, &origin);
+    if (!window) {
+        std::fprintf(stderr, "skin-preview: the layout has no size\n");
+        return 1;
+    }
+    cairo_surface_t* result = window;
+    if (!o.openCombo.empty()) {
+        auto* combo = dynamic_cast<CComboUI*>(Need(manager, o.openCombo));
+        if (!combo) return 2;
+        // The list is drawn where it opens, on a canvas grown to hold it.
+        const Size list = combo->GetDropListSize();
+        const Rect box = combo->GetPos().Offset(origin.x, origin.y);
+        const Size client = manager.GetClientSize();
+        const int ww = client.cx + 2 * origin.x, wh = client.cy + 2 * origin.y;
+        Rect place = CComboUI::PlaceDropList(box, list, {}, combo->IsDropUp());
+        const int top = std::min(0, place.top), bottom = std::max(wh, place.bottom);
+        const int right = std::max(ww, place.right);
+        result = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(right * o.scale),
+                                            static_cast<int>((bottom - top) * o.scale));
+        cairo_surface_set_device_scale(result, o.scale, o.scale);
+        cairo_t* cr = cairo_create(result);
+        cairo_set_source_surface(cr, window, 0, -top);
+        cairo_paint(cr);
+        cairo_translate(cr, place.left, place.top - top);
+        combo->PaintDropList(cr, list, combo->GetCurSel());
+        cairo_destroy(cr);
+        cairo_surface_destroy(window);
+    }
+    const cairo_status_t status = cairo_surface_write_to_png(result, o.out.c_str());
+    cairo_surface_destroy(result);
+    if (status != CAIRO_STATUS_SUCCESS) {
+        std::fprintf(stderr, "skin-preview: cannot write '%s': %s\n", o.out.c_str(), cairo_status_to_string(status));
+        return 2;
+    }
+    return 0;
+}
