@@ -1,0 +1,136 @@
+// Packages of 2 GiB and more: 64-bit lengths, ranges and resume offsets in every downloader.
+// The source is a sparse file (a few MiB of data around the 2 GiB mark, holes elsewhere), and
+// the libcurl downloaders resume from sparse partial files, so only a few MiB cross the wire.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "download/CCurlDownloader.h"
+#include "download/CMTCurlDownloader.h"
+#include "download/CWinDownloader.h"
+#include "tests/download/DownloadTestSupport.h"
+
+using namespace DownloadTest;
+using PackageServer::FaultRule;
+
+namespace {
+
+constexpr int64_t k2G = int64_t{1} << 31;
+constexpr int64_t kLength = k2G + (3 << 20) + 123;
+constexpr int64_t kHeadData = 64 << 10;        // data at [0, 64 KiB)
+constexpr int64_t kTailFrom = k2G - (64 << 10);  // data from 64 KiB below 2 GiB to the end
+
+std::string ReadRange(const std::string& path, int64_t offset, int64_t length) {
+    std::string data(static_cast<size_t>(length), '\0');
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    if (fd < 0) return {};
+    const ssize_t n = ::pread(fd, data.data(), data.size(), offset);
+    ::close(fd);
+    data.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return data;
+}
+
+// Makes `path` a sparse file of `size` bytes holding the source's bytes [from, from + size).
+void SparseCopy(const std::string& source, const std::string& path, int64_t from, int64_t size) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, size), 0);
+    for (auto [begin, end] : {std::pair{int64_t{0}, kHeadData}, std::pair{kTailFrom, kLength}}) {
+        const int64_t a = std::max(begin, from), b = std::min(end, from + size);
+        if (a >= b) continue;
+        const std::string data = ReadRange(source, a, b - a);
+        ASSERT_EQ(::pwrite(fd, data.data(), data.size(), a - from), static_cast<ssize_t>(data.size()));
+    }
+    ::close(fd);
+}
+
+bool SameAsSource(const std::string& source, const std::string& path) {
+    return SizeOf(path) == kLength && ReadRange(path, 0, kHeadData) == ReadRange(source, 0, kHeadData) &&
+           ReadRange(path, kTailFrom, kLength - kTailFrom) == ReadRange(source, kTailFrom, kLength - kTailFrom);
+}
+
+class LargeFileTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        files = new TempDir();
+        WriteRandomFile(files->File("head"), kHeadData, 1);
+        WriteRandomFile(files->File("tail"), kLength - kTailFrom, 2);
+        const int fd = ::open(files->File("big.bin").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, kLength), 0);
+        const std::string head = ReadFile(files->File("head")), tail = ReadFile(files->File("tail"));
+        ASSERT_EQ(::pwrite(fd, head.data(), head.size(), 0), kHeadData);
+        ASSERT_EQ(::pwrite(fd, tail.data(), tail.size(), kTailFrom), kLength - kTailFrom);
+        ::close(fd);
+    }
+    static void TearDownTestSuite() {
+        delete files;
+        files = nullptr;
+    }
+    std::string Source() const { return files->File("big.bin"); }
+
+    static TempDir* files;
+    TempDir out;
+    TestServer server{files->Path()};
+    EventLog events;
+};
+
+TempDir* LargeFileTest::files = nullptr;
+
+TEST_F(LargeFileTest, CCurlDownloader_ResumesBeyondTwoGiB) {
+    CCurlDownloader downloader(events.Callback(), Wide(server->FileUrl("big.bin")), out.WFile("big.bin"));
+    const int64_t kept = k2G + (1 << 20);
+    SparseCopy(Source(), out.File("big.bin.part"), 0, kept);
+    downloader.Start();
+    ASSERT_TRUE(events.WaitFinal());
+    EXPECT_EQ(events.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS}));
+    const auto gets = server.Gets();
+    ASSERT_EQ(gets.size(), 1u);
+    EXPECT_EQ(gets[0].range, "bytes=" + std::to_string(kept) + "-");
+    EXPECT_TRUE(SameAsSource(Source(), out.File("big.bin")));
+    for (double v : events.ProgressValues()) EXPECT_GT(v, 0.99);
+}
+
+TEST_F(LargeFileTest, CMTCurlDownloader_RestartsBeyondTwoGiBAndChecksTheDigest) {
+    const int64_t half = kLength / 2;
+    const int64_t resumeAt = k2G + (512 << 10);
+    // First run: part 0 breaks after 32 MiB (1.5 % reported), then both parts fail with 500.
+    server->AddRule({FaultRule::Action::Drop, 32 << 20, 0, 0, 0, 1});
+    server->AddRule({FaultRule::Action::Status, 0, 500, 0, -1, 40});
+    CDownloader* self = nullptr;
+    events.onEvent = [&](const Event& e) {
+        if (e.code != DL_CODE_RETRY) return;
+        // Between the runs: part 0 becomes complete, part 1 holds everything up to 2 GiB + 512 KiB.
+        server->ClearFaults();
+        server->ClearRequests();
+        ASSERT_EQ(::truncate(out.File("big.bin_0").c_str(), half), 0);
+        SparseCopy(Source(), out.File("big.bin_1"), half, resumeAt - half);
+        self->Start();
+    };
+    CMTCurlDownloader downloader(events.Callback(), Wide(server->DigestUrl("big.bin")), out.WFile("big.bin"));
+    self = &downloader;
+    downloader.Start();
+    ASSERT_TRUE(events.WaitFinal(std::chrono::seconds(120)));
+    EXPECT_EQ(events.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_RETRY, DL_CODE_START, DL_CODE_SUCCESS}));
+    const auto gets = server.Gets();
+    ASSERT_EQ(gets.size(), 1u);
+    EXPECT_EQ(gets[0].range, "bytes=" + std::to_string(resumeAt) + "-" + std::to_string(kLength - 1));
+    EXPECT_TRUE(SameAsSource(Source(), out.File("big.bin")));
+    EXPECT_FALSE(Exists(out.File("big.bin_0")));
+    EXPECT_FALSE(Exists(out.File("big.bin_1")));
+}
+
+TEST_F(LargeFileTest, CWinDownloader_DownloadsBeyondTwoGiB) {
+    CWinDownloader downloader(events.Callback(), Wide(server->FileUrl("big.bin")), out.WFile("big.bin"));
+    downloader.Start();
+    ASSERT_TRUE(events.WaitFinal(std::chrono::seconds(120)));
+    EXPECT_EQ(events.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS}));
+    const auto progress = events.ProgressValues();
+    ASSERT_FALSE(progress.empty());
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    EXPECT_EQ(progress.back(), 1.0);
+    EXPECT_TRUE(SameAsSource(Source(), out.File("big.bin")));
+}
+
+}  // namespace
