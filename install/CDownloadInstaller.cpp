@@ -1,0 +1,178 @@
+#include "install/CDownloadInstaller.h"
+
+#include "app/InstallerSettings.h"
+#include "download/CCurlDownloader.h"
+#include "download/CMTCurlDownloader.h"
+#include "download/CWinDownloader.h"
+#include "install/InstallCodes.h"
+#include "install/InstallFiles.h"
+#include "utils/Folders.h"
+#include "utils/Log.h"
+
+CDownloadInstaller::CDownloadInstaller(DownloadCallback callback, std::wstring url, std::wstring previousUninstaller,
+                                       std::wstring installFolder, std::wstring language, bool desktopIcon,
+                                       bool taskbarPin, bool userIsAdmin)
+    : url_(std::move(url)),
+      previousUninstaller_(std::move(previousUninstaller)),
+      installFolder_(std::move(installFolder)),
+      desktopIcon_(desktopIcon),
+      taskbarPin_(taskbarPin),
+      userIsAdmin_(userIsAdmin),
+      language_(std::move(language)),
+      callback_(std::move(callback)) {}
+
+CDownloadInstaller::~CDownloadInstaller() {
+    {
+        std::lock_guard<std::mutex> lock(stageMutex_);
+        stopping_ = true;
+    }
+    // An uninstall runner may have started the download and a downloader the package runner:
+    // each is stopped before the stage it could have started.
+    uninstallRunner_.reset();
+    downloader_.reset();
+    packageRunner_.reset();
+}
+
+void CDownloadInstaller::SetInstallParams(std::wstring url, std::wstring previousUninstaller,
+                                          std::wstring installFolder, std::wstring language, bool desktopIcon,
+                                          bool taskbarPin, bool userIsAdmin, bool processIsElevated) {
+    url_ = std::move(url);
+    previousUninstaller_ = std::move(previousUninstaller);
+    installFolder_ = std::move(installFolder);
+    language_ = std::move(language);
+    desktopIcon_ = desktopIcon;
+    taskbarPin_ = taskbarPin;
+    userIsAdmin_ = userIsAdmin;
+    processIsElevated_ = processIsElevated;
+}
+
+std::wstring CDownloadInstaller::GetPackagePath() const {
+    return InstallFiles::JoinPath(installFolder_, L"__Package_Quorvex.exe");
+}
+
+void CDownloadInstaller::MakeDownloader() {
+    const int type = InstallerSettings::Instance().DownloadType;
+    auto handler = [this](int32_t code, double value, const wchar_t* text) { OnDownloadEvent(code, value, text); };
+    downloader_.reset();  // waits for an earlier worker before its replacement exists
+    if (type == 2) downloader_ = std::make_unique<CWinDownloader>(handler, url_, packagePath_);
+    else if (type == 3) downloader_ = std::make_unique<CMTCurlDownloader>(handler, url_, packagePath_);
+    else downloader_ = std::make_unique<CCurlDownloader>(handler, url_, packagePath_);
+    downloadTarget_ = packagePath_;
+}
+
+void CDownloadInstaller::StartStage(const std::function<void()>& start) {
+    std::lock_guard<std::mutex> lock(stageMutex_);
+    if (!stopping_) start();
+}
+
+void CDownloadInstaller::Start() {
+    packagePath_ = GetPackagePath();
+    QLOG(L"DL_TYPE=%d\r\n", InstallerSettings::Instance().DownloadType);
+    // A new folder needs a downloader that writes there; the same folder reuses the old one,
+    // except the system URL downloader, which runs only once in its life: a retry with it
+    // would otherwise wait for ever.
+    if (!downloader_ || downloadTarget_ != packagePath_ || InstallerSettings::Instance().DownloadType == 2)
+        MakeDownloader();
+    const std::wstring quotedPackage = L"\"" + packagePath_ + L"\"";
+    if (!packageRunner_) {
+        packageRunner_ = std::make_unique<CPackageRunner>(
+            [this](int32_t code, double value, const wchar_t* text) { OnInstallEvent(code, value, text); },
+            quotedPackage, installFolder_, language_);
+    }
+    packageRunner_->SetPackagePath(quotedPackage);
+    packageRunner_->SetInstallFolder(installFolder_);
+    packageRunner_->SetLanguage(language_);
+    packageRunner_->SetOptions(desktopIcon_, taskbarPin_, userIsAdmin_, processIsElevated_);
+
+    if (InstallFiles::FileExists(previousUninstaller_)) {
+        const std::wstring tempFolder = Utils::GetTempFolder();
+        const std::wstring copy = tempFolder.empty() ? L"" : InstallFiles::JoinPath(tempFolder, kUninstallerCopyName);
+        // A failed copy leaves no file behind; the runner then reports the missing uninstaller.
+        InstallFiles::CopyFileReplacing(previousUninstaller_, copy);
+        uninstallRunner_.reset();
+        uninstallRunner_ = std::make_unique<CUninstallRunner>(
+            [this](int32_t code, double value, const wchar_t* text) { OnUninstallEvent(code, value, text); }, copy,
+            InstallFiles::ParentFolder(previousUninstaller_));
+        uninstallRunner_->Run();
+        return;
+    }
+    downloader_->Start();
+}
+
+// The handlers copy what their reaction needs before relaying: once the owner has an event that
+// ends the chain it may call Start() again with new parameters.
+void CDownloadInstaller::OnDownloadEvent(int32_t code, double value, const wchar_t* text) {
+    const std::wstring folder = installFolder_;
+    const std::wstring package = packagePath_;
+    callback_(code, value, text);
+    switch (code) {
+        case DL_CODE_START:
+            Utils::CreateDirectories(folder);
+            QLOG(L"DL_CODE_START\r\n");
+            break;
+        case DL_CODE_PROGRESS:
+            QLOG(L"DL_CODE_PROGRESS\r\n");
+            break;
+        case DL_CODE_SUCCESS:
+            QLOG(L"DOWNLOAD_SUCCESS\r\n");
+            StartStage([this] { packageRunner_->Run(); });
+            QLOG(L"DL_CODE_SUCCESS\r\n");
+            break;
+        case DL_CODE_FAIL:
+            InstallFiles::DeleteFileIfExists(package);
+            QLOG(L"DL_CODE_FAIL\r\n");
+            break;
+        case DL_CODE_RETRY:
+            StartStage([this] { downloader_->Start(); });
+            QLOG(L"DL_CODE_RETRY\r\n");
+            break;
+        default:
+            break;
+    }
+}
+
+void CDownloadInstaller::OnUninstallEvent(int32_t code, double value, const wchar_t* text) {
+    callback_(code, value, text);
+    switch (code) {
+        case UNIST_CODE_START:
+            QLOG(L"UNIST_CODE_START\r\n");
+            break;
+        case UNIST_CODE_PROGRESS:
+            QLOG(L"UNIST_CODE_PROGRESS\r\n");
+            break;
+        case UNIST_CODE_SUCCESS:
+            StartStage([this] {
+                if (packageRunner_) downloader_->Start();
+            });
+            QLOG(L"UNIST_CODE_SUCCESS\r\n");
+            break;
+        case UNIST_CODE_FAIL:
+            QLOG(L"UNIST_CODE_FAIL\r\n");
+            break;
+        case UNIST_CODE_ERROR:
+            QLOG(L"UNIST_CODE_ERROR\r\n");
+            break;
+        default:
+            break;
+    }
+}
+
+void CDownloadInstaller::OnInstallEvent(int32_t code, double value, const wchar_t* text) {
+    const std::wstring package = packagePath_;
+    callback_(code, value, text);
+    switch (code) {
+        case IST_CODE_START:
+            QLOG(L"IST_CODE_START\r\n");
+            break;
+        case INSTALL_SUCCESS:
+            InstallFiles::DeleteFileIfExists(package);
+            QLOG(L"INSTALL_SUCCESS\r\n");
+            break;
+        case IST_CODE_FAIL:
+            InstallFiles::DeleteFileIfExists(package);
+            QLOG(L"IST_CODE_FAIL\r\n");
+            break;
+        default:
+            break;
+    }
+}
