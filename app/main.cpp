@@ -9,6 +9,9 @@
 #include "app/LocaleTable.h"
 #include "app/ProcessHardening.h"
 #include "utils/Log.h"
+#ifdef QV_WITH_INSTALL
+#include "install/CSilentInstaller.h"
+#endif
 
 namespace {
 
@@ -41,12 +44,19 @@ int main() {
     if (!lock.Acquire()) return kExitAlreadyRunning;
 
     // 6. The command line, applied before analytics so its options shape the tracker.
-    settings.ApplyCommandLine(ReadProcessArguments());
+    const std::vector<std::wstring> arguments = ReadProcessArguments();
+    settings.ApplyCommandLine(arguments);
     QLOG(L"START %s %s type=%d url=%s\r\n", settings.ProductName.c_str(), settings.ProductVersion.c_str(),
          settings.DownloadType, settings.DownloadUrl.c_str());
+
+    // The installer's work. "-silent": the whole install without a window.
+    int exitCode = kExitOk;
+#ifdef QV_WITH_INSTALL
+    if (CSilentInstaller::Requested(arguments)) exitCode = CSilentInstaller().Run(arguments);
+#endif
 
     // Shutdown in reverse order.
     curl_global_cleanup();
     lock.Release();
-    return kExitOk;
+    return exitCode;
 }
