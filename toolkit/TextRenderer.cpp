@@ -145,4 +145,12 @@ Size Measure(const std::wstring& text, const FontInfo& font, const TextStyle& st
     return {logical.width, logical.height};
 }
 
+int UnknownGlyphs(const std::wstring& text, const FontInfo& font) {
+    const std::string utf8 = Utils::ToUtf8(text);
+    PangoLayout* layout = MakeLayout(MeasureContext(), utf8, font, TextStyle{}, 0);
+    const int unknown = pango_layout_get_unknown_glyphs_count(layout);
+    g_object_unref(layout);
+    return unknown;
+}
+
 }  // namespace Toolkit::Text

@@ -24,4 +24,7 @@ void Draw(cairo_t* cr, const std::wstring& text, const Rect& box, const FontInfo
 // The size the text needs: single line, or wrapped at `maxWidth` when style.wordWrap.
 Size Measure(const std::wstring& text, const FontInfo& font, const TextStyle& style, int maxWidth = 0);
 
+// Number of characters of `text` that no installed font covers (drawn as boxes).
+int UnknownGlyphs(const std::wstring& text, const FontInfo& font);
+
 }  // namespace Toolkit::Text

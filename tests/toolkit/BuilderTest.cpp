@@ -1,0 +1,140 @@
+// The layout reader: tolerant input, errors with their place, factories, shared and local sets.
+#include <gtest/gtest.h>
+
+#include "TreeHelpers.h"
+#include "toolkit/Button.h"
+#include "toolkit/Combo.h"
+#include "toolkit/Label.h"
+#include "toolkit/ResourceSet.h"
+#include "toolkit/SkinResources.h"
+
+#include <filesystem>
+#include <fstream>
+
+using namespace Toolkit;
+
+namespace {
+class SequenceFactory : public IControlFactory {
+public:
+    std::vector<std::wstring> asked;
+    std::unique_ptr<CControlUI> CreateControl(const std::wstring& name) override {
+        asked.push_back(name);
+        if (Utils::EqualsNoCase(name, L"SequenceLabel")) return std::make_unique<CLabelUI>();
+        return nullptr;
+    }
+};
+}  // namespace
+
+TEST(LayoutBuilder_Input, RawLessThanAndBlankBeforeDeclaration) {
+    Tree t(" \r\n<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Window size=\"10,10\"><Button name=\"back\" text=\"<Back\"/></Window>");
+    EXPECT_EQ(t.Find("back")->GetText(), L"<Back");
+}
+
+TEST(LayoutBuilder_Errors, ParseErrorCarriesLineAndColumn) {
+    CPaintManagerUI m;
+    BuildResult r = CLayoutBuilder::BuildFromText("<Window size=\"1,1\">\n  <Label text=\"x\">\n  </Lable>\n</Window>", &m, nullptr);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error.line, 3);
+    EXPECT_GT(r.error.column, 1);
+    EXPECT_NE(r.error.Format("t.xml").find("t.xml:3:"), std::string::npos);
+
+    BuildResult empty = CLayoutBuilder::BuildFromText("<Window size=\"1,1\"><Font id=\"1\"/></Window>", &m, nullptr);
+    EXPECT_FALSE(empty.ok);
+    BuildResult garbage = CLayoutBuilder::BuildFromText("", &m, nullptr);
+    EXPECT_FALSE(garbage.ok);
+}
+
+TEST(LayoutBuilder_Factory, UnknownNamesGoToTheWindowFactoryThenNowhere) {
+    SequenceFactory factory;
+    Tree t(R"(<Window size="100,100"><VerticalLayout>
+  <SequenceLabel name="anim" height="20"/>
+  <Mystery name="gone"><Label name="inside"/></Mystery>
+  <Label name="after"/></VerticalLayout></Window>)",
+           &factory);
+    EXPECT_EQ(factory.asked, (std::vector<std::wstring>{L"SequenceLabel", L"Mystery"}));
+    EXPECT_NE(t.manager.FindControl(L"anim"), nullptr);
+    EXPECT_EQ(t.manager.FindControl(L"gone"), nullptr);
+    EXPECT_EQ(t.manager.FindControl(L"inside"), nullptr);
+    EXPECT_EQ(t.Pos("after").top, 20);
+    ASSERT_FALSE(t.result.warnings.empty());
+    EXPECT_EQ(t.result.warnings[0].line, 3);
+}
+
+TEST(LayoutBuilder_Attributes, NamesWithoutCaseAndCustomAttributesKept) {
+    Tree t(R"(<Window size="100,100"><VerticalLayout><Label NAME="l" Height="30" TEXTCOLOR="#FF112233"
+        lcid="1033" userdata="Installing:%d%%"/></VerticalLayout></Window>)");
+    auto* l = t.As<CLabelUI>("l");
+    EXPECT_EQ(l->GetFixedHeight(), 30);
+    EXPECT_EQ(l->GetTextColor(), 0xFF112233u);
+    ASSERT_NE(l->GetCustomAttribute(L"lcid"), nullptr);
+    EXPECT_EQ(*l->GetCustomAttribute(L"lcid"), L"1033");
+    EXPECT_EQ(l->GetUserData(), L"Installing:%d%%");
+}
+
+TEST(LayoutBuilder_Sets, DefaultsStylesAndWindowLocalFontsOverShared) {
+    SharedResources().AddFont(91, FontInfo{L"SharedFace", 16}, false);
+    SharedResources().AddFont(92, FontInfo{L"SharedOther", 22}, false);
+    Tree t(R"(<Window size="100,100">
+      <Font id="91" name="LocalFace" size="14" bold="true"/>
+      <Default name="Button" value="textcolor=&quot;#FF010203&quot; font=&quot;92&quot;"/>
+      <Style name="big" value="height=&quot;44&quot; textcolor='#FF0A0B0C'"/>
+      <VerticalLayout><Button name="b"/><Button name="s" style="big"/><Button name="own" textcolor="#FF999999"/>
+      </VerticalLayout></Window>)");
+    EXPECT_EQ(t.manager.GetFont(91).face, L"LocalFace");
+    EXPECT_TRUE(t.manager.GetFont(91).bold);
+    EXPECT_EQ(t.manager.GetFont(92).face, L"SharedOther");
+    EXPECT_EQ(t.As<CButtonUI>("b")->GetTextColor(), 0xFF010203u);
+    EXPECT_EQ(t.As<CButtonUI>("b")->GetFontId(), 92);
+    EXPECT_EQ(t.As<CButtonUI>("s")->GetTextColor(), 0xFF0A0B0Cu);
+    EXPECT_EQ(t.Find("s")->GetFixedHeight(), 44);
+    EXPECT_EQ(t.As<CButtonUI>("own")->GetTextColor(), 0xFF999999u);  // written after the defaults
+}
+
+TEST(LayoutBuilder_Sets, SharedFragmentEntersTheProcessSetOnly) {
+    ASSERT_TRUE(CLayoutBuilder::LoadSharedFragment(R"(<Fonts>
+        <Font id="95" name="微软雅黑" size="30" bold="true" shared="true"/>
+        <Font id="96" name="Unshared" size="10"/>
+        <Style name="lan" value="bkcolor=&quot;#FF451236&quot;" shared="true"/></Fonts>)"));
+    ASSERT_NE(SharedResources().FindFont(95), nullptr);
+    EXPECT_EQ(SharedResources().FindFont(95)->size, 30);
+    EXPECT_EQ(SharedResources().FindFont(96), nullptr);
+    ASSERT_NE(SharedResources().FindStyle(L"lan"), nullptr);
+    LayoutMessage error;
+    EXPECT_FALSE(CLayoutBuilder::LoadSharedFragment("<Fonts>", &error));
+    EXPECT_EQ(error.line, 1);
+}
+
+TEST(LayoutBuilder_Combo, ItemsFromTheLayoutWithCustomAttributes) {
+    Tree t(R"(<Window size="100,40"><Combo name="c"><ListLabelElement text="English" lcid="1033" lang="en-US"/>
+        <ListLabelElement text="繁體中文" lcid="1028" selected="true"/><Label name="stray"/></Combo></Window>)");
+    auto* c = t.As<CComboUI>("c");
+    ASSERT_EQ(c->GetCount(), 2);
+    EXPECT_EQ(c->GetCurSel(), 1);
+    EXPECT_EQ(*c->GetItemAt(0)->GetCustomAttribute(L"lang"), L"en-US");
+    EXPECT_EQ(t.manager.FindControl(L"stray"), nullptr);
+}
+
+TEST(LayoutBuilder_Include, BuildsAnotherLayoutInPlace) {
+    std::vector<std::uint8_t> none;
+    SkinResources::Instance().Close();
+    ::testing::TempDir();
+    const std::string dir = ::testing::TempDir() + "/qv_include";
+    std::filesystem::create_directories(dir);
+    { std::ofstream(dir + "/part.xml") << R"(<HorizontalLayout name="part" height="25"><Label name="inner"/></HorizontalLayout>)"; }
+    ASSERT_TRUE(SkinResources::Instance().OpenFolder(dir));
+    Tree t(R"(<Window size="100,100"><VerticalLayout><Include source="PART.xml"/><Label name="below"/></VerticalLayout></Window>)");
+    EXPECT_EQ(t.Pos("inner"), (Rect{0, 0, 100, 25}));
+    EXPECT_EQ(t.Pos("below").top, 25);
+    SkinResources::Instance().Close();
+}
+
+TEST(LayoutBuilder_Limits, HostileNestingIsRefusedNotOverflowed) {
+    std::string xml = "<Window size=\"10,10\">";
+    for (int i = 0; i < 5000; ++i) xml += "<VerticalLayout>";
+    for (int i = 0; i < 5000; ++i) xml += "</VerticalLayout>";
+    xml += "</Window>";
+    CPaintManagerUI m;
+    BuildResult r = CLayoutBuilder::BuildFromText(xml, &m, nullptr);
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.text.find("nested"), std::string::npos);
+}
