@@ -1,0 +1,273 @@
+// Real windows on a private Xvfb, driven with xdotool like a person would.
+#include <gtk/gtk.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+
+#include "support/TestSkin.h"
+#include "support/XvfbDisplay.h"
+#include "toolkit/Combo.h"
+#include "toolkit/Edit.h"
+#include "toolkit/GtkHost.h"
+#include "toolkit/GtkWindowHost_gtk.h"
+#include "toolkit/SkinResources.h"
+#include "toolkit/TabLayout.h"
+#include "toolkit/WindowBase.h"
+#include "utils/StringUtils.h"
+
+using namespace Toolkit;
+
+namespace {
+
+class DisplayEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(XvfbDisplay::Start(&error)) << error;
+        int argc = 0;
+        char** argv = nullptr;
+        ASSERT_TRUE(InitGtkHost(&argc, &argv));
+        const std::string dir = ::testing::TempDir() + "/qv_window_skin";
+        ASSERT_TRUE(TestSkin::WriteFolder(dir));
+        ASSERT_TRUE(SkinResources::Instance().OpenZipCopy(TestSkin::MakeZip(dir)));
+    }
+    void TearDown() override { XvfbDisplay::Stop(); }
+};
+const auto* g_env = ::testing::AddGlobalTestEnvironment(new DisplayEnvironment);
+
+// Pumps the main loop until `done` or the time runs out.
+bool PumpUntil(const std::function<bool()>& done, int ms = 5000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        while (g_main_context_iteration(nullptr, FALSE)) {
+        }
+        g_usleep(5000);
+    }
+    return true;
+}
+
+void Pump(int ms) { PumpUntil([] { return false; }, ms); }
+
+void Xdo(const std::string& args) {
+    const std::string cmd = "xdotool " + args;
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+}
+
+void Screenshot(const char* name) {
+    if (const char* dir = std::getenv("QV_SCREENSHOT_DIR")) {
+        const std::string cmd = std::string("import -window root ") + dir + "/" + name + ".png";
+        (void)std::system(cmd.c_str());
+    }
+}
+
+class TestWindow : public CWindowBase {
+public:
+    explicit TestWindow(std::wstring file) : file_(std::move(file)) {}
+    std::wstring GetWindowClassName() const override { return L"TestWnd"; }
+    std::wstring GetSkinFile() override { return file_; }
+    void Notify(TNotifyUI& msg) override {
+        if (msg.type != L"setfocus" && msg.type != L"killfocus")
+            seen.push_back(msg.type + L":" + (msg.sender ? msg.sender->GetName() : L""));
+        CWindowBase::Notify(msg);
+    }
+    bool Saw(const std::wstring& what) const { return std::find(seen.begin(), seen.end(), what) != seen.end(); }
+    GtkWindowHost& Host() { return *static_cast<GtkWindowHost*>(Native()); }
+    // Screen point at the centre of a control.
+    std::string At(const wchar_t* name) {
+        PaintManager().UpdateLayout();
+        const Rect r = Host().ScreenRectOf(FindControl(name)->GetPos());
+        return std::to_string((r.left + r.right) / 2) + " " + std::to_string((r.top + r.bottom) / 2);
+    }
+    bool Mapped() { return IsWindow() && gtk_widget_get_mapped(Host().Widget()); }
+    std::vector<std::wstring> seen;
+
+private:
+    std::wstring file_;
+};
+
+}  // namespace
+
+TEST(Window_Mouse, ClickingAButtonRaisesClick) {
+    TestWindow w(L"box.xml");
+    ASSERT_TRUE(w.Create(nullptr, L"Quorvex"));
+    w.CenterWindow();
+    ASSERT_TRUE(PumpUntil([&] { return w.Mapped(); }));
+    Pump(100);
+    Xdo("mousemove " + w.At(L"okBtn"));
+    Pump(50);
+    Xdo("click 1");
+    EXPECT_TRUE(PumpUntil([&] { return w.Saw(L"click:okBtn"); })) << "no click reached the window";
+    Screenshot("box");
+    w.SendMessage(WM_CLOSE);
+}
+
+TEST(Window_Mouse, DraggingTheCaptionMovesTheWindow) {
+    TestWindow w(L"demo.xml");
+    ASSERT_TRUE(w.Create(nullptr, L"Quorvex"));
+    w.CenterWindow();
+    ASSERT_TRUE(PumpUntil([&] { return w.Mapped(); }));
+    Pump(100);
+    const Rect before = w.Native()->GetRect();
+    const int x = before.left + 300, y = before.top + 15;  // the title row's empty middle
+    Xdo("mousemove " + std::to_string(x) + " " + std::to_string(y) + " mousedown 1");
+    Pump(100);
+    for (int step = 1; step <= 5; ++step) {
+        Xdo("mousemove " + std::to_string(x + step * 20) + " " + std::to_string(y + step * 10));
+        Pump(40);
+    }
+    Xdo("mouseup 1");
+    EXPECT_TRUE(PumpUntil([&] {
+        const Rect now = w.Native()->GetRect();
+        return now.left == before.left + 100 && now.top == before.top + 50;
+    })) << "window did not follow the drag";
+    EXPECT_TRUE(w.seen.empty());  // a drag is no click
+    w.SendMessage(WM_CLOSE);
+}
+
+TEST(Window_Modal, BoxClosedByItsButtonReturnsItsResult) {
+    TestWindow owner(L"demo.xml");
+    ASSERT_TRUE(owner.Create(nullptr, L"Quorvex"));
+    owner.CenterWindow();
+    ASSERT_TRUE(PumpUntil([&] { return owner.Mapped(); }));
+    TestWindow box(L"box.xml");
+    ASSERT_TRUE(box.Create(&owner, L"消息框"));
+    box.CenterWindow();
+    bool ownerWasInsensitive = false;
+    bool clicked = false;
+    guint source = g_timeout_add(300, [](gpointer data) -> gboolean {
+        auto* ctx = static_cast<std::tuple<TestWindow*, TestWindow*, bool*, bool*>*>(data);
+        auto [o, b, insensitive, clicked] = *ctx;
+        if (!b->Mapped()) return G_SOURCE_CONTINUE;
+        *insensitive = !gtk_widget_is_sensitive(o->Host().Widget());
+        Xdo("mousemove " + b->At(L"closebtn") + " click 1");
+        *clicked = true;
+        return G_SOURCE_REMOVE;
+    }, new std::tuple<TestWindow*, TestWindow*, bool*, bool*>(&owner, &box, &ownerWasInsensitive, &clicked));
+    Screenshot("modal");
+    const int result = box.ShowModal();
+    if (!clicked) g_source_remove(source);
+    EXPECT_TRUE(clicked);
+    EXPECT_EQ(result, 1);
+    EXPECT_TRUE(ownerWasInsensitive);
+    EXPECT_TRUE(gtk_widget_is_sensitive(owner.Host().Widget()));
+    owner.SendMessage(WM_CLOSE);
+}
+
+TEST(Window_Edit, TypingChangesTheEditText) {
+    TestWindow w(L"demo.xml");
+    ASSERT_TRUE(w.Create(nullptr, L"Quorvex"));
+    static_cast<CTabLayoutUI*>(w.FindControl(L"pages"))->SelectItem(1);
+    w.CenterWindow();
+    ASSERT_TRUE(PumpUntil([&] { return w.Mapped(); }));
+    Pump(100);
+    auto* edit = static_cast<CEditUI*>(w.FindControl(L"dirEdit"));
+    Xdo("mousemove " + w.At(L"dirEdit") + " click 1");
+    ASSERT_TRUE(PumpUntil([&] { return w.PaintManager().GetFocus() == edit; }));
+    Xdo("key ctrl+a BackSpace");
+    Xdo("type --delay 20 /srv/apps");
+    EXPECT_TRUE(PumpUntil([&] { return edit->GetText() == L"/srv/apps"; }))
+        << "edit holds '" << Utils::ToUtf8(edit->GetText()) << "'";
+    EXPECT_TRUE(w.Saw(L"textchanged:dirEdit"));
+    Screenshot("edit");
+    // Code setting the text reaches the native field without raising "textchanged".
+    w.seen.clear();
+    edit->SetText(L"/opt/Pelmora");
+    Pump(50);
+    EXPECT_TRUE(w.seen.empty());
+    // Tab leaves the field for the next control, which the keyboard can then press.
+    Xdo("key Tab");
+    EXPECT_TRUE(PumpUntil([&] { return w.PaintManager().GetFocus() == w.FindControl(L"chDirBtn"); }));
+    Xdo("key Return");
+    EXPECT_TRUE(PumpUntil([&] { return w.Saw(L"click:chDirBtn"); }));
+    w.SendMessage(WM_CLOSE);
+}
+
+TEST(Window_Combo, DropUpListOpensAboveAndPicksAnItem) {
+    TestWindow w(L"demo.xml");
+    ASSERT_TRUE(w.Create(nullptr, L"Quorvex"));
+    w.CenterWindow();
+    ASSERT_TRUE(PumpUntil([&] { return w.Mapped(); }));
+    Pump(100);
+    auto* combo = static_cast<CComboUI*>(w.FindControl(L"langCombo"));
+    Xdo("mousemove " + w.At(L"langCombo") + " click 1");
+    ASSERT_TRUE(PumpUntil([&] { return combo->IsDropDownOpen(); }));
+    GtkWidget* popup = nullptr;
+    ASSERT_TRUE(PumpUntil([&] {
+        GList* all = gtk_window_list_toplevels();
+        for (GList* l = all; l; l = l->next)
+            if (gtk_window_get_window_type(GTK_WINDOW(l->data)) == GTK_WINDOW_POPUP &&
+                gtk_widget_get_mapped(GTK_WIDGET(l->data)))
+                popup = GTK_WIDGET(l->data);
+        g_list_free(all);
+        return popup != nullptr;
+    }));
+    Pump(100);
+    int px = 0, py = 0;
+    gdk_window_get_origin(gtk_widget_get_window(popup), &px, &py);
+    const Rect box = w.Host().ScreenRectOf(combo->GetPos());
+    const int height = gtk_widget_get_allocated_height(popup);
+    EXPECT_EQ(py + height, box.top) << "the list should end where the box begins";
+    Screenshot("combo");
+    const int itemY = py + 1 + combo->GetItemHeight() + combo->GetItemHeight() / 2;
+    Xdo("mousemove " + std::to_string(px + 20) + " " + std::to_string(itemY) + " click 1");
+    EXPECT_TRUE(PumpUntil([&] { return w.Saw(L"itemselect:langCombo"); }));
+    EXPECT_EQ(combo->GetCurSel(), 1);
+    EXPECT_FALSE(combo->IsDropDownOpen());
+    w.SendMessage(WM_CLOSE);
+}
+
+TEST(Window_Keyboard, EscapeReachesTheFilterAndAltF4ClosesWithZero) {
+    struct Filtering : TestWindow {
+        using TestWindow::TestWindow;
+        int escapes = 0;
+        std::intptr_t MessageHandler(std::uint32_t msg, std::uintptr_t w, std::intptr_t, bool& handled) override {
+            if (msg == WM_KEYDOWN && w == VK_ESCAPE) {
+                ++escapes;
+                handled = true;
+            }
+            return 0;
+        }
+    } w(L"box.xml");
+    ASSERT_TRUE(w.Create(nullptr, L"Quorvex"));
+    w.CenterWindow();
+    g_timeout_add(300, [](gpointer data) -> gboolean {
+        auto* win = static_cast<Filtering*>(data);
+        if (!win->Mapped()) return G_SOURCE_CONTINUE;
+        Xdo("mousemove " + win->At(L"textLbl") + " key Escape Tab");
+        return G_SOURCE_REMOVE;
+    }, &w);
+    g_timeout_add(900, [](gpointer data) -> gboolean {
+        Xdo("key alt+F4");
+        (void)data;
+        return G_SOURCE_REMOVE;
+    }, nullptr);
+    EXPECT_EQ(w.ShowModal(), 0);
+    EXPECT_EQ(w.escapes, 1);
+}
+
+TEST(Window_LoadFailure, WithoutADisplayTheMessageGoesToStandardError) {
+    const std::string cmd = std::string("env -u DISPLAY -u WAYLAND_DISPLAY ") + QV_LOADFAIL_PROGRAM + " 2>&1";
+    FILE* p = popen(cmd.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    std::string out;
+    char buf[256];
+    while (size_t n = fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+    const int status = pclose(p);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_NE(out.find("SkinUI: 加载资源文件失败：MissingWnd.xml"), std::string::npos) << out;
+}
+
+TEST(Window_LoadFailure, WithADisplayAMessageBoxIsShownFirst) {
+    const std::string cmd = std::string(QV_LOADFAIL_PROGRAM) + " 2>/dev/null & pid=$!; "
+                            "for i in $(seq 100); do xdotool search --name '^SkinUI$' >/dev/null 2>&1 && break; sleep 0.1; done; "
+                            "w=$(xdotool search --name '^SkinUI$' | head -1); [ -n \"$w\" ] || { kill $pid; exit 90; }; "
+                            "xdotool windowfocus --sync $w key Return; wait $pid";
+    const int status = std::system(cmd.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1) << "90 means no message box appeared";
+}
