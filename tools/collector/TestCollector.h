@@ -78,6 +78,7 @@ public:
     void DelayAnswers(std::chrono::milliseconds delay, int times = -1);
     void DropConnections(int times = -1);
     void AnswerNormally();
+    // Forgets the kept records and the log of uploads.
     void ClearRecords();
 
     // Called on the connection's thread for every decoded upload, before the collector answers.
