@@ -5,6 +5,7 @@
 #include <cstring>
 #include <ctime>
 #include <strings.h>
+#include <unistd.h>
 
 #include "app/InstallerSettings.h"
 #include "download/CurlSupport.h"
@@ -136,6 +137,7 @@ void CMTCurlDownloader::RunDown() {
         // A part file longer than its range cannot be a prefix of it.
         if (existing > rangeSize && Download::TruncateFile(part->partPath)) existing = 0;
         part->fetched.store(existing);
+        part->firstOffset = ranges[i].first;
         part->nextOffset = ranges[i].first + existing;
         part->lastOffset = ranges[i].second;
         part->url = effectiveUrl_;
@@ -163,12 +165,15 @@ void CMTCurlDownloader::RunDown() {
 
     bool first = true;
     for (auto& part : parts_) {
-        if (part->status != DownloadPartNode::kStatusPending) continue;
+        if (part->status != DownloadPartNode::kStatusPending) {
+            part->finished.store(true);
+            continue;
+        }
         // Connections are opened 100 ms apart rather than in one burst.
         if (!first) PauseUnlessStopping(100);
         first = false;
         runningParts_.fetch_add(1);
-        partThreads_.emplace_back(&CMTCurlDownloader::downloadThreadFun, this, part.get());
+        part->worker = std::thread(&CMTCurlDownloader::downloadThreadFun, this, part.get());
     }
     finisher_ = std::thread(&CMTCurlDownloader::waitForFinishThreadFun, this);
 }
@@ -224,6 +229,7 @@ void CMTCurlDownloader::downloadThreadFun(CMTCurlDownloader* self, DownloadPartN
     }
     part->partFile.Close();
     self->runningParts_.fetch_sub(1);
+    part->finished.store(true, std::memory_order_release);
 }
 
 int CMTCurlDownloader::downloadExe(DownloadPartNode* part) {
@@ -348,18 +354,51 @@ bool CMTCurlDownloader::PauseUnlessStopping(int milliseconds) {
 
 void CMTCurlDownloader::waitForFinishThreadFun(CMTCurlDownloader* self) { self->Finish(); }
 
-int CMTCurlDownloader::JoinParts(const std::string& target) {
-    File first = File::OpenWrite(parts_[0]->partPath);
+// Copies part 1 into part file 0 while part 1 is still arriving, once part 0 is complete, so
+// that little of the join is left when the last byte lands. `copied` counts the bytes of part 1
+// in place. Returns 0, or a join error to report once every part has ended.
+int CMTCurlDownloader::JoinAsPartsArrive(File& first, int64_t& copied) {
+    DownloadPartNode& head = *parts_[0];
+    DownloadPartNode& tail = *parts_[1];
+    if (head.worker.joinable()) head.worker.join();
+    if (head.status != DownloadPartNode::kStatusComplete || tail.finished.load(std::memory_order_acquire))
+        return 0;  // nothing to overlap: the final join does it all
+    first = File::OpenWrite(head.partPath);
     if (!first.IsOpen()) return kJoinOpenFailed;
-    const int64_t firstSize = first.Size();
-    if (firstSize != parts_[0]->lastOffset + 1) return kJoinFailed;
+    if (first.Size() != head.Size()) return kJoinFailed;
+    const File second = File::OpenRead(tail.partPath);
+    if (!second.IsOpen()) return kJoinOpenFailed;
+    while (!tail.finished.load(std::memory_order_acquire) && !stopping_.load()) {
+        const int64_t available = tail.fetched.load(std::memory_order_acquire);
+        if (available - copied < (1 << 20)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            continue;
+        }
+        if (!Download::CopyFileData(first, head.Size() + copied, second, copied, available - copied))
+            return kJoinFailed;
+        copied = available;
+    }
+    return 0;
+}
+
+int CMTCurlDownloader::JoinParts(const std::string& target, File& first, int64_t copied) {
+    if (!first.IsOpen()) {
+        first = File::OpenWrite(parts_[0]->partPath);
+        if (!first.IsOpen()) return kJoinOpenFailed;
+        if (first.Size() != parts_[0]->Size()) return kJoinFailed;
+        copied = 0;
+    }
+    int64_t size = parts_[0]->Size();
     for (size_t i = 1; i < parts_.size(); ++i) {
-        File next = File::OpenRead(parts_[i]->partPath);
-        const int64_t rangeSize = parts_[i]->lastOffset - (parts_[i - 1]->lastOffset + 1) + 1;
+        const File next = File::OpenRead(parts_[i]->partPath);
+        const int64_t rangeSize = parts_[i]->Size();
         if (!next.IsOpen() || next.Size() != rangeSize) return kJoinOpenFailed;
-        if (!Download::AppendFileData(first, first.Size(), next, rangeSize)) return kJoinFailed;
+        if (!Download::CopyFileData(first, size + copied, next, copied, rangeSize - copied)) return kJoinFailed;
+        size += rangeSize;
+        copied = 0;
         QLOG(L"partPath::%S\r\n", parts_[i]->partPath.c_str());
     }
+    if (::ftruncate(first.Fd(), size) != 0 || first.Size() != size) return kJoinFailed;
     if (!first.Close()) return kJoinFailed;
     if (!Download::RenameFile(parts_[0]->partPath, target)) return kJoinFailed;
     RemovePartFiles(target);
@@ -367,8 +406,11 @@ int CMTCurlDownloader::JoinParts(const std::string& target) {
 }
 
 void CMTCurlDownloader::Finish() {
-    for (auto& t : partThreads_) t.join();
-    partThreads_.clear();
+    File first;
+    int64_t copied = 0;
+    const int joinError = parts_.size() == 2 ? JoinAsPartsArrive(first, copied) : 0;
+    for (auto& part : parts_)
+        if (part->worker.joinable()) part->worker.join();
     while (runningParts_.load() > 0) std::this_thread::sleep_for(std::chrono::milliseconds(200));
 
     const std::string target = Download::NarrowPath(targetPath_);
@@ -381,8 +423,13 @@ void CMTCurlDownloader::Finish() {
     }
     if (error == 0 && !stopping_.load()) {
         SetLastReportedPercent(0.0);
-        error = JoinParts(target);
+        error = joinError != 0 ? joinError : JoinParts(target, first, copied);
     }
+    // A run that ends without its target keeps part file 0 as exactly part 0, for the restart.
+    if (error != 0 && first.IsOpen() && ::ftruncate(first.Fd(), parts_[0]->Size()) != 0)
+        Download::RemoveFile(parts_[0]->partPath);
+    first.Close();
+
     if (error == 0 && !stopping_.load()) {
         if (expectedDigest_.size() == 32) {
             std::string actual = digest_ ? digest_->Finish() : std::string();

@@ -59,7 +59,8 @@ private:
     static int ProgressAggregator(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
     static void waitForFinishThreadFun(CMTCurlDownloader* self);
     void Finish();
-    int JoinParts(const std::string& narrowTarget);
+    int JoinAsPartsArrive(Download::File& first, int64_t& copied);
+    int JoinParts(const std::string& narrowTarget, Download::File& first, int64_t copied);
     void DiscardParts();
     void RemovePartFiles(const std::string& narrowTarget);
     void Raise(int32_t code, double value, const wchar_t* text);
@@ -81,7 +82,6 @@ private:
     std::unique_ptr<Utils::Thread> worker_;
 
     std::mutex progressMutex_;
-    std::vector<std::thread> partThreads_;  // started by the worker, joined by the finisher
     std::thread finisher_;                   // joined by the next run's worker or destruction
     std::unique_ptr<Download::StreamingDigest> digest_;
     std::atomic<bool> stopping_{false};

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <thread>
 
 #include "download/CurlSupport.h"
 #include "download/FileOps.h"
@@ -23,6 +24,11 @@ struct DownloadPartNode {
     std::string partPath;
     int status = kStatusPending;
     std::atomic<int64_t> fetched{0};  // bytes of this range on disk
+    std::thread worker;               // the part's thread, when it has one (joined by the finisher)
+    std::atomic<bool> finished{false};  // the part's thread has ended (or it never needed one)
+
+    int64_t Size() const { return lastOffset - firstOffset + 1; }
+    int64_t firstOffset = 0;  // absolute offset of the range's first byte
 
     // Per attempt: what the response said about where its body starts.
     int64_t contentRangeStart = -1;  // from "Content-Range: bytes X-Y/Z"; -1 when absent

@@ -55,10 +55,14 @@ bool RenameFile(const std::string& from, const std::string& to);
 // Empties a file in place; false on failure.
 bool TruncateFile(const std::string& path);
 
-// Appends the first `length` bytes of `source` to `target` at offset `targetSize`, in the
-// kernel (copy_file_range) where it can, copying only the data extents so that holes stay
-// holes; falls back to read/write. `target` must not be in append mode. True when all bytes
-// are in place (the target then has size targetSize + length).
+// Copies bytes [sourceOffset, sourceOffset + length) of `source` to `target` at targetOffset, in
+// the kernel (copy_file_range) where it can, copying only the data extents so that holes stay
+// holes (the caller sets the final size); falls back to read/write. `target` must not be in
+// append mode. False on any error or when the source ends early.
+bool CopyFileData(File& target, int64_t targetOffset, const File& source, int64_t sourceOffset, int64_t length);
+
+// Appends the first `length` bytes of `source` to `target` at offset `targetSize` (CopyFileData)
+// and sets the target's size to targetSize + length. True when all bytes are in place.
 bool AppendFileData(File& target, int64_t targetSize, const File& source, int64_t length);
 
 }  // namespace Download

@@ -160,28 +160,38 @@ bool CopyRange(int out, int64_t outOffset, int in, int64_t offset, int64_t lengt
 
 }  // namespace
 
-bool AppendFileData(File& target, int64_t targetSize, const File& source, int64_t length) {
-    if (!target.IsOpen() || !source.IsOpen() || targetSize < 0 || length < 0) return false;
+bool CopyFileData(File& target, int64_t targetOffset, const File& source, int64_t sourceOffset, int64_t length) {
+    if (!target.IsOpen() || !source.IsOpen() || targetOffset < 0 || sourceOffset < 0 || length < 0) return false;
     const int out = target.Fd(), in = source.Fd();
-    int64_t pos = 0;
-    while (pos < length) {
+    const int64_t end = sourceOffset + length;
+    int64_t pos = sourceOffset;
+    while (pos < end) {
         // Walk the data extents; a file system without SEEK_DATA reports the whole file as data.
         off_t data = ::lseek(in, pos, SEEK_DATA);
         if (data < 0) {
-            if (errno == ENXIO) break;  // only a hole is left
-            data = pos;
+            if (errno != ENXIO) {
+                data = pos;
+            } else {
+                // Only a hole is left before the end of the file: the source must reach `end`.
+                struct stat st {};
+                return ::fstat(in, &st) == 0 && st.st_size >= end;
+            }
         }
-        if (data >= length) break;
+        if (data >= end) break;
         off_t hole = ::lseek(in, data, SEEK_HOLE);
-        if (hole < 0 || hole > length) hole = length;
-        if (hole <= data) hole = length;
-        if (!CopyRange(out, targetSize + data, in, data, hole - data)) return false;
+        if (hole < 0 || hole > end || hole <= data) hole = end;
+        if (!CopyRange(out, targetOffset + (data - sourceOffset), in, data, hole - data)) return false;
         pos = hole;
     }
+    return true;
+}
+
+bool AppendFileData(File& target, int64_t targetSize, const File& source, int64_t length) {
+    if (targetSize < 0 || !CopyFileData(target, targetSize, source, 0, length)) return false;
     // Trailing holes (and a sparse source's tail) become the right length without writing zeros.
-    if (::ftruncate(out, targetSize + length) != 0) return false;
+    if (::ftruncate(target.Fd(), targetSize + length) != 0) return false;
     struct stat st {};
-    return ::fstat(out, &st) == 0 && st.st_size == targetSize + length;
+    return ::fstat(target.Fd(), &st) == 0 && st.st_size == targetSize + length;
 }
 
 }  // namespace Download

@@ -48,19 +48,22 @@ TEST(FileOps, AppendFileData_CopiesDataAndKeepsHoles) {
     EXPECT_LT(st.st_blocks * 512, int64_t{4} << 20) << "the hole was written out";
 }
 
-TEST(FileOps, AppendFileData_FailsOnAShortSource) {
+TEST(FileOps, CopyFileData_FailsOnAShortSourceAndCopiesRangesInPlace) {
     TempDir dir;
-    File target = File::OpenWrite(dir.File("target"));
     {
         File source = File::OpenWrite(dir.File("source"));
-        ASSERT_TRUE(source.WriteAll("abc", 3));
+        ASSERT_TRUE(source.WriteAll("abcdefgh", 8));
     }
+    File target = File::OpenWrite(dir.File("target"));
     File source = File::OpenRead(dir.File("source"));
-    // Asking for more bytes than the source has still yields the asked length (a hole) only when
-    // the source really is that long: here the data walk stops at its end and the size is checked.
-    EXPECT_TRUE(Download::AppendFileData(target, 0, source, 3));
+    EXPECT_FALSE(Download::AppendFileData(target, 0, source, 10));  // the source has only 8 bytes
+    // Two pieces copied in any order land at their offsets.
+    ASSERT_TRUE(Download::CopyFileData(target, 4, source, 4, 4));
+    ASSERT_TRUE(Download::CopyFileData(target, 0, source, 0, 4));
+    ASSERT_TRUE(target.Close());
+    EXPECT_EQ(ReadFile(dir.File("target")).substr(0, 8), "abcdefgh");
     File none;
-    EXPECT_FALSE(Download::AppendFileData(target, 3, none, 3));
+    EXPECT_FALSE(Download::CopyFileData(none, 0, source, 0, 1));
 }
 
 TEST(StreamingDigest, StreamingDigest_HashesPartsAsTheyGrow) {
