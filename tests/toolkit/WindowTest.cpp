@@ -136,23 +136,26 @@ TEST(Window_Modal, BoxClosedByItsButtonReturnsItsResult) {
     TestWindow box(L"box.xml");
     ASSERT_TRUE(box.Create(&owner, L"消息框"));
     box.CenterWindow();
-    bool ownerWasInsensitive = false;
-    bool clicked = false;
+    struct User {
+        TestWindow* owner;
+        TestWindow* box;
+        bool ownerWasInsensitive = false;
+        bool clicked = false;
+    } user{&owner, &box};
     guint source = g_timeout_add(300, [](gpointer data) -> gboolean {
-        auto* ctx = static_cast<std::tuple<TestWindow*, TestWindow*, bool*, bool*>*>(data);
-        auto [o, b, insensitive, clicked] = *ctx;
-        if (!b->Mapped()) return G_SOURCE_CONTINUE;
-        *insensitive = !gtk_widget_is_sensitive(o->Host().Widget());
-        Xdo("mousemove " + b->At(L"closebtn") + " click 1");
-        *clicked = true;
+        auto* u = static_cast<User*>(data);
+        if (!u->box->Mapped()) return G_SOURCE_CONTINUE;
+        u->ownerWasInsensitive = !gtk_widget_is_sensitive(u->owner->Host().Widget());
+        Screenshot("modal");
+        Xdo("mousemove " + u->box->At(L"closebtn") + " click 1");
+        u->clicked = true;
         return G_SOURCE_REMOVE;
-    }, new std::tuple<TestWindow*, TestWindow*, bool*, bool*>(&owner, &box, &ownerWasInsensitive, &clicked));
-    Screenshot("modal");
+    }, &user);
     const int result = box.ShowModal();
-    if (!clicked) g_source_remove(source);
-    EXPECT_TRUE(clicked);
+    if (!user.clicked) g_source_remove(source);
+    EXPECT_TRUE(user.clicked);
     EXPECT_EQ(result, 1);
-    EXPECT_TRUE(ownerWasInsensitive);
+    EXPECT_TRUE(user.ownerWasInsensitive);
     EXPECT_TRUE(gtk_widget_is_sensitive(owner.Host().Widget()));
     owner.SendMessage(WM_CLOSE);
 }
