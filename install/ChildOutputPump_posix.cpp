@@ -32,6 +32,9 @@ void ChildOutputPump::Run(Utils::PipedProcess& process, const ChunkHandler& onSt
     size_t drainedAfterExit = 0;
 
     while (open[0] || open[1]) {
+        // Once the child itself has ended, only what is already in the pipes is read (within
+        // a bound): a grandchild holding them open cannot keep the installer waiting.
+        if (!exited) exited = process.TryExitCode().has_value();
         pollfd fds[2];
         nfds_t count = 0;
         int which[2];
@@ -47,10 +50,7 @@ void ChildOutputPump::Run(Utils::PipedProcess& process, const ChunkHandler& onSt
             return;
         }
         if (ready == 0) {
-            // Nothing to read: once the child itself has ended and its pipes stay quiet, the
-            // output is complete as far as the installer is concerned.
             if (exited) return;
-            exited = process.TryExitCode().has_value();
             continue;
         }
         for (nfds_t k = 0; k < count; ++k) {

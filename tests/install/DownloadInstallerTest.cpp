@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "app/InstallerSettings.h"
 #include "install/CDownloadInstaller.h"
@@ -215,4 +217,36 @@ TEST_F(DownloadInstallerTest, DownloadInstaller_InstallFailuresDeleteThePackage)
     EXPECT_EQ(events.Codes().back(), IST_CODE_FAIL);
     EXPECT_EQ(events.Only(IST_CODE_FAIL).at(0).text, L"broken");
     EXPECT_FALSE(std::filesystem::exists(folder / "__Package_Quorvex.exe"));
+}
+
+TEST_F(DownloadInstallerTest, DownloadInstaller_LogsOneLinePerStageEventInOrder) {
+    // The diagnostic trace goes to standard error: catch it in a file for one chain.
+    const auto traceFile = tmp / "trace.txt";
+    const int saved = ::dup(2);
+    ASSERT_GE(saved, 0);
+    const int fd = ::open(traceFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0);
+    ::dup2(fd, 2);
+    ::close(fd);
+    {
+        auto installer = Make(Url(), L"", tmp / "logged");
+        installer->Start();
+        events.WaitForAny({INSTALL_SUCCESS, IST_CODE_FAIL, DL_CODE_FAIL});
+    }
+    ::dup2(saved, 2);
+    ::close(saved);
+
+    const std::string trace = testsupport::ReadFile(traceFile);
+    size_t at = 0;
+    for (const char* line : {"DL_TYPE=1\n", ": DL_CODE_START\n", ": DOWNLOAD_SUCCESS\n", ": DL_CODE_SUCCESS\n",
+                             ": INSTALL_SUCCESS\n"}) {
+        const size_t found = trace.find(line, at);
+        ASSERT_NE(found, std::string::npos) << line << " after offset " << at << "\n" << trace;
+        at = found;
+    }
+    EXPECT_NE(trace.find(": IST_CODE_START\n"), std::string::npos);
+    EXPECT_LT(trace.find(": DOWNLOAD_SUCCESS\n"), trace.find(": IST_CODE_START\n"));
+    // Install progress and package reports are relayed without a line of their own.
+    EXPECT_EQ(trace.find("IST_CODE_PROGRESS"), std::string::npos);
+    EXPECT_EQ(trace.find("UNIST_CODE"), std::string::npos);
 }

@@ -95,7 +95,6 @@ TEST_F(InstalledCopyTest, InstalledCopy_FinishInstallWritesRegistryAndBothIniFil
                                  std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)")));
 
     // With the kept uninstaller present both values are there; every write has a new DeviceID.
-    testsupport::TempDir unused;
     std::filesystem::copy_file("/bin/true", folder / "uninst.ep");
     EXPECT_EQ(InstalledCopy::FinishInstall(record, L""), W(folder) + L"/uninst.ep");
     EXPECT_EQ(Reg(L"UnInstallEp"), W(folder / "uninst.ep"));

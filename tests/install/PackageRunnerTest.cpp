@@ -1,6 +1,7 @@
 // CPackageRunner against the real sample package over real pipes.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <sys/stat.h>
 
 #include "install/CPackageRunner.h"
@@ -150,6 +151,16 @@ TEST_F(PackageRunnerTest, PackageRunner_OutputAfterTheFinalLineIsDrainedAndIgnor
     EXPECT_EQ(events.Count(IST_CODE_FAIL), 0);
     EXPECT_EQ(events.Codes().back(), INSTALL_SUCCESS);
     EXPECT_EQ(events.Only(INSTALL_SUCCESS)[0].value, 0.0);
+}
+
+TEST_F(PackageRunnerTest, PackageRunner_AProcessLeftHoldingTheOutputDoesNotHoldTheRun) {
+    // The package ends but leaves "sleep 60" with its standard output: the run still ends
+    // when the package does.
+    const auto started = std::chrono::steady_clock::now();
+    RunOnce(tmp / "linger", L"--linger=60");
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
+    EXPECT_EQ(events.Count(INSTALL_SUCCESS), 1);
+    EXPECT_EQ(events.Codes().back(), INSTALL_SUCCESS);
 }
 
 TEST_F(PackageRunnerTest, PackageRunner_LinesSplitAcrossReadsAreJoined) {

@@ -24,10 +24,12 @@
 //   --exit=N               exit code (default 0)
 //   --delay=MS             pause between progress steps (default 10)
 //   --hold=MS              stay alive this long after the final line
+//   --linger=S             leave a background process (sleep S) that keeps the output open
 //   --override=false       write IsOverride=false into the folder's set.ini ([Uninstall])
 //   --uninstaller=MODE     how the installed uninstaller behaves later: success (default),
 //                          fail, error, silent, acp, split, flood
 #include <csignal>
+#include <spawn.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -37,6 +39,7 @@
 
 #include "tools/sample-package/SampleIo.h"
 
+extern char** environ;
 extern "C" const char qv_payload_product_begin[], qv_payload_product_end[];
 extern "C" const char qv_payload_uninstaller_begin[], qv_payload_uninstaller_end[];
 
@@ -173,5 +176,12 @@ int main(int argc, char** argv) {
     Say("State=Success");
     if (const long n = std::atol(opt("--flood", "0").c_str()); n > 0) Flood(1, n);
     sample::Pause(std::atoi(opt("--hold", "0").c_str()));
+    if (const std::string seconds = opt("--linger"); !seconds.empty()) {
+        // Inherits descriptors 0..2: the installer's pipes stay open after this process ends.
+        std::string program = "/bin/sleep", arg = seconds;
+        char* argvSleep[] = {program.data(), arg.data(), nullptr};
+        pid_t pid;
+        posix_spawn(&pid, program.c_str(), nullptr, nullptr, argvSleep, environ);
+    }
     return exitCode;
 }
