@@ -156,7 +156,9 @@ TEST_F(SilentInstallTest, SilentInstall_InstallsRecordsAndOnASecondRunUninstalls
 
 TEST_F(SilentInstallTest, SilentInstall_IsOverrideFalseInstallsOverTheCopyWithoutUninstalling) {
     const fs::path folder = tmp / "override";
-    ASSERT_EQ(Install(folder, "--override=false").exitCode, 0);
+    ASSERT_EQ(Install(folder).exitCode, 0);
+    // The product's own switch (the installer never writes it): later installs go over it.
+    ASSERT_TRUE(Utils::WriteProfileString(L"Uninstall", L"IsOverride", L"false", folder / "set.ini"));
     Result again = Install(folder);
     ASSERT_EQ(again.exitCode, 0) << again.out << again.err;
     EXPECT_EQ(again.out.find("removing the installed copy"), std::string::npos) << again.out;

@@ -25,7 +25,6 @@
 //   --delay=MS             pause between progress steps (default 10)
 //   --hold=MS              stay alive this long after the final line
 //   --linger=S             leave a background process (sleep S) that keeps the output open
-//   --override=false       write IsOverride=false into the folder's set.ini ([Uninstall])
 //   --uninstaller=MODE     how the installed uninstaller behaves later: success (default),
 //                          fail, error, silent, acp, split, flood
 #include <csignal>
@@ -158,10 +157,6 @@ int main(int argc, char** argv) {
         manifest += "uninst.mode\n";
     }
     WriteText(dir / "install.manifest", manifest);
-    if (opt("--override") == "false") {
-        // The product's own switch: later installs into this folder go over it.
-        std::ofstream(dir / "set.ini", std::ios::app) << "\n[Uninstall]\nIsOverride=false\n";
-    }
     Say("Progress=0.8");
     sample::Pause(delay);
 
