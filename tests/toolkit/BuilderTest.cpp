@@ -1,6 +1,8 @@
 // The layout reader: tolerant input, errors with their place, factories, shared and local sets.
 #include <gtest/gtest.h>
 
+#include "support/TestSkin.h"
+
 #include "TreeHelpers.h"
 #include "toolkit/Button.h"
 #include "toolkit/Combo.h"
@@ -115,10 +117,8 @@ TEST(LayoutBuilder_Combo, ItemsFromTheLayoutWithCustomAttributes) {
 }
 
 TEST(LayoutBuilder_Include, BuildsAnotherLayoutInPlace) {
-    std::vector<std::uint8_t> none;
     SkinResources::Instance().Close();
-    ::testing::TempDir();
-    const std::string dir = ::testing::TempDir() + "/qv_include";
+    const std::string dir = TestSkin::PrivateFolder("qv_include");
     std::filesystem::create_directories(dir);
     { std::ofstream(dir + "/part.xml") << R"(<HorizontalLayout name="part" height="25"><Label name="inner"/></HorizontalLayout>)"; }
     ASSERT_TRUE(SkinResources::Instance().OpenFolder(dir));

@@ -19,7 +19,7 @@ namespace {
 class RenderTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        const std::string dir = ::testing::TempDir() + "/qv_render_skin";
+        const std::string dir = TestSkin::PrivateFolder("qv_render_skin");
         ASSERT_TRUE(TestSkin::WriteFolder(dir));
         ASSERT_TRUE(SkinResources::Instance().OpenZipCopy(TestSkin::MakeZip(dir)));
         ImageCache::Instance().Clear();

@@ -77,7 +77,7 @@ TEST(SkinResources_Open, BadArchivesFailCleanly) {
 
 TEST(ImageCache_Decode, EachImageDecodedOnceAndMissesRemembered) {
     SkinGuard guard;
-    const std::string dir = ::testing::TempDir() + "/qv_skin_cache";
+    const std::string dir = TestSkin::PrivateFolder("qv_skin_cache");
     ASSERT_TRUE(TestSkin::WriteFolder(dir));
     ASSERT_TRUE(SkinResources::Instance().OpenZipCopy(TestSkin::MakeZip(dir)));
     ImageCache& cache = ImageCache::Instance();

@@ -2,6 +2,8 @@
 // system commands, load failures and centring.
 #include <gtest/gtest.h>
 
+#include "support/TestSkin.h"
+
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -85,7 +87,7 @@ private:
 class WindowBaseTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = ::testing::TempDir() + "/qv_window_base";
+        dir_ = TestSkin::PrivateFolder("qv_window_base");
         std::filesystem::create_directories(dir_);
         std::ofstream(dir_ + "/box.xml") << R"(<Window size="360,180" caption="0,0,0,30"><VerticalLayout>
             <HorizontalLayout height="30"><Control/><Button name="minbtn" width="15"/><Button name="maxbtn" width="15"/>

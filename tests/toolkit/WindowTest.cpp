@@ -30,7 +30,7 @@ public:
         int argc = 0;
         char** argv = nullptr;
         ASSERT_TRUE(InitGtkHost(&argc, &argv));
-        const std::string dir = ::testing::TempDir() + "/qv_window_skin";
+        const std::string dir = TestSkin::PrivateFolder("qv_window_skin");
         ASSERT_TRUE(TestSkin::WriteFolder(dir));
         ASSERT_TRUE(SkinResources::Instance().OpenZipCopy(TestSkin::MakeZip(dir)));
     }

@@ -3,7 +3,10 @@
 #include <cairo.h>
 #include <zip.h>
 
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -67,6 +70,12 @@ void StateBack(cairo_t* cr, int state) {
 }
 
 }  // namespace
+
+std::string PrivateFolder(const std::string& tag) {
+    const char* root = std::getenv("QV_TEST_ROOT");
+    fs::path base = root && *root ? fs::path(root) : fs::temp_directory_path();
+    return (base / (tag + "." + std::to_string(getpid()))).string();
+}
 
 std::string DataFolder() { return QV_TOOLKIT_TEST_DATA; }
 

@@ -12,6 +12,8 @@ namespace TestSkin {
 bool WriteFolder(const std::string& folder);
 // The same files as a zip archive (deflated), for SkinResources::OpenZipCopy.
 std::vector<std::uint8_t> MakeZip(const std::string& folder);
+// A folder name under the temporary root that no other test process uses at the same time.
+std::string PrivateFolder(const std::string& tag);
 // The folder holding the layout sources (set at build time).
 std::string DataFolder();
 
