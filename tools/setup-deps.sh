@@ -15,7 +15,7 @@ base=(
   xvfb xauth xdotool x11-utils imagemagick
 )
 fuzz=(clang libclang-rt-14-dev)
-bench=(nginx-light hyperfine time bc)
+bench=(nginx-light hyperfine time bc zip)
 
 want=("${base[@]}")
 for group in "$@"; do
