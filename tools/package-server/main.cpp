@@ -1,5 +1,6 @@
 // qv-package-server: serves a folder over HTTP(S) with switchable faults, for tests and demos.
 //
+//   qv-package-server 8080 ./packages            (the same as --port 8080 --root ./packages)
 //   qv-package-server --port 8080 --root ./packages
 //   qv-package-server --port 8443 --root ./packages --cert server.pem --key server.key
 //
@@ -28,7 +29,7 @@ void OnSignal(int) { g_stop = 1; }
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: qv-package-server --port N --root DIR [--host ADDR] [--cert PEM --key PEM]\n"
+                 "usage: qv-package-server PORT DIR | --port N --root DIR [--host ADDR] [--cert PEM --key PEM]\n"
                  "       [--drop-after N[:TIMES]] [--fail-first K] [--stall-after N:MS[:TIMES]]\n"
                  "       [--ignore-range] [--no-head-length] [--gzip] [--random-drops P[:SEED]]\n");
     return 2;
@@ -88,6 +89,9 @@ int main(int argc, char** argv) {
             gzip = true;
         } else if (arg == "--random-drops") {
             if (std::sscanf(value().c_str(), "%lf:%u", &dropProbability, &seed) < 1) return Usage();
+        } else if (arg[0] != '-' && i + 1 < argc && options.root.empty() && options.port == 0) {
+            options.port = std::atoi(arg.c_str());  // the short form: PORT FOLDER
+            options.root = argv[++i];
         } else {
             return Usage();
         }
