@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <thread>
+#include <tuple>
 
 #include "download/CMTCurlDownloader.h"
 #include "tests/download/DownloadTestSupport.h"
@@ -30,13 +31,15 @@ std::vector<std::string> SortedRanges(const std::vector<PackageServer::RequestRe
 
 class CMTCurlDownloaderTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        files = new TempDir();
-        WriteRandomFile(files->File("one.bin"), kOnePartMax, 1);
-        WriteRandomFile(files->File("two.bin"), kTwoPartsMin, 2);
-        WriteRandomFile(files->File("odd.bin"), kOddTwoParts, 3);
-        WriteRandomFile(files->File("small.bin"), 3 << 20, 4);
-        WriteRandomFile(files->File("tiny.bin"), 255, 5);
+    // ctest runs every test in a process of its own: each makes only the files it serves.
+    static void SetUpTestSuite() { files = new TempDir(); }
+    static void Need(const std::string& name) {
+        static const std::vector<std::tuple<std::string, int64_t, uint32_t>> kFiles = {
+            {"one.bin", kOnePartMax, 1}, {"two.bin", kTwoPartsMin, 2}, {"odd.bin", kOddTwoParts, 3},
+            {"small.bin", 3 << 20, 4},   {"tiny.bin", 255, 5},
+        };
+        for (const auto& [file, size, seed] : kFiles)
+            if (file == name && !Exists(files->File(name))) WriteRandomFile(files->File(name), size, seed);
     }
     static void TearDownTestSuite() {
         delete files;
@@ -89,6 +92,7 @@ TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_PartBoundariesOnTheWire) {
         {"odd.bin", {"bytes=0-14999999", "bytes=15000000-30000000"}},
     };
     for (const auto& [name, ranges] : cases) {
+        Need(name);
         EventLog log;
         server->ClearRequests();
         CMTCurlDownloader dl(log.Callback(), Wide(server->RedirectUrl(name, 2)), out.WFile(name));
@@ -105,6 +109,7 @@ TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_PartBoundariesOnTheWire) {
 }
 
 TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_AddressWithoutDigestNoticesThenSucceeds) {
+    Need("small.bin");
     Make(server->FileUrl("small.bin"));  // the file sits right under the host: no digest segment
     downloader->Start();
     ASSERT_TRUE(events.WaitFinal());
@@ -119,6 +124,7 @@ TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_AddressWithoutDigestNoticesThenS
 }
 
 TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_DigestMismatchRetriesOnceThenFails) {
+    Need("small.bin");
     std::string upper = Md5Of(files->File("small.bin"));
     std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
     for (const std::string& digest : {upper, std::string(32, '0')}) {
@@ -152,6 +158,8 @@ TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_DigestMismatchRetriesOnceThenFai
 }
 
 TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_UnusableHeaderAnswerFailsWithoutRetry) {
+    Need("tiny.bin");
+    Need("small.bin");
     struct Case {
         std::string name;
         std::function<void()> arrange;
@@ -180,6 +188,7 @@ TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_UnusableHeaderAnswerFailsWithout
 TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_RestartReusesCompleteAndPartialParts) {
     // Part 1 breaks after 1000 bytes (budget 12 -> 11), then fails with 500 until its budget is
     // spent (seven more attempts); part 0 completes. The restart must fetch only the rest of part 1.
+    Need("two.bin");
     server->AddRule({FaultRule::Action::Drop, 1000, 0, 0, 10485760, 1});
     server->AddRule({FaultRule::Action::Status, 0, 500, 0, 10485760 + 1000, 7});
     onRetry = [this] { server->ClearRequests(); };
@@ -200,6 +209,7 @@ TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_RestartReusesCompleteAndPartialP
 
 TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_RangeIgnoringServerNeverYieldsAWrongFile) {
     // No digest in the address, so only the range check stands between the server and the file.
+    Need("two.bin");
     server->AddRule({FaultRule::Action::IgnoreRange});
     Make(server->FileUrl("two.bin"));
     downloader->Start();
@@ -210,6 +220,7 @@ TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_RangeIgnoringServerNeverYieldsAW
 }
 
 TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_StalledPartFailsWith28AndResumes) {
+    Need("small.bin");
     server->AddRule({FaultRule::Action::Stall, 0, 0, 8000, 0, 1});
     Make(server->DigestUrl("small.bin"));
     StderrCapture trace;
@@ -223,6 +234,7 @@ TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_StalledPartFailsWith28AndResumes
 TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_UnopenablePartFileAtJoinFailsLikeAPart) {
     // Part 1 is held back; meanwhile part file 0 is replaced by a folder, so the join cannot
     // open it: 1005 with the part status -2, and the restart fails for good.
+    Need("two.bin");
     server->AddRule({FaultRule::Action::Stall, 0, 0, 2500, 10485760, 1});
     Make(server->DigestUrl("two.bin"));
     downloader->Start();
@@ -242,6 +254,7 @@ TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_UnopenablePartFileAtJoinFailsLik
 }
 
 TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_EmptyTargetFailsAndEndsTheRun) {
+    Need("small.bin");
     CMTCurlDownloader dl(events.Callback(), Wide(server->DigestUrl("small.bin")), L"");
     dl.Start();
     ASSERT_TRUE(events.WaitFinal());
