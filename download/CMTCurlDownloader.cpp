@@ -399,6 +399,8 @@ int CMTCurlDownloader::JoinParts(const std::string& target, File& first, int64_t
         QLOG(L"partPath::%S\r\n", parts_[i]->partPath.c_str());
     }
     if (::ftruncate(first.Fd(), size) != 0 || first.Size() != size) return kJoinFailed;
+    // The name must still be the file that was joined before it becomes the target.
+    if (!Download::SameFile(first, parts_[0]->partPath)) return kJoinFailed;
     if (!first.Close()) return kJoinFailed;
     if (!Download::RenameFile(parts_[0]->partPath, target)) return kJoinFailed;
     RemovePartFiles(target);

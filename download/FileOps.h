@@ -52,6 +52,8 @@ bool FileExists(const std::string& path);
 bool RemoveFile(const std::string& path);
 // Renames over an existing target; false on failure (the source is left as it was).
 bool RenameFile(const std::string& from, const std::string& to);
+// True when `path` names the open file `file` (same device and inode).
+bool SameFile(const File& file, const std::string& path);
 // Empties a file in place; false on failure.
 bool TruncateFile(const std::string& path);
 

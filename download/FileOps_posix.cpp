@@ -111,6 +111,12 @@ bool RenameFile(const std::string& from, const std::string& to) {
     return !from.empty() && !to.empty() && ::rename(from.c_str(), to.c_str()) == 0;
 }
 
+bool SameFile(const File& file, const std::string& path) {
+    struct stat open {}, named {};
+    return file.IsOpen() && ::fstat(file.Fd(), &open) == 0 && ::stat(path.c_str(), &named) == 0 &&
+           open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
 bool TruncateFile(const std::string& path) {
     return !path.empty() && ::truncate(path.c_str(), 0) == 0;
 }

@@ -232,15 +232,16 @@ TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_StalledPartFailsWith28AndResumes
 }
 
 TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_UnopenablePartFileAtJoinFailsLikeAPart) {
-    // Part 1 is held back; meanwhile part file 0 is replaced by a folder, so the join cannot
-    // open it: 1005 with the part status -2, and the restart fails for good.
+    // While part 0 is held back, its file is moved away (the transfer goes on into it) and a
+    // folder takes its name, so the join cannot open part file 0: 1005 with the status of an
+    // unopenable part file (-2), and the restart, which cannot open it either, fails for good.
     Need("two.bin");
-    server->AddRule({FaultRule::Action::Stall, 0, 0, 2500, 10485760, 1});
+    server->AddRule({FaultRule::Action::Stall, 4096, 0, 1500, 0, 1});
     Make(server->DigestUrl("two.bin"));
     downloader->Start();
     const std::string part0 = out.File("pkg.bin_0");
     const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (SizeOf(part0) != 10485760 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
+    while (SizeOf(part0) < 4096 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
     std::filesystem::rename(part0, out.File("moved"));
     std::filesystem::create_directory(part0);
     ASSERT_TRUE(events.WaitFinal());
