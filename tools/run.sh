@@ -1,9 +1,29 @@
 #!/usr/bin/env bash
 # The main job: builds the installer and starts it. Installs the Debian packages it needs first.
-# Arguments are passed to the installer (see README for its options).
+#   tools/run.sh [installer options]
+# Without a display and without options it demonstrates an unattended install: a local package
+# server serves the sample package, and the installer downloads, checks and installs it into
+# $XDG_DATA_HOME/Pelmora (or /opt/Pelmora as root). A second run updates that copy.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DQV_BUILD_TESTS=OFF -DQV_BUILD_BENCH=OFF >/dev/null
+cmake -S . -B build -G Ninja -UQV_SUBSYSTEMS -DCMAKE_BUILD_TYPE=Release -DQV_BUILD_TESTS=OFF -DQV_BUILD_BENCH=OFF -DQV_BUILD_TOOLS=ON >/dev/null
 cmake --build build
+
+if [[ -z ${DISPLAY:-} && -z ${WAYLAND_DISPLAY:-} && $# -eq 0 ]]; then
+  www=$(mktemp -d)
+  cp build/tools/sample-package/qv-sample-package "$www/Quorvex_setup.exe"
+  port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  build/tools/package-server/qv-package-server --port "$port" --root "$www" >/dev/null 2>&1 &
+  server=$!
+  trap 'kill $server 2>/dev/null; rm -rf "$www"' EXIT
+  for _ in $(seq 50); do
+    curl -fsI "http://127.0.0.1:$port/Quorvex_setup.exe" >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  echo "unattended install from http://127.0.0.1:$port/Quorvex_setup.exe (diagnostic trace: quorvex-installer.log)"
+  build/app/quorvex-installer -silent -downloadurl="http://127.0.0.1:$port/Quorvex_setup.exe" 2>quorvex-installer.log \
+    || { status=$?; tail -n 5 quorvex-installer.log >&2; exit $status; }
+  exit 0
+fi
 exec build/app/quorvex-installer "$@"

@@ -20,12 +20,12 @@ run_ctest() {
 }
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer: all tests"
-cmake -S . -B build-asan -G Ninja -DQV_SANITIZER=asan -DQV_BUILD_BENCH=OFF >/dev/null
+cmake -S . -B build-asan -G Ninja -UQV_SUBSYSTEMS -DQV_SANITIZER=asan -DQV_BUILD_BENCH=OFF -DQV_BUILD_TOOLS=ON >/dev/null
 cmake --build build-asan
 run_ctest build-asan -j "$(nproc)"
 
 echo "== ThreadSanitizer: thread-heavy tests"
-cmake -S . -B build-tsan -G Ninja -DQV_SANITIZER=tsan -DQV_BUILD_BENCH=OFF >/dev/null
+cmake -S . -B build-tsan -G Ninja -UQV_SUBSYSTEMS -DQV_SANITIZER=tsan -DQV_BUILD_BENCH=OFF -DQV_BUILD_TOOLS=ON >/dev/null
 cmake --build build-tsan --target qv_threaded_tests
 # TSan needs a layout of the address space that high ASLR entropy can break; run without it.
 setarch "$(uname -m)" -R true 2>/dev/null && norand=(setarch "$(uname -m)" -R) || norand=()

@@ -28,7 +28,12 @@ Thread::Thread(void* argument, std::wstring name, WorkFunction work)
         std::unique_lock lock(gateMutex_);
         gate_.wait(lock, [this] { return idPublished_; });
     }
-    debuggerName_ = name_.empty() ? "t" + std::to_string(id_) : CutThreadName(ToUtf8(name_));
+    if (name_.empty()) {
+        debuggerName_ = "t";
+        debuggerName_ += std::to_string(id_);
+    } else {
+        debuggerName_ = CutThreadName(ToUtf8(name_));
+    }
     pthread_setname_np(handle_, debuggerName_.c_str());  // a failure only loses the label
 }
 
