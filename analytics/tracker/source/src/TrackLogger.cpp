@@ -1,0 +1,7 @@
+#include "analytics/tracker/source/src/TrackLogger.h"
+
+namespace varnel::tracking {
+
+TrackLogger::~TrackLogger() = default;
+
+}  // namespace varnel::tracking
