@@ -23,6 +23,7 @@ cmake --build "$build" --target qv-download-bench >/dev/null
 bench=$build/bench/download/qv-download-bench
 
 work=$(mktemp -d "${TMPDIR:-/var/tmp}/qv-dlbench.XXXXXX")
+chmod 755 "$work"  # nginx workers run as an unprivileged user
 nginx_pid=""
 cleanup() {
   [[ -n "$nginx_pid" ]] && kill "$nginx_pid" 2>/dev/null && wait "$nginx_pid" 2>/dev/null
@@ -32,7 +33,7 @@ trap cleanup EXIT
 
 # The files live at /<md5>/<name>, the address form from which the multi-connection downloader
 # takes its digest.
-declare -A url
+declare -A url bytes
 for entry in 100m:100 1g:1024; do
   name=${entry%%:*}; mib=${entry##*:}
   head -c "$((mib << 20))" /dev/urandom > "$work/$name.bin"
@@ -40,6 +41,7 @@ for entry in 100m:100 1g:1024; do
   mkdir -p "$work/www/$sum"
   mv "$work/$name.bin" "$work/www/$sum/$name.bin"
   url[$name]="http://127.0.0.1:$port/$sum/$name.bin"
+  bytes[$name]=$((mib << 20))
 done
 
 mkdir -p "$work/nginx"
@@ -77,18 +79,19 @@ run_one() {  # run_one CONTENDER SIZE
   rm -f "$out" "$out".part "$out"_0 "$out"_1
   sync
   case $c in
-    curl)     cmd=(curl -s -o "$out" "$u") ;;
-    curl_md5) cmd=(bash -c "curl -s -o '$out' '$u' && md5sum '$out'") ;;
+    curl)     cmd=(curl -sf -o "$out" "$u") ;;
+    curl_md5) cmd=(bash -c "curl -sf -o '$out' '$u' && md5sum '$out'") ;;
     single)   cmd=("$bench" single "$u" "$out") ;;
     multi)    cmd=("$bench" multi "$u" "$out") ;;
     url)      cmd=("$bench" url "$u" "$out") ;;
   esac
   t0=$(date +%s.%N)
-  /usr/bin/time -f "%M" -o "$work/rss" "${cmd[@]}" > /dev/null
+  /usr/bin/time -f "%M" -o "$work/rss" "${cmd[@]}" > /dev/null 2>> "$work/trace.log" ||
+    { echo "bench: $c failed on $2 (trace in $work/trace.log)" >&2; tail -5 "$work/trace.log" >&2; exit 1; }
   t1=$(date +%s.%N)
   rss=$(tail -1 "$work/rss")
   awk -v a="$t0" -v b="$t1" -v r="$rss" 'BEGIN {printf "%.3f %s\n", b - a, r}' >> "$work/$c.$2"
-  [[ $(stat -c %s "$out") -gt 0 ]] || { echo "bench: $c produced no file" >&2; exit 1; }
+  [[ $(stat -c %s "$out") -eq ${bytes[$2]} ]] || { echo "bench: $c produced a file of the wrong size" >&2; exit 1; }
 }
 
 div() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.3f", a / b}'; }
