@@ -29,12 +29,25 @@ TEST_F(TrackerConcurrencyTest, TasksFromManyThreadsWithConcurrentFlushesArriveEx
                 tracker->trackTask(task, &context);
                 if (i % 10 == 9) tracker->trackUninstall("", &context);  // a flushing call
             }
+            // A successful payment changes and saves the tracker state from this thread.
+            VnEventPayment payment;
+            payment.vnOrderId = "order-" + std::to_string(t);
+            payment.vnCurrency = vnValue(VnCurrency::EUR);
+            payment.paidPlatform = vnValue(VnPaidPlatform::PayPal);
+            payment.result = vnValue(VnResult::Success);
+            payment.paidAmount = 1.0f;
+            tracker->trackPayment(payment, &context);
         });
     for (std::thread& thread : threads) thread.join();
     UsageTracker::release();
     std::multiset<std::string> tasks;
-    int flushes = 0;
+    int flushes = 0, payments = 0;
     for (const json& r : collector_.Records()) {
+        if (r["type"] != "track") continue;
+        if (r["event"] == "VnEventPayment") {
+            ++payments;
+            continue;
+        }
         if (r["event"] == "VnEventUninstall") {
             ++flushes;
             continue;
@@ -44,6 +57,8 @@ TEST_F(TrackerConcurrencyTest, TasksFromManyThreadsWithConcurrentFlushesArriveEx
         tasks.insert(name);
     }
     EXPECT_EQ(flushes, kThreads * kTasks / 10);
+    EXPECT_EQ(payments, kThreads);
+    EXPECT_EQ(trackertest::IniValue(ConfigFile(), "Base", "UserVipLevel"), "1");
     EXPECT_EQ(tasks.size(), static_cast<std::size_t>(kThreads * kTasks));
     EXPECT_EQ(std::set<std::string>(tasks.begin(), tasks.end()).size(), tasks.size());
 }

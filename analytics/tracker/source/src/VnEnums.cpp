@@ -8,7 +8,8 @@
 namespace varnel::tracking {
 namespace {
 
-constexpr char kSource[] = "VnEnums";
+// The enumerations belong to the tracker implementation; their exceptions name it as their source.
+constexpr char kSource[] = "UsageTrackerImpl";
 
 // The text of `value` in a table that starts at `first`, or a VnException
 // "<what> [<value>]!" naming `function`.
