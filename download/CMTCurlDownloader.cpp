@@ -17,19 +17,6 @@ using Download::CurlEasy;
 using Download::CurlSlist;
 using Download::File;
 
-namespace {
-
-constexpr long kReceiveBufferBytes = 256 * 1024;
-
-size_t DiscardBody(char*, size_t size, size_t count, void*) { return size * count; }
-
-std::string ConvertUrl(const std::wstring& url) {
-    if (url.rfind(L"file:///", 0) == 0) return Download::NarrowPath(url);
-    return Utils::ToUtf8(url);
-}
-
-}  // namespace
-
 CMTCurlDownloader::CMTCurlDownloader(DownloadCallback callback, std::wstring url, std::wstring targetPath)
     : callback_(std::move(callback)), targetPath_(std::move(targetPath)), url_(std::move(url)) {
     const std::string target = Download::NarrowPath(targetPath_);
@@ -115,7 +102,7 @@ void CMTCurlDownloader::RunDown() {
         Raise(DL_CODE_FAIL, 1.0, L"");
         return;
     }
-    const std::string url = ConvertUrl(url_);
+    const std::string url = Download::CurlUrl(url_);
 
     Download::RemoveFile(target);
     // A run that made no progress starts from scratch; otherwise the parts are reused.
@@ -193,7 +180,7 @@ bool CMTCurlDownloader::getRealDownloadUrl(const std::string& url) {
     rc |= curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
     rc |= curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
     rc |= Download::ApplyTlsTrust(h);  // the package is executed later: the peer must be verified
-    rc |= curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &DiscardBody);
+    rc |= curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Download::DiscardBody);
     rc |= curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, 60L);
     rc |= curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
     rc |= curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
@@ -263,7 +250,7 @@ int CMTCurlDownloader::downloadExe(DownloadPartNode* part) {
     rc |= Download::ApplyTlsTrust(h);
     rc |= curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
     rc |= curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
-    rc |= curl_easy_setopt(h, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
+    rc |= curl_easy_setopt(h, CURLOPT_BUFFERSIZE, Download::kReceiveBufferBytes);
     rc |= curl_easy_setopt(h, CURLOPT_RANGE, range);
     if (rc != CURLE_OK) return rc;
 

@@ -11,20 +11,6 @@ using Download::CurlEasy;
 using Download::CurlSlist;
 using Download::File;
 
-namespace {
-
-constexpr long kReceiveBufferBytes = 256 * 1024;
-
-size_t DiscardBody(char*, size_t size, size_t count, void*) { return size * count; }
-
-// "file:///" URLs name a local path and go to libcurl in the system code page; all others as UTF-8.
-std::string ConvertUrl(const std::wstring& url) {
-    if (url.rfind(L"file:///", 0) == 0) return Download::NarrowPath(url);
-    return Utils::ToUtf8(url);
-}
-
-}  // namespace
-
 CurlClient::CurlClient(std::wstring url, std::wstring targetPath, void* owner, ProgressHook hook)
     : url_(std::move(url)), targetPath_(std::move(targetPath)), owner_(owner), hook_(hook) {}
 
@@ -37,7 +23,7 @@ int CurlClient::Start() {
     QLOG(L"start download\r\n");
     const std::string partialPath = Download::NarrowPath(PartialPath());
     const std::string targetPath = Download::NarrowPath(targetPath_);
-    const std::string url = ConvertUrl(url_);
+    const std::string url = Download::CurlUrl(url_);
 
     // The address and length are learned once and kept; a header request that gave no length
     // is asked again on the next attempt, so one lost request does not doom the download.
@@ -108,7 +94,7 @@ int CurlClient::Transfer(File& partial) {
     rc |= curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
     rc |= curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, 60L);
     rc |= curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-    rc |= curl_easy_setopt(h, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
+    rc |= curl_easy_setopt(h, CURLOPT_BUFFERSIZE, Download::kReceiveBufferBytes);
     rc |= curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
     rc |= curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, stallSeconds_);
     rc |= Download::ApplyTlsTrust(h);
@@ -142,7 +128,7 @@ CurlEasy CurlClient::Head(const std::string& url) {
     int rc = curl_easy_setopt(h, CURLOPT_URL, url.c_str());
     rc |= curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
     rc |= curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
-    rc |= curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &DiscardBody);
+    rc |= curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Download::DiscardBody);
     rc |= curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, 60L);
     rc |= curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
     rc |= curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);

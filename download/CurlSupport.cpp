@@ -1,5 +1,8 @@
 #include "download/CurlSupport.h"
 
+#include "download/FileOps.h"
+#include "utils/StringUtils.h"
+
 #include <cstdlib>
 
 namespace Download {
@@ -31,6 +34,13 @@ CURLcode ApplyTlsTrust(CURL* handle) {
 const char* CurlErrorText(int code) {
     if (code < 0) return "Unknown error";
     return curl_easy_strerror(static_cast<CURLcode>(code));
+}
+
+size_t DiscardBody(char*, size_t size, size_t count, void*) { return size * count; }
+
+std::string CurlUrl(const std::wstring& url) {
+    if (url.rfind(L"file:///", 0) == 0) return NarrowPath(url);
+    return Utils::ToUtf8(url);
 }
 
 }  // namespace Download

@@ -28,6 +28,17 @@ std::string CaBundleFromEnvironment();
 // replaces the system's. Returns the bitwise OR of the option results.
 CURLcode ApplyTlsTrust(CURL* handle);
 
+// Receive buffer of every transfer: large enough that a fast loopback or LAN transfer is not
+// bound by write callbacks.
+inline constexpr long kReceiveBufferBytes = 256 * 1024;
+
+// Write callback that accepts and drops a body (header requests, failed attempts).
+size_t DiscardBody(char* data, size_t size, size_t count, void* user);
+
+// The URL as libcurl takes it: "file:///" URLs name a local path and go in the system code
+// page, all others as UTF-8.
+std::string CurlUrl(const std::wstring& url);
+
 // libcurl's text for a code; "Unknown error" for the client's own negative codes.
 const char* CurlErrorText(int code);
 
