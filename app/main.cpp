@@ -4,6 +4,7 @@
 #include <csignal>
 #include <curl/curl.h>
 
+#include "app/CrashHandler.h"
 #include "app/InstallerSettings.h"
 #include "app/InstanceLock.h"
 #include "app/LocaleTable.h"
@@ -11,6 +12,9 @@
 #include "utils/Log.h"
 #ifdef QV_WITH_INSTALL
 #include "install/CSilentInstaller.h"
+#endif
+#ifdef QV_WITH_UI
+#include "ui/InstallerAnalytics.h"
 #endif
 
 namespace {
@@ -29,12 +33,20 @@ int main() {
     // 1. Hardening, before any thread or library starts.
     HardenProcess();
 
+    // 2. Last-chance crash report (analytics, when on), then the system's own handling.
+    CrashHandler::Install([](int) {
+#ifdef QV_WITH_UI
+        InstallerAnalytics::ReportCrash();
+#endif
+    });
+
     // Defaults and the configuration file beside the executable.
     InstallerSettings& settings = InstallerSettings::Instance();
     LanguageId();
 
     // 3. The HTTP library; a failure is remembered and start-up goes on.
-    if (curl_global_init(CURL_GLOBAL_ALL) != CURLE_OK) {
+    const bool curlInitFailed = curl_global_init(CURL_GLOBAL_ALL) != CURLE_OK;
+    if (curlInitFailed) {
         settings.IsCurlReady = false;
         QLOG(L"curl_global_init FAIL\r\n");
     }
@@ -49,13 +61,21 @@ int main() {
     QLOG(L"START %s %s type=%d url=%s\r\n", settings.ProductName.c_str(), settings.ProductVersion.c_str(),
          settings.DownloadType, settings.DownloadUrl.c_str());
 
+    // 5. Analytics. The failed HTTP start-up of step 3 is reported here, once a tracker exists.
+#ifdef QV_WITH_UI
+    InstallerAnalytics::Start(settings, curlInitFailed);
+#endif
+
     // The installer's work. "-silent": the whole install without a window.
     int exitCode = kExitOk;
 #ifdef QV_WITH_INSTALL
     if (CSilentInstaller::Requested(arguments)) exitCode = CSilentInstaller().Run(arguments);
 #endif
 
-    // Shutdown in reverse order.
+    // Shutdown in reverse order: 9. analytics (sends what is queued), 10. the HTTP library.
+#ifdef QV_WITH_UI
+    InstallerAnalytics::Release(settings);
+#endif
     curl_global_cleanup();
     lock.Release();
     return exitCode;

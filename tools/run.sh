@@ -4,10 +4,12 @@
 # Without a display and without options it demonstrates an unattended install: a local package
 # server serves the sample package, and the installer downloads, checks and installs it into
 # $XDG_DATA_HOME/Pelmora (or /opt/Pelmora as root). A second run updates that copy.
+# This build sends its analytics to a local collector on 127.0.0.1:18090 (the demo starts one);
+# a vendor build sets QV_COLLECT_HOST to its own endpoint.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup-deps.sh
-cmake -S . -B build -G Ninja -UQV_SUBSYSTEMS -DCMAKE_BUILD_TYPE=Release -DQV_BUILD_TESTS=OFF -DQV_BUILD_BENCH=OFF -DQV_BUILD_TOOLS=ON >/dev/null
+cmake -S . -B build -G Ninja -UQV_SUBSYSTEMS -DQV_COLLECT_HOST=http://127.0.0.1:18090 -DCMAKE_BUILD_TYPE=Release -DQV_BUILD_TESTS=OFF -DQV_BUILD_BENCH=OFF -DQV_BUILD_TOOLS=ON >/dev/null
 cmake --build build
 
 if [[ -z ${DISPLAY:-} && -z ${WAYLAND_DISPLAY:-} && $# -eq 0 ]]; then
@@ -16,7 +18,9 @@ if [[ -z ${DISPLAY:-} && -z ${WAYLAND_DISPLAY:-} && $# -eq 0 ]]; then
   port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
   build/tools/package-server/qv-package-server --port "$port" --root "$www" >/dev/null 2>&1 &
   server=$!
-  trap 'kill $server 2>/dev/null; rm -rf "$www"' EXIT
+  build/tools/collector/qv-test-collector --port 18090 --records "$www/records.jsonl" >/dev/null 2>&1 &
+  collector=$!
+  trap 'kill $server $collector 2>/dev/null; rm -rf "$www"' EXIT
   for _ in $(seq 50); do
     curl -fsI "http://127.0.0.1:$port/Quorvex_setup.exe" >/dev/null 2>&1 && break
     sleep 0.1
@@ -24,6 +28,8 @@ if [[ -z ${DISPLAY:-} && -z ${WAYLAND_DISPLAY:-} && $# -eq 0 ]]; then
   echo "unattended install from http://127.0.0.1:$port/Quorvex_setup.exe (diagnostic trace: quorvex-installer.log)"
   build/app/quorvex-installer -silent -downloadurl="http://127.0.0.1:$port/Quorvex_setup.exe" 2>quorvex-installer.log \
     || { status=$?; tail -n 5 quorvex-installer.log >&2; exit $status; }
+  sleep 0.2
+  echo "analytics: $(cat "$www/records.jsonl" 2>/dev/null | wc -l) records received by the local collector"
   exit 0
 fi
 exec build/app/quorvex-installer "$@"
