@@ -37,9 +37,29 @@ void OnFatalSignal(int sig, siginfo_t*, void*) {
 
 }  // namespace
 
+namespace {
+
+// A thread's alternate signal stack, given back when the thread ends (after it is switched off,
+// so the kernel never delivers a signal onto freed memory).
+struct AltStack {
+    void* memory = nullptr;
+    ~AltStack() {
+        if (!memory) return;
+        stack_t off{};
+        off.ss_flags = SS_DISABLE;
+        sigaltstack(&off, nullptr);
+        std::free(memory);
+    }
+};
+
+thread_local AltStack t_altStack;
+
+}  // namespace
+
 bool CrashHandler::PrepareThread() {
+    if (t_altStack.memory) return true;
     const size_t size = std::max<size_t>(SIGSTKSZ, 64 * 1024);
-    void* mem = std::malloc(size);  // lives as long as the thread; threads here end with the process
+    void* mem = std::malloc(size);
     if (!mem) return false;
     stack_t ss{};
     ss.ss_sp = mem;
@@ -48,6 +68,7 @@ bool CrashHandler::PrepareThread() {
         std::free(mem);
         return false;
     }
+    t_altStack.memory = mem;
     return true;
 }
 
