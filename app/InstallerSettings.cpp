@@ -52,7 +52,7 @@ void InstallerSettings::LoadFile(const std::filesystem::path& executable) {
             return v;
         };
         SetDownloadUrl(get(L"DownloadUrl", DefaultDownloadUrl()));
-        DownloadType = Utils::GetProfileInt(kConfigSection, L"DownloadType", 1, file);
+        DownloadType = profile.GetInt(kConfigSection, L"DownloadType", 1);
         IsCheckNet = get(L"IsCheckNet", L"true") == L"true";
         IsEnableAppAnalytics = get(L"IsEnableAppAnalytics", L"true") == L"true";
         DlAppNameSuffix = get(L"DlAppNameSuffix", L".downloader");

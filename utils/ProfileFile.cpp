@@ -212,7 +212,11 @@ std::wstring GetProfileString(std::wstring_view section, std::wstring_view key, 
 }
 
 int GetProfileInt(std::wstring_view section, std::wstring_view key, int fallback, const std::filesystem::path& file) {
-    const auto value = ProfileFile::Load(file).Get(section, key);
+    return ProfileFile::Load(file).GetInt(section, key, fallback);
+}
+
+int ProfileFile::GetInt(std::wstring_view section, std::wstring_view key, int fallback) const {
+    const auto value = Get(section, key);
     if (!value) return fallback;
     const std::wstring& s = *value;
     size_t i = 0;

@@ -27,6 +27,8 @@ public:
     static std::optional<ProfileFile> LoadForUpdate(const std::filesystem::path& file);
 
     std::optional<std::wstring> Get(std::wstring_view section, std::wstring_view key) const;
+    // The value read as GetProfileInt reads it (below).
+    int GetInt(std::wstring_view section, std::wstring_view key, int fallback) const;
     bool HasSection(std::wstring_view section) const;
     // Sets a value, replacing the first line of that key or adding one at the end of the
     // section (the section is appended when missing). Refuses (false) names or values that
