@@ -10,6 +10,7 @@
 #include "toolkit/Painter.h"
 #include "toolkit/TextRenderer.h"
 #include "toolkit/WindowBase.h"
+#include "toolkit/WindowIcon.h"
 #include "utils/StringUtils.h"
 
 namespace Toolkit {
@@ -116,6 +117,7 @@ GtkWindowHost::GtkWindowHost(CWindowBase& window, CWindowBase* owner, const std:
     g_signal_connect(window_, "window-state-event", G_CALLBACK(OnWindowState), this);
     g_signal_connect(window_, "realize", G_CALLBACK(OnRealize), this);
     g_signal_connect(window_, "notify::scale-factor", G_CALLBACK(OnScaleChanged), this);
+    if (!WindowIconImages().empty()) SetIconImages(WindowIconImages());
     manager_.SetHost(this);
 }
 
@@ -316,7 +318,10 @@ gboolean GtkWindowHost::OnDelete(GtkWidget*, GdkEvent*, gpointer p) {
 
 gboolean GtkWindowHost::OnWindowState(GtkWidget*, GdkEventWindowState* e, gpointer p) {
     auto* self = static_cast<GtkWindowHost*>(p);
+    if (self->destroyed_ || !(e->changed_mask & GDK_WINDOW_STATE_MAXIMIZED)) return FALSE;
     self->maximized_ = (e->new_window_state & GDK_WINDOW_STATE_MAXIMIZED) != 0;
+    self->owner_window_.OnMaximizedChanged(self->maximized_);
+    gtk_widget_queue_draw(self->window_);  // the corners are square while maximised
     return FALSE;
 }
 
@@ -397,6 +402,25 @@ Rect GtkWindowHost::GetWorkArea() const {
 
 void GtkWindowHost::SetKeepAbove(bool above) {
     if (!destroyed_) gtk_window_set_keep_above(GTK_WINDOW(window_), above);
+}
+
+void GtkWindowHost::SetIconImages(const std::vector<std::vector<unsigned char>>& pngFiles) {
+    if (destroyed_) return;
+    GList* icons = nullptr;
+    for (const auto& png : pngFiles) {
+        if (png.empty()) continue;
+        GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
+        GError* err = nullptr;
+        bool ok = gdk_pixbuf_loader_write(loader, png.data(), png.size(), &err);
+        g_clear_error(&err);
+        ok = gdk_pixbuf_loader_close(loader, ok ? &err : nullptr) && ok;
+        g_clear_error(&err);
+        GdkPixbuf* pixbuf = ok ? gdk_pixbuf_loader_get_pixbuf(loader) : nullptr;
+        if (pixbuf) icons = g_list_append(icons, g_object_ref(pixbuf));
+        g_object_unref(loader);
+    }
+    gtk_window_set_icon_list(GTK_WINDOW(window_), icons);  // takes its own references
+    g_list_free_full(icons, g_object_unref);
 }
 
 Rect GtkWindowHost::ScreenRectOf(const Rect& client) const {

@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "toolkit/PaintManager.h"
 #include "toolkit/Platform.h"
@@ -40,6 +41,7 @@ public:
     void Resize(int width, int height) override;
     Rect GetWorkArea() const override;
     void SetKeepAbove(bool above) override;
+    void SetIconImages(const std::vector<std::vector<unsigned char>>& pngFiles) override;
 
     // IWindowHost
     void InvalidateRect(const Rect& rect) override;

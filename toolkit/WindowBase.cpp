@@ -4,6 +4,7 @@
 #include <atomic>
 #include <mutex>
 
+#include "toolkit/ImageCache.h"
 #include "toolkit/LayoutBuilder.h"
 #include "utils/Log.h"
 #include "utils/StringUtils.h"
@@ -14,6 +15,11 @@ namespace {
 IPlatform* g_platform = nullptr;
 std::atomic<bool> g_quitPending{false};
 std::atomic<int> g_quitCode{0};
+// Open windows in order of creation (user-interface thread only).
+std::vector<CWindowBase*>& Registry() {
+    static std::vector<CWindowBase*> windows;
+    return windows;
+}
 }  // namespace
 
 IPlatform* GetPlatform() { return g_platform; }
@@ -44,6 +50,7 @@ CWindowBase::CWindowBase() : token_(std::make_shared<Token>(Token{this})) {}
 CWindowBase::~CWindowBase() {
     token_->window = nullptr;
     if (alive_) DestroyWindow();
+    MarkClosed();
     manager_.SetHost(nullptr);
     manager_.DetachRoot();
     native_.reset();
@@ -82,6 +89,7 @@ bool CWindowBase::Create(CWindowBase* owner, const std::wstring& title, std::uin
     native_ = platform->CreateNativeWindow(*this, owner, title, size.cx, size.cy);
     if (!native_) return false;
     alive_ = true;
+    Registry().push_back(this);
     if (x >= 0 && y >= 0) native_->Move(x, y);
     manager_.AttachRoot(std::move(built.root));
     manager_.AddNotifier(this);
@@ -190,17 +198,56 @@ std::intptr_t CWindowBase::OnSysCommand(std::uintptr_t command) {
     if (command == SC_MINIMIZE) native_->Minimize();
     else if (command == SC_MAXIMIZE) native_->Maximize();
     else if (command == SC_RESTORE) native_->Restore();
+    // A host that maximises at once shows the new state here; an asynchronous one reports it
+    // later through OnMaximizedChanged.
     const bool maximized = native_->IsMaximized();
-    if (maximized != wasMaximized) {
-        if (CControlUI* max = FindControl(L"maxbtn")) max->SetVisible(!maximized);
-        if (CControlUI* restore = FindControl(L"restorebtn")) restore->SetVisible(maximized);
-    }
+    if (maximized != wasMaximized) OnMaximizedChanged(maximized);
     return 0;
+}
+
+void CWindowBase::MarkClosed() {
+    auto& all = Registry();
+    all.erase(std::remove(all.begin(), all.end(), this), all.end());
+}
+
+std::vector<CWindowBase*> CWindowBase::OpenWindows() { return Registry(); }
+
+void CWindowBase::RefreshSkin() {
+    if (!alive_) return;
+    ImageCache::Instance().Clear();
+    if (CControlUI* root = manager_.GetRoot()) {
+        root->FindFirst([this](CControlUI* c) {
+            if (c->GetName() == L"msgbtn") {
+                if (const std::wstring* styleName = c->GetCustomAttribute(L"style")) {
+                    if (const std::wstring* style = manager_.FindStyle(*styleName)) c->ApplyAttributeList(*style);
+                }
+            }
+            return false;
+        });
+    }
+    manager_.NeedUpdate();
+    manager_.Invalidate();
+}
+
+void CWindowBase::RefreshAllWindows() {
+    // A copy: refreshing may run code that opens or closes windows.
+    const std::vector<CWindowBase*> windows = Registry();
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+        const auto& now = Registry();
+        if (std::find(now.begin(), now.end(), *it) != now.end()) (*it)->RefreshSkin();
+    }
+}
+
+void CWindowBase::OnMaximizedChanged(bool maximized) {
+    if (!alive_) return;
+    if (CControlUI* max = FindControl(L"maxbtn")) max->SetVisible(!maximized);
+    if (CControlUI* restore = FindControl(L"restorebtn")) restore->SetVisible(maximized);
 }
 
 void CWindowBase::DestroyWindow() {
     if (!alive_) return;
     alive_ = false;
+    MarkClosed();
     if (owner_ && owner_->IsWindow() && inModal_) owner_->native_->SetSensitive(true);
     if (native_) native_->Destroy();
     OnFinalMessage();
@@ -209,6 +256,7 @@ void CWindowBase::DestroyWindow() {
 void CWindowBase::OnNativeDestroyed() {
     if (!alive_) return;
     alive_ = false;
+    MarkClosed();
     OnFinalMessage();
 }
 

@@ -28,10 +28,11 @@ protected:
         SkinResources::Instance().Close();
         ImageCache::Instance().Clear();
     }
-    void Render(Tree& t, bool shadow = false) {
+    void Render(Tree& t, bool shadow = false, double scale = 1) {
         if (surface_) cairo_surface_destroy(surface_);
         OffscreenOptions o;
         o.withShadow = shadow;
+        o.scale = scale;
         surface_ = RenderWindow(t.manager, o, &origin_);
         ASSERT_NE(surface_, nullptr);
     }
@@ -169,4 +170,20 @@ TEST_F(RenderTest, FocusRingIsDrawnOnceTheKeyboardIsUsed) {
     t.manager.SetFocusVisible(true);
     Render(t);
     EXPECT_NE(Px(1, 165), 0xFF2196F3u);
+}
+
+TEST_F(RenderTest, HighDensityDrawsTheDoubleSizeImageWhenTheSkinHasOne) {
+    Tree t(R"(<Window size="60,20"><HorizontalLayout>
+        <Control name="dense" width="20" bkimage="dense.png"/>
+        <Control name="nine" width="40" bkimage="file='nine.png' corner='10,10,10,10'"/></HorizontalLayout></Window>)");
+    Render(t);
+    EXPECT_EQ(Px(5, 5), 0xFF00FF00u);  // 1x: the plain file
+    Render(t, false, 2);
+    ASSERT_EQ(cairo_image_surface_get_width(surface_), 120);
+    // 2x: the columns of "dense@2x.png", one screen pixel each, over the control's 40 pixels.
+    for (int x = 0; x < 40; ++x) EXPECT_EQ(Px(x, 10), (x % 2) ? 0xFFFFFFFFu : 0xFF000000u) << x;
+    // No "@2x" file: the 1x image scaled, its 10-unit corners now 20 pixels.
+    EXPECT_EQ(Px(40 + 2, 2), 0xFFFF0000u);
+    EXPECT_EQ(Px(40 + 18, 18), 0xFFFF0000u);
+    EXPECT_EQ(Px(40 + 40, 5), 0xFF00FF00u);  // the top edge between them
 }
