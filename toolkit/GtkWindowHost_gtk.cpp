@@ -18,20 +18,20 @@ namespace {
 
 std::uintptr_t VirtualKey(guint keyval) {
     switch (keyval) {
-        case GDK_KEY_Tab: case GDK_KEY_ISO_Left_Tab: case GDK_KEY_KP_Tab: return VK_TAB;
-        case GDK_KEY_Return: case GDK_KEY_KP_Enter: case GDK_KEY_ISO_Enter: return VK_RETURN;
-        case GDK_KEY_space: case GDK_KEY_KP_Space: return VK_SPACE;
-        case GDK_KEY_Escape: return VK_ESCAPE;
-        case GDK_KEY_BackSpace: return VK_BACK;
-        case GDK_KEY_Up: case GDK_KEY_KP_Up: return VK_UP;
-        case GDK_KEY_Down: case GDK_KEY_KP_Down: return VK_DOWN;
-        case GDK_KEY_Left: case GDK_KEY_KP_Left: return VK_LEFT;
-        case GDK_KEY_Right: case GDK_KEY_KP_Right: return VK_RIGHT;
-        case GDK_KEY_Home: case GDK_KEY_KP_Home: return VK_HOME;
-        case GDK_KEY_End: case GDK_KEY_KP_End: return VK_END;
-        case GDK_KEY_Page_Up: return VK_PRIOR;
-        case GDK_KEY_Page_Down: return VK_NEXT;
-        case GDK_KEY_F4: return VK_F4;
+        case GDK_KEY_Tab: case GDK_KEY_ISO_Left_Tab: case GDK_KEY_KP_Tab: return Key::Tab;
+        case GDK_KEY_Return: case GDK_KEY_KP_Enter: case GDK_KEY_ISO_Enter: return Key::Return;
+        case GDK_KEY_space: case GDK_KEY_KP_Space: return Key::Space;
+        case GDK_KEY_Escape: return Key::Escape;
+        case GDK_KEY_BackSpace: return Key::Back;
+        case GDK_KEY_Up: case GDK_KEY_KP_Up: return Key::Up;
+        case GDK_KEY_Down: case GDK_KEY_KP_Down: return Key::Down;
+        case GDK_KEY_Left: case GDK_KEY_KP_Left: return Key::Left;
+        case GDK_KEY_Right: case GDK_KEY_KP_Right: return Key::Right;
+        case GDK_KEY_Home: case GDK_KEY_KP_Home: return Key::Home;
+        case GDK_KEY_End: case GDK_KEY_KP_End: return Key::End;
+        case GDK_KEY_Page_Up: return Key::PageUp;
+        case GDK_KEY_Page_Down: return Key::PageDown;
+        case GDK_KEY_F4: return Key::F4;
         default: break;
     }
     const guint32 c = gdk_keyval_to_unicode(gdk_keyval_to_upper(keyval));
@@ -41,9 +41,9 @@ std::uintptr_t VirtualKey(guint keyval) {
 
 std::uint32_t Modifiers(guint state, guint keyval = 0) {
     std::uint32_t m = 0;
-    if ((state & GDK_SHIFT_MASK) || keyval == GDK_KEY_ISO_Left_Tab) m |= MOD_SHIFT;
-    if (state & GDK_CONTROL_MASK) m |= MOD_CONTROL;
-    if (state & GDK_MOD1_MASK) m |= MOD_ALT;
+    if ((state & GDK_SHIFT_MASK) || keyval == GDK_KEY_ISO_Left_Tab) m |= Modifier::Shift;
+    if (state & GDK_CONTROL_MASK) m |= Modifier::Control;
+    if (state & GDK_MOD1_MASK) m |= Modifier::Alt;
     return m;
 }
 
@@ -293,21 +293,21 @@ gboolean GtkWindowHost::OnKeyPress(GtkWidget*, GdkEventKey* e, gpointer p) {
     if (self->destroyed_) return FALSE;
     const std::uintptr_t vk = VirtualKey(e->keyval);
     const std::uint32_t mods = Modifiers(e->state, e->keyval);
-    if (vk == VK_F4 && (mods & MOD_ALT)) {
+    if (vk == Key::F4 && (mods & Modifier::Alt)) {
         // Alt+F4 is the system close command: WM_CLOSE sent directly, no close request.
         self->owner_window_.SendMessage(WM_SYSCOMMAND, SC_CLOSE, 0);
         return TRUE;
     }
     GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(self->window_));
     const bool inEntry = focus && GTK_IS_ENTRY(focus) && self->EditOfEntry(focus);
-    if (inEntry && vk != VK_TAB && vk != VK_ESCAPE) {
+    if (inEntry && vk != Key::Tab && vk != Key::Escape) {
         // Text keys belong to the entry; the filters still see Enter first.
         std::intptr_t result = 0;
-        if (vk == VK_RETURN && self->manager_.PreMessage(WM_KEYDOWN, vk, mods, result)) return TRUE;
+        if (vk == Key::Return && self->manager_.PreMessage(WM_KEYDOWN, vk, mods, result)) return TRUE;
         return FALSE;
     }
     const bool used = self->manager_.OnKeyDown(vk, mods);
-    return used || vk == VK_ESCAPE || vk == VK_TAB;
+    return used || vk == Key::Escape || vk == Key::Tab;
 }
 
 gboolean GtkWindowHost::OnDelete(GtkWidget*, GdkEvent*, gpointer p) {

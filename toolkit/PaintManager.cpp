@@ -225,17 +225,17 @@ void CPaintManagerUI::OnButtonUp(Point pt, std::uint32_t modifiers) {
 bool CPaintManagerUI::OnKeyDown(std::uintptr_t vk, std::uint32_t modifiers) {
     std::intptr_t result = 0;
     if (PreMessage(WM_KEYDOWN, vk, static_cast<std::intptr_t>(modifiers), result)) return true;
-    if (vk == VK_TAB && !(modifiers & (MOD_CONTROL | MOD_ALT))) {
+    if (vk == Key::Tab && !(modifiers & (Modifier::Control | Modifier::Alt))) {
         SetFocusVisible(true);
-        MoveFocus(!(modifiers & MOD_SHIFT));
+        MoveFocus(!(modifiers & Modifier::Shift));
         return true;
     }
     if (!focus_) return false;
-    if (vk == VK_RETURN || vk == VK_SPACE) SetFocusVisible(true);
+    if (vk == Key::Return || vk == Key::Space) SetFocusVisible(true);
     TEventUI e{EventType::KeyDown, focus_, {}, vk, modifiers};
     focus_->DoEvent(e);
-    return vk == VK_RETURN || vk == VK_SPACE || vk == VK_UP || vk == VK_DOWN || vk == VK_LEFT || vk == VK_RIGHT ||
-           vk == VK_HOME || vk == VK_END || vk == VK_F4;
+    return vk == Key::Return || vk == Key::Space || vk == Key::Up || vk == Key::Down || vk == Key::Left || vk == Key::Right ||
+           vk == Key::Home || vk == Key::End || vk == Key::F4;
 }
 
 HitTest CPaintManagerUI::HitTestPoint(Point pt, bool maximized) const {

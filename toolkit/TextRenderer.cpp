@@ -115,17 +115,23 @@ void Draw(cairo_t* cr, const std::wstring& text, const Rect& box, const FontInfo
     PangoLayout* layout = MakeLayout(cr, utf8, font, style, box.Width());
     PangoRectangle ink, logical;
     pango_layout_get_pixel_extents(layout, &ink, &logical);
-    double x = box.left, y = box.top;
-    if (!style.wordWrap && !style.endEllipsis) {
-        if (style.hAlign == HAlign::Center) x = box.left + (box.Width() - logical.width) / 2;
-        else if (style.hAlign == HAlign::Right) x = box.right - logical.width;
+    // Horizontal place of the layout's origin. Wrapped text has the box's width and Pango
+    // aligns each line inside it, so the origin stays at the box's left edge (the logical
+    // extents' x is that alignment offset and must not be taken back). A single line, shortened
+    // with an ellipsis or not, is aligned here by its own width.
+    double x = box.left;
+    if (!style.wordWrap) {
+        if (style.hAlign == HAlign::Center) x = box.left + (box.Width() - logical.width) / 2.0 - logical.x;
+        else if (style.hAlign == HAlign::Right) x = box.right - logical.width - logical.x;
+        else x = box.left - logical.x;
     }
+    double y = box.top;
     if (style.vAlign == VAlign::Center) y = box.top + (box.Height() - logical.height) / 2;
     else if (style.vAlign == VAlign::Bottom) y = box.bottom - logical.height;
     cairo_save(cr);
     cairo_rectangle(cr, box.left, box.top, box.Width(), box.Height());
     cairo_clip(cr);
-    cairo_move_to(cr, std::floor(x) - logical.x, std::floor(y) - logical.y);
+    cairo_move_to(cr, std::floor(x), std::floor(y) - logical.y);
     cairo_set_source_rgba(cr, ((color >> 16) & 0xFF) / 255.0, ((color >> 8) & 0xFF) / 255.0, (color & 0xFF) / 255.0,
                           ((color >> 24) & 0xFF) / 255.0);
     pango_cairo_show_layout(cr, layout);

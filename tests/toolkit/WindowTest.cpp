@@ -283,7 +283,7 @@ TEST(Window_Keyboard, EscapeReachesTheFilterAndAltF4ClosesWithZero) {
         using TestWindow::TestWindow;
         int escapes = 0;
         std::intptr_t MessageHandler(std::uint32_t msg, std::uintptr_t w, std::intptr_t, bool& handled) override {
-            if (msg == WM_KEYDOWN && w == VK_ESCAPE) {
+            if (msg == WM_KEYDOWN && w == Key::Escape) {
                 ++escapes;
                 handled = true;
             }
