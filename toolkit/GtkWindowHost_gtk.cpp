@@ -6,6 +6,7 @@
 
 #include "toolkit/Combo.h"
 #include "toolkit/Edit.h"
+#include "toolkit/GObjectPtr.h"
 #include "toolkit/GtkComboPopup_gtk.h"
 #include "toolkit/Painter.h"
 #include "toolkit/TextRenderer.h"
@@ -123,7 +124,6 @@ GtkWindowHost::GtkWindowHost(CWindowBase& window, CWindowBase* owner, const std:
 
 GtkWindowHost::~GtkWindowHost() {
     Destroy();
-    if (shadow_) cairo_surface_destroy(shadow_);
     if (window_) g_object_unref(window_);
 }
 
@@ -177,14 +177,6 @@ void GtkWindowHost::OnScaleChanged(GObject*, GParamSpec*, gpointer p) {
     gtk_widget_queue_draw(self->window_);
 }
 
-void GtkWindowHost::PaintShadow(cairo_t* cr) {
-    if (margin_ <= 0) return;
-    if (!shadow_) shadow_ = Paint::CreateShadowSurface(client_.cx, client_.cy, manager_.GetRoundCorner(), manager_.GetShadow());
-    if (!shadow_) return;
-    cairo_set_source_surface(cr, shadow_, 0, 0);
-    cairo_paint(cr);
-}
-
 gboolean GtkWindowHost::OnDraw(GtkWidget*, cairo_t* cr, gpointer p) {
     auto* self = static_cast<GtkWindowHost*>(p);
     if (self->destroyed_) return FALSE;
@@ -193,39 +185,16 @@ gboolean GtkWindowHost::OnDraw(GtkWidget*, cairo_t* cr, gpointer p) {
     const Size client{alloc.width - 2 * self->margin_, alloc.height - 2 * self->margin_};
     if (client.cx > 0 && client.cy > 0 && !(client == self->client_)) {
         self->client_ = client;
-        if (self->shadow_) cairo_surface_destroy(self->shadow_);
-        self->shadow_ = nullptr;
+        self->painter_.Reset();
         self->UpdateShape();
     }
     self->manager_.SetClientSize(self->client_);
-    cairo_save(cr);
-    if (self->composited_) {
-        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-        cairo_set_source_rgba(cr, 0, 0, 0, 0);
-        cairo_paint(cr);
-        cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-        self->PaintShadow(cr);
-    }
-    const Size c = self->client_;
-    cairo_translate(cr, self->margin_, self->margin_);
-    Paint::RoundedRectPath(cr, 0, 0, c.cx, c.cy, self->maximized_ ? Size{} : self->manager_.GetRoundCorner());
-    cairo_clip(cr);
-    // The window's own area starts clear (the shadow must not tint it) or, without a
-    // compositor, white (the shape cut hides what lies outside).
-    if (self->composited_) {
-        cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
-        cairo_paint(cr);
-        cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-    } else {
-        cairo_set_source_rgb(cr, 1, 1, 1);
-        cairo_paint(cr);
-    }
-    double x1, y1, x2, y2;
-    cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
-    const Rect dirty{static_cast<int>(std::floor(x1)), static_cast<int>(std::floor(y1)), static_cast<int>(std::ceil(x2)),
-                     static_cast<int>(std::ceil(y2))};
-    self->manager_.Paint(cr, dirty);
-    cairo_restore(cr);
+    WindowFrame frame;
+    frame.margin = self->margin_;
+    frame.shadow = self->margin_ > 0;
+    frame.roundedClip = !self->maximized_;
+    frame.opaque = !self->composited_;
+    self->painter_.Paint(cr, self->manager_, frame, {0, 0, self->client_.cx, self->client_.cy});
     return FALSE;  // the entries are drawn over the toolkit's pixels
 }
 
@@ -409,15 +378,14 @@ void GtkWindowHost::SetIconImages(const std::vector<std::vector<unsigned char>>&
     GList* icons = nullptr;
     for (const auto& png : pngFiles) {
         if (png.empty()) continue;
-        GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
+        auto loader = GObjectPtr<GdkPixbufLoader>::Adopt(gdk_pixbuf_loader_new());
         GError* err = nullptr;
-        bool ok = gdk_pixbuf_loader_write(loader, png.data(), png.size(), &err);
+        bool ok = gdk_pixbuf_loader_write(loader.get(), png.data(), png.size(), &err);
         g_clear_error(&err);
-        ok = gdk_pixbuf_loader_close(loader, ok ? &err : nullptr) && ok;
+        ok = gdk_pixbuf_loader_close(loader.get(), ok ? &err : nullptr) && ok;
         g_clear_error(&err);
-        GdkPixbuf* pixbuf = ok ? gdk_pixbuf_loader_get_pixbuf(loader) : nullptr;
+        GdkPixbuf* pixbuf = ok ? gdk_pixbuf_loader_get_pixbuf(loader.get()) : nullptr;
         if (pixbuf) icons = g_list_append(icons, g_object_ref(pixbuf));
-        g_object_unref(loader);
     }
     gtk_window_set_icon_list(GTK_WINDOW(window_), icons);  // takes its own references
     g_list_free_full(icons, g_object_unref);

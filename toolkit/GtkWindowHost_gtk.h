@@ -16,6 +16,7 @@
 
 #include "toolkit/PaintManager.h"
 #include "toolkit/Platform.h"
+#include "toolkit/WindowPainter.h"
 
 namespace Toolkit {
 
@@ -73,7 +74,6 @@ private:
     static gboolean OnEntryFocusIn(GtkWidget* entry, GdkEvent*, gpointer self);
 
     void UpdateShape();
-    void PaintShadow(cairo_t* cr);
     GtkWidget* EntryFor(CEditUI* edit);
     void StyleEntry(GtkWidget* entry, CEditUI* edit);
     CEditUI* EditOfEntry(GtkWidget* entry) const;
@@ -90,7 +90,7 @@ private:
     bool settingText_ = false;
     Size client_;
     Point position_{-1, -1};
-    cairo_surface_t* shadow_ = nullptr;
+    CWindowPainter painter_;
     std::map<CEditUI*, GtkWidget*> entries_;
     std::unique_ptr<GtkComboPopup> popup_;
 };

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "toolkit/GObjectPtr.h"
 #include "toolkit/ResourceSet.h"
 #include "toolkit/SkinResources.h"
 #include "utils/StringUtils.h"
@@ -16,9 +17,6 @@ namespace Toolkit {
 
 Image::Image(cairo_surface_t* surface, int width, int height, int scale)
     : surface_(surface), width_(width), height_(height), scale_(scale) {}
-Image::~Image() {
-    if (surface_) cairo_surface_destroy(surface_);
-}
 
 ImageCache& ImageCache::Instance() {
     static ImageCache cache;
@@ -89,22 +87,18 @@ std::wstring HighDensityName(const std::wstring& name) {
 
 std::shared_ptr<const Image> ImageCache::Decode(const std::string& bytes) {
     if (bytes.empty()) return nullptr;
-    GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
+    auto loader = GObjectPtr<GdkPixbufLoader>::Adopt(gdk_pixbuf_loader_new());
     GError* err = nullptr;
-    bool ok = gdk_pixbuf_loader_write(loader, reinterpret_cast<const guchar*>(bytes.data()), bytes.size(), &err);
+    bool ok = gdk_pixbuf_loader_write(loader.get(), reinterpret_cast<const guchar*>(bytes.data()), bytes.size(), &err);
     if (err) g_clear_error(&err);
-    ok = gdk_pixbuf_loader_close(loader, ok ? &err : nullptr) && ok;
+    ok = gdk_pixbuf_loader_close(loader.get(), ok ? &err : nullptr) && ok;
     if (err) g_clear_error(&err);
-    std::shared_ptr<const Image> image;
-    if (ok) {
-        GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader);
-        if (pixbuf) {
-            if (cairo_surface_t* s = SurfaceFromPixbuf(pixbuf))
-                image = std::make_shared<Image>(s, gdk_pixbuf_get_width(pixbuf), gdk_pixbuf_get_height(pixbuf));
-        }
-    }
-    g_object_unref(loader);
-    return image;
+    if (!ok) return nullptr;
+    GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader.get());  // owned by the loader
+    if (!pixbuf) return nullptr;
+    cairo_surface_t* s = SurfaceFromPixbuf(pixbuf);
+    if (!s) return nullptr;
+    return std::make_shared<Image>(s, gdk_pixbuf_get_width(pixbuf), gdk_pixbuf_get_height(pixbuf));
 }
 
 std::shared_ptr<const Image> ImageCache::Load(const std::wstring& name) {

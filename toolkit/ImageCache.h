@@ -15,9 +15,8 @@
 #include <memory>
 #include <string>
 
+#include "toolkit/CairoPtr.h"
 #include "toolkit/Values.h"
-
-typedef struct _cairo_surface cairo_surface_t;
 
 namespace Toolkit {
 
@@ -25,10 +24,9 @@ class Image {
 public:
     // Takes ownership of `surface` (of width*scale by height*scale pixels).
     Image(cairo_surface_t* surface, int width, int height, int scale = 1);
-    ~Image();
     Image(const Image&) = delete;
     Image& operator=(const Image&) = delete;
-    cairo_surface_t* Surface() const { return surface_; }
+    cairo_surface_t* Surface() const { return surface_.get(); }
     // Size in window units.
     int Width() const { return width_; }
     int Height() const { return height_; }
@@ -36,7 +34,7 @@ public:
     int Scale() const { return scale_; }
 
 private:
-    cairo_surface_t* surface_;
+    SurfacePtr surface_;
     int width_;
     int height_;
     int scale_;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <vector>
 
+#include "toolkit/CairoPtr.h"
 #include "toolkit/ImageCache.h"
 
 namespace Toolkit::Paint {
@@ -82,8 +83,9 @@ void DrawCell(cairo_t* cr, cairo_surface_t* surface, int k, const Rect& s, const
     const int pw = std::min(s.Width() * k, cairo_image_surface_get_width(surface) - s.left * k);
     const int ph = std::min(s.Height() * k, cairo_image_surface_get_height(surface) - s.top * k);
     if (pw <= 0 || ph <= 0) return;
-    cairo_surface_t* sub = cairo_surface_create_for_rectangle(surface, s.left * k, s.top * k, pw, ph);
-    cairo_pattern_t* pattern = cairo_pattern_create_for_surface(sub);
+    SurfacePtr sub(cairo_surface_create_for_rectangle(surface, s.left * k, s.top * k, pw, ph));
+    PatternPtr owned(cairo_pattern_create_for_surface(sub.get()));
+    cairo_pattern_t* pattern = owned.get();
     const double sx = tileX ? k : static_cast<double>(pw) / d.Width();
     const double sy = tileY ? k : static_cast<double>(ph) / d.Height();
     cairo_matrix_t m;
@@ -102,8 +104,6 @@ void DrawCell(cairo_t* cr, cairo_surface_t* surface, int k, const Rect& s, const
     if (alpha >= 1.0) cairo_paint(cr);
     else cairo_paint_with_alpha(cr, alpha);
     cairo_restore(cr);
-    cairo_pattern_destroy(pattern);
-    cairo_surface_destroy(sub);
 }
 
 }  // namespace

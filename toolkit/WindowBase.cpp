@@ -63,6 +63,7 @@ void CWindowBase::SetExStyle(std::uint32_t exStyle) {
 
 bool CWindowBase::Create(CWindowBase* owner, const std::wstring& title, std::uint32_t style, std::uint32_t exStyle,
                          int x, int y, int width, int height) {
+    thread_.Check("CWindowBase::Create");
     IPlatform* platform = GetPlatform();
     if (!platform || alive_) return false;
     owner_ = owner;
@@ -100,6 +101,7 @@ bool CWindowBase::Create(CWindowBase* owner, const std::wstring& title, std::uin
 }
 
 void CWindowBase::ShowWindow(bool show, bool activate) {
+    thread_.Check("CWindowBase::ShowWindow");
     if (native_ && alive_) native_->Show(show, activate);
 }
 
@@ -109,6 +111,7 @@ void CWindowBase::Close(int result) {
 }
 
 int CWindowBase::ShowModal() {
+    thread_.Check("CWindowBase::ShowModal");
     IPlatform* platform = GetPlatform();
     if (!alive_ || !platform) return 0;
     CWindowBase* owner = owner_ && owner_->IsWindow() ? owner_ : nullptr;
@@ -130,6 +133,7 @@ int CWindowBase::ShowModal() {
 }
 
 void CWindowBase::CenterWindow() {
+    thread_.Check("CWindowBase::CenterWindow");
     if (!native_ || !alive_) return;
     const Rect window = native_->GetRect();
     const bool hasOwner = owner_ && owner_->IsWindow();
@@ -140,6 +144,7 @@ void CWindowBase::CenterWindow() {
 }
 
 std::intptr_t CWindowBase::SendMessage(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
+    thread_.Check("CWindowBase::SendMessage");
     return HandleMessage(msg, wParam, lParam);
 }
 
@@ -210,9 +215,14 @@ void CWindowBase::MarkClosed() {
     all.erase(std::remove(all.begin(), all.end(), this), all.end());
 }
 
-std::vector<CWindowBase*> CWindowBase::OpenWindows() { return Registry(); }
+std::vector<CWindowBase*> CWindowBase::OpenWindows() {
+    static const ThreadCheck firstCaller;  // the list belongs to the user-interface thread
+    firstCaller.Check("CWindowBase::OpenWindows");
+    return Registry();
+}
 
 void CWindowBase::RefreshSkin() {
+    thread_.Check("CWindowBase::RefreshSkin");
     if (!alive_) return;
     ImageCache::Instance().Clear();
     if (CControlUI* root = manager_.GetRoot()) {
@@ -239,6 +249,7 @@ void CWindowBase::RefreshAllWindows() {
 }
 
 void CWindowBase::OnMaximizedChanged(bool maximized) {
+    thread_.Check("CWindowBase::OnMaximizedChanged");
     if (!alive_) return;
     if (CControlUI* max = FindControl(L"maxbtn")) max->SetVisible(!maximized);
     if (CControlUI* restore = FindControl(L"restorebtn")) restore->SetVisible(maximized);

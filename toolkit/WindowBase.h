@@ -9,8 +9,9 @@
 // result) ends the run with that result; a close command (Alt+F4, the window manager's close
 // button: WM_CLOSE sent directly) ends it with 0.
 //
-// Thread: the user-interface thread, except PostMessage() and the asynchronous notifications,
-// which any thread may use.
+// Thread: the user-interface thread (the one that creates the window), except PostMessage(),
+// Close() and the asynchronous notifications, which any thread may use. Debug and sanitizer
+// builds stop the process when another thread creates, shows, runs, sends to or refreshes it.
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -22,6 +23,7 @@
 #include "toolkit/Events.h"
 #include "toolkit/PaintManager.h"
 #include "toolkit/Platform.h"
+#include "toolkit/ThreadCheck.h"
 
 namespace Toolkit {
 
@@ -145,6 +147,7 @@ private:
     void DispatchPosted(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
     void MarkClosed();
 
+    ThreadCheck thread_;
     CPaintManagerUI manager_;
     std::unique_ptr<INativeWindow> native_;
     CWindowBase* owner_ = nullptr;

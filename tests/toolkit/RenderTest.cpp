@@ -29,11 +29,11 @@ protected:
         ImageCache::Instance().Clear();
     }
     void Render(Tree& t, bool shadow = false, double scale = 1) {
-        if (surface_) cairo_surface_destroy(surface_);
         OffscreenOptions o;
         o.withShadow = shadow;
         o.scale = scale;
-        surface_ = RenderWindow(t.manager, o, &origin_);
+        owned_ = RenderWindow(t.manager, o, &origin_);
+        surface_ = owned_.get();
         ASSERT_NE(surface_, nullptr);
     }
     std::uint32_t Px(int x, int y) {
@@ -49,9 +49,7 @@ protected:
                 if ((Px(x, y) & 0xFF) < 0x80) ++n;
         return n;
     }
-    ~RenderTest() override {
-        if (surface_) cairo_surface_destroy(surface_);
-    }
+    SurfacePtr owned_;
     cairo_surface_t* surface_ = nullptr;
     Point origin_;
 };

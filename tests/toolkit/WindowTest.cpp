@@ -14,6 +14,7 @@
 #include "toolkit/Edit.h"
 #include "toolkit/GtkHost.h"
 #include "toolkit/GtkWindowHost_gtk.h"
+#include "toolkit/OffscreenRenderer.h"
 #include "toolkit/SkinResources.h"
 #include "toolkit/TabLayout.h"
 #include "toolkit/WindowBase.h"
@@ -407,4 +408,44 @@ TEST(Window_Refresh, TwoOpenWindowsShowTheNewTextsAfterARefresh) {
     b.SendMessage(WM_CLOSE);
     a.SendMessage(WM_CLOSE);
     SetTextProvider(nullptr);
+}
+
+TEST(Window_Paint, TheScreenShowsWhatTheOffscreenRendererDraws) {
+    TestWindow w(L"box.xml");
+    ASSERT_TRUE(w.Create(nullptr, L"Quorvex"));
+    w.CenterWindow();
+    Xdo("mousemove 0 0");  // no hot control
+    ASSERT_TRUE(PumpUntil([&] { return w.Mapped(); }));
+    Pump(200);
+    const Size size = w.PaintManager().GetClientSize();
+    const int m = w.Host().Margin();
+    GdkPixbuf* shot = gdk_pixbuf_get_from_window(gtk_widget_get_window(w.Host().Widget()), m, m, size.cx, size.cy);
+    ASSERT_NE(shot, nullptr);
+    SurfacePtr offscreen = RenderWindow(w.PaintManager(), OffscreenOptions{});
+    ASSERT_NE(offscreen, nullptr);
+    cairo_surface_flush(offscreen.get());
+    const unsigned char* data = cairo_image_surface_get_data(offscreen.get());
+    const int stride = cairo_image_surface_get_stride(offscreen.get());
+    const int n = gdk_pixbuf_get_n_channels(shot), rowstride = gdk_pixbuf_get_rowstride(shot);
+    const guchar* px = gdk_pixbuf_read_pixels(shot);
+    int differing = 0, compared = 0;
+    for (int y = 4; y < size.cy - 4; ++y) {
+        for (int x = 4; x < size.cx - 4; ++x) {
+            const std::uint32_t o = reinterpret_cast<const std::uint32_t*>(data + y * stride)[x];
+            const int alpha = o >> 24;
+            for (int c = 0; c < 3; ++c) {
+                // The offscreen pixel over white (the window without a compositor is opaque).
+                const int channel = (o >> (16 - 8 * c)) & 0xFF;
+                const int expected = channel + (255 - alpha);
+                if (std::abs(expected - px[y * rowstride + x * n + c]) > 24) {
+                    ++differing;
+                    break;
+                }
+            }
+            ++compared;
+        }
+    }
+    g_object_unref(shot);
+    EXPECT_LT(differing, compared / 500) << differing << " of " << compared << " pixels differ";
+    w.SendMessage(WM_CLOSE);
 }
