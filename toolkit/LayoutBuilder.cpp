@@ -4,8 +4,6 @@
 
 #include <algorithm>
 
-#include "toolkit/Combo.h"
-#include "toolkit/Container.h"
 #include "toolkit/PaintManager.h"
 #include "toolkit/ResourceSet.h"
 #include "toolkit/SkinResources.h"
@@ -139,23 +137,13 @@ public:
         for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute())
             control->SetAttribute(W(a.name()), W(a.value()));
 
-        auto* container = dynamic_cast<CContainerUI*>(control.get());
-        auto* combo = dynamic_cast<CComboUI*>(control.get());
         for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
             if (child.type() != pugi::node_element) continue;
             if (ResourceElement(child)) continue;
             std::unique_ptr<CControlUI> built = BuildControl(child, control.get(), depth + 1);
             if (!fatal_.text.empty()) return nullptr;
             if (!built) continue;
-            if (container) {
-                container->Add(std::move(built));
-            } else if (combo && dynamic_cast<CComboItemUI*>(built.get())) {
-                std::unique_ptr<CComboItemUI> item(static_cast<CComboItemUI*>(built.release()));
-                const bool selected = item->GetCustomAttribute(L"selected") &&
-                                      ParseBool(*item->GetCustomAttribute(L"selected"));
-                combo->AddItem(std::move(item));
-                if (selected) combo->SelectItem(combo->GetCount() - 1, false);
-            } else {
+            if (!control->AddChild(built)) {
                 Warn(child, "'" + std::string(node.name()) + "' cannot hold child controls; '" +
                                 std::string(child.name()) + "' ignored");
             }

@@ -146,3 +146,32 @@ TEST(LayoutBuilder_Defaults, CheckBoxStartsWithTheButtonsAlignment) {
     EXPECT_EQ(t.As<CCheckBoxUI>("c")->GetTextStyle(), t.As<CButtonUI>("b")->GetTextStyle());
     EXPECT_EQ(t.As<CCheckBoxUI>("l")->GetTextStyle().hAlign, HAlign::Left);
 }
+
+TEST(LayoutBuilder_Children, ControlsOfAWindowsOwnFactoryTakeChildrenThroughAddChild) {
+    // A control the toolkit does not know, holding labels its own way (the installer's
+    // animation controls and later ones plug in like this).
+    struct Strip : CControlUI {
+        std::vector<std::unique_ptr<CControlUI>> frames;
+        bool AddChild(std::unique_ptr<CControlUI>& child) override {
+            if (child->GetClass() != L"Label") return false;
+            frames.push_back(std::move(child));
+            return true;
+        }
+    };
+    struct Factory : IControlFactory {
+        std::unique_ptr<CControlUI> CreateControl(const std::wstring& name) override {
+            return name == L"Strip" ? std::make_unique<Strip>() : nullptr;
+        }
+    } factory;
+    CPaintManagerUI m;
+    BuildResult r = CLayoutBuilder::BuildFromText(
+        R"(<Window size="10,10"><Strip><Label text="a"/><Button text="b"/><Label text="c"/></Strip></Window>)", &m,
+        &factory);
+    ASSERT_TRUE(r.ok);
+    auto* strip = static_cast<Strip*>(r.root.get());
+    ASSERT_EQ(strip->frames.size(), 2u);
+    EXPECT_EQ(strip->frames[1]->GetText(), L"c");
+    ASSERT_EQ(r.warnings.size(), 1u);  // the button is refused, with its place
+    EXPECT_EQ(r.warnings[0].line, 1);
+    EXPECT_NE(r.warnings[0].text.find("'Button' ignored"), std::string::npos);
+}
