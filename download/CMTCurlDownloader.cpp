@@ -7,7 +7,7 @@
 #include <strings.h>
 #include <unistd.h>
 
-#include "app/InstallerSettings.h"
+#include "config/InstallerSettings.h"
 #include "download/CurlSupport.h"
 #include "utils/Log.h"
 #include "utils/StringUtils.h"

@@ -1,6 +1,6 @@
 #include "install/CDownloadInstaller.h"
 
-#include "app/InstallerSettings.h"
+#include "config/InstallerSettings.h"
 #include "download/CCurlDownloader.h"
 #include "download/CMTCurlDownloader.h"
 #include "download/CWinDownloader.h"

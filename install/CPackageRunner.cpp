@@ -1,6 +1,6 @@
 #include "install/CPackageRunner.h"
 
-#include "app/InstallerSettings.h"
+#include "config/InstallerSettings.h"
 #include "install/ChildOutputPump.h"
 #include "install/InstallCodes.h"
 #include "install/InstallFiles.h"

@@ -7,7 +7,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "app/InstallerSettings.h"
+#include "config/InstallerSettings.h"
 #include "install/CDownloadInstaller.h"
 #include "install/InstallCodes.h"
 #include "tests/install/EventRecorder.h"

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/InstallerSettings.h"
+#include "config/InstallerSettings.h"
 #include "utils/StringUtils.h"
 
 namespace installtest {
