@@ -63,7 +63,9 @@ TEST(StringUtils_Utf16, LoneOrReversedSurrogatesBecomeReplacementCharacters) {
     EXPECT_EQ(ToUtf8(std::u16string(u"a\xD83D")), "a" + fffd);             // high at the end
     EXPECT_EQ(ToUtf8(std::u16string(u"\xD83Dz")), fffd + "z");             // high before a non-surrogate
     EXPECT_EQ(ToUtf8(std::u16string(u"\xDE00\xD83D")), fffd + fffd);       // low before high
-    if constexpr (sizeof(wchar_t) == 4) EXPECT_EQ(ToUtf8(std::wstring(L"\xD83D\xDE00")), fffd + fffd);  // UTF-32 has no pairs
+    if constexpr (sizeof(wchar_t) == 4) {
+        EXPECT_EQ(ToUtf8(std::wstring(L"\xD83D\xDE00")), fffd + fffd);  // UTF-32 has no pairs
+    }
     EXPECT_EQ(Utf16FromUtf8("\xED\xA0\xBD"), std::u16string(u"\xFFFD\xFFFD\xFFFD"));  // encoded surrogate
 }
 
