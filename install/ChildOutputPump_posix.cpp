@@ -6,6 +6,7 @@
 
 #include "utils/Log.h"
 #include "utils/PipedProcess.h"
+#include "utils/Pipe_posix.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ void ChildOutputPump::Run(Utils::PipedProcess& process, const ChunkHandler& onSt
         int which[2];
         for (int i = 0; i < 2; ++i) {
             if (!open[i]) continue;
-            fds[count] = {pipes[i]->ReadEnd(), POLLIN, 0};
+            fds[count] = {pipes[i]->Native().read, POLLIN, 0};
             which[count++] = i;
         }
         const int ready = ::poll(fds, count, exited ? 0 : kPollMs);

@@ -7,6 +7,7 @@
 
 #include "utils/CommandLine.h"
 #include "utils/Exception.h"
+#include "utils/Pipe_posix.h"
 #include "utils/StringUtils.h"
 
 extern char** environ;
@@ -53,9 +54,9 @@ void PipedProcess::Start(const std::vector<std::string>& argv, const std::filesy
     if (!fa.ok) throw Exception("posix_spawn_file_actions_init");
     // dup2 onto 0..2 clears close-on-exec on the copies; closefrom drops everything else,
     // including descriptors that other libraries opened without O_CLOEXEC.
-    if (posix_spawn_file_actions_adddup2(&fa.actions, stdin_->ReadEnd(), 0) != 0 ||
-        posix_spawn_file_actions_adddup2(&fa.actions, stdout_->WriteEnd(), 1) != 0 ||
-        posix_spawn_file_actions_adddup2(&fa.actions, stderr_->WriteEnd(), 2) != 0 ||
+    if (posix_spawn_file_actions_adddup2(&fa.actions, stdin_->Native().read, 0) != 0 ||
+        posix_spawn_file_actions_adddup2(&fa.actions, stdout_->Native().write, 1) != 0 ||
+        posix_spawn_file_actions_adddup2(&fa.actions, stderr_->Native().write, 2) != 0 ||
         posix_spawn_file_actions_addclosefrom_np(&fa.actions, 3) != 0)
         throw Exception("posix_spawn_file_actions");
     if (!workingFolder.empty() &&
