@@ -12,7 +12,7 @@ CCurlDownloader::CCurlDownloader(DownloadCallback callback, std::wstring url, st
       targetPath_(std::move(targetPath)),
       url_(std::move(url)),
       client_(url_, targetPath_, this, &CCurlDownloader::ProgressHook) {
-    Download::RemoveFile(Download::NarrowPath(targetPath_ + L".part"));
+    Utils::RemoveFile(Download::NarrowPath(targetPath_ + L".part"));
 }
 
 CCurlDownloader::~CCurlDownloader() {

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <ctime>
 #include <strings.h>
-#include <unistd.h>
 
 #include "app/InstallerSettings.h"
 #include "download/CurlSupport.h"
@@ -15,12 +14,11 @@
 
 using Download::CurlEasy;
 using Download::CurlSlist;
-using Download::File;
 
 CMTCurlDownloader::CMTCurlDownloader(DownloadCallback callback, std::wstring url, std::wstring targetPath)
     : callback_(std::move(callback)), targetPath_(std::move(targetPath)), url_(std::move(url)) {
     const std::string target = Download::NarrowPath(targetPath_);
-    Download::RemoveFile(target);
+    Utils::RemoveFile(target);
     RemovePartFiles(target);
 }
 
@@ -69,8 +67,8 @@ std::string CMTCurlDownloader::PartPath(const std::string& narrowTarget, int ind
 }
 
 void CMTCurlDownloader::RemovePartFiles(const std::string& narrowTarget) {
-    Download::RemoveFile(PartPath(narrowTarget, 0));
-    Download::RemoveFile(PartPath(narrowTarget, 1));
+    Utils::RemoveFile(PartPath(narrowTarget, 0));
+    Utils::RemoveFile(PartPath(narrowTarget, 1));
 }
 
 void CMTCurlDownloader::Raise(int32_t code, double value, const wchar_t* text) {
@@ -104,7 +102,7 @@ void CMTCurlDownloader::RunDown() {
     }
     const std::string url = Download::CurlUrl(url_);
 
-    Download::RemoveFile(target);
+    Utils::RemoveFile(target);
     // A run that made no progress starts from scratch; otherwise the parts are reused.
     if (LastReportedPercent() == 0.0) RemovePartFiles(target);
 
@@ -120,9 +118,9 @@ void CMTCurlDownloader::RunDown() {
         auto part = std::make_unique<DownloadPartNode>();
         part->partPath = PartPath(target, static_cast<int>(i));
         const int64_t rangeSize = ranges[i].second - ranges[i].first + 1;
-        int64_t existing = std::max<int64_t>(Download::FileSize(part->partPath), 0);
+        int64_t existing = std::max<int64_t>(Utils::FileSize(part->partPath), 0);
         // A part file longer than its range cannot be a prefix of it.
-        if (existing > rangeSize && Download::TruncateFile(part->partPath)) existing = 0;
+        if (existing > rangeSize && Utils::RemoveFile(part->partPath)) existing = 0;
         part->fetched.store(existing);
         part->firstOffset = ranges[i].first;
         part->nextOffset = ranges[i].first + existing;
@@ -134,7 +132,7 @@ void CMTCurlDownloader::RunDown() {
         } else if (part->nextOffset > part->lastOffset) {
             part->status = DownloadPartNode::kStatusComplete;
         } else {
-            part->partFile = File::OpenAppend(part->partPath);
+            part->partFile = Utils::FileHandle::OpenAppend(part->partPath);
             part->status = part->partFile.IsOpen() ? DownloadPartNode::kStatusPending
                                                    : DownloadPartNode::kStatusOpenFailed;
         }
@@ -191,7 +189,7 @@ bool CMTCurlDownloader::getRealDownloadUrl(const std::string& url) {
     char* effective = nullptr;
     if (curl_easy_getinfo(h, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective && *effective) {
         effectiveUrl_ = effective;
-        QLOG(L"Download File real url %S\r\n", effectiveUrl_.c_str());
+        QLOG(L"Download Utils::FileHandle real url %S\r\n", effectiveUrl_.c_str());
         expectedDigest_ = DigestFromUrl(effectiveUrl_);
     }
     curl_off_t contentLength = -1;
@@ -344,16 +342,16 @@ void CMTCurlDownloader::waitForFinishThreadFun(CMTCurlDownloader* self) { self->
 // Copies part 1 into part file 0 while part 1 is still arriving, once part 0 is complete, so
 // that little of the join is left when the last byte lands. `copied` counts the bytes of part 1
 // in place. Returns 0, or a join error to report once every part has ended.
-int CMTCurlDownloader::JoinAsPartsArrive(File& first, int64_t& copied) {
+int CMTCurlDownloader::JoinAsPartsArrive(Utils::FileHandle& first, int64_t& copied) {
     DownloadPartNode& head = *parts_[0];
     DownloadPartNode& tail = *parts_[1];
     if (head.worker.joinable()) head.worker.join();
     if (head.status != DownloadPartNode::kStatusComplete || tail.finished.load(std::memory_order_acquire))
         return 0;  // nothing to overlap: the final join does it all
-    first = File::OpenWrite(head.partPath);
+    first = Utils::FileHandle::OpenWrite(head.partPath);
     if (!first.IsOpen()) return kJoinOpenFailed;
     if (first.Size() != head.Size()) return kJoinFailed;
-    const File second = File::OpenRead(tail.partPath);
+    const Utils::FileHandle second = Utils::FileHandle::OpenRead(tail.partPath);
     if (!second.IsOpen()) return kJoinOpenFailed;
     while (!tail.finished.load(std::memory_order_acquire) && !stopping_.load()) {
         const int64_t available = tail.fetched.load(std::memory_order_acquire);
@@ -368,16 +366,16 @@ int CMTCurlDownloader::JoinAsPartsArrive(File& first, int64_t& copied) {
     return 0;
 }
 
-int CMTCurlDownloader::JoinParts(const std::string& target, File& first, int64_t copied) {
+int CMTCurlDownloader::JoinParts(const std::string& target, Utils::FileHandle& first, int64_t copied) {
     if (!first.IsOpen()) {
-        first = File::OpenWrite(parts_[0]->partPath);
+        first = Utils::FileHandle::OpenWrite(parts_[0]->partPath);
         if (!first.IsOpen()) return kJoinOpenFailed;
         if (first.Size() != parts_[0]->Size()) return kJoinFailed;
         copied = 0;
     }
     int64_t size = parts_[0]->Size();
     for (size_t i = 1; i < parts_.size(); ++i) {
-        const File next = File::OpenRead(parts_[i]->partPath);
+        const Utils::FileHandle next = Utils::FileHandle::OpenRead(parts_[i]->partPath);
         const int64_t rangeSize = parts_[i]->Size();
         if (!next.IsOpen() || next.Size() != rangeSize) return kJoinOpenFailed;
         if (!Download::CopyFileData(first, size + copied, next, copied, rangeSize - copied)) return kJoinFailed;
@@ -385,17 +383,17 @@ int CMTCurlDownloader::JoinParts(const std::string& target, File& first, int64_t
         copied = 0;
         QLOG(L"partPath::%S\r\n", parts_[i]->partPath.c_str());
     }
-    if (::ftruncate(first.Fd(), size) != 0 || first.Size() != size) return kJoinFailed;
+    if (!first.Truncate(size) || first.Size() != size) return kJoinFailed;
     // The name must still be the file that was joined before it becomes the target.
-    if (!Download::SameFile(first, parts_[0]->partPath)) return kJoinFailed;
+    if (!Utils::SameFile(first, parts_[0]->partPath)) return kJoinFailed;
     if (!first.Close()) return kJoinFailed;
-    if (!Download::RenameFile(parts_[0]->partPath, target)) return kJoinFailed;
+    if (!Utils::RenameFile(parts_[0]->partPath, target)) return kJoinFailed;
     RemovePartFiles(target);
     return 0;
 }
 
 void CMTCurlDownloader::Finish() {
-    File first;
+    Utils::FileHandle first;
     int64_t copied = 0;
     const int joinError = parts_.size() == 2 ? JoinAsPartsArrive(first, copied) : 0;
     for (auto& part : parts_)
@@ -415,8 +413,8 @@ void CMTCurlDownloader::Finish() {
         error = joinError != 0 ? joinError : JoinParts(target, first, copied);
     }
     // A run that ends without its target keeps part file 0 as exactly part 0, for the restart.
-    if (error != 0 && first.IsOpen() && ::ftruncate(first.Fd(), parts_[0]->Size()) != 0)
-        Download::RemoveFile(parts_[0]->partPath);
+    if (error != 0 && first.IsOpen() && !first.Truncate(parts_[0]->Size()))
+        Utils::RemoveFile(parts_[0]->partPath);
     first.Close();
 
     if (error == 0 && !stopping_.load()) {
@@ -425,7 +423,7 @@ void CMTCurlDownloader::Finish() {
             if (actual.size() != 32) actual = Utils::FileMd5Hex(target);  // hash the joined file instead
             if (actual.size() == 32 && actual != expectedDigest_) {
                 Raise(DL_CODE_VERIFY, 0.0, kVerifyMismatchText);
-                Download::RemoveFile(target);
+                Utils::RemoveFile(target);
                 DiscardParts();
                 if (retried_) {
                     QLOG(L"finish recv, md5 chaek failed and retry failed.\r\n");

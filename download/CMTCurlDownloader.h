@@ -59,8 +59,8 @@ private:
     static int ProgressAggregator(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
     static void waitForFinishThreadFun(CMTCurlDownloader* self);
     void Finish();
-    int JoinAsPartsArrive(Download::File& first, int64_t& copied);
-    int JoinParts(const std::string& narrowTarget, Download::File& first, int64_t copied);
+    int JoinAsPartsArrive(Utils::FileHandle& first, int64_t& copied);
+    int JoinParts(const std::string& narrowTarget, Utils::FileHandle& first, int64_t copied);
     void DiscardParts();
     void RemovePartFiles(const std::string& narrowTarget);
     void Raise(int32_t code, double value, const wchar_t* text);

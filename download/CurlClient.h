@@ -62,8 +62,8 @@ public:
 
 private:
     static size_t WritePartial(char* data, size_t size, size_t count, void* file);
-    int Transfer(Download::File& partial);
-    int Finish(Download::File& partial, const std::string& partialPath, const std::string& targetPath);
+    int Transfer(Utils::FileHandle& partial);
+    int Finish(Utils::FileHandle& partial, const std::string& partialPath, const std::string& targetPath);
 
     std::wstring url_;
     std::wstring targetPath_;

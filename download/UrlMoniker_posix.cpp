@@ -141,8 +141,8 @@ HRESULT FetchHttp(const std::string& url, const std::string& partPath, IBindStat
     if (soup_message_headers_get_encoding(headers) == SOUP_ENCODING_CONTENT_LENGTH)
         total = static_cast<uint64_t>(soup_message_headers_get_content_length(headers));
 
-    if (!Download::RemoveFile(partPath)) return kSTG_E_WRITEFAULT;
-    Download::File file = Download::File::OpenAppend(partPath);
+    if (!Utils::RemoveFile(partPath)) return kSTG_E_WRITEFAULT;
+    Utils::FileHandle file = Utils::FileHandle::OpenAppend(partPath);
     if (!file.IsOpen()) return kSTG_E_WRITEFAULT;
 
     constexpr size_t kChunk = 256 * 1024;
@@ -192,8 +192,8 @@ HRESULT URLDownloadToFile(void*, const std::wstring& url, const std::wstring& fi
     } else {
         result = kINET_E_INVALID_URL;
     }
-    if (result == kS_OK && !Download::RenameFile(partPath, target)) result = kSTG_E_WRITEFAULT;
-    if (result != kS_OK) Download::RemoveFile(partPath);
+    if (result == kS_OK && !Utils::RenameFile(partPath, target)) result = kSTG_E_WRITEFAULT;
+    if (result != kS_OK) Utils::RemoveFile(partPath);
     callback->OnStopBinding(result, L"");
     return result;
 }
