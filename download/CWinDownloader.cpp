@@ -1,8 +1,5 @@
 #include "download/CWinDownloader.h"
 
-#include <chrono>
-#include <thread>
-
 #include "utils/StringUtils.h"
 
 using namespace UrlMoniker;
@@ -65,6 +62,7 @@ CWinDownloader::CWinDownloader(DownloadCallback callback, std::wstring url, std:
 }
 
 CWinDownloader::~CWinDownloader() {
+    stop_.Raise();
     bindCallback_.Cancel();
     worker_.reset();  // joins; a worker never resumed ends without running
 }
@@ -100,15 +98,6 @@ unsigned CWinDownloader::WorkerFun(void* self) {
     return 0;
 }
 
-bool CWinDownloader::PauseUnlessCancelled(int milliseconds) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (std::chrono::steady_clock::now() < until) {
-        if (bindCallback_.Cancelled()) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return !bindCallback_.Cancelled();
-}
-
 void CWinDownloader::Run() {
     if (bindCallback_.Cancelled()) return;
     callback_(DL_CODE_START, 1.0, L"");
@@ -126,7 +115,7 @@ void CWinDownloader::Run() {
             callback_(DL_CODE_SUCCESS, 0.0, kEngineUrlMoniker);
             return;
         }
-        if (!PauseUnlessCancelled(kRetryPauseMs)) return;
+        if (!stop_.WaitFor(kRetryPauseMs)) return;
     }
     callback_(DL_CODE_FAIL, static_cast<double>(result), kEngineUrlMoniker);
 }

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "download/CDownloader.h"
+#include "download/StopSignal.h"
 #include "download/UrlMoniker.h"
 #include "utils/Thread.h"
 
@@ -68,7 +69,6 @@ public:
 
 private:
     void Run();
-    bool PauseUnlessCancelled(int milliseconds);
 
     CBindCallback bindCallback_;
     DownloadCallback callback_;
@@ -76,4 +76,5 @@ private:
     std::wstring url_;
     std::unique_ptr<Utils::Thread> worker_;
     std::atomic<bool> started_{false};
+    Download::StopSignal stop_;
 };

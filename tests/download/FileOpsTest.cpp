@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "download/FileOps.h"
+#include "download/StopSignal.h"
 #include "download/StreamingDigest.h"
 #include "tests/download/DownloadTestSupport.h"
 
@@ -103,6 +104,25 @@ TEST(StreamingDigest, StreamingDigest_CancelOrUnreadableGivesNothing) {
     std::atomic<int64_t> claimed{10};  // claims more bytes than the file has
     Download::StreamingDigest shortFile({{dir.File("short"), 10, &claimed}});
     EXPECT_EQ(shortFile.Finish(), "");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(StopSignal, AWaitEndsAtOnceWhenStopped) {
+    Download::StopSignal stop;
+    EXPECT_TRUE(stop.WaitFor(20));  // nobody stops: the whole time passes
+    std::thread stopper([&stop] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        stop.Raise();
+    });
+    const auto begin = std::chrono::steady_clock::now();
+    EXPECT_FALSE(stop.WaitFor(10000));
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(5));
+    stopper.join();
+    EXPECT_FALSE(stop.WaitFor(10000));  // stays raised
+    EXPECT_TRUE(stop.IsRaised());
 }
 
 }  // namespace
