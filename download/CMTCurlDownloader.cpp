@@ -8,6 +8,7 @@
 #include "download/CurlSupport.h"
 #include "download/PartJoin.h"
 #include "download/RetryBudget.h"
+#include "download/UrlDigest.h"
 #include "utils/Log.h"
 #include "utils/StringUtils.h"
 #include "utils/SystemInfo.h"
@@ -56,11 +57,7 @@ std::vector<std::pair<int64_t, int64_t>> CMTCurlDownloader::SplitParts(int64_t l
 }
 
 std::string CMTCurlDownloader::DigestFromUrl(const std::string& effectiveUrl) {
-    const size_t last = effectiveUrl.rfind('/');
-    if (last == std::string::npos || last == 0) return {};
-    const size_t previous = effectiveUrl.rfind('/', last - 1);
-    if (previous == std::string::npos) return {};
-    return effectiveUrl.substr(previous + 1, last - previous - 1);
+    return Download::DigestFromUrl(effectiveUrl);
 }
 
 std::string CMTCurlDownloader::PartPath(const std::string& narrowTarget, int index) {

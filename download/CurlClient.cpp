@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ctime>
 
+#include "download/UrlDigest.h"
 #include "utils/Log.h"
 #include "utils/StringUtils.h"
 
@@ -106,6 +107,11 @@ int CurlClient::Finish(Utils::FileHandle& partial, const std::string& partialPat
     // A lost write, an old target that stays, or a failed rename is a failure, not a success:
     // the partial file is kept for the next attempt.
     if (!partial.Close()) return kErrorFinish;
+    if (Download::CheckFileDigest(effectiveUrl_, partialPath) == Download::DigestCheck::Mismatch) {
+        QLOG(L"md5 check failed: %S\r\n", effectiveUrl_.c_str());
+        Utils::RemoveFile(partialPath);
+        return kErrorDigestMismatch;
+    }
     if (!Utils::RemoveFile(targetPath)) return kErrorFinish;
     if (!Utils::RenameFile(partialPath, targetPath)) return kErrorFinish;
     return CURLE_OK;

@@ -135,6 +135,11 @@ HRESULT FetchHttp(const std::string& url, const std::string& partPath, IBindStat
     if (!body) return FromGError(error.get());
     const unsigned status = soup_message_get_status(message.get());
     if (status < 200 || status > 299) return static_cast<HRESULT>(kHTTP_E_STATUS_BASE + status);
+    if (GUri* finalUri = soup_message_get_uri(message.get())) {
+        std::unique_ptr<char, decltype(&g_free)> finalUrl(g_uri_to_string(finalUri), &g_free);
+        if (finalUrl && url != finalUrl.get())
+            callback->OnProgress(0, 0, BINDSTATUS_REDIRECTING, Utils::FromUtf8(finalUrl.get()).c_str());
+    }
 
     SoupMessageHeaders* headers = soup_message_get_response_headers(message.get());
     uint64_t total = 0;
