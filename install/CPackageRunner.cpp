@@ -1,6 +1,5 @@
 #include "install/CPackageRunner.h"
 
-#include "app/InstallerSettings.h"
 #include "install/ChildOutputPump.h"
 #include "install/InstallCodes.h"
 #include "install/InstallFiles.h"
@@ -40,8 +39,7 @@ std::wstring CPackageRunner::BuildCommandLine() const {
     line += std::wstring(L" -authorizationact=") + Flag(processIsElevated_);
     line += std::wstring(L" -dsc=") + Flag(desktopIcon_);
     line += std::wstring(L" -ssc=") + Flag(taskbarPin_);
-    const std::wstring& instCmd = InstallerSettings::Instance().InstCmd;
-    if (!instCmd.empty()) line += L" " + instCmd;
+    if (!instCmd_.empty()) line += L" " + instCmd_;
     line += L" -inslang=\"" + language_ + L"\"";
     if (!installFolder_.empty()) {
         line += L" -instdir=\"" + installFolder_ + L"\"";

@@ -37,13 +37,15 @@ public:
     void SetPackagePath(std::wstring quotedPackagePath) { packagePath_ = std::move(quotedPackagePath); }
     void SetInstallFolder(std::wstring folder) { installFolder_ = std::move(folder); }
     void SetLanguage(std::wstring language) { language_ = std::move(language); }
+    // Extra switches inserted before " -inslang=" (none when empty).
+    void SetInstCmd(std::wstring instCmd) { instCmd_ = std::move(instCmd); }
     void SetOptions(bool desktopIcon, bool taskbarPin, bool userIsAdmin, bool processIsElevated);
 
     // Builds the command line, waits for an earlier worker to end, starts a new one and
     // returns at once.
     void Run();
 
-    // The command line for the current settings (InstCmd from the installer settings).
+    // The command line for the current settings.
     std::wstring BuildCommandLine() const;
     const std::wstring& CommandLine() const { return commandLine_; }
     // Major, minor and patch from the last "InstallVersion=" line. Read after the worker ended.
@@ -61,6 +63,7 @@ private:
     std::wstring installFolder_;
     std::wstring commandLine_;
     std::wstring language_;
+    std::wstring instCmd_;
     bool taskbarPin_ = true;
     bool desktopIcon_ = true;
     PackageStatusParser parser_;  // holds the code page, kept across runs

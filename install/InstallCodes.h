@@ -10,7 +10,8 @@
 //   5001 UNIST_CODE_START      reserved, never raised
 //   5002 UNIST_CODE_PROGRESS   uninstall fraction                  (fraction, "")
 //   5003 UNIST_CODE_SUCCESS    final: 0 by "State=Success", 1 when the uninstaller ended silently
-//   5004 UNIST_CODE_FAIL       final: 1 copy missing, 2 not started
+//   5004 UNIST_CODE_FAIL       final: 1 copy missing, 2 not started, 3 the private temporary
+//                              folder could not take the copy
 //   5005 UNIST_CODE_ERROR      final: the uninstaller reported a failure (0, reason)
 #include <cstdint>
 
@@ -40,6 +41,7 @@ inline constexpr double kFailNoPackage = 1;
 inline constexpr double kFailNotStarted = 2;
 inline constexpr double kFailPackageError = 1000;
 inline constexpr double kFailNoUninstaller = 1;
+inline constexpr double kFailTempUnusable = 3;
 
 // Start-up styles a package may ask for ("StartupStyle=").
 inline constexpr int kNonStartup = 0;
@@ -49,3 +51,5 @@ inline constexpr int kUserStartup = 2;
 // Texts of the uninstall runner's failures (the uninstaller's own contract).
 inline constexpr wchar_t kUninstallerMissingText[] = L"可执行卸载文件不存在";
 inline constexpr wchar_t kUninstallFailedText[] = L"安装包卸载失败";
+// The installer's own cause when the private temporary folder cannot take the copy.
+inline constexpr wchar_t kTempUnusableText[] = L"The private temporary folder cannot be used";

@@ -18,13 +18,11 @@ namespace {
 
 class PackageRunnerTest : public ::testing::Test {
 protected:
-    void TearDown() override { installtest::SetInstCmd(L""); }
-
     // Runs the package once into `folder` with `switches` and waits for the run to end.
     void RunOnce(const std::filesystem::path& folder, const std::wstring& switches) {
-        installtest::SetInstCmd(switches);
         const auto package = installtest::PlacePackage(tmp / "dl" / "__Package_Quorvex.exe");
         CPackageRunner runner(events.Callback(), Quoted(package), W(folder), L"en-US");
+        runner.SetInstCmd(switches);
         runner.Run();
     }
 
@@ -37,15 +35,15 @@ protected:
 }  // namespace
 
 TEST_F(PackageRunnerTest, PackageRunner_CommandLineCarriesEveryChoiceWithTheFolderLast) {
-    installtest::SetInstCmd(L"--startup=AutoStartup --exit=3");
     CPackageRunner runner(events.Callback(), L"\"/tmp/x/__Package_Quorvex.exe\"", L"/opt/My Apps/Pelmora", L"zh-TW");
+    runner.SetInstCmd(L"--startup=AutoStartup --exit=3");
     runner.SetOptions(false, true, true, false);
     EXPECT_EQ(runner.BuildCommandLine(),
               L"\"/tmp/x/__Package_Quorvex.exe\" /S -console=show -version=1.0.0 -adminact=true "
               L"-authorizationact=false -dsc=false -ssc=true --startup=AutoStartup --exit=3 -inslang=\"zh-TW\" "
               L"-instdir=\"/opt/My Apps/Pelmora\" /D=/opt/My Apps/Pelmora");
 
-    installtest::SetInstCmd(L"");
+    runner.SetInstCmd(L"");
     runner.SetInstallFolder(L"");
     runner.SetLanguage(L"");
     EXPECT_EQ(runner.BuildCommandLine(),
@@ -86,15 +84,15 @@ TEST_F(PackageRunnerTest, PackageRunner_InstallsIntoAFolderWithBlanksAndChineseA
 TEST_F(PackageRunnerTest, PackageRunner_DecodesTheDeclaredCodePageAndKeepsItForLaterRuns) {
     const auto folder = tmp / "目录 936";
     {
-        installtest::SetInstCmd(L"--encode=936 --message=安装完成");
         const auto package = installtest::PlacePackage(tmp / "dl" / "__Package_Quorvex.exe");
         CPackageRunner runner(events.Callback(), Quoted(package), W(folder), L"en-US");
+        runner.SetInstCmd(L"--encode=936 --message=安装完成");
         runner.Run();
         ASSERT_TRUE(events.WaitForCount(INSTALL_SUCCESS, 1));
         EXPECT_EQ(runner.CodePage(), 936u);
         // The second run waits for the first worker; the package declares nothing this time
         // and the runner keeps reading 936.
-        installtest::SetInstCmd(L"--encode= --message=plain");
+        runner.SetInstCmd(L"--encode= --message=plain");
         runner.SetInstallFolder(W(tmp / "second"));
         runner.Run();
         ASSERT_TRUE(events.WaitForCount(INSTALL_SUCCESS, 2));

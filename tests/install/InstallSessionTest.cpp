@@ -1,0 +1,3 @@
+// The install session's pre-checks, in-process.
+#include <gtest/gtest.h>
+TEST(InstallSession_PreChecks, Placeholder) {}
