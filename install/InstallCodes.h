@@ -5,7 +5,9 @@
 //   2001 IST_CODE_START        package runner began                (0, "")
 //   2002 IST_CODE_PROGRESS     install fraction 0..1               (fraction, "")
 //   2003 INSTALL_SUCCESS       final: 0 by "State=Success", 1 when the package ended silently
-//   2004 IST_CODE_FAIL         final: 0 "State=Fail", 1000 "Error=", 1 no package, 2 not started
+//   2004 IST_CODE_FAIL         final: 0 "State=Fail", 1000 "Error=", 1 no package, 2 not started,
+//                              3 ended without a final line by a non-zero exit status, a signal,
+//                              or silence past the idle limit (the text says which)
 //   3000..3009                 package reports (paths, start options, messages); 3006 unused
 //   5001 UNIST_CODE_START      reserved, never raised
 //   5002 UNIST_CODE_PROGRESS   uninstall fraction                  (fraction, "")
@@ -40,6 +42,7 @@ inline constexpr int32_t UNIST_CODE_ERROR = 5005;
 inline constexpr double kFailNoPackage = 1;
 inline constexpr double kFailNotStarted = 2;
 inline constexpr double kFailPackageError = 1000;
+inline constexpr double kFailAbnormalEnd = 3;
 inline constexpr double kFailNoUninstaller = 1;
 inline constexpr double kFailTempUnusable = 3;
 
