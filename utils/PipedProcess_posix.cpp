@@ -158,7 +158,7 @@ void PipedProcess::Start(const std::vector<std::string>& argv, const SpawnOption
     const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
     if (pid == 0)
-        ExecChild(cargv.data(), environ, stdin_->ReadEnd(), stdout_->WriteEnd(), stderr_->WriteEnd(), errorPipe[1],
+        ExecChild(cargv.data(), environ, stdin_->Native().read, stdout_->Native().write, stderr_->Native().write, errorPipe[1],
                   options, folder.empty() ? nullptr : folder.c_str(), parent);
     ::close(errorPipe[1]);
     if (pid < 0) {
