@@ -142,12 +142,11 @@ int main(int argc, char** argv) {
     options.scale = o.scale;
     options.withShadow = o.shadow;
     Point origin;
-    cairo_surface_t* window = RenderWindow(manager, options, &origin);
-    if (!window) {
+    SurfacePtr result = RenderWindow(manager, options, &origin);
+    if (!result) {
         std::fprintf(stderr, "skin-preview: the layout has no size\n");
         return 1;
     }
-    cairo_surface_t* result = window;
     if (!o.openCombo.empty()) {
         auto* combo = dynamic_cast<CComboUI*>(Need(manager, o.openCombo));
         if (!combo) return 2;
@@ -159,19 +158,21 @@ int main(int argc, char** argv) {
         Rect place = CComboUI::PlaceDropList(box, list, {}, combo->IsDropUp());
         const int top = std::min(0, place.top), bottom = std::max(wh, place.bottom);
         const int right = std::max(ww, place.right);
-        result = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(right * o.scale),
-                                            static_cast<int>((bottom - top) * o.scale));
-        cairo_surface_set_device_scale(result, o.scale, o.scale);
-        cairo_t* cr = cairo_create(result);
-        cairo_set_source_surface(cr, window, 0, -top);
-        cairo_paint(cr);
-        cairo_translate(cr, place.left, place.top - top);
-        combo->PaintDropList(cr, list, combo->GetCurSel());
-        cairo_destroy(cr);
-        cairo_surface_destroy(window);
+        SurfacePtr grown(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(right * o.scale),
+                                                    static_cast<int>((bottom - top) * o.scale)));
+        if (cairo_surface_status(grown.get()) != CAIRO_STATUS_SUCCESS) {
+            std::fprintf(stderr, "skin-preview: cannot make the canvas\n");
+            return 2;
+        }
+        cairo_surface_set_device_scale(grown.get(), o.scale, o.scale);
+        CairoPtr cr(cairo_create(grown.get()));
+        cairo_set_source_surface(cr.get(), result.get(), 0, -top);
+        cairo_paint(cr.get());
+        cairo_translate(cr.get(), place.left, place.top - top);
+        combo->PaintDropList(cr.get(), list, combo->GetCurSel());
+        result = std::move(grown);
     }
-    const cairo_status_t status = cairo_surface_write_to_png(result, o.out.c_str());
-    cairo_surface_destroy(result);
+    const cairo_status_t status = cairo_surface_write_to_png(result.get(), o.out.c_str());
     if (status != CAIRO_STATUS_SUCCESS) {
         std::fprintf(stderr, "skin-preview: cannot write '%s': %s\n", o.out.c_str(), cairo_status_to_string(status));
         return 2;
