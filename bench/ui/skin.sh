@@ -6,5 +6,8 @@ build=${1:?usage: skin.sh BUILD_DIR}
 zip=$build/skin/skin.zip
 exe=$build/app/quorvex-installer
 echo "skin_archive_bytes=$(stat -c %s "$zip") entries=$(unzip -Z1 "$zip" | wc -l)"
-echo "installer_bytes=$(stat -c %s "$exe") stripped=$(strip -o /dev/stdout "$exe" | wc -c)"
+stripped=$(mktemp)
+trap 'rm -f "$stripped"' EXIT
+strip -o "$stripped" "$exe"
+echo "installer_bytes=$(stat -c %s "$exe") stripped_bytes=$(stat -c %s "$stripped")"
 "$build/bench/ui/bench_ui_skin" --benchmark_min_time=0.2
