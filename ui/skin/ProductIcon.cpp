@@ -13,4 +13,10 @@ std::vector<std::span<const std::uint8_t>> ProductIconImages() {
     return images;
 }
 
+std::vector<std::vector<unsigned char>> ProductIconPngFiles() {
+    std::vector<std::vector<unsigned char>> files;
+    for (const auto& png : ProductIconImages()) files.emplace_back(png.begin(), png.end());
+    return files;
+}
+
 }  // namespace Skin

@@ -11,5 +11,8 @@
 namespace Skin {
 
 std::vector<std::span<const std::uint8_t>> ProductIconImages();
+// The same as copies, in the form the toolkit's window-icon call takes:
+//   Toolkit::SetWindowIconImages(Skin::ProductIconPngFiles());
+std::vector<std::vector<unsigned char>> ProductIconPngFiles();
 
 }  // namespace Skin

@@ -189,6 +189,9 @@ TEST_F(SkinPackageTest, ProductIconIsLinkedAtTwoScales) {
         return (png[16] << 24) | (png[17] << 16) | (png[18] << 8) | png[19];
     };
     EXPECT_EQ(width(images[1]), 2 * width(images[0]));
+    const auto copies = Skin::ProductIconPngFiles();
+    ASSERT_EQ(copies.size(), 2u);
+    EXPECT_TRUE(std::equal(copies[1].begin(), copies[1].end(), images[1].begin(), images[1].end()));
 }
 
 }  // namespace
