@@ -148,9 +148,9 @@ TEST_F(SkinPackageTest, ResourceListsGivenAsText) {
 TEST_F(SkinPackageTest, TextFilesTakeEntriesWithBothAttributesOnly) {
     testsupport::TempDir dir;
     WriteFile(dir.path() / "lang/Default/index.xml",
-              "<ResourceList><Resource type='tres' source='t.xml'/></ResourceList>");
+              " <?xml version='1.0' encoding='utf-8'?>\n<ResourceList><Resource type='tres' source='t.xml'/></ResourceList>");
     WriteFile(dir.path() / "lang/Default/t.xml",
-              "<Anything><Text id='IDa' value='first'/><Text id='IDa' value='second'/>"
+              "\n <?xml version='1.0'?><Anything><Text id='IDa' value='first'/><Text id='IDa' value='second'/>"
               "<Text id='IDnoValue'/><Text value='orphan'/><Text id='IDempty' value=''/>"
               "<Text id='IDlt' value='<Back'/></Anything>");
     testsupport::ScopedEnv env("QV_SKIN_DIR", dir.path().string());
