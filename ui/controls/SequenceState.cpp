@@ -1,7 +1,6 @@
 #include "ui/controls/SequenceState.h"
 
 #include <cstdio>
-#include <cwchar>
 #include <cwctype>
 
 #include "toolkit/Control.h"
@@ -89,7 +88,8 @@ std::wstring SequenceState::FrameName(std::wstring_view pattern, std::uint32_t f
         // %[flags][width][.precision](d|i|u), nothing else.
         std::string spec = "%";
         std::size_t j = i + 1;
-        while (j < pattern.size() && std::wcschr(L"-+ 0#", pattern[j]) && pattern[j] != 0) spec += static_cast<char>(pattern[j++]);
+        auto isFlag = [](wchar_t f) { return f == L'-' || f == L'+' || f == L' ' || f == L'0'; };
+        while (j < pattern.size() && isFlag(pattern[j])) spec += static_cast<char>(pattern[j++]);
         for (int part = 0; part < 2; ++part) {
             if (part == 1) {
                 if (j >= pattern.size() || pattern[j] != L'.') break;
