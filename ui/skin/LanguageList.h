@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/LocaleTable.h"
+#include "config/LocaleTable.h"
 
 namespace Toolkit {
 class CComboUI;

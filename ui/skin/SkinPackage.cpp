@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "app/LocaleTable.h"
+#include "config/LocaleTable.h"
 #include "install/InstallTexts.h"
 #include "toolkit/ImageCache.h"
 #include "toolkit/LayoutBuilder.h"

@@ -7,7 +7,7 @@
 
 #include "../../support/ScopedEnv.h"
 #include "../../support/TempDir.h"
-#include "app/LocaleTable.h"
+#include "config/LocaleTable.h"
 #include "toolkit/Combo.h"
 #include "toolkit/ComboItem.h"
 #include "toolkit/LayoutBuilder.h"

@@ -10,7 +10,7 @@
 
 #include "../../support/ScopedEnv.h"
 #include "../../support/TempDir.h"
-#include "app/LocaleTable.h"
+#include "config/LocaleTable.h"
 #include "install/InstallTexts.h"
 #include "toolkit/ResourceSet.h"
 #include "toolkit/SkinResources.h"
