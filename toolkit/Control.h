@@ -127,6 +127,9 @@ public:
     // Applies one layout attribute. Names are compared without case ("childalign" and
     // "childvalign" exactly); an unknown name is kept as a custom attribute.
     virtual void SetAttribute(std::wstring_view name, std::wstring_view value);
+    // Applies one attribute and says whether some class of this control knew its name (an
+    // unknown one is still kept as a custom attribute; the layout reader reports it).
+    bool ApplyAttribute(std::wstring_view name, std::wstring_view value);
     // Applies a list written as name="value" name2='value2' ... in order.
     void ApplyAttributeList(std::wstring_view list);
     void SetCustomAttribute(const std::wstring& name, const std::wstring& value);
@@ -197,6 +200,7 @@ private:
     bool hasSideBorders_ = false;
     Size borderRound_;
     std::map<std::wstring, std::wstring> custom_;
+    bool unknownAttribute_ = false;  // the last attribute fell through to the custom ones
     std::vector<NotifyDelegate> delegates_;
     std::map<std::wstring, ImageDescriptor> parsedImages_;  // descriptor text -> parsed form
 };
