@@ -81,7 +81,7 @@ std::string CssColor(Color c) {
 
 GtkWindowHost::GtkWindowHost(CWindowBase& window, CWindowBase* owner, const std::wstring& title, int width, int height)
     : owner_window_(window), manager_(window.PaintManager()), client_{width, height} {
-    window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    window_ = NewAccessibleWindow(this);
     g_object_ref_sink(window_);
     gtk_window_set_title(GTK_WINDOW(window_), Utils::ToUtf8(title).c_str());
     gtk_window_set_decorated(GTK_WINDOW(window_), FALSE);
@@ -132,7 +132,9 @@ void GtkWindowHost::Destroy() {
     popup_.reset();
     if (manager_.GetHost() == this) manager_.SetHost(nullptr);
     entries_.clear();
+    accessibles_.Clear();
     if (window_) {
+        g_object_set_data(G_OBJECT(window_), "qv-host", nullptr);
         g_signal_handlers_disconnect_by_data(window_, this);
         gtk_widget_destroy(window_);
     }
@@ -145,6 +147,8 @@ void GtkWindowHost::OnDestroy(GtkWidget*, gpointer p) {
     self->popup_.reset();
     if (self->manager_.GetHost() == self) self->manager_.SetHost(nullptr);
     self->entries_.clear();
+    self->accessibles_.Clear();
+    g_object_set_data(G_OBJECT(self->window_), "qv-host", nullptr);
     self->owner_window_.OnNativeDestroyed();
 }
 
@@ -488,6 +492,8 @@ void GtkWindowHost::LayoutChanged() {
 
 void GtkWindowHost::FocusChanged(CControlUI* control) {
     if (destroyed_) return;
+    accessibles_.FocusMoved(focus_, control);
+    focus_ = control;
     auto it = control ? entries_.find(control) : entries_.end();
     if (it != entries_.end()) {
         if (!gtk_widget_has_focus(it->second)) gtk_widget_grab_focus(it->second);
@@ -523,6 +529,8 @@ void GtkWindowHost::PeerChanged(CControlUI* control) {
 
 void GtkWindowHost::ControlRemoved(CControlUI* control) {
     if (popup_ && popup_->Owner() == control) popup_.reset();
+    if (focus_ == control) focus_ = nullptr;
+    accessibles_.Removed(control);
     // Controls report their removal from their base destructor, where only the pointer is
     // still meaningful.
     auto it = entries_.find(control);

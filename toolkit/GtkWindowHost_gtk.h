@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "toolkit/GtkAccessible_gtk.h"
 #include "toolkit/PaintManager.h"
 #include "toolkit/Platform.h"
 #include "toolkit/WindowPainter.h"
@@ -54,6 +55,8 @@ public:
     void ControlRemoved(CControlUI* control) override;
 
     GtkWidget* Widget() const { return window_; }
+    CPaintManagerUI& Manager() const { return manager_; }
+    AccessibleControls& Accessibles() { return accessibles_; }
     int Margin() const { return margin_; }
     bool IsComposited() const { return composited_; }
     // Screen rectangle of a control.
@@ -93,6 +96,8 @@ private:
     Point position_{-1, -1};
     CWindowPainter painter_;
     std::map<CControlUI*, GtkWidget*> entries_;
+    AccessibleControls accessibles_{*this};
+    CControlUI* focus_ = nullptr;  // the focus last reported, for screen readers
     std::unique_ptr<GtkPopupList> popup_;
 };
 
