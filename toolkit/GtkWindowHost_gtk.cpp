@@ -4,11 +4,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "toolkit/NativePeer.h"
 #include "toolkit/GObjectPtr.h"
 #include "toolkit/GtkPopupList_gtk.h"
 #include "toolkit/Painter.h"
-#include "toolkit/TextRenderer.h"
 #include "toolkit/WindowBase.h"
 #include "toolkit/WindowIcon.h"
 #include "utils/StringUtils.h"
