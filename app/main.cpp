@@ -21,10 +21,15 @@ namespace {
 
 constexpr int kExitOk = 0;
 constexpr int kExitAlreadyRunning = -1;  // 255 as the shell shows it
+constexpr int kExitNoStandardDescriptors = 9;
 
 }  // namespace
 
 int main() {
+    // 0. Before anything opens a file: a closed standard descriptor would be taken by that
+    // file and receive the trace or a child's output. Without one we cannot run safely.
+    if (!OpenClosedStandardDescriptors()) return kExitNoStandardDescriptors;
+
     // Only the character type follows the user's locale (for the "ACP" code page); numbers
     // keep the "C" rules so "0.7" reads the same everywhere.
     std::setlocale(LC_CTYPE, "");

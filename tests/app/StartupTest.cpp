@@ -14,7 +14,10 @@ extern char** environ;
 namespace {
 
 // Runs the installer with XDG_RUNTIME_DIR pointing at `runtime`; returns its exit status.
-int RunInstaller(const std::filesystem::path& runtime, std::vector<std::string> args, std::string* stderrText = nullptr) {
+// `closedDescriptors` are closed in the child instead of being inherited (standard error is
+// then not captured).
+int RunInstaller(const std::filesystem::path& runtime, std::vector<std::string> args, std::string* stderrText = nullptr,
+                 const std::vector<int>& closedDescriptors = {}) {
     std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtime.string(), "HOME=" + runtime.string(),
                                     "PATH=/usr/bin:/bin"};
     std::vector<char*> envp;
@@ -28,6 +31,7 @@ int RunInstaller(const std::filesystem::path& runtime, std::vector<std::string> 
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_addopen(&fa, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    for (int fd : closedDescriptors) posix_spawn_file_actions_addclose(&fa, fd);
     pid_t pid;
     if (posix_spawn(&pid, INSTALLER_EXE, &fa, nullptr, argv.data(), envp.data()) != 0) return -1000;
     posix_spawn_file_actions_destroy(&fa);
@@ -83,4 +87,16 @@ TEST(Startup_Run, StartsAndShutsDownWithOptionsApplied) {
     EXPECT_EQ(RunInstaller(runtime.path(), {"-downloadtype=3", "-downloadurl=http://127.0.0.1:1/${ROUTE}"}, &err), 0);
     EXPECT_NE(err.find("(main)"), std::string::npos) << err;
     EXPECT_NE(err.find("type=3 url=http://127.0.0.1:1/download_silent"), std::string::npos) << err;
+}
+
+TEST(Startup_Run, ClosedStandardDescriptorsAreFilledBeforeAnythingIsOpened) {
+    // With descriptor 2 closed, the first file the installer opens (its lock file) would take
+    // its place and receive the trace.
+    for (const std::vector<int>& closed : {std::vector<int>{2}, std::vector<int>{0, 1, 2}, std::vector<int>{1}}) {
+        testsupport::TempDir runtime;
+        EXPECT_EQ(RunInstaller(runtime.path(), {"-downloadtype=3"}, nullptr, closed), 0);
+        const auto lockFile = runtime.path() / "D1A547DB89C0BC61_Installer_Quorvex";
+        ASSERT_TRUE(std::filesystem::exists(lockFile));
+        EXPECT_EQ(testsupport::ReadFile(lockFile), "") << "closed descriptors: " << closed.size();
+    }
 }
