@@ -58,7 +58,7 @@ int main() {
 
     // 4. One installer at a time: a second instance leaves at once, silently.
     InstanceLock lock;
-    if (!lock.Acquire()) return kExitAlreadyRunning;
+    if (!lock.Acquire()) return kExitAlreadyRunning;  // also when no safe lock file can be had (logged)
 
     // 6. The command line, applied before analytics so its options shape the tracker.
     const std::vector<std::wstring> arguments = ReadProcessArguments();

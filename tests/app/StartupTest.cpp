@@ -3,7 +3,10 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+
+#include <optional>
 
 #include "app/InstanceLock.h"
 #include "tests/support/ScopedEnv.h"
@@ -13,13 +16,13 @@ extern char** environ;
 
 namespace {
 
-// Runs the installer with XDG_RUNTIME_DIR pointing at `runtime`; returns its exit status.
-// `closedDescriptors` are closed in the child instead of being inherited (standard error is
-// then not captured).
+// Runs the installer with XDG_RUNTIME_DIR pointing at `runtime` (or, with `runtimeAsTmpdir`,
+// without XDG_RUNTIME_DIR and TMPDIR there); returns its exit status. `closedDescriptors` are
+// closed in the child instead of being inherited (standard error is then not captured).
 int RunInstaller(const std::filesystem::path& runtime, std::vector<std::string> args, std::string* stderrText = nullptr,
-                 const std::vector<int>& closedDescriptors = {}) {
-    std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtime.string(), "HOME=" + runtime.string(),
-                                    "PATH=/usr/bin:/bin"};
+                 const std::vector<int>& closedDescriptors = {}, bool runtimeAsTmpdir = false) {
+    std::vector<std::string> env = {(runtimeAsTmpdir ? "TMPDIR=" : "XDG_RUNTIME_DIR=") + runtime.string(),
+                                    "HOME=" + runtime.string(), "PATH=/usr/bin:/bin"};
     std::vector<char*> envp;
     for (auto& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
@@ -44,6 +47,22 @@ int RunInstaller(const std::filesystem::path& runtime, std::vector<std::string> 
 struct ScopedRuntimeDir : testsupport::ScopedEnv {
     explicit ScopedRuntimeDir(const std::filesystem::path& p) : ScopedEnv("XDG_RUNTIME_DIR", p.string()) {}
 };
+
+// XDG_RUNTIME_DIR unset and TMPDIR at `tmp` for the length of a scope.
+struct ScopedNoRuntimeDir {
+    explicit ScopedNoRuntimeDir(const std::filesystem::path& tmp) : tmpdir_("TMPDIR", tmp.string()) {
+        if (const char* old = std::getenv("XDG_RUNTIME_DIR")) saved_ = old;
+        unsetenv("XDG_RUNTIME_DIR");
+    }
+    ~ScopedNoRuntimeDir() {
+        if (saved_) setenv("XDG_RUNTIME_DIR", saved_->c_str(), 1);
+    }
+    testsupport::ScopedEnv tmpdir_;
+    std::optional<std::string> saved_;
+};
+
+constexpr char kLockName[] = "D1A547DB89C0BC61_Installer_Quorvex";
+constexpr char kPrivateTemp[] = "~VarNelTemp.92482B06FB471E17";
 
 }  // namespace
 
@@ -99,4 +118,36 @@ TEST(Startup_Run, ClosedStandardDescriptorsAreFilledBeforeAnythingIsOpened) {
         ASSERT_TRUE(std::filesystem::exists(lockFile));
         EXPECT_EQ(testsupport::ReadFile(lockFile), "") << "closed descriptors: " << closed.size();
     }
+}
+
+TEST(Startup_SingleInstance, WithoutARuntimeFolderTheLockLivesInThePrivateTemporaryFolder) {
+    // Never a file in the shared temporary root itself, which another user could own first.
+    testsupport::TempDir tmp;
+    {
+        ScopedNoRuntimeDir scoped(tmp.path());
+        InstanceLock lock;
+        ASSERT_TRUE(lock.Acquire());
+        EXPECT_EQ(lock.LockPath(), tmp.path() / kPrivateTemp / kLockName);
+        struct stat st {};
+        ASSERT_EQ(lstat((tmp.path() / kPrivateTemp).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0700u);
+        EXPECT_FALSE(std::filesystem::exists(tmp.path() / kLockName));
+        // The real executable agrees on the place: it finds the lock held.
+        EXPECT_EQ(RunInstaller(tmp.path(), {}, nullptr, {}, true), 255);
+    }
+    EXPECT_EQ(RunInstaller(tmp.path(), {}, nullptr, {}, true), 0);
+    EXPECT_FALSE(std::filesystem::exists(tmp.path() / kLockName));
+}
+
+TEST(Startup_SingleInstance, ARuntimeFolderOthersCanWriteIsNotTrusted) {
+    testsupport::TempDir tmp;
+    const auto shared = tmp.path() / "shared";
+    std::filesystem::create_directory(shared);
+    ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+    ScopedRuntimeDir runtime(shared);
+    testsupport::ScopedEnv tmpdir("TMPDIR", tmp.path().string());
+    InstanceLock lock;
+    ASSERT_TRUE(lock.Acquire());
+    EXPECT_EQ(lock.LockPath().parent_path().filename(), kPrivateTemp);
+    EXPECT_FALSE(std::filesystem::exists(shared / kLockName));
 }
