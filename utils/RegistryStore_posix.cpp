@@ -1,6 +1,7 @@
 #include "utils/RegistryStore.h"
 
 #include "utils/ProfileFile.h"
+#include "utils/ProfileUpdate.h"
 #include "utils/SpecialFolders.h"
 
 namespace Utils {
@@ -20,12 +21,9 @@ bool RegistryStore::Write(const std::wstring& keyPath, const std::wstring& value
     std::error_code ec;
     std::filesystem::create_directories(path.parent_path(), ec);
     if (ec) return false;
-    if (!std::filesystem::exists(path, ec)) {
-        // The store may hold paths of the user's software: private to the user.
-        ProfileFile empty;
-        if (!empty.Save(path, 0600)) return false;
-    }
-    return WriteProfileString(keyPath, valueName, L"\"" + value + L"\"", path);
+    // The store may hold paths of the user's software: a new one is private to the user.
+    const std::wstring quoted = L"\"" + value + L"\"";
+    return UpdateProfileFile(path, [&](ProfileFile& p) { return p.Set(keyPath, valueName, quoted); }, 0600);
 }
 
 bool ReadRegString(const std::wstring& valueName, std::wstring& value) {
