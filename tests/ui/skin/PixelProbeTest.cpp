@@ -20,10 +20,10 @@ protected:
         Skin::OpenSkinPackage();
     }
     void Render(BuiltWindow& w) {
-        if (surface_) cairo_surface_destroy(surface_);
         OffscreenOptions o;
         o.scale = GetParam();
-        surface_ = RenderWindow(w.manager, o);
+        owned_ = RenderWindow(w.manager, o);
+        surface_ = owned_.get();
         ASSERT_NE(surface_, nullptr);
         const Size size = w.manager.GetClientSize();
         ASSERT_EQ(cairo_image_surface_get_width(surface_), size.cx * GetParam());
@@ -38,9 +38,7 @@ protected:
         EXPECT_EQ(px >> 24, 0xFFu) << x << "," << y;
         return px & 0xFFFFFF;
     }
-    ~PixelProbeTest() override {
-        if (surface_) cairo_surface_destroy(surface_);
-    }
+    SurfacePtr owned_;
     cairo_surface_t* surface_ = nullptr;
 };
 
