@@ -12,9 +12,7 @@
 #include "utils/Log.h"
 #ifdef QV_WITH_INSTALL
 #include "install/CSilentInstaller.h"
-#endif
-#ifdef QV_WITH_UI
-#include "ui/InstallerAnalytics.h"
+#include "install/InstallerAnalytics.h"
 #endif
 
 namespace {
@@ -40,7 +38,7 @@ int main() {
 
     // 2. Last-chance crash report (analytics, when on), then the system's own handling.
     CrashHandler::Install([](int) {
-#ifdef QV_WITH_UI
+#ifdef QV_WITH_INSTALL
         InstallerAnalytics::ReportCrash();
 #endif
     });
@@ -67,7 +65,7 @@ int main() {
          settings.DownloadType, settings.DownloadUrl.c_str());
 
     // 5. Analytics. The failed HTTP start-up of step 3 is reported here, once a tracker exists.
-#ifdef QV_WITH_UI
+#ifdef QV_WITH_INSTALL
     InstallerAnalytics::Start(settings, curlInitFailed);
 #endif
 
@@ -78,7 +76,7 @@ int main() {
 #endif
 
     // Shutdown in reverse order: 9. analytics (sends what is queued), 10. the HTTP library.
-#ifdef QV_WITH_UI
+#ifdef QV_WITH_INSTALL
     InstallerAnalytics::Release(settings);
 #endif
     curl_global_cleanup();

@@ -4,7 +4,7 @@
 #include "analytics/tracker/source/src/UsageTracker.h"
 #include "config/InstallerSettings.h"
 #include "tests/analytics/tracker/TrackerTestSupport.h"
-#include "ui/ReportTaskEvent.h"
+#include "install/ReportTaskEvent.h"
 
 using varnel::tracking::UsageTracker;
 

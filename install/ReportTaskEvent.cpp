@@ -1,4 +1,4 @@
-#include "ui/ReportTaskEvent.h"
+#include "install/ReportTaskEvent.h"
 
 #include "analytics/tracker/source/src/UsageTracker.h"
 #include "analytics/tracker/source/src/VnContextProperties.h"
