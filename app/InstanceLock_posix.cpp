@@ -48,6 +48,8 @@ InstanceLock::Result InstanceLock::TryAcquire() {
         return Result::Unavailable;
     }
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    // Explicit mode: under a umask of 0777 the file would be made unopenable for our next run.
+    if (fd >= 0 && ::fchmod(fd, 0600) != 0) QLOG(L"instance lock: fchmod failed: %S\r\n", std::strerror(errno));
     if (fd < 0) {
         QLOG(L"instance lock: cannot open %S: %S\r\n", path.c_str(), std::strerror(errno));
         return Result::Unavailable;

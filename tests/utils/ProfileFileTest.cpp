@@ -7,6 +7,7 @@
 
 #include "tests/support/TempDir.h"
 #include "utils/ProfileFile.h"
+#include "utils/ProfileUpdate.h"
 
 using namespace Utils;
 using testsupport::ReadFile;
@@ -231,6 +232,22 @@ TEST(ProfileFile_Write, KeepsTheModeOfAnExistingFile) {
     struct stat st{};
     stat(f.c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST(ProfileFile_Write, NewFilesGetTheirModeWhateverTheUmask) {
+    for (const mode_t mask : {0000, 0077, 0777}) {
+        TempDir dir;
+        const mode_t old = umask(mask);
+        const bool written = WriteProfileString(L"s", L"k", L"v", dir / "a.ini");
+        const bool privateWritten = UpdateProfileFile(dir / "p.ini", [](ProfileFile& p) { return p.Set(L"s", L"k", L"v"); }, 0600);
+        umask(old);
+        ASSERT_TRUE(written && privateWritten) << "umask " << mask;
+        struct stat st {};
+        stat((dir / "a.ini").c_str(), &st);
+        EXPECT_EQ(st.st_mode & 07777, 0644u) << "umask " << mask;
+        stat((dir / "p.ini").c_str(), &st);
+        EXPECT_EQ(st.st_mode & 07777, 0600u) << "umask " << mask;
+    }
 }
 
 TEST(ProfileFile_Edit, RemoveDropsEveryLineOfTheKey) {
