@@ -1,7 +1,10 @@
 // Runs the real installer executable as a child process.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -150,4 +153,80 @@ TEST(Startup_SingleInstance, ARuntimeFolderOthersCanWriteIsNotTrusted) {
     ASSERT_TRUE(lock.Acquire());
     EXPECT_EQ(lock.LockPath().parent_path().filename(), kPrivateTemp);
     EXPECT_FALSE(std::filesystem::exists(shared / kLockName));
+}
+
+namespace {
+
+// Starts the installer without waiting; standard error goes to `errFile`.
+pid_t StartInstaller(const std::filesystem::path& runtime, std::vector<std::string> args,
+                     const std::filesystem::path& errFile) {
+    std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtime.string(), "HOME=" + runtime.string(),
+                                    "PATH=/usr/bin:/bin"};
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    args.insert(args.begin(), INSTALLER_EXE);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, INSTALLER_EXE, &fa, nullptr, argv.data(), envp.data()) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&fa);
+    return pid;
+}
+
+// A loopback port that accepts connections (into its backlog) and never answers.
+struct SilentServer {
+    SilentServer() {
+        fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0 || listen(fd, 16) != 0 ||
+            getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+            throw std::runtime_error("silent server");
+        port = ntohs(addr.sin_port);
+    }
+    ~SilentServer() { close(fd); }
+    int fd = -1;
+    int port = 0;
+};
+
+}  // namespace
+
+TEST(Startup_Crash, ACrashIsReportedByTheNextStartAndKeptWhileTheCollectorIsDown) {
+    testsupport::TempDir runtime;
+    SilentServer server;
+    const auto errFile = runtime / "crashed-run.txt";
+    const pid_t pid = StartInstaller(runtime.path(),
+                                     {"-silent", "-installdir=" + (runtime / "Quorvex").string(), "-downloadtype=1",
+                                      "-ischecknet=false",
+                                      "-downloadurl=http://127.0.0.1:" + std::to_string(server.port) + "/p.exe"},
+                                     errFile);
+    ASSERT_GT(pid, 0);
+    // Wait until it is stuck in the download, then crash it.
+    for (int i = 0; i < 500 && testsupport::ReadFile(errFile).find("START") == std::string::npos; ++i) usleep(10000);
+    usleep(300000);
+    ASSERT_EQ(kill(pid, SIGSEGV), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFSIGNALED(status)) << testsupport::ReadFile(errFile);
+    EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+    const auto marker = runtime / ".local/state/VarNelSoft/Quorvex_Installer.crash";
+    EXPECT_EQ(testsupport::ReadFile(marker), "signal 11\n");
+
+    // The next start reports it. Its collector is down (analytics go to a closed port in
+    // tests), so the crash records must wait in the staging file for the start after.
+    std::string err;
+    EXPECT_EQ(RunInstaller(runtime.path(), {}, &err), 0);
+    EXPECT_NE(err.find("previous run crashed (signal 11)"), std::string::npos) << err;
+    EXPECT_FALSE(std::filesystem::exists(marker));
+    std::string staged;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(runtime / ".local/state"))
+        if (entry.path().filename() == "EventCollect.staging") staged += testsupport::ReadFile(entry.path());
+    EXPECT_NE(staged.find("崩溃退出"), std::string::npos) << staged.substr(0, 2000);
 }
