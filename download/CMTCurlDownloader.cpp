@@ -28,7 +28,12 @@ CMTCurlDownloader::~CMTCurlDownloader() {
     stop_.Raise();
     worker_.reset();  // joins the run's worker
     if (finisher_.joinable() && finisher_.get_id() != std::this_thread::get_id()) finisher_.join();
-    if (finisher_.joinable()) finisher_.detach();  // destroyed from inside its own event
+    if (finisher_.joinable()) {
+        finisher_.detach();  // destroyed from inside its own event
+        return;
+    }
+    // Every thread of the run has ended: a run cut short leaves nothing behind.
+    RemovePartFiles(Download::NarrowPath(targetPath_));
 }
 
 void CMTCurlDownloader::Start() {

@@ -36,7 +36,8 @@ public:
     // tells whether libcurl's global initialisation succeeded at start-up; without it every run
     // fails at once.
     CMTCurlDownloader(DownloadCallback callback, std::wstring url, std::wstring targetPath, bool curlReady = true);
-    // Cancels the transfers and waits for every thread of the run; raises nothing more.
+    // Cancels the transfers and waits for every thread of the run, then removes the part files;
+    // raises nothing more.
     ~CMTCurlDownloader() override;
 
     void Start() override;
