@@ -5,16 +5,14 @@
 #include <curl/curl.h>
 
 #include "app/CrashHandler.h"
-#include "app/InstallerSettings.h"
+#include "config/InstallerSettings.h"
 #include "app/InstanceLock.h"
-#include "app/LocaleTable.h"
+#include "config/LocaleTable.h"
 #include "app/ProcessHardening.h"
 #include "utils/Log.h"
 #ifdef QV_WITH_INSTALL
 #include "install/CSilentInstaller.h"
-#endif
-#ifdef QV_WITH_UI
-#include "ui/InstallerAnalytics.h"
+#include "install/InstallerAnalytics.h"
 #endif
 
 namespace {
@@ -35,7 +33,7 @@ int main() {
 
     // 2. Last-chance crash report (analytics, when on), then the system's own handling.
     CrashHandler::Install([](int) {
-#ifdef QV_WITH_UI
+#ifdef QV_WITH_INSTALL
         InstallerAnalytics::ReportCrash();
 #endif
     });
@@ -62,7 +60,7 @@ int main() {
          settings.DownloadType, settings.DownloadUrl.c_str());
 
     // 5. Analytics. The failed HTTP start-up of step 3 is reported here, once a tracker exists.
-#ifdef QV_WITH_UI
+#ifdef QV_WITH_INSTALL
     InstallerAnalytics::Start(settings, curlInitFailed);
 #endif
 
@@ -73,7 +71,7 @@ int main() {
 #endif
 
     // Shutdown in reverse order: 9. analytics (sends what is queued), 10. the HTTP library.
-#ifdef QV_WITH_UI
+#ifdef QV_WITH_INSTALL
     InstallerAnalytics::Release(settings);
 #endif
     curl_global_cleanup();

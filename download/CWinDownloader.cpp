@@ -51,7 +51,7 @@ HRESULT CWinDownloader::CBindCallback::OnStopBinding(HRESULT, const wchar_t*) {
 }
 
 HRESULT CWinDownloader::CBindCallback::GetBindInfo(uint32_t*, BindInfo* info) {
-    if (info) info->codePage = Utils::CP_UTF8;
+    if (info) info->codePage = Utils::kCodePageUtf8;
     return kE_NOTIMPL;
 }
 

@@ -14,7 +14,7 @@ namespace Download {
 
 std::string NarrowPath(const std::wstring& path) {
     if (path.empty()) return {};
-    std::string narrow = Utils::WideToMultiByte(path, Utils::CP_ACP);
+    std::string narrow = Utils::WideToMultiByte(path, Utils::kCodePageSystem);
     return narrow.empty() ? Utils::ToUtf8(path) : narrow;
 }
 

@@ -44,6 +44,10 @@ public:
     void SetInstallParams(std::wstring url, std::wstring previousUninstaller, std::wstring installFolder,
                           std::wstring language, bool desktopIcon, bool taskbarPin, bool userIsAdmin,
                           bool processIsElevated);
+    // The settings that steer the stages (handed in by the front end, never read from the
+    // process-wide settings here): the downloader type (2 system URL loader, 3
+    // multi-connection, anything else single-connection) and the package's extra switches.
+    void SetStageOptions(int downloadType, std::wstring instCmd);
     // Starts the chain and returns; every outcome arrives through the callback.
     void Start();
     // "<install folder>/__Package_Quorvex.exe".
@@ -72,6 +76,8 @@ private:
     bool taskbarPin_;
     bool userIsAdmin_;
     bool processIsElevated_ = false;
+    int downloadType_ = 1;
+    std::wstring instCmd_;
     std::wstring language_;
     DownloadCallback callback_;
     std::mutex stageMutex_;

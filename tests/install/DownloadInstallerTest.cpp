@@ -7,7 +7,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "app/InstallerSettings.h"
 #include "install/CDownloadInstaller.h"
 #include "install/InstallCodes.h"
 #include "tests/install/EventRecorder.h"
@@ -28,7 +27,7 @@ class DownloadInstallerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         installtest::SetInstCmd(L"");
-        InstallerSettings::Instance().DownloadType = 1;
+        installtest::Options().downloadType = 1;
         std::filesystem::create_directories(tmp / "www");
         std::filesystem::copy_file(SAMPLE_PACKAGE, tmp / "www" / "Quorvex_setup.exe");
         server = std::make_unique<PackageServer::Server>(PackageServer::Options{(tmp / "www").string()});
@@ -37,7 +36,7 @@ protected:
     void TearDown() override {
         server->Stop();
         installtest::SetInstCmd(L"");
-        InstallerSettings::Instance().DownloadType = 1;
+        installtest::Options().downloadType = 1;
     }
 
     std::wstring Url(const std::string& name = "Quorvex_setup.exe") const { return Utils::FromUtf8(server->FileUrl(name)); }
@@ -46,6 +45,7 @@ protected:
                                              const std::filesystem::path& folder) {
         auto installer = std::make_unique<CDownloadInstaller>(events.Callback(), L"", L"", L"", L"en-US", true, true, true);
         installer->SetInstallParams(url, previousUninstaller, W(folder), L"en-US", true, false, false, false);
+        installer->SetStageOptions(installtest::Options().downloadType, installtest::Options().instCmd);
         return installer;
     }
 
@@ -81,7 +81,7 @@ int IndexOf(const std::vector<int>& codes, int code) {
 TEST_F(DownloadInstallerTest, DownloadInstaller_DownloadsRunsThePackageAndDeletesIt) {
     for (int type : {1, 3, 2}) {
         SCOPED_TRACE(type);
-        InstallerSettings::Instance().DownloadType = type;
+        installtest::Options().downloadType = type;
         events.Clear();
         const auto folder = tmp / ("My Apps " + std::to_string(type)) / "Pelmora";
         const std::string url = type == 3 ? server->DigestUrl("Quorvex_setup.exe") : server->FileUrl("Quorvex_setup.exe");
@@ -96,6 +96,7 @@ TEST_F(DownloadInstallerTest, DownloadInstaller_DownloadsRunsThePackageAndDelete
             },
             L"", L"", L"", L"en-US", true, true, true);
         installer.SetInstallParams(Utils::FromUtf8(url), L"", W(folder), L"en-US", true, true, false, false);
+        installer.SetStageOptions(type, L"");
         EXPECT_EQ(installer.GetPackagePath(), W(folder / "__Package_Quorvex.exe"));
         installer.Start();
         ASSERT_TRUE(events.WaitForAny({INSTALL_SUCCESS, IST_CODE_FAIL, DL_CODE_FAIL}));
@@ -200,6 +201,7 @@ TEST_F(DownloadInstallerTest, DownloadInstaller_InstallFailuresDeleteThePackage)
             },
             L"", L"", L"", L"en-US", true, true, true);
         installer.SetInstallParams(Url(), L"", W(folder), L"en-US", true, true, false, false);
+        installer.SetStageOptions(installtest::Options().downloadType, installtest::Options().instCmd);
         installer.Start();
         ASSERT_TRUE(events.WaitForAny({IST_CODE_FAIL, INSTALL_SUCCESS, DL_CODE_FAIL}));
     }

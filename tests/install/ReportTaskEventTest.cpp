@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "analytics/tracker/source/src/UsageTracker.h"
-#include "app/InstallerSettings.h"
+#include "config/InstallerSettings.h"
 #include "tests/analytics/tracker/TrackerTestSupport.h"
-#include "ui/ReportTaskEvent.h"
+#include "install/ReportTaskEvent.h"
 
 using varnel::tracking::UsageTracker;
 

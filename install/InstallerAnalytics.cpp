@@ -1,8 +1,8 @@
-#include "ui/InstallerAnalytics.h"
+#include "install/InstallerAnalytics.h"
 
 #include "analytics/tracker/source/src/UsageTracker.h"
-#include "app/InstallerSettings.h"
-#include "ui/ReportTaskEvent.h"
+#include "config/InstallerSettings.h"
+#include "install/ReportTaskEvent.h"
 #include "utils/StringUtils.h"
 
 using varnel::tracking::TrackerConfig;
