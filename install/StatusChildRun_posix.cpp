@@ -74,8 +74,11 @@ long StatusChildRun::ExitGraceMs() { return LimitFromEnvironment("QV_CHILD_EXIT_
 pid_t StatusChildRun::CurrentGroup() { return g_currentGroup.load(); }
 
 std::wstring StatusChildRun::DescribeEnd(const Result& result) {
-    if (result.end == End::kIdleStopped)
-        return L"no output for " + std::to_wstring(IdleLimitMs() / 1000) + L" s; stopped";
+    if (result.end == End::kIdleStopped) {
+        const long ms = IdleLimitMs();
+        return L"no output for " + (ms % 1000 == 0 ? std::to_wstring(ms / 1000) + L" s" : std::to_wstring(ms) + L" ms") +
+               L"; stopped";
+    }
     if (result.signal != 0) {
         const char* name = ::strsignal(result.signal);
         return L"ended by signal " + std::to_wstring(result.signal) +
