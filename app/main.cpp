@@ -5,9 +5,9 @@
 #include <curl/curl.h>
 
 #include "app/CrashHandler.h"
-#include "app/InstallerSettings.h"
+#include "config/InstallerSettings.h"
 #include "app/InstanceLock.h"
-#include "app/LocaleTable.h"
+#include "config/LocaleTable.h"
 #include "app/ProcessHardening.h"
 #include "utils/Log.h"
 #ifdef QV_WITH_INSTALL

@@ -16,7 +16,7 @@ struct DownloadPartNode {
     static constexpr int kStatusComplete = 0;
     static constexpr int kStatusOpenFailed = -2;  // the part file could not be opened
 
-    Download::File partFile;  // open for appending while the range is being fetched
+    Utils::FileHandle partFile;  // open for appending while the range is being fetched
     int64_t nextOffset = 0;   // absolute offset of the next byte to fetch
     int64_t lastOffset = -1;  // absolute offset of the range's last byte (inclusive)
     Download::CurlEasy handle;

@@ -135,14 +135,19 @@ HRESULT FetchHttp(const std::string& url, const std::string& partPath, IBindStat
     if (!body) return FromGError(error.get());
     const unsigned status = soup_message_get_status(message.get());
     if (status < 200 || status > 299) return static_cast<HRESULT>(kHTTP_E_STATUS_BASE + status);
+    if (GUri* finalUri = soup_message_get_uri(message.get())) {
+        std::unique_ptr<char, decltype(&g_free)> finalUrl(g_uri_to_string(finalUri), &g_free);
+        if (finalUrl && url != finalUrl.get())
+            callback->OnProgress(0, 0, BINDSTATUS_REDIRECTING, Utils::FromUtf8(finalUrl.get()).c_str());
+    }
 
     SoupMessageHeaders* headers = soup_message_get_response_headers(message.get());
     uint64_t total = 0;
     if (soup_message_headers_get_encoding(headers) == SOUP_ENCODING_CONTENT_LENGTH)
         total = static_cast<uint64_t>(soup_message_headers_get_content_length(headers));
 
-    if (!Download::RemoveFile(partPath)) return kSTG_E_WRITEFAULT;
-    Download::File file = Download::File::OpenAppend(partPath);
+    if (!Utils::RemoveFile(partPath)) return kSTG_E_WRITEFAULT;
+    Utils::FileHandle file = Utils::FileHandle::OpenAppend(partPath);
     if (!file.IsOpen()) return kSTG_E_WRITEFAULT;
 
     constexpr size_t kChunk = 256 * 1024;
@@ -192,8 +197,8 @@ HRESULT URLDownloadToFile(void*, const std::wstring& url, const std::wstring& fi
     } else {
         result = kINET_E_INVALID_URL;
     }
-    if (result == kS_OK && !Download::RenameFile(partPath, target)) result = kSTG_E_WRITEFAULT;
-    if (result != kS_OK) Download::RemoveFile(partPath);
+    if (result == kS_OK && !Utils::RenameFile(partPath, target)) result = kSTG_E_WRITEFAULT;
+    if (result != kS_OK) Utils::RemoveFile(partPath);
     callback->OnStopBinding(result, L"");
     return result;
 }

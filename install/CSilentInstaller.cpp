@@ -3,9 +3,9 @@
 #include <chrono>
 #include <filesystem>
 
-#include "app/CommandLineArgs.h"
-#include "app/InstallerSettings.h"
-#include "app/LocaleTable.h"
+#include "config/CommandLineArgs.h"
+#include "config/InstallerSettings.h"
+#include "config/LocaleTable.h"
 #include "install/CDownloadInstaller.h"
 #include "install/InstallCodes.h"
 #include "install/InstallFiles.h"

@@ -1,7 +1,7 @@
 #include "install/InstallerAnalytics.h"
 
 #include "analytics/tracker/source/src/UsageTracker.h"
-#include "app/InstallerSettings.h"
+#include "config/InstallerSettings.h"
 #include "install/ReportTaskEvent.h"
 #include "utils/StringUtils.h"
 

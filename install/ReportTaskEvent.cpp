@@ -3,7 +3,7 @@
 #include "analytics/tracker/source/src/UsageTracker.h"
 #include "analytics/tracker/source/src/VnContextProperties.h"
 #include "analytics/tracker/source/src/VnEvents.h"
-#include "app/InstallerSettings.h"
+#include "config/InstallerSettings.h"
 #include "utils/StringUtils.h"
 
 using namespace varnel::tracking;

@@ -154,12 +154,12 @@ void CComboUI::DoEvent(TEventUI& event) {
             }
             break;
         case EventType::KeyDown:
-            if (event.key == VK_UP || event.key == VK_LEFT) SelectItem(std::max(0, cur_ - 1));
-            else if (event.key == VK_DOWN && (event.modifiers & MOD_ALT)) Activate();
-            else if (event.key == VK_DOWN || event.key == VK_RIGHT) SelectItem(std::min(GetCount() - 1, cur_ + 1));
-            else if (event.key == VK_HOME) SelectItem(0);
-            else if (event.key == VK_END) SelectItem(GetCount() - 1);
-            else if (event.key == VK_RETURN || event.key == VK_SPACE || event.key == VK_F4) Activate();
+            if (event.key == Key::Up || event.key == Key::Left) SelectItem(std::max(0, cur_ - 1));
+            else if (event.key == Key::Down && (event.modifiers & Modifier::Alt)) Activate();
+            else if (event.key == Key::Down || event.key == Key::Right) SelectItem(std::min(GetCount() - 1, cur_ + 1));
+            else if (event.key == Key::Home) SelectItem(0);
+            else if (event.key == Key::End) SelectItem(GetCount() - 1);
+            else if (event.key == Key::Return || event.key == Key::Space || event.key == Key::F4) Activate();
             break;
         default: CLabelUI::DoEvent(event); break;
     }

@@ -6,10 +6,12 @@
 
 #include "toolkit/Combo.h"
 #include "toolkit/Edit.h"
+#include "toolkit/GObjectPtr.h"
 #include "toolkit/GtkComboPopup_gtk.h"
 #include "toolkit/Painter.h"
 #include "toolkit/TextRenderer.h"
 #include "toolkit/WindowBase.h"
+#include "toolkit/WindowIcon.h"
 #include "utils/StringUtils.h"
 
 namespace Toolkit {
@@ -17,20 +19,20 @@ namespace {
 
 std::uintptr_t VirtualKey(guint keyval) {
     switch (keyval) {
-        case GDK_KEY_Tab: case GDK_KEY_ISO_Left_Tab: case GDK_KEY_KP_Tab: return VK_TAB;
-        case GDK_KEY_Return: case GDK_KEY_KP_Enter: case GDK_KEY_ISO_Enter: return VK_RETURN;
-        case GDK_KEY_space: case GDK_KEY_KP_Space: return VK_SPACE;
-        case GDK_KEY_Escape: return VK_ESCAPE;
-        case GDK_KEY_BackSpace: return VK_BACK;
-        case GDK_KEY_Up: case GDK_KEY_KP_Up: return VK_UP;
-        case GDK_KEY_Down: case GDK_KEY_KP_Down: return VK_DOWN;
-        case GDK_KEY_Left: case GDK_KEY_KP_Left: return VK_LEFT;
-        case GDK_KEY_Right: case GDK_KEY_KP_Right: return VK_RIGHT;
-        case GDK_KEY_Home: case GDK_KEY_KP_Home: return VK_HOME;
-        case GDK_KEY_End: case GDK_KEY_KP_End: return VK_END;
-        case GDK_KEY_Page_Up: return VK_PRIOR;
-        case GDK_KEY_Page_Down: return VK_NEXT;
-        case GDK_KEY_F4: return VK_F4;
+        case GDK_KEY_Tab: case GDK_KEY_ISO_Left_Tab: case GDK_KEY_KP_Tab: return Key::Tab;
+        case GDK_KEY_Return: case GDK_KEY_KP_Enter: case GDK_KEY_ISO_Enter: return Key::Return;
+        case GDK_KEY_space: case GDK_KEY_KP_Space: return Key::Space;
+        case GDK_KEY_Escape: return Key::Escape;
+        case GDK_KEY_BackSpace: return Key::Back;
+        case GDK_KEY_Up: case GDK_KEY_KP_Up: return Key::Up;
+        case GDK_KEY_Down: case GDK_KEY_KP_Down: return Key::Down;
+        case GDK_KEY_Left: case GDK_KEY_KP_Left: return Key::Left;
+        case GDK_KEY_Right: case GDK_KEY_KP_Right: return Key::Right;
+        case GDK_KEY_Home: case GDK_KEY_KP_Home: return Key::Home;
+        case GDK_KEY_End: case GDK_KEY_KP_End: return Key::End;
+        case GDK_KEY_Page_Up: return Key::PageUp;
+        case GDK_KEY_Page_Down: return Key::PageDown;
+        case GDK_KEY_F4: return Key::F4;
         default: break;
     }
     const guint32 c = gdk_keyval_to_unicode(gdk_keyval_to_upper(keyval));
@@ -40,9 +42,9 @@ std::uintptr_t VirtualKey(guint keyval) {
 
 std::uint32_t Modifiers(guint state, guint keyval = 0) {
     std::uint32_t m = 0;
-    if ((state & GDK_SHIFT_MASK) || keyval == GDK_KEY_ISO_Left_Tab) m |= MOD_SHIFT;
-    if (state & GDK_CONTROL_MASK) m |= MOD_CONTROL;
-    if (state & GDK_MOD1_MASK) m |= MOD_ALT;
+    if ((state & GDK_SHIFT_MASK) || keyval == GDK_KEY_ISO_Left_Tab) m |= Modifier::Shift;
+    if (state & GDK_CONTROL_MASK) m |= Modifier::Control;
+    if (state & GDK_MOD1_MASK) m |= Modifier::Alt;
     return m;
 }
 
@@ -116,12 +118,12 @@ GtkWindowHost::GtkWindowHost(CWindowBase& window, CWindowBase* owner, const std:
     g_signal_connect(window_, "window-state-event", G_CALLBACK(OnWindowState), this);
     g_signal_connect(window_, "realize", G_CALLBACK(OnRealize), this);
     g_signal_connect(window_, "notify::scale-factor", G_CALLBACK(OnScaleChanged), this);
+    if (!WindowIconImages().empty()) SetIconImages(WindowIconImages());
     manager_.SetHost(this);
 }
 
 GtkWindowHost::~GtkWindowHost() {
     Destroy();
-    if (shadow_) cairo_surface_destroy(shadow_);
     if (window_) g_object_unref(window_);
 }
 
@@ -175,14 +177,6 @@ void GtkWindowHost::OnScaleChanged(GObject*, GParamSpec*, gpointer p) {
     gtk_widget_queue_draw(self->window_);
 }
 
-void GtkWindowHost::PaintShadow(cairo_t* cr) {
-    if (margin_ <= 0) return;
-    if (!shadow_) shadow_ = Paint::CreateShadowSurface(client_.cx, client_.cy, manager_.GetRoundCorner(), manager_.GetShadow());
-    if (!shadow_) return;
-    cairo_set_source_surface(cr, shadow_, 0, 0);
-    cairo_paint(cr);
-}
-
 gboolean GtkWindowHost::OnDraw(GtkWidget*, cairo_t* cr, gpointer p) {
     auto* self = static_cast<GtkWindowHost*>(p);
     if (self->destroyed_) return FALSE;
@@ -191,39 +185,16 @@ gboolean GtkWindowHost::OnDraw(GtkWidget*, cairo_t* cr, gpointer p) {
     const Size client{alloc.width - 2 * self->margin_, alloc.height - 2 * self->margin_};
     if (client.cx > 0 && client.cy > 0 && !(client == self->client_)) {
         self->client_ = client;
-        if (self->shadow_) cairo_surface_destroy(self->shadow_);
-        self->shadow_ = nullptr;
+        self->painter_.Reset();
         self->UpdateShape();
     }
     self->manager_.SetClientSize(self->client_);
-    cairo_save(cr);
-    if (self->composited_) {
-        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-        cairo_set_source_rgba(cr, 0, 0, 0, 0);
-        cairo_paint(cr);
-        cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-        self->PaintShadow(cr);
-    }
-    const Size c = self->client_;
-    cairo_translate(cr, self->margin_, self->margin_);
-    Paint::RoundedRectPath(cr, 0, 0, c.cx, c.cy, self->maximized_ ? Size{} : self->manager_.GetRoundCorner());
-    cairo_clip(cr);
-    // The window's own area starts clear (the shadow must not tint it) or, without a
-    // compositor, white (the shape cut hides what lies outside).
-    if (self->composited_) {
-        cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
-        cairo_paint(cr);
-        cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-    } else {
-        cairo_set_source_rgb(cr, 1, 1, 1);
-        cairo_paint(cr);
-    }
-    double x1, y1, x2, y2;
-    cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
-    const Rect dirty{static_cast<int>(std::floor(x1)), static_cast<int>(std::floor(y1)), static_cast<int>(std::ceil(x2)),
-                     static_cast<int>(std::ceil(y2))};
-    self->manager_.Paint(cr, dirty);
-    cairo_restore(cr);
+    WindowFrame frame;
+    frame.margin = self->margin_;
+    frame.shadow = self->margin_ > 0;
+    frame.roundedClip = !self->maximized_;
+    frame.opaque = !self->composited_;
+    self->painter_.Paint(cr, self->manager_, frame, {0, 0, self->client_.cx, self->client_.cy});
     return FALSE;  // the entries are drawn over the toolkit's pixels
 }
 
@@ -291,21 +262,21 @@ gboolean GtkWindowHost::OnKeyPress(GtkWidget*, GdkEventKey* e, gpointer p) {
     if (self->destroyed_) return FALSE;
     const std::uintptr_t vk = VirtualKey(e->keyval);
     const std::uint32_t mods = Modifiers(e->state, e->keyval);
-    if (vk == VK_F4 && (mods & MOD_ALT)) {
+    if (vk == Key::F4 && (mods & Modifier::Alt)) {
         // Alt+F4 is the system close command: WM_CLOSE sent directly, no close request.
         self->owner_window_.SendMessage(WM_SYSCOMMAND, SC_CLOSE, 0);
         return TRUE;
     }
     GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(self->window_));
     const bool inEntry = focus && GTK_IS_ENTRY(focus) && self->EditOfEntry(focus);
-    if (inEntry && vk != VK_TAB && vk != VK_ESCAPE) {
+    if (inEntry && vk != Key::Tab && vk != Key::Escape) {
         // Text keys belong to the entry; the filters still see Enter first.
         std::intptr_t result = 0;
-        if (vk == VK_RETURN && self->manager_.PreMessage(WM_KEYDOWN, vk, mods, result)) return TRUE;
+        if (vk == Key::Return && self->manager_.PreMessage(WM_KEYDOWN, vk, mods, result)) return TRUE;
         return FALSE;
     }
     const bool used = self->manager_.OnKeyDown(vk, mods);
-    return used || vk == VK_ESCAPE || vk == VK_TAB;
+    return used || vk == Key::Escape || vk == Key::Tab;
 }
 
 gboolean GtkWindowHost::OnDelete(GtkWidget*, GdkEvent*, gpointer p) {
@@ -316,7 +287,10 @@ gboolean GtkWindowHost::OnDelete(GtkWidget*, GdkEvent*, gpointer p) {
 
 gboolean GtkWindowHost::OnWindowState(GtkWidget*, GdkEventWindowState* e, gpointer p) {
     auto* self = static_cast<GtkWindowHost*>(p);
+    if (self->destroyed_ || !(e->changed_mask & GDK_WINDOW_STATE_MAXIMIZED)) return FALSE;
     self->maximized_ = (e->new_window_state & GDK_WINDOW_STATE_MAXIMIZED) != 0;
+    self->owner_window_.OnMaximizedChanged(self->maximized_);
+    gtk_widget_queue_draw(self->window_);  // the corners are square while maximised
     return FALSE;
 }
 
@@ -397,6 +371,24 @@ Rect GtkWindowHost::GetWorkArea() const {
 
 void GtkWindowHost::SetKeepAbove(bool above) {
     if (!destroyed_) gtk_window_set_keep_above(GTK_WINDOW(window_), above);
+}
+
+void GtkWindowHost::SetIconImages(const std::vector<std::vector<unsigned char>>& pngFiles) {
+    if (destroyed_) return;
+    GList* icons = nullptr;
+    for (const auto& png : pngFiles) {
+        if (png.empty()) continue;
+        auto loader = GObjectPtr<GdkPixbufLoader>::Adopt(gdk_pixbuf_loader_new());
+        GError* err = nullptr;
+        bool ok = gdk_pixbuf_loader_write(loader.get(), png.data(), png.size(), &err);
+        g_clear_error(&err);
+        ok = gdk_pixbuf_loader_close(loader.get(), ok ? &err : nullptr) && ok;
+        g_clear_error(&err);
+        GdkPixbuf* pixbuf = ok ? gdk_pixbuf_loader_get_pixbuf(loader.get()) : nullptr;
+        if (pixbuf) icons = g_list_append(icons, g_object_ref(pixbuf));
+    }
+    gtk_window_set_icon_list(GTK_WINDOW(window_), icons);  // takes its own references
+    g_list_free_full(icons, g_object_unref);
 }
 
 Rect GtkWindowHost::ScreenRectOf(const Rect& client) const {

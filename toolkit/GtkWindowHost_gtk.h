@@ -12,9 +12,11 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "toolkit/PaintManager.h"
 #include "toolkit/Platform.h"
+#include "toolkit/WindowPainter.h"
 
 namespace Toolkit {
 
@@ -40,6 +42,7 @@ public:
     void Resize(int width, int height) override;
     Rect GetWorkArea() const override;
     void SetKeepAbove(bool above) override;
+    void SetIconImages(const std::vector<std::vector<unsigned char>>& pngFiles) override;
 
     // IWindowHost
     void InvalidateRect(const Rect& rect) override;
@@ -71,7 +74,6 @@ private:
     static gboolean OnEntryFocusIn(GtkWidget* entry, GdkEvent*, gpointer self);
 
     void UpdateShape();
-    void PaintShadow(cairo_t* cr);
     GtkWidget* EntryFor(CEditUI* edit);
     void StyleEntry(GtkWidget* entry, CEditUI* edit);
     CEditUI* EditOfEntry(GtkWidget* entry) const;
@@ -88,7 +90,7 @@ private:
     bool settingText_ = false;
     Size client_;
     Point position_{-1, -1};
-    cairo_surface_t* shadow_ = nullptr;
+    CWindowPainter painter_;
     std::map<CEditUI*, GtkWidget*> entries_;
     std::unique_ptr<GtkComboPopup> popup_;
 };

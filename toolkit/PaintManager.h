@@ -4,7 +4,9 @@
 // tests the caption, runs control timers, and delivers notifications synchronously (the
 // sender's delegates, then every receiver) or through its asynchronous queue.
 //
-// Thread: the user-interface thread, except PostNotify(), which any thread may call.
+// Thread: the thread that creates it (the user-interface thread), except PostNotify(), which
+// any thread may call. Debug and sanitizer builds stop the process when another thread lays
+// out, paints, feeds input, notifies synchronously or changes the tree.
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -18,6 +20,7 @@
 #include "toolkit/Painter.h"
 #include "toolkit/ResourceSet.h"
 #include "toolkit/Scheduler.h"
+#include "toolkit/ThreadCheck.h"
 
 namespace Toolkit {
 
@@ -152,6 +155,7 @@ private:
     void CollectFocusable(CControlUI* control, std::vector<CControlUI*>& out) const;
     void SetHot(CControlUI* control);
 
+    ThreadCheck thread_;  // the thread that made the manager owns it
     IWindowHost* host_ = nullptr;
     IScheduler* scheduler_ = nullptr;
     std::unique_ptr<CControlUI> root_;

@@ -11,6 +11,7 @@
 
 #include "utils/CommandLine.h"
 #include "utils/Exception.h"
+#include "utils/Pipe_posix.h"
 #include "utils/StringUtils.h"
 
 extern char** environ;
@@ -108,9 +109,9 @@ void PipedProcess::Start(const std::vector<std::string>& argv, const std::filesy
     if (!fa.ok) throw Exception("posix_spawn_file_actions_init");
     // dup2 onto 0..2 clears close-on-exec on the copies; closefrom drops everything else,
     // including descriptors that other libraries opened without O_CLOEXEC.
-    if (posix_spawn_file_actions_adddup2(&fa.actions, stdin_->ReadEnd(), 0) != 0 ||
-        posix_spawn_file_actions_adddup2(&fa.actions, stdout_->WriteEnd(), 1) != 0 ||
-        posix_spawn_file_actions_adddup2(&fa.actions, stderr_->WriteEnd(), 2) != 0 ||
+    if (posix_spawn_file_actions_adddup2(&fa.actions, stdin_->Native().read, 0) != 0 ||
+        posix_spawn_file_actions_adddup2(&fa.actions, stdout_->Native().write, 1) != 0 ||
+        posix_spawn_file_actions_adddup2(&fa.actions, stderr_->Native().write, 2) != 0 ||
         posix_spawn_file_actions_addclosefrom_np(&fa.actions, 3) != 0)
         throw Exception("posix_spawn_file_actions");
     if (!workingFolder.empty() &&
@@ -157,7 +158,7 @@ void PipedProcess::Start(const std::vector<std::string>& argv, const SpawnOption
     const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
     if (pid == 0)
-        ExecChild(cargv.data(), environ, stdin_->ReadEnd(), stdout_->WriteEnd(), stderr_->WriteEnd(), errorPipe[1],
+        ExecChild(cargv.data(), environ, stdin_->Native().read, stdout_->Native().write, stderr_->Native().write, errorPipe[1],
                   options, folder.empty() ? nullptr : folder.c_str(), parent);
     ::close(errorPipe[1]);
     if (pid < 0) {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "app/CrashHandler.h"
+#include "utils/Thread.h"
 
 namespace {
 
@@ -37,6 +38,14 @@ std::pair<int, std::string> CrashChild(const std::function<void()>& crash) {
     return {status, text};
 }
 
+// Recursion deep enough to overflow any thread stack, which the optimiser cannot turn into a loop.
+__attribute__((noinline)) unsigned Recurse(unsigned depth) {
+    if (depth == 0xFFFFFFFFu) return 0;
+    volatile char frame[512];
+    frame[0] = static_cast<char>(depth);
+    return Recurse(depth + 1) + frame[0];
+}
+
 }  // namespace
 
 TEST(CrashHandler_Signals, ReportsOnceThenDiesByTheOriginalSignal) {
@@ -51,6 +60,19 @@ TEST(CrashHandler_Signals, ReportsOnceThenDiesByTheOriginalSignal) {
 TEST(CrashHandler_Signals, CrashOnAWorkerThreadIsReportedToo) {
     const auto [status, text] = CrashChild([] {
         std::thread([] { raise(SIGSEGV); }).join();
+    });
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+    EXPECT_EQ(text, "reported 11;");
+}
+
+TEST(CrashHandler_Signals, StackOverflowOnAWorkerThreadIsReported) {
+    // The reporter needs a stack of its own on the overflowing thread: a worker without an
+    // alternate stack dies silently.
+    const auto [status, text] = CrashChild([] {
+        Utils::Thread worker(nullptr, L"overflow", [](void*) { return Recurse(0); });
+        worker.Resume();
+        worker.Join();
     });
     ASSERT_TRUE(WIFSIGNALED(status));
     EXPECT_EQ(WTERMSIG(status), SIGSEGV);

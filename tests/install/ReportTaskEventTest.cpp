@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "analytics/tracker/source/src/UsageTracker.h"
-#include "app/InstallerSettings.h"
+#include "config/InstallerSettings.h"
 #include "tests/analytics/tracker/TrackerTestSupport.h"
 #include "install/ReportTaskEvent.h"
 

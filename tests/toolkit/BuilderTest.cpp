@@ -5,6 +5,7 @@
 
 #include "TreeHelpers.h"
 #include "toolkit/Button.h"
+#include "toolkit/CheckBox.h"
 #include "toolkit/Combo.h"
 #include "toolkit/Label.h"
 #include "toolkit/ResourceSet.h"
@@ -137,4 +138,11 @@ TEST(LayoutBuilder_Limits, HostileNestingIsRefusedNotOverflowed) {
     BuildResult r = CLayoutBuilder::BuildFromText(xml, &m, nullptr);
     EXPECT_FALSE(r.ok);
     EXPECT_NE(r.error.text.find("nested"), std::string::npos);
+}
+
+TEST(LayoutBuilder_Defaults, CheckBoxStartsWithTheButtonsAlignment) {
+    Tree t(R"(<Window size="100,60"><VerticalLayout><Button name="b"/><CheckBox name="c"/>
+        <CheckBox name="l" align="left"/></VerticalLayout></Window>)");
+    EXPECT_EQ(t.As<CCheckBoxUI>("c")->GetTextStyle(), t.As<CButtonUI>("b")->GetTextStyle());
+    EXPECT_EQ(t.As<CCheckBoxUI>("l")->GetTextStyle().hAlign, HAlign::Left);
 }

@@ -1,8 +1,7 @@
-#include "app/LocaleTable.h"
-
-#include <cstdlib>
+#include "config/LocaleTable.h"
 
 #include "utils/StringUtils.h"
+#include "utils/SystemLocale.h"
 
 const std::map<int, std::wstring>& LocaleTable() {
     static const std::map<int, std::wstring> table = {
@@ -24,29 +23,8 @@ int LcidForLocaleName(const std::wstring& localeName) {
     return 0;
 }
 
-namespace {
-
-std::string SystemPosixLocale() {
-    for (const char* var : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const char* v = std::getenv(var);
-        if (v && *v) return v;
-    }
-    return {};
-}
-
-}  // namespace
-
-std::pair<std::string, std::string> LanguageAndCountryOf(const std::string& posixLocale) {
-    // language[_territory][.codeset][@modifier]
-    const std::string base = posixLocale.substr(0, posixLocale.find_first_of(".@"));
-    if (base == "C" || base == "POSIX") return {};
-    const size_t underscore = base.find('_');
-    if (underscore == std::string::npos) return {base, ""};
-    return {base.substr(0, underscore), base.substr(underscore + 1)};
-}
-
 uint16_t LanguageIdForPosixLocale(const std::string& posixLocale) {
-    const auto [language, country] = LanguageAndCountryOf(posixLocale);
+    const auto [language, country] = Utils::LanguageAndCountryOf(posixLocale);
     if (language == "zh" && country == "TW") return 1028;
     if (language == "zh" && country == "HK") return 3076;
     if (language == "zh" && country == "MO") return 5124;
@@ -55,9 +33,7 @@ uint16_t LanguageIdForPosixLocale(const std::string& posixLocale) {
     return lcid ? static_cast<uint16_t>(lcid) : 1033;
 }
 
-uint16_t SystemDefaultLanguageId() { return LanguageIdForPosixLocale(SystemPosixLocale()); }
-
-std::pair<std::string, std::string> SystemLanguageAndCountry() { return LanguageAndCountryOf(SystemPosixLocale()); }
+uint16_t SystemDefaultLanguageId() { return LanguageIdForPosixLocale(Utils::SystemPosixLocale()); }
 
 std::atomic<uint16_t>& LanguageId() {
     static std::atomic<uint16_t> id{SystemDefaultLanguageId()};

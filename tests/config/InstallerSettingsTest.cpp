@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "app/CommandLineArgs.h"
-#include "app/InstallerSettings.h"
-#include "app/LocaleTable.h"
+#include "config/CommandLineArgs.h"
+#include "config/InstallerSettings.h"
+#include "config/LocaleTable.h"
 #include "tests/support/TempDir.h"
+#include "utils/SystemLocale.h"
 
 using testsupport::TempDir;
 
@@ -145,6 +146,6 @@ TEST(LocaleTable_System, PosixLocalesMapToLanguageIds) {
     EXPECT_EQ(LanguageIdForPosixLocale("de_DE.UTF-8@euro"), 1031);
     EXPECT_EQ(LanguageIdForPosixLocale("C.UTF-8"), 1033);
     EXPECT_EQ(LanguageIdForPosixLocale(""), 1033);
-    EXPECT_EQ(LanguageAndCountryOf("zh_TW.UTF-8"), (std::pair<std::string, std::string>{"zh", "TW"}));
-    EXPECT_EQ(LanguageAndCountryOf("POSIX"), (std::pair<std::string, std::string>{}));
+    EXPECT_EQ(Utils::LanguageAndCountryOf("zh_TW.UTF-8"), (std::pair<std::string, std::string>{"zh", "TW"}));
+    EXPECT_EQ(Utils::LanguageAndCountryOf("POSIX"), (std::pair<std::string, std::string>{}));
 }

@@ -4,7 +4,6 @@
 // after it; any other argument is a key with an empty value. Keys are case-sensitive and the
 // first occurrence of a repeated key wins.
 #include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,8 +28,3 @@ public:
 private:
     std::map<std::wstring, std::wstring> values_;
 };
-
-// std::stoi / std::stod semantics without exceptions or locale: nullopt when nothing numeric
-// leads the text (or, for integers, when it leaves the int range).
-std::optional<int> ParseLeadingInt(const std::wstring& text);
-std::optional<double> ParseLeadingDouble(const std::wstring& text);

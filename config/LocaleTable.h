@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <map>
 #include <string>
-#include <utility>
 
 // The fixed 40-row table from LCID to locale name ("en-US").
 const std::map<int, std::wstring>& LocaleTable();
@@ -17,11 +16,6 @@ int LcidForLocaleName(const std::wstring& localeName);
 // table ("de_DE" -> "de-DE" -> 1031); 1033 when nothing matches.
 uint16_t SystemDefaultLanguageId();
 uint16_t LanguageIdForPosixLocale(const std::string& posixLocale);
-
-// ISO 639 language and ISO 3166 country of the system locale: "zh_TW.UTF-8" -> {"zh", "TW"};
-// empty parts when the locale does not name them ("C", "POSIX").
-std::pair<std::string, std::string> SystemLanguageAndCountry();
-std::pair<std::string, std::string> LanguageAndCountryOf(const std::string& posixLocale);
 
 // The LCID in use, process-wide: starts as the system default, set to 1033 when the skin is
 // opened and changed by the window when the user picks a language. Written by the window

@@ -1,10 +1,11 @@
-#include "app/InstallerSettings.h"
+#include "config/InstallerSettings.h"
 
 #include <algorithm>
 #include <fstream>
 #include <iterator>
 
-#include "app/CommandLineArgs.h"
+#include "config/CommandLineArgs.h"
+#include "utils/NumberParsing.h"
 #include "utils/ProfileFile.h"
 #include "utils/SpecialFolders.h"
 #include "utils/StringUtils.h"
@@ -57,7 +58,7 @@ void InstallerSettings::LoadFile(const std::filesystem::path& executable) {
         IsEnableAppAnalytics = get(L"IsEnableAppAnalytics", L"true") == L"true";
         DlAppNameSuffix = get(L"DlAppNameSuffix", L".downloader");
         DlAppVersion = get(L"m_DlAppVersion", L"");
-        DownloadScale = ClampScale(ParseLeadingDouble(get(L"DownloadScale", L"0.7")).value_or(0.0));
+        DownloadScale = ClampScale(Utils::ParseLeadingDouble(get(L"DownloadScale", L"0.7")).value_or(0.0));
         InstCmd = get(L"InstCmd", L"");
     }
     ProductName = L"Quorvex";
