@@ -114,7 +114,7 @@ void InstallSession::Start() {
     }
     installer_->SetInstallParams(params_.downloadUrl, UninstallerToRun(), params_.folder, params_.language,
                                  params_.desktopIcon, params_.taskbarPin, params_.userIsAdmin, params_.processIsAdmin);
-    installer_->SetStageOptions(params_.downloadType, params_.instCmd);
+    installer_->SetStageOptions(params_.downloadType, params_.instCmd, params_.curlReady);
     installer_->Start();
 }
 
