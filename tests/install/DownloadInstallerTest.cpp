@@ -10,6 +10,7 @@
 #include "install/CDownloadInstaller.h"
 #include "install/InstallCodes.h"
 #include "tests/install/EventRecorder.h"
+#include "tests/install/ProcessTableLock.h"
 #include "tests/install/SamplePackage.h"
 #include "tests/install/TestEnvironment.h"
 #include "tests/support/TempDir.h"
@@ -65,6 +66,7 @@ protected:
         return std::count_if(requests.begin(), requests.end(), [](const auto& r) { return r.method == "GET"; });
     }
 
+    installtest::ProcessTableLock processTable;  // the chain runs uninstaller copies
     testsupport::TempDir tmp;
     EventRecorder events;
     std::unique_ptr<PackageServer::Server> server;

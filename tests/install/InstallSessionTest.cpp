@@ -9,6 +9,7 @@
 #include "install/InstallFolderCheck.h"
 #include "install/InstallSession.h"
 #include "tests/install/ChildScope.h"
+#include "tests/install/ProcessTableLock.h"
 #include "tests/support/TempDir.h"
 #include "utils/StringUtils.h"
 
@@ -42,6 +43,7 @@ private:
 
 class InstallSessionTest : public ::testing::Test {
 protected:
+    installtest::ProcessTableLock processTable;
     InstallSession session{[](int32_t, double, const wchar_t*) {}};
     testsupport::TempDir tmp;
 

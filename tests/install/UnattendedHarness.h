@@ -19,6 +19,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "tests/install/ProcessTableLock.h"
 #include "tests/support/TempDir.h"
 #include "tools/collector/TestCollector.h"
 #include "tools/package-server/PackageServer.h"
@@ -67,7 +68,7 @@ protected:
         const int port = colon == std::string::npos ? 0 : std::atoi(host.c_str() + colon + 1);
         if (host.rfind("http://127.0.0.1:", 0) != 0 || port <= 0) return;
         std::string error;
-        for (int i = 0; i < 600 && !collecting; ++i) {
+        for (int i = 0; i < 100 && !collecting; ++i) {
             collecting = collector.Start(static_cast<uint16_t>(port), std::nullopt, &error);
             if (!collecting && port < 1024 && ::geteuid() != 0) break;
             if (!collecting) std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -205,6 +206,7 @@ protected:
         return left;
     }
 
+    ProcessTableLock processTable;  // first: held for the whole test
     testsupport::TempDir tmp;
     std::unique_ptr<PackageServer::Server> server;
     collector::TestCollector collector;
