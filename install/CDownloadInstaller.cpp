@@ -96,8 +96,10 @@ void CDownloadInstaller::Start() {
         const std::wstring copy = tempFolder.empty() ? L"" : InstallFiles::JoinPath(tempFolder, kUninstallerCopyName);
         uninstallRunner_.reset();
         // An unusable private temporary folder (full, foreign, not creatable) is a cause of
-        // its own: the user is not to be told that the software is running.
-        if (!InstallFiles::CopyFileReplacing(previousUninstaller_, copy) && InstallFiles::FileExists(previousUninstaller_)) {
+        // its own: the user is not to be told that the software is running. A refused source
+        // leaves no copy, which the runner reports as a missing uninstaller.
+        if (tempFolder.empty() ||
+            InstallFiles::CopyFileReplacing(previousUninstaller_, copy) == InstallFiles::CopyOutcome::kTargetFailed) {
             QLOG(L"uninstaller copy to %s failed\r\n", copy.c_str());
             OnUninstallEvent(UNIST_CODE_FAIL, kFailTempUnusable, kTempUnusableText);
             return;
