@@ -22,7 +22,7 @@ namespace {
 
 constexpr int kExitOk = 0;
 constexpr int kExitAlreadyRunning = -1;  // 255 as the shell shows it
-constexpr int kExitNoStandardDescriptors = 9;
+constexpr int kExitNoStandardDescriptors = 10;
 
 }  // namespace
 

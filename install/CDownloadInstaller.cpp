@@ -45,9 +45,10 @@ void CDownloadInstaller::SetInstallParams(std::wstring url, std::wstring previou
     processIsElevated_ = processIsElevated;
 }
 
-void CDownloadInstaller::SetStageOptions(int downloadType, std::wstring instCmd) {
+void CDownloadInstaller::SetStageOptions(int downloadType, std::wstring instCmd, bool curlReady) {
     downloadType_ = downloadType;
     instCmd_ = std::move(instCmd);
+    curlReady_ = curlReady;
 }
 
 std::wstring CDownloadInstaller::GetPackagePath() const {
@@ -59,9 +60,10 @@ void CDownloadInstaller::MakeDownloader() {
     auto handler = [this](int32_t code, double value, const wchar_t* text) { OnDownloadEvent(code, value, text); };
     downloader_.reset();  // waits for an earlier worker before its replacement exists
     if (type == 2) downloader_ = std::make_unique<CWinDownloader>(handler, url_, packagePath_);
-    else if (type == 3) downloader_ = std::make_unique<CMTCurlDownloader>(handler, url_, packagePath_);
+    else if (type == 3) downloader_ = std::make_unique<CMTCurlDownloader>(handler, url_, packagePath_, curlReady_);
     else downloader_ = std::make_unique<CCurlDownloader>(handler, url_, packagePath_);
     downloadTarget_ = packagePath_;
+    downloaderType_ = type;
 }
 
 void CDownloadInstaller::StartStage(const std::function<void()>& start) {
@@ -75,7 +77,7 @@ void CDownloadInstaller::Start() {
     // A new folder needs a downloader that writes there; the same folder reuses the old one,
     // except the system URL downloader, which runs only once in its life: a retry with it
     // would otherwise wait for ever.
-    if (!downloader_ || downloadTarget_ != packagePath_ || downloadType_ == 2)
+    if (!downloader_ || downloadTarget_ != packagePath_ || downloaderType_ != downloadType_ || downloadType_ == 2)
         MakeDownloader();
     const std::wstring quotedPackage = L"\"" + packagePath_ + L"\"";
     if (!packageRunner_) {
@@ -94,8 +96,10 @@ void CDownloadInstaller::Start() {
         const std::wstring copy = tempFolder.empty() ? L"" : InstallFiles::JoinPath(tempFolder, kUninstallerCopyName);
         uninstallRunner_.reset();
         // An unusable private temporary folder (full, foreign, not creatable) is a cause of
-        // its own: the user is not to be told that the software is running.
-        if (!InstallFiles::CopyFileReplacing(previousUninstaller_, copy) && InstallFiles::FileExists(previousUninstaller_)) {
+        // its own: the user is not to be told that the software is running. A refused source
+        // leaves no copy, which the runner reports as a missing uninstaller.
+        if (tempFolder.empty() ||
+            InstallFiles::CopyFileReplacing(previousUninstaller_, copy) == InstallFiles::CopyOutcome::kTargetFailed) {
             QLOG(L"uninstaller copy to %s failed\r\n", copy.c_str());
             OnUninstallEvent(UNIST_CODE_FAIL, kFailTempUnusable, kTempUnusableText);
             return;

@@ -11,6 +11,8 @@
 #include "install/InstallFiles.h"
 #include "install/InstallFolders.h"
 #include "install/InstallTexts.h"
+#include "install/InterruptGuard.h"
+#include "install/InstallerAnalytics.h"
 #include "utils/Log.h"
 #include "utils/StringUtils.h"
 
@@ -150,6 +152,8 @@ int CSilentInstaller::Run(const std::vector<std::wstring>& arguments) {
     const std::wstring uninstaller = session.UninstallerToRun();
     if (!uninstaller.empty()) Print(L"removing the installed copy first: " + uninstaller);
 
+    // From here on a stop request also stops the package and clears the download.
+    const InterruptGuard guard(session.PackagePath(), [] { InstallerAnalytics::Release(InstallerSettings::Instance()); });
     int lastPercent = -1;
     Clock::time_point downloadStart = Clock::now();
     session.Start();

@@ -8,7 +8,8 @@
 // Standard output gets one line per change of the whole-bar percent (the download's lines also
 // carry the average download speed, measured from the growing package file), the package's
 // messages and the result; a failure prints its text on standard error and ends with the exit
-// code of its class.
+// code of its class. SIGTERM, SIGINT and SIGHUP during the install stop the package's process
+// group, remove the download's files and exit with 128 + the signal (InterruptGuard).
 //
 // The flow itself is InstallSession's: this front end only chooses the folder and language,
 // runs the session's pre-checks (each failure ends with its exit code), prints what the

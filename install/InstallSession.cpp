@@ -1,8 +1,6 @@
 #include "install/InstallSession.h"
 
-#include <cerrno>
 #include <chrono>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include "install/CDownloadInstaller.h"
@@ -12,6 +10,7 @@
 #include "install/InstallerTaskEvents.h"
 #include "install/ProcessSnapshot.h"
 #include "install/ReportTaskEvent.h"
+#include "utils/FileHandle.h"
 #include "utils/HardDiskManager.h"
 #include "utils/Log.h"
 #include "utils/Network.h"
@@ -42,11 +41,11 @@ uint64_t AvailableBytes(const std::wstring& path) {
 // without following links, and removed again).
 bool PackagePathWritable(const std::wstring& package) {
     const std::string path = Utils::ToUtf8(package);
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT) return false;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    ::close(fd);
-    ::unlink(path.c_str());
+    if (!Utils::RemoveFile(path)) return false;
+    Utils::FileHandle probe = Utils::FileHandle::CreateFresh(path, Utils::FileHandle::kModeShared);
+    if (!probe.IsOpen()) return false;
+    probe.Close();
+    Utils::RemoveFile(path);
     return true;
 }
 
@@ -114,7 +113,7 @@ void InstallSession::Start() {
     }
     installer_->SetInstallParams(params_.downloadUrl, UninstallerToRun(), params_.folder, params_.language,
                                  params_.desktopIcon, params_.taskbarPin, params_.userIsAdmin, params_.processIsAdmin);
-    installer_->SetStageOptions(params_.downloadType, params_.instCmd);
+    installer_->SetStageOptions(params_.downloadType, params_.instCmd, params_.curlReady);
     installer_->Start();
 }
 

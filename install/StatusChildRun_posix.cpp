@@ -1,12 +1,11 @@
 #include "install/StatusChildRun.h"
 
-#include <cerrno>
 #include <atomic>
-#include <poll.h>
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +13,7 @@
 #include "install/StatusLineBuffer.h"
 #include "utils/CommandLine.h"
 #include "utils/Exception.h"
+#include "utils/FileHandle.h"
 #include "utils/Log.h"
 #include "utils/PipedProcess.h"
 #include "utils/StringUtils.h"
@@ -32,25 +32,13 @@ long LimitFromEnvironment(const char* name, long fallback) {
     return value;
 }
 
-// Owns a descriptor.
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int Get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-// Opens the program and checks it through the descriptor; "" when it may run.
-std::string OpenChecked(const std::wstring& program, int& fd) {
-    fd = ::open(Utils::ToUtf8(program).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return std::string("open: ") + std::strerror(errno);
+// Opens the program (no link followed) and checks it through the descriptor; "" when it may
+// run.
+std::string OpenChecked(const std::wstring& program, Utils::FileHandle& file) {
+    Utils::FileError error;
+    file = Utils::FileHandle::OpenRead(Utils::ToUtf8(program), &error);
+    if (!file.IsOpen()) return std::string("open: ") + std::strerror(error.code);
+    const int fd = file.Native();
     struct stat st{};
     if (::fstat(fd, &st) != 0) return std::string("fstat: ") + std::strerror(errno);
     if (!S_ISREG(st.st_mode)) return "not a regular file";
@@ -74,8 +62,11 @@ long StatusChildRun::ExitGraceMs() { return LimitFromEnvironment("QV_CHILD_EXIT_
 pid_t StatusChildRun::CurrentGroup() { return g_currentGroup.load(); }
 
 std::wstring StatusChildRun::DescribeEnd(const Result& result) {
-    if (result.end == End::kIdleStopped)
-        return L"no output for " + std::to_wstring(IdleLimitMs() / 1000) + L" s; stopped";
+    if (result.end == End::kIdleStopped) {
+        const long ms = IdleLimitMs();
+        return L"no output for " + (ms % 1000 == 0 ? std::to_wstring(ms / 1000) + L" s" : std::to_wstring(ms) + L" ms") +
+               L"; stopped";
+    }
     if (result.signal != 0) {
         const char* name = ::strsignal(result.signal);
         return L"ended by signal " + std::to_wstring(result.signal) +
@@ -99,9 +90,8 @@ StatusChildRun::Result StatusChildRun::Run(const std::wstring& program, const st
     Result result;
 
     // 1. The program, checked through the descriptor it will run from.
-    int rawFd = -1;
-    const std::string problem = OpenChecked(program, rawFd);
-    Fd fd(rawFd);
+    Utils::FileHandle file;
+    const std::string problem = OpenChecked(program, file);
     if (!problem.empty()) {
         result.error = problem;
         QLOG(L"%s not started: %S\r\n", program.c_str(), problem.c_str());
@@ -114,7 +104,7 @@ StatusChildRun::Result StatusChildRun::Run(const std::wstring& program, const st
     Utils::SpawnOptions options;
     options.ownProcessGroup = true;
     options.parentDeathSignal = SIGTERM;
-    options.programFd = fd.Get();
+    options.programFd = file.Native();
     try {
         process_ = std::make_unique<Utils::PipedProcess>();
         process_->Start(argv, options);

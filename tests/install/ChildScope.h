@@ -50,6 +50,23 @@ inline bool WriteWhole(const char* file, const std::string& text) {
     return ok;
 }
 
+// In a child that is root: the test's own root, or a user namespace that maps the test user
+// to uid 0 (root there, nobody elsewhere). 121 when no user namespace can be made.
+inline int AsRoot(const std::function<int()>& body) {
+    return InChild([&] {
+        const uid_t uid = ::geteuid();
+        const gid_t gid = ::getegid();
+        if (uid != 0) {
+            if (::unshare(CLONE_NEWUSER) != 0) return 121;
+            WriteWhole("/proc/self/setgroups", "deny");
+            if (!WriteWhole("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1\n") ||
+                !WriteWhole("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1\n"))
+                return 121;
+        }
+        return body();
+    });
+}
+
 // In a child with a private mount namespace (a user namespace too when not root): a tmpfs of
 // `bytes` on `mountPoint` (an existing folder), then `body`. 121 when the namespace or the
 // mount is refused (the caller may then skip).

@@ -9,6 +9,7 @@
 #include "install/InstallFolderCheck.h"
 #include "install/InstallSession.h"
 #include "tests/install/ChildScope.h"
+#include "tests/install/ProcessTableLock.h"
 #include "tests/support/TempDir.h"
 #include "utils/StringUtils.h"
 
@@ -42,6 +43,7 @@ private:
 
 class InstallSessionTest : public ::testing::Test {
 protected:
+    installtest::ProcessTableLock processTable;
     InstallSession session{[](int32_t, double, const wchar_t*) {}};
     testsupport::TempDir tmp;
 
@@ -195,7 +197,19 @@ TEST(InstallFolderCheck_Ownership, FoldersOthersControlAreRefusedForRoot) {
 }
 
 TEST_F(InstallSessionTest, PreChecks_AsRootAFolderAnotherUserOwnsIsInvalid) {
-    if (::geteuid() != 0) GTEST_SKIP() << "not root: the root-only folder rule is covered by OwnershipProblem";
+    if (::geteuid() != 0) {
+        // Root of a user namespace: every folder of the real root's (as "/") belongs to an
+        // unmapped user there, so no folder may take the install.
+        std::printf("not root: root's refusal is seen from a user namespace\n");
+        const int refused = installtest::AsRoot([&] {
+            Use(tmp / "planted" / "Pelmora");
+            const auto failure = session.Check(PreCheckStep::kFolder);
+            return failure && failure->noticeId == L"IDInvalidPath" && !fs::exists(tmp / "planted") ? 0 : 1;
+        });
+        if (refused == 121) GTEST_SKIP() << "no user namespace here";
+        EXPECT_EQ(refused, 0);
+        return;
+    }
     const fs::path planted = tmp / "planted";
     fs::create_directories(planted);
     ASSERT_EQ(::chown(planted.c_str(), installtest::kNobody, installtest::kNobody), 0);

@@ -8,6 +8,7 @@
 #include "install/CUninstallRunner.h"
 #include "install/InstallCodes.h"
 #include "tests/install/EventRecorder.h"
+#include "tests/install/ProcessTableLock.h"
 #include "tests/install/SamplePackage.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
@@ -48,6 +49,7 @@ protected:
         return events.Count(UNIST_CODE_SUCCESS) + events.Count(UNIST_CODE_FAIL) + events.Count(UNIST_CODE_ERROR);
     }
 
+    installtest::ProcessTableLock processTable;
     testsupport::TempDir tmp;
     EventRecorder events;
     std::wstring commandLine;
