@@ -28,7 +28,12 @@ CMTCurlDownloader::~CMTCurlDownloader() {
     stop_.Raise();
     worker_.reset();  // joins the run's worker
     if (finisher_.joinable() && finisher_.get_id() != std::this_thread::get_id()) finisher_.join();
-    if (finisher_.joinable()) finisher_.detach();  // destroyed from inside its own event
+    if (finisher_.joinable()) {
+        finisher_.detach();  // destroyed from inside its own event
+        return;
+    }
+    // Every thread of the run has ended: a run cut short leaves nothing behind.
+    RemovePartFiles(Download::NarrowPath(targetPath_));
 }
 
 void CMTCurlDownloader::Start() {
@@ -107,36 +112,17 @@ void CMTCurlDownloader::PrepareRun() {
 
     if (effectiveUrl_.empty() || length_ < kMinLength) {
         if (!getRealDownloadUrl(url)) {
+            RemovePartFiles(target);  // the download ends here: nothing of it stays
             Raise(DL_CODE_FAIL, 0.0, kEngineLibCurl);
             return;
         }
     }
 
-    const auto ranges = SplitParts(length_);
-    for (size_t i = 0; i < ranges.size(); ++i) {
-        auto part = std::make_unique<DownloadPartNode>();
-        part->partPath = PartPath(target, static_cast<int>(i));
-        const int64_t rangeSize = ranges[i].second - ranges[i].first + 1;
-        int64_t existing = std::max<int64_t>(Utils::FileSize(part->partPath), 0);
-        // A part file longer than its range cannot be a prefix of it.
-        if (existing > rangeSize && Utils::RemoveFile(part->partPath)) existing = 0;
-        part->fetched.store(existing);
-        part->firstOffset = ranges[i].first;
-        part->nextOffset = ranges[i].first + existing;
-        part->lastOffset = ranges[i].second;
-        part->url = effectiveUrl_;
-        part->handle.reset(curl_easy_init());
-        if (!part->handle || curl_easy_setopt(part->handle.get(), CURLOPT_URL, part->url.c_str()) != CURLE_OK) {
-            part->status = CURLE_FAILED_INIT;
-        } else if (part->nextOffset > part->lastOffset) {
-            part->status = DownloadPartNode::kStatusComplete;
-        } else {
-            part->partFile = Utils::FileHandle::OpenAppend(part->partPath);
-            part->status = part->partFile.IsOpen() ? DownloadPartNode::kStatusPending
-                                                   : DownloadPartNode::kStatusOpenFailed;
-        }
-        parts_.push_back(std::move(part));
-    }
+    // A server known to ignore ranges gets one connection for the whole file.
+    const auto ranges = rangeIgnored_.load() ? std::vector<std::pair<int64_t, int64_t>>{{0, length_ - 1}}
+                                             : SplitParts(length_);
+    for (size_t i = 0; i < ranges.size(); ++i)
+        parts_.push_back(MakePart(target, static_cast<int>(i), ranges[i].first, ranges[i].second));
 
     // The digest is computed from the part files while they grow, so that it is ready moments
     // after the last byte instead of after a second pass over the joined file.
@@ -160,6 +146,33 @@ void CMTCurlDownloader::PrepareRun() {
         part->worker = std::thread(&CMTCurlDownloader::downloadThreadFun, this, part.get());
     }
     finisher_ = std::thread(&CMTCurlDownloader::waitForFinishThreadFun, this);
+}
+
+std::unique_ptr<DownloadPartNode> CMTCurlDownloader::MakePart(const std::string& target, int index, int64_t first,
+                                                              int64_t last) {
+    auto part = std::make_unique<DownloadPartNode>();
+    part->partPath = PartPath(target, index);
+    const int64_t rangeSize = last - first + 1;
+    int64_t existing = std::max<int64_t>(Utils::FileSize(part->partPath), 0);
+    // A part file longer than its range cannot be a prefix of it.
+    if (existing > rangeSize && Utils::RemoveFile(part->partPath)) existing = 0;
+    part->fetched.store(existing);
+    part->firstOffset = first;
+    part->nextOffset = first + existing;
+    part->lastOffset = last;
+    part->wholeResource = first == 0 && last == length_ - 1;
+    part->rangeIgnored = &rangeIgnored_;
+    part->url = effectiveUrl_;
+    part->handle.reset(curl_easy_init());
+    if (!part->handle || curl_easy_setopt(part->handle.get(), CURLOPT_URL, part->url.c_str()) != CURLE_OK) {
+        part->status = CURLE_FAILED_INIT;
+    } else if (part->nextOffset > part->lastOffset) {
+        part->status = DownloadPartNode::kStatusComplete;
+    } else {
+        part->partFile = Utils::FileHandle::OpenAppend(part->partPath);
+        part->status = part->partFile.IsOpen() ? DownloadPartNode::kStatusPending : DownloadPartNode::kStatusOpenFailed;
+    }
+    return part;
 }
 
 bool CMTCurlDownloader::getRealDownloadUrl(const std::string& url) {
@@ -205,7 +218,9 @@ bool CMTCurlDownloader::getRealDownloadUrl(const std::string& url) {
 void CMTCurlDownloader::downloadThreadFun(CMTCurlDownloader* self, DownloadPartNode* part) {
     int code = self->downloadExe(part);
     RetryBudget budget(kPartRetryBudget);
-    while (code != 0 && budget.HasLeft() && !self->stop_.IsRaised()) {
+    // Once the server is known to ignore ranges, the parts give way to one connection.
+    auto superseded = [&] { return !part->wholeResource && self->rangeIgnored_.load(); };
+    while (code != 0 && budget.HasLeft() && !self->stop_.IsRaised() && !superseded()) {
         QLOG(L"CurlDownLoader Code=%d\r\n", code);
         if (!self->stop_.WaitFor(kPartRetryPauseMs)) break;
         budget.Charge(code);
@@ -282,14 +297,23 @@ size_t CMTCurlDownloader::PartHeader(char* data, size_t size, size_t count, void
 size_t CMTCurlDownloader::PartWriter(char* data, size_t size, size_t count, void* raw) {
     auto* part = static_cast<DownloadPartNode*>(raw);
     if (!part || !part->partFile.IsOpen() || part->nextOffset > part->lastOffset) return 0;
+    // A part whose server ignores ranges stops: one connection takes over the whole file.
+    if (!part->wholeResource && part->rangeIgnored && part->rangeIgnored->load()) return 0;
     if (!part->bodyChecked) {
         // Only a body that starts at the next wanted byte may be appended: a server that ignores
         // the range (200 with the whole file) or answers another one would corrupt the part.
         long status = 0;
         curl_easy_getinfo(part->handle.get(), CURLINFO_RESPONSE_CODE, &status);
-        const bool ok = (status == 206 && part->contentRangeStart == part->nextOffset) ||
-                        (status == 200 && part->nextOffset == 0);
-        if (!ok) {
+        if (status == 200 && part->wholeResource) {
+            // The whole file is what this part wants; a resume that got it starts the file again.
+            if (part->nextOffset > 0) {
+                if (!part->partFile.Truncate(0)) return 0;
+                part->restarted.store(true);
+                part->nextOffset = 0;
+                part->fetched.store(0, std::memory_order_release);
+            }
+        } else if (status != 206 || part->contentRangeStart != part->nextOffset) {
+            if (status == 200 && part->rangeIgnored) part->rangeIgnored->store(true);
             part->rangeRejected = true;
             return 0;
         }
@@ -327,19 +351,38 @@ int CMTCurlDownloader::ProgressAggregator(void* raw, curl_off_t, curl_off_t, cur
     return 0;
 }
 
-void CMTCurlDownloader::waitForFinishThreadFun() {
-    PartJoin join(parts_, stop_);
-    const int joinError = join.CopyWhileArriving();
+// Joins every part thread; the status of the first part that is not complete, else 0.
+int CMTCurlDownloader::AwaitParts() {
     for (auto& part : parts_)
-        if (part->worker.joinable()) part->worker.join();  // every part thread has ended after this
+        if (part->worker.joinable()) part->worker.join();
+    for (const auto& part : parts_)
+        if (part->status != DownloadPartNode::kStatusComplete) return part->status;
+    return 0;
+}
 
+// The server answered a partial range with the whole file: the parts are dropped and the whole
+// file is fetched over one connection from byte 0, on the finisher's thread. Returns its status.
+int CMTCurlDownloader::FetchWithOneConnection(const std::string& target) {
+    QLOG(L"range ignored by the server: one connection from byte 0\r\n");
+    DiscardParts();
+    RemovePartFiles(target);
+    parts_.push_back(MakePart(target, 0, 0, length_ - 1));
+    DownloadPartNode* part = parts_.back().get();
+    if (part->status != DownloadPartNode::kStatusPending) return part->status;
+    runningParts_.fetch_add(1);
+    downloadThreadFun(this, part);
+    return part->status;
+}
+
+void CMTCurlDownloader::waitForFinishThreadFun() {
     const std::string target = Download::NarrowPath(targetPath_);
-    int error = 0;
-    for (const auto& part : parts_) {
-        if (part->status != DownloadPartNode::kStatusComplete) {
-            error = part->status;
-            break;
-        }
+    PartJoin join(parts_, stop_);
+    int joinError = join.CopyWhileArriving();
+    int error = AwaitParts();
+    if (error != 0 && rangeIgnored_.load() && parts_.size() > 1 && !stop_.IsRaised()) {
+        join.Abandon();
+        joinError = 0;
+        error = FetchWithOneConnection(target);
     }
     if (error == 0 && !stop_.IsRaised()) {
         SetLastReportedPercent(0.0);
@@ -379,7 +422,8 @@ void CMTCurlDownloader::waitForFinishThreadFun() {
 
     DiscardParts();
     if (stop_.IsRaised()) return;
-    if (LastReportedPercent() == 0.0) RemovePartFiles(target);
+    // The parts are kept only for the restart that reuses them.
+    if (LastReportedPercent() == 0.0 || retried_) RemovePartFiles(target);
     if (retried_) {
         SetLastReportedPercent(0.0);
         Raise(DL_CODE_FAIL, static_cast<double>(error), kEngineLibCurl);
@@ -391,7 +435,9 @@ void CMTCurlDownloader::waitForFinishThreadFun() {
 
 // A digest that cannot be computed counts as a match, as the address gave no usable check.
 bool CMTCurlDownloader::DigestMismatch(const std::string& target) {
-    std::string actual = digest_ ? digest_->Finish() : std::string();
+    bool restarted = false;
+    for (const auto& part : parts_) restarted = restarted || part->restarted.load();
+    std::string actual = digest_ && !restarted ? digest_->Finish() : std::string();
     if (actual.size() != 32) actual = Utils::FileMd5Hex(target);  // hash the joined file instead
     return actual.size() == 32 && actual != expectedDigest_;
 }

@@ -3,7 +3,8 @@
 // fetches at most two byte ranges into part files ("<target>_0", "<target>_1") on threads of
 // their own, joins them into the target and checks the MD5 digest named by the address
 // ("/<md5>/<file name>"). The first failed run asks the owner to start again (1005) and reuses
-// the part files; the second is final (1004).
+// the part files; the second is final (1004) and removes them. A server that ignores ranges
+// (answers 200 with the whole file) is served by one connection from byte 0 instead.
 //
 // Threads: Start() runs on the owner's thread (or inside this downloader's 1005 event); each run
 // works on a worker thread named "ABDEF", one thread per part and a finisher that raises the
@@ -35,7 +36,8 @@ public:
     // tells whether libcurl's global initialisation succeeded at start-up; without it every run
     // fails at once.
     CMTCurlDownloader(DownloadCallback callback, std::wstring url, std::wstring targetPath, bool curlReady = true);
-    // Cancels the transfers and waits for every thread of the run; raises nothing more.
+    // Cancels the transfers and waits for every thread of the run, then removes the part files;
+    // raises nothing more.
     ~CMTCurlDownloader() override;
 
     void Start() override;
@@ -51,6 +53,9 @@ public:
 
 private:
     void PrepareRun();
+    std::unique_ptr<DownloadPartNode> MakePart(const std::string& target, int index, int64_t first, int64_t last);
+    int AwaitParts();
+    int FetchWithOneConnection(const std::string& target);
     bool getRealDownloadUrl(const std::string& url);
     static void downloadThreadFun(CMTCurlDownloader* self, DownloadPartNode* part);
     int downloadExe(DownloadPartNode* part);
@@ -78,6 +83,8 @@ private:
     std::atomic<int> runningParts_{0};
     std::atomic<int64_t> lastProgressTime_{0};
     bool retried_ = false;
+    // The server answered a partial range with the whole file: from then on one connection.
+    std::atomic<bool> rangeIgnored_{false};
     std::unique_ptr<Utils::Thread> worker_;
 
     std::mutex progressMutex_;

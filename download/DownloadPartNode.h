@@ -30,6 +30,14 @@ struct DownloadPartNode {
     int64_t Size() const { return lastOffset - firstOffset + 1; }
     int64_t firstOffset = 0;  // absolute offset of the range's first byte
 
+    // The range is the whole resource, so a 200 answer (the whole file) is what it asked for.
+    bool wholeResource = false;
+    // Raised for the whole download when a server answers a partial range with the whole file.
+    std::atomic<bool>* rangeIgnored = nullptr;
+    // The part file was emptied mid-run (a resume answered with the whole file): `fetched` went
+    // back to 0, so a digest computed while it grew is void.
+    std::atomic<bool> restarted{false};
+
     // Per attempt: what the response said about where its body starts.
     int64_t contentRangeStart = -1;  // from "Content-Range: bytes X-Y/Z"; -1 when absent
     bool bodyChecked = false;        // the first body chunk of this attempt was checked

@@ -129,7 +129,18 @@ Rect CComboUI::PlaceDropList(const Rect& box, Size list, const Rect& work, bool 
 
 bool CComboUI::Activate() {
     if (!CControlUI::Activate()) return false;
-    if (manager_ && manager_->GetHost() && GetCount() > 0) manager_->GetHost()->OpenDropDown(this);
+    if (manager_ && manager_->GetHost() && GetCount() > 0) manager_->GetHost()->ShowPopup(this, this);
+    return true;
+}
+
+bool CComboUI::AddChild(std::unique_ptr<CControlUI>& child) {
+    auto* item = dynamic_cast<CComboItemUI*>(child.get());
+    if (!item) return false;
+    const std::wstring* selected = item->GetCustomAttribute(L"selected");
+    const bool select = selected && ParseBool(*selected);
+    child.release();
+    AddItem(std::unique_ptr<CComboItemUI>(item));
+    if (select) SelectItem(GetCount() - 1, false);
     return true;
 }
 

@@ -4,10 +4,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "toolkit/Combo.h"
-#include "toolkit/Edit.h"
+#include "toolkit/NativePeer.h"
 #include "toolkit/GObjectPtr.h"
-#include "toolkit/GtkComboPopup_gtk.h"
+#include "toolkit/GtkPopupList_gtk.h"
 #include "toolkit/Painter.h"
 #include "toolkit/TextRenderer.h"
 #include "toolkit/WindowBase.h"
@@ -268,7 +267,7 @@ gboolean GtkWindowHost::OnKeyPress(GtkWidget*, GdkEventKey* e, gpointer p) {
         return TRUE;
     }
     GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(self->window_));
-    const bool inEntry = focus && GTK_IS_ENTRY(focus) && self->EditOfEntry(focus);
+    const bool inEntry = focus && GTK_IS_ENTRY(focus) && self->ControlOfEntry(focus);
     if (inEntry && vk != Key::Tab && vk != Key::Escape) {
         // Text keys belong to the entry; the filters still see Enter first.
         std::intptr_t result = 0;
@@ -403,30 +402,30 @@ void GtkWindowHost::InvalidateRect(const Rect& r) {
     gtk_widget_queue_draw_area(window_, r.left + margin_, r.top + margin_, r.Width(), r.Height());
 }
 
-CEditUI* GtkWindowHost::EditOfEntry(GtkWidget* entry) const {
-    for (const auto& [edit, widget] : entries_)
-        if (widget == entry) return edit;
+CControlUI* GtkWindowHost::ControlOfEntry(GtkWidget* entry) const {
+    for (const auto& [control, widget] : entries_)
+        if (widget == entry) return control;
     return nullptr;
 }
 
-void GtkWindowHost::StyleEntry(GtkWidget* entry, CEditUI* edit) {
-    const FontInfo font = edit->GetEffectiveFont();
+void GtkWindowHost::StyleEntry(GtkWidget* entry, ITextPeer* peer) {
+    const FontInfo font = peer->PeerFont();
     std::string families;
-    for (const std::string& f : [&] {
-             std::vector<std::string> parts;
-             std::string list = Text::FamilyList(font.face), cur;
-             for (char c : list) {
-                 if (c == ',') { parts.push_back(cur); cur.clear(); } else cur += c;
-             }
-             if (!cur.empty()) parts.push_back(cur);
-             return parts;
-         }()) {
+    std::string list = Text::FamilyList(font.face), cur;
+    list += ',';
+    for (char c : list) {
+        if (c != ',') {
+            cur += c;
+            continue;
+        }
+        if (cur.empty()) continue;
         if (!families.empty()) families += ", ";
-        families += "\"" + f + "\"";
+        families += "\"" + cur + "\"";
+        cur.clear();
     }
     const std::string css = "entry { background: none; background-color: transparent; border: none; box-shadow: none;"
                             " outline: none; padding: 0; margin: 0; min-height: 0; min-width: 0;"
-                            " color: " + CssColor(edit->GetEffectiveTextColor()) + "; font-family: " + families +
+                            " color: " + CssColor(peer->PeerTextColor()) + "; font-family: " + families +
                             "; font-size: " + std::to_string(font.size) + "px; font-weight: " +
                             (font.bold ? "bold" : "normal") + "; font-style: " + (font.italic ? "italic" : "normal") +
                             "; }";
@@ -443,44 +442,44 @@ void GtkWindowHost::StyleEntry(GtkWidget* entry, CEditUI* edit) {
     g_object_set_data_full(G_OBJECT(entry), "qv-css", g_strdup(css.c_str()), g_free);
 }
 
-GtkWidget* GtkWindowHost::EntryFor(CEditUI* edit) {
-    auto it = entries_.find(edit);
+GtkWidget* GtkWindowHost::EntryFor(CControlUI* control, ITextPeer* peer) {
+    auto it = entries_.find(control);
     if (it != entries_.end()) return it->second;
     GtkWidget* entry = gtk_entry_new();
     gtk_entry_set_has_frame(GTK_ENTRY(entry), FALSE);
     gtk_entry_set_width_chars(GTK_ENTRY(entry), 1);
-    if (edit->GetMaxChar() > 0) gtk_entry_set_max_length(GTK_ENTRY(entry), edit->GetMaxChar());
-    gtk_entry_set_visibility(GTK_ENTRY(entry), !edit->IsPassword());
-    gtk_editable_set_editable(GTK_EDITABLE(entry), !edit->IsReadOnly());
+    if (peer->PeerMaxChars() > 0) gtk_entry_set_max_length(GTK_ENTRY(entry), peer->PeerMaxChars());
+    gtk_entry_set_visibility(GTK_ENTRY(entry), !peer->PeerPassword());
+    gtk_editable_set_editable(GTK_EDITABLE(entry), !peer->PeerReadOnly());
     settingText_ = true;
-    gtk_entry_set_text(GTK_ENTRY(entry), Utils::ToUtf8(edit->GetText()).c_str());
+    gtk_entry_set_text(GTK_ENTRY(entry), Utils::ToUtf8(peer->PeerText()).c_str());
     settingText_ = false;
     g_signal_connect(entry, "changed", G_CALLBACK(OnEntryChanged), this);
     g_signal_connect(entry, "focus-in-event", G_CALLBACK(OnEntryFocusIn), this);
     gtk_fixed_put(GTK_FIXED(fixed_), entry, 0, 0);
-    entries_[edit] = entry;
-    edit->SetNativeAttached(true);
+    entries_[control] = entry;
+    peer->PeerAttached(true);
     return entry;
 }
 
 void GtkWindowHost::LayoutChanged() {
     if (destroyed_ || !manager_.GetRoot()) return;
-    std::vector<CEditUI*> edits;
+    std::vector<std::pair<CControlUI*, ITextPeer*>> peers;
     manager_.GetRoot()->FindFirst([&](CControlUI* c) {
-        if (auto* e = dynamic_cast<CEditUI*>(c)) edits.push_back(e);
+        if (ITextPeer* peer = c->TextPeer()) peers.emplace_back(c, peer);
         return false;
     });
-    for (CEditUI* edit : edits) {
-        const Rect r = edit->GetEntryRect();
-        const bool show = edit->IsReallyVisible() && !r.IsEmpty();
-        auto it = entries_.find(edit);
+    for (const auto& [control, peer] : peers) {
+        const Rect r = peer->PeerRect();
+        const bool show = control->IsReallyVisible() && !r.IsEmpty();
+        auto it = entries_.find(control);
         if (!show) {
             if (it != entries_.end()) gtk_widget_hide(it->second);
             continue;
         }
-        GtkWidget* entry = EntryFor(edit);
-        StyleEntry(entry, edit);
-        gtk_widget_set_sensitive(entry, edit->IsEnabled());
+        GtkWidget* entry = EntryFor(control, peer);
+        StyleEntry(entry, peer);
+        gtk_widget_set_sensitive(entry, control->IsEnabled());
         gtk_fixed_move(GTK_FIXED(fixed_), entry, r.left + margin_, r.top + margin_);
         gtk_widget_set_size_request(entry, r.Width(), r.Height());
         gtk_widget_show(entry);
@@ -489,8 +488,7 @@ void GtkWindowHost::LayoutChanged() {
 
 void GtkWindowHost::FocusChanged(CControlUI* control) {
     if (destroyed_) return;
-    auto* edit = dynamic_cast<CEditUI*>(control);
-    auto it = edit ? entries_.find(edit) : entries_.end();
+    auto it = control ? entries_.find(control) : entries_.end();
     if (it != entries_.end()) {
         if (!gtk_widget_has_focus(it->second)) gtk_widget_grab_focus(it->second);
         return;
@@ -502,41 +500,43 @@ void GtkWindowHost::FocusChanged(CControlUI* control) {
 void GtkWindowHost::OnEntryChanged(GtkEditable* editable, gpointer p) {
     auto* self = static_cast<GtkWindowHost*>(p);
     if (self->settingText_ || self->destroyed_) return;
-    if (CEditUI* edit = self->EditOfEntry(GTK_WIDGET(editable)))
-        edit->OnUserTextChanged(Utils::FromUtf8(gtk_entry_get_text(GTK_ENTRY(editable))));
+    if (CControlUI* control = self->ControlOfEntry(GTK_WIDGET(editable))) {
+        if (ITextPeer* peer = control->TextPeer())
+            peer->PeerTextEdited(Utils::FromUtf8(gtk_entry_get_text(GTK_ENTRY(editable))));
+    }
 }
 
 gboolean GtkWindowHost::OnEntryFocusIn(GtkWidget* entry, GdkEvent*, gpointer p) {
     auto* self = static_cast<GtkWindowHost*>(p);
-    if (CEditUI* edit = self->EditOfEntry(entry)) self->manager_.SetFocus(edit);
+    if (CControlUI* control = self->ControlOfEntry(entry)) self->manager_.SetFocus(control);
     return FALSE;
 }
 
-void GtkWindowHost::EditTextSet(CEditUI* edit) {
-    auto it = entries_.find(edit);
-    if (it == entries_.end()) return;
+void GtkWindowHost::PeerChanged(CControlUI* control) {
+    auto it = entries_.find(control);
+    ITextPeer* peer = control ? control->TextPeer() : nullptr;
+    if (it == entries_.end() || !peer) return;
     settingText_ = true;
-    gtk_entry_set_text(GTK_ENTRY(it->second), Utils::ToUtf8(edit->GetText()).c_str());
+    gtk_entry_set_text(GTK_ENTRY(it->second), Utils::ToUtf8(peer->PeerText()).c_str());
     settingText_ = false;
 }
 
 void GtkWindowHost::ControlRemoved(CControlUI* control) {
-    if (popup_ && popup_->Combo() == control) popup_.reset();
+    if (popup_ && popup_->Owner() == control) popup_.reset();
     // Controls report their removal from their base destructor, where only the pointer is
     // still meaningful.
-    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
-        if (static_cast<CControlUI*>(it->first) == control) {
-            if (!destroyed_) gtk_widget_destroy(it->second);
-            entries_.erase(it);
-            break;
-        }
+    auto it = entries_.find(control);
+    if (it != entries_.end()) {
+        if (!destroyed_) gtk_widget_destroy(it->second);
+        entries_.erase(it);
     }
 }
 
-void GtkWindowHost::OpenDropDown(CComboUI* combo) {
-    if (destroyed_ || !combo) return;
+bool GtkWindowHost::ShowPopup(CControlUI* owner, IPopupList* list) {
+    if (destroyed_ || !owner || !list) return false;
     popup_.reset();  // a closed pop-up lingers until the next one opens
-    popup_ = std::make_unique<GtkComboPopup>(*this, combo);
+    popup_ = std::make_unique<GtkPopupList>(*this, owner, list);
+    return true;
 }
 
 }  // namespace Toolkit

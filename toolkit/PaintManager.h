@@ -24,8 +24,7 @@
 
 namespace Toolkit {
 
-class CComboUI;
-class CEditUI;
+class IPopupList;
 
 // What the platform window offers the paint manager. Offscreen use has no host.
 class IWindowHost {
@@ -36,10 +35,13 @@ public:
     virtual void LayoutChanged() {}
     // Keyboard focus moved to `control` (null: none); an edit takes the native focus.
     virtual void FocusChanged(CControlUI* control) { (void)control; }
-    // A combo box asks for its drop-down list.
-    virtual void OpenDropDown(CComboUI* combo) { (void)combo; }
-    // An edit's text was set by code.
-    virtual void EditTextSet(CEditUI* edit) { (void)edit; }
+    // `owner` asks for its pop-up list (see IPopupList); false when the host has none.
+    virtual bool ShowPopup(CControlUI* owner, IPopupList* list) {
+        (void)owner, (void)list;
+        return false;
+    }
+    // The state of `control`'s native peer changed in code (text set): the peer follows.
+    virtual void PeerChanged(CControlUI* control) { (void)control; }
     // A control is going away: drop native peers that refer to it.
     virtual void ControlRemoved(CControlUI* control) { (void)control; }
 };

@@ -238,16 +238,25 @@ TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_RestartReusesCompleteAndPartialP
     EXPECT_FALSE(Exists(out.File("pkg.bin_1")));
 }
 
-TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_RangeIgnoringServerNeverYieldsAWrongFile) {
+TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_RangeIgnoringServerIsServedByOneConnection) {
     // No digest in the address, so only the range check stands between the server and the file.
     Need("two.bin");
     server->AddRule({FaultRule::Action::IgnoreRange});
     Make(server->FileUrl("two.bin"));
+    StderrCapture trace;
     downloader->Start();
     ASSERT_TRUE(events.WaitFinal());
-    EXPECT_EQ(events.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_RETRY, DL_CODE_START, DL_CODE_FAIL}));
-    EXPECT_EQ(events.Last().value, static_cast<double>(CURLE_RANGE_ERROR));
-    EXPECT_FALSE(Exists(out.File("pkg.bin")));
+    EXPECT_EQ(CountTraceLines(trace.Finish(), "CMTCurlDownloader::FetchWithOneConnection",
+                              "range ignored by the server: one connection from byte 0"),
+              1);
+    EXPECT_EQ(events.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_VERIFY, DL_CODE_SUCCESS}));
+    EXPECT_TRUE(SameContent(files->File("two.bin"), out.File("pkg.bin")));
+    // Both parts were answered with the whole file and gave up at once; then one request.
+    const auto gets = server.Gets();
+    ASSERT_EQ(gets.size(), 3u);
+    EXPECT_EQ(gets[2].range, "bytes=0-20971519");
+    EXPECT_FALSE(Exists(out.File("pkg.bin_0")));
+    EXPECT_FALSE(Exists(out.File("pkg.bin_1")));
 }
 
 TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_StalledPartFailsWith28AndResumes) {

@@ -3,11 +3,16 @@
 // a planted link can redirect.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <memory>
 
 #include "download/CCurlDownloader.h"
 #include "download/CMTCurlDownloader.h"
 #include "download/CWinDownloader.h"
+#include "utils/FileHandle.h"
 #include "tests/download/DownloadTestSupport.h"
 
 using namespace DownloadTest;
@@ -100,6 +105,115 @@ TEST_F(IntegrityTest, SingleAndUrlMonikerDownloadersRefuseAFileTheDigestDoesNotN
         EXPECT_EQ(download.events.Last().code, DL_CODE_SUCCESS) << Name(c.kind);
         EXPECT_TRUE(SameContent(dir.File("pkg.bin"), out.File("pkg.bin"))) << Name(c.kind);
     }
+}
+
+TEST_F(IntegrityTest, EveryDownloaderGetsTheFileFromAServerThatIgnoresRanges) {
+    // Two parts for the multi-connection downloader; the digest is in the address.
+    WriteRandomFile(dir.File("big.bin"), 21 << 20, 32);
+    for (Kind kind : {Kind::Single, Kind::Multi, Kind::UrlMoniker}) {
+        server->ClearFaults();
+        server->ClearRequests();
+        if (kind == Kind::Multi) {
+            // Both parts get the whole file; the one connection that takes over breaks after
+            // 1 MiB, and its resume is answered with the whole file again.
+            server->AddRule({FaultRule::Action::IgnoreRange, 0, 0, 0, -1, 2});
+            server->AddRule({FaultRule::Action::Drop, 1 << 20, 0, 0, -1, 1});
+        } else {
+            // A broken first transfer, so that the resume meets the ignored range.
+            server->AddRule({FaultRule::Action::Drop, 300000, 0, 0, -1, 1});
+        }
+        server->AddRule({FaultRule::Action::IgnoreRange});
+        const std::string name = kind == Kind::Multi ? "big.bin" : "pkg.bin";
+        Download download(kind, server->DigestUrl(name), out.File("t.bin"));
+        ASSERT_TRUE(download.Run()) << Name(kind);
+        EXPECT_EQ(download.events.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS})) << Name(kind);
+        EXPECT_TRUE(SameContent(dir.File(name), out.File("t.bin"))) << Name(kind);
+        for (const char* left : {"t.bin.part", "t.bin_0", "t.bin_1"}) EXPECT_FALSE(Exists(out.File(left))) << left;
+        Utils::RemoveFile(out.File("t.bin"));
+    }
+}
+
+// Names in a folder.
+std::vector<std::string> Listing(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+    return names;
+}
+
+TEST_F(IntegrityTest, AFailedDownloadLeavesNothingBehind) {
+    WriteRandomFile(dir.File("big.bin"), 21 << 20, 33);
+    // Multi-connection: part 0 completes (slowly enough to be reported), part 1 always fails.
+    // The part files stay for the restart that reuses them, and go with the final failure.
+    server->AddRule({FaultRule::Action::Stall, 1 << 20, 0, 1500, 0, 1});
+    server->AddRule({FaultRule::Action::Status, 0, 500, 0, (21 << 20) / 2, -1});
+    {
+        Download download(Kind::Multi, server->DigestUrl("big.bin"), out.File("t.bin"));
+        bool keptForTheRestart = false;
+        download.events.onEvent = [&](const Event& e) {
+            if (e.code != DL_CODE_RETRY) return;
+            keptForTheRestart = Exists(out.File("t.bin_0")) && Exists(out.File("t.bin_1"));
+            download.downloader->Start();
+        };
+        ASSERT_TRUE(download.Run());
+        EXPECT_EQ(download.events.Codes(),
+                  (std::vector<int>{DL_CODE_START, DL_CODE_RETRY, DL_CODE_START, DL_CODE_FAIL}));
+        EXPECT_TRUE(keptForTheRestart);
+        EXPECT_EQ(Listing(out.Path()), std::vector<std::string>{}) << "after the final failure";
+    }
+    // The other two, against a server that fails every request: nothing once they are gone.
+    server->ClearFaults();
+    server->AddRule({FaultRule::Action::Drop, 100000, 0, 0, -1, -1});
+    for (Kind kind : {Kind::Single, Kind::UrlMoniker}) {
+        {
+            Download download(kind, server->DigestUrl("pkg.bin"), out.File("t.bin"));
+            ASSERT_TRUE(download.Run());
+            EXPECT_EQ(download.events.Last().code, DL_CODE_FAIL) << Name(kind);
+        }
+        EXPECT_EQ(Listing(out.Path()), std::vector<std::string>{}) << Name(kind);
+    }
+}
+
+TEST_F(IntegrityTest, APlantedLinkIsNeverWrittenThrough) {
+    // A link at the name of the partial file or of part file 0, pointing at a file of the user
+    // the installer runs as: the download must never append to it.
+    const std::string victim = out.File("victim");
+    const std::string precious(5000, 'v');
+    for (Kind kind : {Kind::Single, Kind::Multi, Kind::UrlMoniker}) {
+        for (const bool local : {false, true}) {
+            if (local && kind == Kind::Multi) continue;  // the multi-connection downloader is HTTP only
+            const std::string what = std::string(Name(kind)) + (local ? " from file:" : "");
+            { std::ofstream(victim, std::ios::binary | std::ios::trunc) << precious; }
+            const std::string url = local ? "file://" + dir.File("pkg.bin") : server->DigestUrl("pkg.bin");
+            Download download(kind, url, out.File("t.bin"));
+            const std::string planted = out.File(kind == Kind::Multi ? "t.bin_0" : "t.bin.part");
+            ASSERT_EQ(::symlink(victim.c_str(), planted.c_str()), 0) << what;
+            ASSERT_TRUE(download.Run()) << what;
+            EXPECT_EQ(ReadFile(victim), precious) << what;
+            // Either the file arrived intact (the link replaced) or the run failed cleanly.
+            if (download.events.Last().code == DL_CODE_SUCCESS) {
+                EXPECT_TRUE(SameContent(dir.File("pkg.bin"), out.File("t.bin"))) << what;
+            } else {
+                EXPECT_FALSE(Exists(out.File("t.bin"))) << what;
+            }
+            download.downloader.reset();
+            Utils::RemoveFile(out.File("t.bin"));
+            Utils::RemoveFile(planted);
+        }
+    }
+}
+
+TEST_F(IntegrityTest, TheFileHasItsModeWhateverTheUmask) {
+    const mode_t saved = ::umask(077);
+    for (Kind kind : {Kind::Single, Kind::Multi, Kind::UrlMoniker}) {
+        Download download(kind, server->DigestUrl("pkg.bin"), out.File("t.bin"));
+        ASSERT_TRUE(download.Run());
+        ASSERT_EQ(download.events.Last().code, DL_CODE_SUCCESS) << Name(kind);
+        struct stat st {};
+        ASSERT_EQ(::stat(out.File("t.bin").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0644u) << Name(kind);
+        Utils::RemoveFile(out.File("t.bin"));
+    }
+    ::umask(saved);
 }
 
 }  // namespace

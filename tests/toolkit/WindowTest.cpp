@@ -14,6 +14,7 @@
 #include "toolkit/Edit.h"
 #include "toolkit/GtkHost.h"
 #include "toolkit/GtkWindowHost_gtk.h"
+#include "toolkit/NativePeer.h"
 #include "toolkit/OffscreenRenderer.h"
 #include "toolkit/SkinResources.h"
 #include "toolkit/TabLayout.h"
@@ -447,5 +448,44 @@ TEST(Window_Paint, TheScreenShowsWhatTheOffscreenRendererDraws) {
     }
     g_object_unref(shot);
     EXPECT_LT(differing, compared / 500) << differing << " of " << compared << " pixels differ";
+    w.SendMessage(WM_CLOSE);
+}
+
+TEST(Window_Peers, AControlOfTheWindowsOwnGetsANativeTextField) {
+    // Not an Edit: any control offering a text peer gets a real entry over it.
+    struct NoteField : CControlUI, ITextPeer {
+        std::wstring text = L"note";
+        ITextPeer* TextPeer() override { return this; }
+        bool IsFocusable() const override { return true; }
+        Rect PeerRect() const override { return GetPos().Deflate({4, 4, 4, 4}); }
+        std::wstring PeerText() const override { return text; }
+        FontInfo PeerFont() const override { return FontInfo{L"", 14}; }
+        Color PeerTextColor() const override { return 0xFF000000; }
+        int PeerMaxChars() const override { return 0; }
+        bool PeerPassword() const override { return false; }
+        bool PeerReadOnly() const override { return false; }
+        void PeerTextEdited(const std::wstring& t) override { text = t; }
+        void PeerAttached(bool) override {}
+    };
+    struct NoteWindow : TestWindow {
+        using TestWindow::TestWindow;
+        std::unique_ptr<CControlUI> CreateControl(const std::wstring& name) override {
+            return name == L"NoteField" ? std::make_unique<NoteField>() : nullptr;
+        }
+    } w(L"note.xml");
+    ASSERT_TRUE(w.Create(nullptr, L"Quorvex"));
+    w.CenterWindow();
+    ASSERT_TRUE(PumpUntil([&] { return w.Mapped(); }));
+    Pump(100);
+    auto* note = static_cast<NoteField*>(w.FindControl(L"note"));
+    Xdo("mousemove " + w.At(L"note") + " click 1");
+    Xdo("key ctrl+a BackSpace");
+    Xdo("type --delay 20 typed");
+    EXPECT_TRUE(PumpUntil([&] { return note->text == L"typed"; })) << Utils::ToUtf8(note->text);
+    note->text = L"set by code";
+    w.PaintManager().GetHost()->PeerChanged(note);
+    GtkWidget* entry = gtk_window_get_focus(GTK_WINDOW(w.Host().Widget()));
+    ASSERT_TRUE(entry && GTK_IS_ENTRY(entry));
+    EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(entry)), "set by code");
     w.SendMessage(WM_CLOSE);
 }

@@ -7,10 +7,10 @@
 
 #include "config/LocaleTable.h"
 #include "install/InstallTexts.h"
-#include "toolkit/ImageCache.h"
 #include "toolkit/LayoutBuilder.h"
 #include "toolkit/ResourceSet.h"
 #include "toolkit/SkinResources.h"
+#include "toolkit/WindowBase.h"
 #include "ui/skin/EmbeddedResources.h"
 #include "ui/skin/TextTable.h"
 #include "utils/Log.h"
@@ -98,10 +98,6 @@ void ApplyResource(const std::wstring& type, const std::wstring& fullPath) {
     // "dll" forms its path and uses it for nothing; any other type is ignored.
 }
 
-// TODO(toolkit): call Toolkit::CWindowBase::RefreshAllWindows() once it lands from main; until
-// then the language switch can only drop decoded images so that the next paint reloads them.
-void RefreshOpenWindows() { Toolkit::ImageCache::Instance().Clear(); }
-
 std::wstring FolderOf(const std::wstring& path) {
     const std::size_t cut = path.find_last_of(L"\\/");
     return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut);
@@ -143,7 +139,8 @@ bool SwitchSkinLanguage(const std::wstring& locale) {
     LoadResourceList(L"lang\\Default\\index.xml");
     const bool ok = LoadResourceList(L"lang\\" + locale + L"\\index.xml");
     Toolkit::SetCurrentLanguage(locale);
-    RefreshOpenWindows();
+    // Every open window reloads its images, lays out its new texts and repaints, newest first.
+    Toolkit::CWindowBase::RefreshAllWindows();
     return ok;
 }
 

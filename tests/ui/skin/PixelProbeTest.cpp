@@ -5,6 +5,7 @@
 #include <cairo.h>
 
 #include "BuiltWindow.h"
+#include "toolkit/CairoPtr.h"
 #include "toolkit/OffscreenRenderer.h"
 #include "toolkit/Progress.h"
 #include "ui/skin/SkinPackage.h"
@@ -20,28 +21,25 @@ protected:
         Skin::OpenSkinPackage();
     }
     void Render(BuiltWindow& w) {
-        if (surface_) cairo_surface_destroy(surface_);
         OffscreenOptions o;
         o.scale = GetParam();
         surface_ = RenderWindow(w.manager, o);
         ASSERT_NE(surface_, nullptr);
         const Size size = w.manager.GetClientSize();
-        ASSERT_EQ(cairo_image_surface_get_width(surface_), size.cx * GetParam());
+        ASSERT_EQ(cairo_image_surface_get_width(surface_.get()), size.cx * GetParam());
     }
     // The pixel at window coordinates (x, y) as 0xRRGGBB; alpha must be full.
     std::uint32_t Rgb(int x, int y) {
-        cairo_surface_flush(surface_);
+        cairo_surface_t* surface = surface_.get();
+        cairo_surface_flush(surface);
         const int s = GetParam();
-        const auto* row = cairo_image_surface_get_data(surface_) +
-                          static_cast<std::size_t>(y * s) * cairo_image_surface_get_stride(surface_);
+        const auto* row = cairo_image_surface_get_data(surface) +
+                          static_cast<std::size_t>(y * s) * cairo_image_surface_get_stride(surface);
         const std::uint32_t px = reinterpret_cast<const std::uint32_t*>(row)[x * s];
         EXPECT_EQ(px >> 24, 0xFFu) << x << "," << y;
         return px & 0xFFFFFF;
     }
-    ~PixelProbeTest() override {
-        if (surface_) cairo_surface_destroy(surface_);
-    }
-    cairo_surface_t* surface_ = nullptr;
+    SurfacePtr surface_;
 };
 
 TEST_P(PixelProbeTest, MainWindowButtonBodyAndProgress) {

@@ -12,6 +12,8 @@
 #include "../../support/TempDir.h"
 #include "config/LocaleTable.h"
 #include "install/InstallTexts.h"
+#include "toolkit/LayoutBuilder.h"
+#include "toolkit/PaintManager.h"
 #include "toolkit/ResourceSet.h"
 #include "toolkit/SkinResources.h"
 #include "ui/skin/EmbeddedResources.h"
@@ -79,6 +81,15 @@ TEST_F(SkinPackageTest, EnglishTextsIncludeTheRawAngleBrackets) {
 
 TEST_F(SkinPackageTest, LookupOfUnknownOrNullIds) {
     EXPECT_EQ(GetText(L"Plain words, not an id"), L"Plain words, not an id");
+    Toolkit::CPaintManagerUI manager;
+    Toolkit::BuildResult built = Toolkit::CLayoutBuilder::BuildFromText(
+        "<Window size='200,40'><HorizontalLayout><Label name='plain' resourcetext='true' text='Hello there'/>"
+        "<Label name='id' resourcetext='true' text='IDChDirBtn'/></HorizontalLayout></Window>",
+        &manager, nullptr);
+    ASSERT_TRUE(built.ok);
+    manager.AttachRoot(std::move(built.root));
+    EXPECT_EQ(manager.FindControl(L"plain")->GetDisplayText(), L"Hello there");
+    EXPECT_EQ(manager.FindControl(L"id")->GetDisplayText(), L"Modify");
     EXPECT_EQ(GetText(static_cast<const wchar_t*>(nullptr)), L"");
     EXPECT_EQ(Toolkit::LookupText(L"IDInstallBtn"), L"Install");
 }

@@ -1,24 +1,25 @@
 #pragma once
-// The drop-down list of a Combo: a pop-up window below the box (above it for "dropup") that
-// the combo box paints, holding the pointer and keyboard while open. A click on an item
-// selects it; a click outside, Escape or losing the grab closes the list.
+// A control's pop-up list (IPopupList: a combo box's drop-down and the like): a pop-up window
+// placed and painted by the list, holding the pointer and keyboard while open. A click on a
+// row chooses it; a click outside, Escape or losing the grab closes the list.
 //
 // Thread: the GTK main thread.
 #include <gtk/gtk.h>
 
 namespace Toolkit {
 
-class CComboUI;
+class CControlUI;
 class GtkWindowHost;
+class IPopupList;
 
-class GtkComboPopup {
+class GtkPopupList {
 public:
-    GtkComboPopup(GtkWindowHost& host, CComboUI* combo);
-    ~GtkComboPopup();
-    GtkComboPopup(const GtkComboPopup&) = delete;
-    GtkComboPopup& operator=(const GtkComboPopup&) = delete;
+    GtkPopupList(GtkWindowHost& host, CControlUI* owner, IPopupList* list);
+    ~GtkPopupList();
+    GtkPopupList(const GtkPopupList&) = delete;
+    GtkPopupList& operator=(const GtkPopupList&) = delete;
 
-    CComboUI* Combo() const { return combo_; }
+    CControlUI* Owner() const { return owner_; }
     bool IsClosed() const { return closed_; }
     GtkWidget* Widget() const { return popup_; }
     void Close();
@@ -35,7 +36,8 @@ private:
     void Choose(int index);
     void SetHot(int index);
 
-    CComboUI* combo_;
+    CControlUI* owner_;
+    IPopupList* list_;
     GtkWidget* popup_ = nullptr;
     int width_ = 0, height_ = 0;
     int hot_ = -1;

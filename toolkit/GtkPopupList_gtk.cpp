@@ -1,18 +1,19 @@
-#include "toolkit/GtkComboPopup_gtk.h"
+#include "toolkit/GtkPopupList_gtk.h"
 
 #include <algorithm>
 
-#include "toolkit/Combo.h"
+#include "toolkit/Control.h"
+#include "toolkit/NativePeer.h"
 #include "toolkit/GtkWindowHost_gtk.h"
 
 namespace Toolkit {
 
-GtkComboPopup::GtkComboPopup(GtkWindowHost& host, CComboUI* combo) : combo_(combo) {
-    const Size size = combo->GetDropListSize();
+GtkPopupList::GtkPopupList(GtkWindowHost& host, CControlUI* owner, IPopupList* list) : owner_(owner), list_(list) {
+    const Size size = list->PopupSize();
     width_ = size.cx;
     height_ = size.cy;
-    const Rect box = host.ScreenRectOf(combo->GetPos());
-    const Rect place = CComboUI::PlaceDropList(box, size, host.GetWorkArea(), combo->IsDropUp());
+    const Rect box = host.ScreenRectOf(owner->GetPos());
+    const Rect place = list->PlacePopup(box, size, host.GetWorkArea());
 
     popup_ = gtk_window_new(GTK_WINDOW_POPUP);
     g_object_ref_sink(popup_);
@@ -32,18 +33,18 @@ GtkComboPopup::GtkComboPopup(GtkWindowHost& host, CComboUI* combo) : combo_(comb
     g_signal_connect(popup_, "scroll-event", G_CALLBACK(OnScroll), this);
     g_signal_connect(popup_, "grab-broken-event", G_CALLBACK(OnGrabBroken), this);
     g_signal_connect(popup_, "map", G_CALLBACK(OnMap), this);
-    hot_ = combo->GetCurSel();
-    combo->SetDropDownOpen(true);
+    hot_ = list->PopupCurrentItem();
+    list->PopupShown(true);
     gtk_widget_show(popup_);
 }
 
-GtkComboPopup::~GtkComboPopup() {
+GtkPopupList::~GtkPopupList() {
     Close();
     if (popup_) g_object_unref(popup_);
 }
 
-void GtkComboPopup::OnMap(GtkWidget*, gpointer p) {
-    auto* self = static_cast<GtkComboPopup*>(p);
+void GtkPopupList::OnMap(GtkWidget*, gpointer p) {
+    auto* self = static_cast<GtkPopupList*>(p);
     GdkWindow* gw = gtk_widget_get_window(self->popup_);
     GdkSeat* seat = gdk_display_get_default_seat(gtk_widget_get_display(self->popup_));
     // Owner events: the pop-up gets its own events normally and everything else as well, so a
@@ -54,7 +55,7 @@ void GtkComboPopup::OnMap(GtkWidget*, gpointer p) {
     gtk_grab_add(self->popup_);
 }
 
-void GtkComboPopup::Close() {
+void GtkPopupList::Close() {
     if (closed_) return;
     closed_ = true;
     if (grabbed_) {
@@ -65,20 +66,20 @@ void GtkComboPopup::Close() {
     g_signal_handlers_disconnect_by_data(popup_, this);
     gtk_grab_remove(popup_);
     gtk_widget_destroy(popup_);
-    combo_->SetDropDownOpen(false);
+    list_->PopupShown(false);
 }
 
-void GtkComboPopup::Choose(int index) {
-    CComboUI* combo = combo_;
+void GtkPopupList::Choose(int index) {
+    IPopupList* list = list_;
     Close();
-    // Last: the "itemselect" handler may do anything, including closing the window.
-    if (index >= 0) combo->SelectItem(index);
+    // Last: the choice's handlers may do anything, including closing the window.
+    if (index >= 0) list->PopupChoose(index);
 }
 
-void GtkComboPopup::SetHot(int index) {
+void GtkPopupList::SetHot(int index) {
     if (index == hot_) return;
     hot_ = index;
-    const int h = combo_->GetItemHeight();
+    const int h = list_->PopupItemHeight();
     if (hot_ >= 0) {
         // Keep the hot item in view.
         const int top = 1 + hot_ * h, bottom = top + h;
@@ -88,39 +89,39 @@ void GtkComboPopup::SetHot(int index) {
     gtk_widget_queue_draw(popup_);
 }
 
-gboolean GtkComboPopup::OnDraw(GtkWidget*, cairo_t* cr, gpointer p) {
-    auto* self = static_cast<GtkComboPopup*>(p);
-    self->combo_->PaintDropList(cr, {self->width_, self->height_}, self->hot_, self->scroll_);
+gboolean GtkPopupList::OnDraw(GtkWidget*, cairo_t* cr, gpointer p) {
+    auto* self = static_cast<GtkPopupList*>(p);
+    self->list_->PaintPopup(cr, {self->width_, self->height_}, self->hot_, self->scroll_);
     return TRUE;
 }
 
-gboolean GtkComboPopup::OnButtonPress(GtkWidget*, GdkEventButton* e, gpointer p) {
-    auto* self = static_cast<GtkComboPopup*>(p);
+gboolean GtkPopupList::OnButtonPress(GtkWidget*, GdkEventButton* e, gpointer p) {
+    auto* self = static_cast<GtkPopupList*>(p);
     if (e->window != gtk_widget_get_window(self->popup_) || e->x < 0 || e->y < 0 || e->x >= self->width_ ||
         e->y >= self->height_)
         self->Close();
     return TRUE;
 }
 
-gboolean GtkComboPopup::OnButtonRelease(GtkWidget*, GdkEventButton* e, gpointer p) {
-    auto* self = static_cast<GtkComboPopup*>(p);
+gboolean GtkPopupList::OnButtonRelease(GtkWidget*, GdkEventButton* e, gpointer p) {
+    auto* self = static_cast<GtkPopupList*>(p);
     if (e->window != gtk_widget_get_window(self->popup_) || e->button != 1) return TRUE;
     if (e->x < 0 || e->y < 0 || e->x >= self->width_ || e->y >= self->height_) return TRUE;
-    const int index = self->combo_->DropItemAt({static_cast<int>(e->x), static_cast<int>(e->y)}, self->scroll_);
+    const int index = self->list_->PopupItemAt({static_cast<int>(e->x), static_cast<int>(e->y)}, self->scroll_);
     if (index >= 0) self->Choose(index);
     return TRUE;
 }
 
-gboolean GtkComboPopup::OnMotion(GtkWidget*, GdkEventMotion* e, gpointer p) {
-    auto* self = static_cast<GtkComboPopup*>(p);
+gboolean GtkPopupList::OnMotion(GtkWidget*, GdkEventMotion* e, gpointer p) {
+    auto* self = static_cast<GtkPopupList*>(p);
     if (e->window != gtk_widget_get_window(self->popup_)) return TRUE;
-    self->SetHot(self->combo_->DropItemAt({static_cast<int>(e->x), static_cast<int>(e->y)}, self->scroll_));
+    self->SetHot(self->list_->PopupItemAt({static_cast<int>(e->x), static_cast<int>(e->y)}, self->scroll_));
     return TRUE;
 }
 
-gboolean GtkComboPopup::OnKey(GtkWidget*, GdkEventKey* e, gpointer p) {
-    auto* self = static_cast<GtkComboPopup*>(p);
-    const int count = self->combo_->GetCount();
+gboolean GtkPopupList::OnKey(GtkWidget*, GdkEventKey* e, gpointer p) {
+    auto* self = static_cast<GtkPopupList*>(p);
+    const int count = self->list_->PopupItemCount();
     switch (e->keyval) {
         case GDK_KEY_Escape: case GDK_KEY_Tab: self->Close(); break;
         case GDK_KEY_Up: case GDK_KEY_KP_Up: self->SetHot(std::max(0, self->hot_ - 1)); break;
@@ -133,20 +134,20 @@ gboolean GtkComboPopup::OnKey(GtkWidget*, GdkEventKey* e, gpointer p) {
     return TRUE;
 }
 
-gboolean GtkComboPopup::OnScroll(GtkWidget*, GdkEventScroll* e, gpointer p) {
-    auto* self = static_cast<GtkComboPopup*>(p);
-    const int content = self->combo_->GetCount() * self->combo_->GetItemHeight() + 2;
+gboolean GtkPopupList::OnScroll(GtkWidget*, GdkEventScroll* e, gpointer p) {
+    auto* self = static_cast<GtkPopupList*>(p);
+    const int content = self->list_->PopupItemCount() * self->list_->PopupItemHeight() + 2;
     int delta = 0;
-    if (e->direction == GDK_SCROLL_UP) delta = -self->combo_->GetItemHeight();
-    else if (e->direction == GDK_SCROLL_DOWN) delta = self->combo_->GetItemHeight();
-    else if (e->direction == GDK_SCROLL_SMOOTH) delta = static_cast<int>(e->delta_y * self->combo_->GetItemHeight());
+    if (e->direction == GDK_SCROLL_UP) delta = -self->list_->PopupItemHeight();
+    else if (e->direction == GDK_SCROLL_DOWN) delta = self->list_->PopupItemHeight();
+    else if (e->direction == GDK_SCROLL_SMOOTH) delta = static_cast<int>(e->delta_y * self->list_->PopupItemHeight());
     self->scroll_ = std::clamp(self->scroll_ + delta, 0, std::max(0, content - self->height_));
     gtk_widget_queue_draw(self->popup_);
     return TRUE;
 }
 
-gboolean GtkComboPopup::OnGrabBroken(GtkWidget*, GdkEvent*, gpointer p) {
-    static_cast<GtkComboPopup*>(p)->Close();
+gboolean GtkPopupList::OnGrabBroken(GtkWidget*, GdkEvent*, gpointer p) {
+    static_cast<GtkPopupList*>(p)->Close();
     return TRUE;
 }
 
