@@ -24,6 +24,7 @@
 #include "download/DownloadCallback.h"
 #include "utils/Folders.h"
 #include "utils/HardDiskManager.h"
+#include "utils/Log.h"
 #include "utils/Network.h"
 #include "utils/SpecialFolders.h"
 #include "utils/StringUtils.h"
@@ -98,6 +99,7 @@ bool CMainWnd::StartInstall(const std::wstring& folder, bool desktopIcon, bool t
     const InstallerSettings& settings = InstallerSettings::Instance();
     orchestrator_->SetInstallParams(settings.DownloadUrl, uninstaller, folder, LanguageCode, desktopIcon, taskbarPin,
                                     admin_.userIsAdmin, admin_.processIsAdmin);
+    QLOG(L"install into %s, check net %d\r\n", folder.c_str(), settings.IsCheckNet ? 1 : 0);
     // 8. The network probe, or straight on.
     CControlUI* root = PaintManager().GetRoot();
     if (settings.IsCheckNet) {
@@ -123,6 +125,7 @@ void CMainWnd::OnCheckNet(std::intptr_t result) {
 
 void CMainWnd::OnInstall(std::intptr_t go) {
     // A window that is closing starts nothing more.
+    QLOG(L"install go=%d page=%d\r\n", static_cast<int>(go), CurrentPage());
     if (go != 0 && !closeRequested_ && IsWindow()) {
         SavedPage = CurrentPage();
         ShowPage(kProgressPage);

@@ -8,6 +8,7 @@
 #include "toolkit/CheckBox.h"
 #include "toolkit/Combo.h"
 #include "toolkit/Edit.h"
+#include "toolkit/Scheduler.h"
 #include "toolkit/TabLayout.h"
 #include "ui/windows/CMainWnd.h"
 #include "ui/windows/CMessageBoxWnd.h"
@@ -107,6 +108,30 @@ TEST(MessageBox, NestedBoxesReturnTheirOwnAnswers) {
     EXPECT_EQ(outer, 1);
 }
 
+// A box opened by a posted event (an orchestrator event) runs its loop inside the dispatch of
+// that event: everything posted meanwhile, its own close request included, must still run.
+TEST(PostedWork, RunsInsideANestedLoopStartedByPostedWork) {
+    IScheduler& scheduler = DefaultScheduler();
+    bool innerRan = false, nestedSawIt = false, outerDone = false;
+    scheduler.Post([&] {
+        scheduler.Post([&] { innerRan = true; });
+        nestedSawIt = PumpUntil([&] { return innerRan; }, 2000);
+        outerDone = true;
+    });
+    ASSERT_TRUE(PumpUntil([&] { return outerDone; }, 4000));
+    EXPECT_TRUE(nestedSawIt) << "work posted during a nested loop waited for the outer item";
+}
+
+TEST(PostedWork, ABoxOpenedByAPostedEventCanBeAnswered) {
+    int result = -1;
+    DefaultScheduler().Post([&] {
+        auto answered = AnswerBox(L"消息框", [] { ClickInBox(L"消息框", 135, 24); });
+        result = ShowSkinMessageBox(nullptr, SkinWindowSpec::ForLayout(kNetworkTipLayout), nullptr, nullptr);
+    });
+    EXPECT_TRUE(PumpUntil([&] { return result != -1; }, 8000));
+    EXPECT_EQ(result, 0);
+}
+
 // ---- the main window ----
 
 class MainWindow : public ::testing::Test {
@@ -162,13 +187,13 @@ TEST_F(MainWindow, NothingClosesTheProgressPageButTheCloseButtonIsHidden) {
 TEST_F(MainWindow, CloseButtonAsksAndOnlyYesCloses) {
     // The confirmation runs its own loop inside the click; its buttons sit at the bottom right
     // of the test layout (360 by 180): "No" 45 pixels from the right, "Yes" 135.
-    auto no = When([] { return BoxOnScreen(L"消息框"); }, [] { ClickInBox(L"消息框", 45, 24); });
+    auto no = AnswerBox(L"消息框", [] { ClickInBox(L"消息框", 45, 24); });
     Click(*window, L"closebtn");
     ASSERT_TRUE(PumpUntil([&] { return *no; }));
     Pump(300);
     EXPECT_TRUE(window->IsWindow()) << "No closed the installer";
 
-    auto yes = When([] { return BoxOnScreen(L"消息框"); }, [] { ClickInBox(L"消息框", 135, 24); });
+    auto yes = AnswerBox(L"消息框", [] { ClickInBox(L"消息框", 135, 24); });
     Click(*window, L"closebtn");
     ASSERT_TRUE(PumpUntil([&] { return *yes; }));
     EXPECT_TRUE(PumpUntil([this] { return !window->IsWindow(); })) << "Yes did not close the installer";

@@ -150,6 +150,33 @@ static GtkWindow* MappedTopLevel(const std::wstring& title) {
 
 bool BoxOnScreen(const std::wstring& title) { return MappedTopLevel(title) != nullptr; }
 
+std::shared_ptr<bool> AnswerBox(const std::wstring& title, std::function<void()> click, std::function<void()> first) {
+    struct Pending {
+        std::wstring title;
+        std::function<void()> click, first;
+        int seenTicks = 0;
+        int clicks = 0;
+        std::shared_ptr<bool> done = std::make_shared<bool>(false);
+    };
+    auto* pending = new Pending{title, std::move(click), std::move(first)};
+    std::shared_ptr<bool> done = pending->done;
+    g_timeout_add_full(
+        G_PRIORITY_DEFAULT, 100,
+        [](gpointer data) -> gboolean {
+            auto* p = static_cast<Pending*>(data);
+            if (!MappedTopLevel(p->title)) return *p->done ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
+            if (++p->seenTicks < 3) return G_SOURCE_CONTINUE;  // let it draw and take input
+            if (!*p->done) {
+                *p->done = true;
+                if (p->first) p->first();
+            }
+            if ((p->seenTicks - 3) % 4 == 0 && p->clicks++ < 15) p->click();
+            return G_SOURCE_CONTINUE;
+        },
+        pending, [](gpointer data) { delete static_cast<Pending*>(data); });
+    return done;
+}
+
 void ClickInBox(const std::wstring& title, int fromRight, int fromBottom) {
     GtkWindow* w = MappedTopLevel(title);
     if (!w) return;
@@ -159,6 +186,15 @@ void ClickInBox(const std::wstring& title, int fromRight, int fromBottom) {
     const int height = gtk_widget_get_allocated_height(GTK_WIDGET(w));
     Xdo("mousemove " + std::to_string(x + width - fromRight) + " " + std::to_string(y + height - fromBottom) +
         " sleep 0.05 click 1");
+}
+
+void CloseBox(const std::wstring& title) {
+    GtkWindow* w = MappedTopLevel(title);
+    if (!w) return;
+    int x = 0, y = 0;
+    gdk_window_get_origin(gtk_widget_get_window(GTK_WIDGET(w)), &x, &y);
+    const int width = gtk_widget_get_allocated_width(GTK_WIDGET(w));
+    Xdo("mousemove " + std::to_string(x + width - 12) + " " + std::to_string(y + 12) + " sleep 0.05 click 1");
 }
 
 void SendWmDelete(CWindowBase& window) {

@@ -36,7 +36,15 @@ void SendWmDelete(Toolkit::CWindowBase& window);
 // A top-level window of this title is shown; clicks at a point measured from its bottom-right
 // corner (for boxes whose objects the test cannot reach).
 bool BoxOnScreen(const std::wstring& title);
+// Answers the next box of this title: once it has been on screen for a moment, `first` runs
+// once, then `click` runs every 400 ms while the box stays (a click that came before the box
+// could take it is repeated). The flag turns true when `first` has run.
+std::shared_ptr<bool> AnswerBox(const std::wstring& title, std::function<void()> click,
+                                std::function<void()> first = {});
 void ClickInBox(const std::wstring& title, int fromRight, int fromBottom);
+// Clicks the cross of a test box (24 by 24 at the right end of its 30-pixel title row).
+void CloseBox(const std::wstring& title);
+
 
 // The texts: en-US by default; zh-TW after UseChineseTexts(true).
 void UseChineseTexts(bool on);
