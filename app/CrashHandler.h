@@ -3,8 +3,9 @@
 // any thread runs the reporter once, on an alternate signal stack, then the default action is
 // restored and the signal raised again, so the process still dies by the original signal.
 //
-// The reporter runs inside a signal handler of a damaged process: it should do as little as
-// it can (the installer sends its two analytics reports and nothing else).
+// The reporter runs inside a signal handler of a damaged process, possibly while the crashed
+// thread holds locks: it must use async-signal-safe calls only (the installer writes a
+// CrashMarker and sends the report at its next start).
 #include <functional>
 
 class CrashHandler {

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "utils/SignalStack.h"
+
 namespace {
 
 constexpr int kSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
@@ -37,40 +39,7 @@ void OnFatalSignal(int sig, siginfo_t*, void*) {
 
 }  // namespace
 
-namespace {
-
-// A thread's alternate signal stack, given back when the thread ends (after it is switched off,
-// so the kernel never delivers a signal onto freed memory).
-struct AltStack {
-    void* memory = nullptr;
-    ~AltStack() {
-        if (!memory) return;
-        stack_t off{};
-        off.ss_flags = SS_DISABLE;
-        sigaltstack(&off, nullptr);
-        std::free(memory);
-    }
-};
-
-thread_local AltStack t_altStack;
-
-}  // namespace
-
-bool CrashHandler::PrepareThread() {
-    if (t_altStack.memory) return true;
-    const size_t size = std::max<size_t>(SIGSTKSZ, 64 * 1024);
-    void* mem = std::malloc(size);
-    if (!mem) return false;
-    stack_t ss{};
-    ss.ss_sp = mem;
-    ss.ss_size = size;
-    if (sigaltstack(&ss, nullptr) != 0) {
-        std::free(mem);
-        return false;
-    }
-    t_altStack.memory = mem;
-    return true;
-}
+bool CrashHandler::PrepareThread() { return Utils::EnsureAlternateSignalStack(); }
 
 bool CrashHandler::Install(Reporter reporter) {
     if (!g_reporter) g_reporter = new Reporter();

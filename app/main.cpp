@@ -5,18 +5,18 @@
 #include <memory>
 #include <csignal>
 #include <curl/curl.h>
+#include <optional>
 
 #include "app/CrashHandler.h"
-#include "app/InstallerSettings.h"
+#include "app/CrashMarker.h"
+#include "config/InstallerSettings.h"
 #include "app/InstanceLock.h"
-#include "app/LocaleTable.h"
+#include "config/LocaleTable.h"
 #include "app/ProcessHardening.h"
 #include "utils/Log.h"
 #ifdef QV_WITH_INSTALL
 #include "install/CSilentInstaller.h"
-#endif
-#ifdef QV_WITH_UI
-#include "ui/InstallerAnalytics.h"
+#include "install/InstallerAnalytics.h"
 #endif
 #ifdef QV_WITH_WINDOWS
 #include "ui/windows/CMainWnd.h"
@@ -27,6 +27,7 @@ namespace {
 
 constexpr int kExitOk = 0;
 constexpr int kExitAlreadyRunning = -1;  // 255 as the shell shows it
+constexpr int kExitNoStandardDescriptors = 10;
 constexpr int kExitNoWindow = 1;
 
 int NoWindow() {
@@ -39,6 +40,10 @@ int NoWindow() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // 0. Before anything opens a file: a closed standard descriptor would be taken by that
+    // file and receive the trace or a child's output. Without one we cannot run safely.
+    if (!OpenClosedStandardDescriptors()) return kExitNoStandardDescriptors;
+
     // Only the character type follows the user's locale (for the "ACP" code page); numbers
     // keep the "C" rules so "0.7" reads the same everywhere.
     std::setlocale(LC_CTYPE, "");
@@ -47,12 +52,11 @@ int main(int argc, char** argv) {
     // 1. Hardening, before any thread or library starts.
     HardenProcess();
 
-    // 2. Last-chance crash report (analytics, when on), then the system's own handling.
-    CrashHandler::Install([](int) {
-#ifdef QV_WITH_UI
-        InstallerAnalytics::ReportCrash();
-#endif
-    });
+    // 2. Last-chance crash trace, then the system's own handling. The handler only leaves a
+    // marker; the report itself is sent by the next start (step 5), where it is safe.
+    static const CrashMarker crashMarker(CrashMarker::DefaultPath());
+    if (!crashMarker.Prepare()) QLOG(L"crash marker folder unavailable: %S\r\n", crashMarker.Path());
+    CrashHandler::Install([](int signalNumber) { crashMarker.Write(signalNumber); });
 
     // Defaults and the configuration file beside the executable.
     InstallerSettings& settings = InstallerSettings::Instance();
@@ -67,7 +71,7 @@ int main(int argc, char** argv) {
 
     // 4. One installer at a time: a second instance leaves at once, silently.
     InstanceLock lock;
-    if (!lock.Acquire()) return kExitAlreadyRunning;
+    if (!lock.Acquire()) return kExitAlreadyRunning;  // also when no safe lock file can be had (logged)
 
     // 6. The command line, applied before analytics so its options shape the tracker.
     const std::vector<std::wstring> arguments = ReadProcessArguments();
@@ -76,8 +80,12 @@ int main(int argc, char** argv) {
          settings.DownloadType, settings.DownloadUrl.c_str());
 
     // 5. Analytics. The failed HTTP start-up of step 3 is reported here, once a tracker exists.
-#ifdef QV_WITH_UI
+    // A crash of the previous run is reported now, from its marker.
+    const std::optional<int> previousCrash = crashMarker.Take();
+    if (previousCrash) QLOG(L"previous run crashed (signal %d)\r\n", *previousCrash);
+#ifdef QV_WITH_INSTALL
     InstallerAnalytics::Start(settings, curlInitFailed);
+    if (previousCrash) InstallerAnalytics::ReportCrash();
 #endif
 
     // The installer's work. "-silent": the whole install without a window.
@@ -110,7 +118,7 @@ int main(int argc, char** argv) {
 #endif
 
     // Shutdown in reverse order: 9. analytics (sends what is queued), 10. the HTTP library.
-#ifdef QV_WITH_UI
+#ifdef QV_WITH_INSTALL
     InstallerAnalytics::Release(settings);
 #endif
     curl_global_cleanup();

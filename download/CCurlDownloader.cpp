@@ -1,8 +1,5 @@
 #include "download/CCurlDownloader.h"
 
-#include <chrono>
-#include <thread>
-
 #include "download/FileOps.h"
 #include "download/RetryBudget.h"
 #include "utils/Log.h"
@@ -12,11 +9,11 @@ CCurlDownloader::CCurlDownloader(DownloadCallback callback, std::wstring url, st
       targetPath_(std::move(targetPath)),
       url_(std::move(url)),
       client_(url_, targetPath_, this, &CCurlDownloader::ProgressHook) {
-    Download::RemoveFile(Download::NarrowPath(targetPath_ + L".part"));
+    Utils::RemoveFile(Download::NarrowPath(targetPath_ + L".part"));
 }
 
 CCurlDownloader::~CCurlDownloader() {
-    stopping_.store(true);
+    stop_.Raise();
     client_.Cancel();
     worker_.reset();  // joins
 }
@@ -30,44 +27,35 @@ void CCurlDownloader::Start() {
     worker_->Resume();
 }
 
-unsigned CCurlDownloader::dlThreadFun(void* self) {
-    static_cast<CCurlDownloader*>(self)->Run();
-    return 0;
+void CCurlDownloader::Raise(int32_t code, double value, const wchar_t* text) {
+    if (!stop_.IsRaised()) callback_(code, value, text);
 }
 
-void CCurlDownloader::Run() {
-    callback_(DL_CODE_START, 1.0, L"");
-    if (targetPath_.empty()) {
+unsigned CCurlDownloader::dlThreadFun(void* raw) {
+    auto* self = static_cast<CCurlDownloader*>(raw);
+    self->Raise(DL_CODE_START, 1.0, L"");
+    if (self->targetPath_.empty()) {
         // Nothing can be written anywhere: the run ends here, the owner treats 1004 as final.
-        callback_(DL_CODE_FAIL, 1.0, L"");
-        return;
+        self->Raise(DL_CODE_FAIL, 1.0, L"");
+        return 0;
     }
     RetryBudget budget(kRetryBudget);
-    int code = client_.Start();
+    int code = self->client_.Start();
     while (code != 0) {
-        if (stopping_.load()) return;
+        if (self->stop_.IsRaised()) return 0;
         if (!budget.Charge(code)) {
-            callback_(DL_CODE_FAIL, static_cast<double>(code), kEngineLibCurl);
-            return;
+            self->Raise(DL_CODE_FAIL, static_cast<double>(code), kEngineLibCurl);
+            return 0;
         }
         QLOG(L"CurlDownLoader Code=%d\r\n", code);
-        if (!SleepUnlessStopping(kRetryPauseMs)) return;
-        code = client_.Start();
+        if (!self->stop_.WaitFor(kRetryPauseMs)) return 0;
+        code = self->client_.Start();
     }
-    if (stopping_.load()) return;
-    callback_(DL_CODE_SUCCESS, 0.0, kEngineLibCurl);
-}
-
-bool CCurlDownloader::SleepUnlessStopping(int milliseconds) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (std::chrono::steady_clock::now() < until) {
-        if (stopping_.load()) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return !stopping_.load();
+    self->Raise(DL_CODE_SUCCESS, 0.0, kEngineLibCurl);
+    return 0;
 }
 
 void CCurlDownloader::ProgressHook(void* owner, double speed, double percent) {
     auto* self = static_cast<CCurlDownloader*>(owner);
-    if (speed > 0 && !self->stopping_.load()) self->callback_(DL_CODE_PROGRESS, percent / 100.0, L"");
+    if (speed > 0) self->Raise(DL_CODE_PROGRESS, percent / 100.0, L"");
 }

@@ -1,16 +1,17 @@
 #pragma once
 // The single-connection downloader: one CurlClient, retried within a budget of 6 (see
-// RetryBudget), on a worker thread named "ABDEF".
+// RetryBudget), on a worker thread named "ABDEF". When the final address names a digest
+// ("/<md5>/<file name>") the client checks the file against it before it becomes the target.
 //
 // Threads: Start() and destruction run on the owner's thread; the worker runs the whole download
 // and raises every event. Start() must not be called from inside one of this downloader's own
 // events (it waits for that very worker).
-#include <atomic>
 #include <memory>
 #include <string>
 
 #include "download/CDownloader.h"
 #include "download/CurlClient.h"
+#include "download/StopSignal.h"
 #include "utils/Thread.h"
 
 class CCurlDownloader : public CDownloader {
@@ -31,17 +32,17 @@ public:
     // For tests: the client's stall limit (seconds below 1 byte/s before an attempt fails).
     void SetStallSeconds(long seconds) { client_.SetStallSeconds(seconds); }
 
+    // The worker: the whole run with its retries.
     static unsigned dlThreadFun(void* self);
 
 private:
     static void ProgressHook(void* owner, double speed, double percent);
-    void Run();
-    bool SleepUnlessStopping(int milliseconds);
+    void Raise(int32_t code, double value, const wchar_t* text);
 
     DownloadCallback callback_;
     std::wstring targetPath_;
     std::wstring url_;
     CurlClient client_;
     std::unique_ptr<Utils::Thread> worker_;
-    std::atomic<bool> stopping_{false};
+    Download::StopSignal stop_;
 };

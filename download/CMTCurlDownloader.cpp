@@ -1,34 +1,39 @@
 #include "download/CMTCurlDownloader.h"
 
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <strings.h>
-#include <unistd.h>
 
-#include "app/InstallerSettings.h"
 #include "download/CurlSupport.h"
+#include "download/PartJoin.h"
+#include "download/RetryBudget.h"
+#include "download/UrlDigest.h"
 #include "utils/Log.h"
 #include "utils/StringUtils.h"
 #include "utils/SystemInfo.h"
 
 using Download::CurlEasy;
 using Download::CurlSlist;
-using Download::File;
 
-CMTCurlDownloader::CMTCurlDownloader(DownloadCallback callback, std::wstring url, std::wstring targetPath)
-    : callback_(std::move(callback)), targetPath_(std::move(targetPath)), url_(std::move(url)) {
+CMTCurlDownloader::CMTCurlDownloader(DownloadCallback callback, std::wstring url, std::wstring targetPath,
+                                     bool curlReady)
+    : callback_(std::move(callback)), targetPath_(std::move(targetPath)), url_(std::move(url)), curlReady_(curlReady) {
     const std::string target = Download::NarrowPath(targetPath_);
-    Download::RemoveFile(target);
+    Utils::RemoveFile(target);
     RemovePartFiles(target);
 }
 
 CMTCurlDownloader::~CMTCurlDownloader() {
-    stopping_.store(true);
+    stop_.Raise();
     worker_.reset();  // joins the run's worker
     if (finisher_.joinable() && finisher_.get_id() != std::this_thread::get_id()) finisher_.join();
-    if (finisher_.joinable()) finisher_.detach();  // destroyed from inside its own event
+    if (finisher_.joinable()) {
+        finisher_.detach();  // destroyed from inside its own event
+        return;
+    }
+    // Every thread of the run has ended: a run cut short leaves nothing behind.
+    RemovePartFiles(Download::NarrowPath(targetPath_));
 }
 
 void CMTCurlDownloader::Start() {
@@ -57,11 +62,7 @@ std::vector<std::pair<int64_t, int64_t>> CMTCurlDownloader::SplitParts(int64_t l
 }
 
 std::string CMTCurlDownloader::DigestFromUrl(const std::string& effectiveUrl) {
-    const size_t last = effectiveUrl.rfind('/');
-    if (last == std::string::npos || last == 0) return {};
-    const size_t previous = effectiveUrl.rfind('/', last - 1);
-    if (previous == std::string::npos) return {};
-    return effectiveUrl.substr(previous + 1, last - previous - 1);
+    return Download::DigestFromUrl(effectiveUrl);
 }
 
 std::string CMTCurlDownloader::PartPath(const std::string& narrowTarget, int index) {
@@ -69,12 +70,12 @@ std::string CMTCurlDownloader::PartPath(const std::string& narrowTarget, int ind
 }
 
 void CMTCurlDownloader::RemovePartFiles(const std::string& narrowTarget) {
-    Download::RemoveFile(PartPath(narrowTarget, 0));
-    Download::RemoveFile(PartPath(narrowTarget, 1));
+    Utils::RemoveFile(PartPath(narrowTarget, 0));
+    Utils::RemoveFile(PartPath(narrowTarget, 1));
 }
 
 void CMTCurlDownloader::Raise(int32_t code, double value, const wchar_t* text) {
-    if (!stopping_.load()) callback_(code, value, text);
+    if (!stop_.IsRaised()) callback_(code, value, text);
 }
 
 double CMTCurlDownloader::LastReportedPercent() {
@@ -87,16 +88,17 @@ void CMTCurlDownloader::SetLastReportedPercent(double percent) {
     lastReportedPercent_ = percent;
 }
 
-unsigned CMTCurlDownloader::Start_Down(void* self) {
-    static_cast<CMTCurlDownloader*>(self)->RunDown();
+unsigned CMTCurlDownloader::Start_Down(void* raw) {
+    auto* self = static_cast<CMTCurlDownloader*>(raw);
+    // The previous run's finisher may still be returning from the event that restarted us.
+    if (self->finisher_.joinable()) self->finisher_.join();
+    self->Raise(DL_CODE_START, 1.0, L"");
+    QLOG(L"start download\r\n");
+    self->PrepareRun();
     return 0;
 }
 
-void CMTCurlDownloader::RunDown() {
-    // The previous run's finisher may still be returning from the event that restarted us.
-    if (finisher_.joinable()) finisher_.join();
-    Raise(DL_CODE_START, 1.0, L"");
-    QLOG(L"start download\r\n");
+void CMTCurlDownloader::PrepareRun() {
     const std::string target = Download::NarrowPath(targetPath_);
     if (target.empty()) {
         Raise(DL_CODE_FAIL, 1.0, L"");
@@ -104,42 +106,23 @@ void CMTCurlDownloader::RunDown() {
     }
     const std::string url = Download::CurlUrl(url_);
 
-    Download::RemoveFile(target);
+    Utils::RemoveFile(target);
     // A run that made no progress starts from scratch; otherwise the parts are reused.
     if (LastReportedPercent() == 0.0) RemovePartFiles(target);
 
     if (effectiveUrl_.empty() || length_ < kMinLength) {
         if (!getRealDownloadUrl(url)) {
+            RemovePartFiles(target);  // the download ends here: nothing of it stays
             Raise(DL_CODE_FAIL, 0.0, kEngineLibCurl);
             return;
         }
     }
 
-    const auto ranges = SplitParts(length_);
-    for (size_t i = 0; i < ranges.size(); ++i) {
-        auto part = std::make_unique<DownloadPartNode>();
-        part->partPath = PartPath(target, static_cast<int>(i));
-        const int64_t rangeSize = ranges[i].second - ranges[i].first + 1;
-        int64_t existing = std::max<int64_t>(Download::FileSize(part->partPath), 0);
-        // A part file longer than its range cannot be a prefix of it.
-        if (existing > rangeSize && Download::TruncateFile(part->partPath)) existing = 0;
-        part->fetched.store(existing);
-        part->firstOffset = ranges[i].first;
-        part->nextOffset = ranges[i].first + existing;
-        part->lastOffset = ranges[i].second;
-        part->url = effectiveUrl_;
-        part->handle.reset(curl_easy_init());
-        if (!part->handle || curl_easy_setopt(part->handle.get(), CURLOPT_URL, part->url.c_str()) != CURLE_OK) {
-            part->status = CURLE_FAILED_INIT;
-        } else if (part->nextOffset > part->lastOffset) {
-            part->status = DownloadPartNode::kStatusComplete;
-        } else {
-            part->partFile = File::OpenAppend(part->partPath);
-            part->status = part->partFile.IsOpen() ? DownloadPartNode::kStatusPending
-                                                   : DownloadPartNode::kStatusOpenFailed;
-        }
-        parts_.push_back(std::move(part));
-    }
+    // A server known to ignore ranges gets one connection for the whole file.
+    const auto ranges = rangeIgnored_.load() ? std::vector<std::pair<int64_t, int64_t>>{{0, length_ - 1}}
+                                             : SplitParts(length_);
+    for (size_t i = 0; i < ranges.size(); ++i)
+        parts_.push_back(MakePart(target, static_cast<int>(i), ranges[i].first, ranges[i].second));
 
     // The digest is computed from the part files while they grow, so that it is ready moments
     // after the last byte instead of after a second pass over the joined file.
@@ -157,7 +140,7 @@ void CMTCurlDownloader::RunDown() {
             continue;
         }
         // Connections are opened 100 ms apart rather than in one burst.
-        if (!first) PauseUnlessStopping(100);
+        if (!first) stop_.WaitFor(100);
         first = false;
         runningParts_.fetch_add(1);
         part->worker = std::thread(&CMTCurlDownloader::downloadThreadFun, this, part.get());
@@ -165,11 +148,38 @@ void CMTCurlDownloader::RunDown() {
     finisher_ = std::thread(&CMTCurlDownloader::waitForFinishThreadFun, this);
 }
 
+std::unique_ptr<DownloadPartNode> CMTCurlDownloader::MakePart(const std::string& target, int index, int64_t first,
+                                                              int64_t last) {
+    auto part = std::make_unique<DownloadPartNode>();
+    part->partPath = PartPath(target, index);
+    const int64_t rangeSize = last - first + 1;
+    int64_t existing = std::max<int64_t>(Utils::FileSize(part->partPath), 0);
+    // A part file longer than its range cannot be a prefix of it.
+    if (existing > rangeSize && Utils::RemoveFile(part->partPath)) existing = 0;
+    part->fetched.store(existing);
+    part->firstOffset = first;
+    part->nextOffset = first + existing;
+    part->lastOffset = last;
+    part->wholeResource = first == 0 && last == length_ - 1;
+    part->rangeIgnored = &rangeIgnored_;
+    part->url = effectiveUrl_;
+    part->handle.reset(curl_easy_init());
+    if (!part->handle || curl_easy_setopt(part->handle.get(), CURLOPT_URL, part->url.c_str()) != CURLE_OK) {
+        part->status = CURLE_FAILED_INIT;
+    } else if (part->nextOffset > part->lastOffset) {
+        part->status = DownloadPartNode::kStatusComplete;
+    } else {
+        part->partFile = Utils::FileHandle::OpenAppend(part->partPath);
+        part->status = part->partFile.IsOpen() ? DownloadPartNode::kStatusPending : DownloadPartNode::kStatusOpenFailed;
+    }
+    return part;
+}
+
 bool CMTCurlDownloader::getRealDownloadUrl(const std::string& url) {
     effectiveUrl_.clear();
     expectedDigest_.clear();
     length_ = 0;
-    if (!InstallerSettings::Instance().IsCurlReady) return false;
+    if (!curlReady_) return false;
     CurlEasy handle(curl_easy_init());
     if (!handle) return false;
     CURL* h = handle.get();
@@ -191,7 +201,7 @@ bool CMTCurlDownloader::getRealDownloadUrl(const std::string& url) {
     char* effective = nullptr;
     if (curl_easy_getinfo(h, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective && *effective) {
         effectiveUrl_ = effective;
-        QLOG(L"Download File real url %S\r\n", effectiveUrl_.c_str());
+        QLOG(L"Download Utils::FileHandle real url %S\r\n", effectiveUrl_.c_str());
         expectedDigest_ = DigestFromUrl(effectiveUrl_);
     }
     curl_off_t contentLength = -1;
@@ -207,11 +217,13 @@ bool CMTCurlDownloader::getRealDownloadUrl(const std::string& url) {
 
 void CMTCurlDownloader::downloadThreadFun(CMTCurlDownloader* self, DownloadPartNode* part) {
     int code = self->downloadExe(part);
-    int budget = kPartRetryBudget;
-    while (code != 0 && budget > 0 && !self->stopping_.load()) {
+    RetryBudget budget(kPartRetryBudget);
+    // Once the server is known to ignore ranges, the parts give way to one connection.
+    auto superseded = [&] { return !part->wholeResource && self->rangeIgnored_.load(); };
+    while (code != 0 && budget.HasLeft() && !self->stop_.IsRaised() && !superseded()) {
         QLOG(L"CurlDownLoader Code=%d\r\n", code);
-        if (!self->PauseUnlessStopping(kPartRetryPauseMs)) break;
-        budget -= (code == CURLE_PARTIAL_FILE) ? 1 : 2;
+        if (!self->stop_.WaitFor(kPartRetryPauseMs)) break;
+        budget.Charge(code);
         code = self->downloadExe(part);
     }
     part->partFile.Close();
@@ -285,14 +297,23 @@ size_t CMTCurlDownloader::PartHeader(char* data, size_t size, size_t count, void
 size_t CMTCurlDownloader::PartWriter(char* data, size_t size, size_t count, void* raw) {
     auto* part = static_cast<DownloadPartNode*>(raw);
     if (!part || !part->partFile.IsOpen() || part->nextOffset > part->lastOffset) return 0;
+    // A part whose server ignores ranges stops: one connection takes over the whole file.
+    if (!part->wholeResource && part->rangeIgnored && part->rangeIgnored->load()) return 0;
     if (!part->bodyChecked) {
         // Only a body that starts at the next wanted byte may be appended: a server that ignores
         // the range (200 with the whole file) or answers another one would corrupt the part.
         long status = 0;
         curl_easy_getinfo(part->handle.get(), CURLINFO_RESPONSE_CODE, &status);
-        const bool ok = (status == 206 && part->contentRangeStart == part->nextOffset) ||
-                        (status == 200 && part->nextOffset == 0);
-        if (!ok) {
+        if (status == 200 && part->wholeResource) {
+            // The whole file is what this part wants; a resume that got it starts the file again.
+            if (part->nextOffset > 0) {
+                if (!part->partFile.Truncate(0)) return 0;
+                part->restarted.store(true);
+                part->nextOffset = 0;
+                part->fetched.store(0, std::memory_order_release);
+            }
+        } else if (status != 206 || part->contentRangeStart != part->nextOffset) {
+            if (status == 200 && part->rangeIgnored) part->rangeIgnored->store(true);
             part->rangeRejected = true;
             return 0;
         }
@@ -308,7 +329,7 @@ size_t CMTCurlDownloader::PartWriter(char* data, size_t size, size_t count, void
 
 int CMTCurlDownloader::ProgressAggregator(void* raw, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     auto* self = static_cast<CMTCurlDownloader*>(raw);
-    if (self->stopping_.load()) return 1;  // the downloader is being destroyed
+    if (self->stop_.IsRaised()) return 1;  // the downloader is being destroyed
     const int64_t now = static_cast<int64_t>(std::time(nullptr));
     int64_t last = self->lastProgressTime_.load();
     if (now < last + 1) return 0;
@@ -330,102 +351,55 @@ int CMTCurlDownloader::ProgressAggregator(void* raw, curl_off_t, curl_off_t, cur
     return 0;
 }
 
-bool CMTCurlDownloader::PauseUnlessStopping(int milliseconds) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (std::chrono::steady_clock::now() < until) {
-        if (stopping_.load()) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return !stopping_.load();
-}
-
-void CMTCurlDownloader::waitForFinishThreadFun(CMTCurlDownloader* self) { self->Finish(); }
-
-// Copies part 1 into part file 0 while part 1 is still arriving, once part 0 is complete, so
-// that little of the join is left when the last byte lands. `copied` counts the bytes of part 1
-// in place. Returns 0, or a join error to report once every part has ended.
-int CMTCurlDownloader::JoinAsPartsArrive(File& first, int64_t& copied) {
-    DownloadPartNode& head = *parts_[0];
-    DownloadPartNode& tail = *parts_[1];
-    if (head.worker.joinable()) head.worker.join();
-    if (head.status != DownloadPartNode::kStatusComplete || tail.finished.load(std::memory_order_acquire))
-        return 0;  // nothing to overlap: the final join does it all
-    first = File::OpenWrite(head.partPath);
-    if (!first.IsOpen()) return kJoinOpenFailed;
-    if (first.Size() != head.Size()) return kJoinFailed;
-    const File second = File::OpenRead(tail.partPath);
-    if (!second.IsOpen()) return kJoinOpenFailed;
-    while (!tail.finished.load(std::memory_order_acquire) && !stopping_.load()) {
-        const int64_t available = tail.fetched.load(std::memory_order_acquire);
-        if (available - copied < (1 << 20)) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            continue;
-        }
-        if (!Download::CopyFileData(first, head.Size() + copied, second, copied, available - copied))
-            return kJoinFailed;
-        copied = available;
-    }
-    return 0;
-}
-
-int CMTCurlDownloader::JoinParts(const std::string& target, File& first, int64_t copied) {
-    if (!first.IsOpen()) {
-        first = File::OpenWrite(parts_[0]->partPath);
-        if (!first.IsOpen()) return kJoinOpenFailed;
-        if (first.Size() != parts_[0]->Size()) return kJoinFailed;
-        copied = 0;
-    }
-    int64_t size = parts_[0]->Size();
-    for (size_t i = 1; i < parts_.size(); ++i) {
-        const File next = File::OpenRead(parts_[i]->partPath);
-        const int64_t rangeSize = parts_[i]->Size();
-        if (!next.IsOpen() || next.Size() != rangeSize) return kJoinOpenFailed;
-        if (!Download::CopyFileData(first, size + copied, next, copied, rangeSize - copied)) return kJoinFailed;
-        size += rangeSize;
-        copied = 0;
-        QLOG(L"partPath::%S\r\n", parts_[i]->partPath.c_str());
-    }
-    if (::ftruncate(first.Fd(), size) != 0 || first.Size() != size) return kJoinFailed;
-    // The name must still be the file that was joined before it becomes the target.
-    if (!Download::SameFile(first, parts_[0]->partPath)) return kJoinFailed;
-    if (!first.Close()) return kJoinFailed;
-    if (!Download::RenameFile(parts_[0]->partPath, target)) return kJoinFailed;
-    RemovePartFiles(target);
-    return 0;
-}
-
-void CMTCurlDownloader::Finish() {
-    File first;
-    int64_t copied = 0;
-    const int joinError = parts_.size() == 2 ? JoinAsPartsArrive(first, copied) : 0;
+// Joins every part thread; the status of the first part that is not complete, else 0.
+int CMTCurlDownloader::AwaitParts() {
     for (auto& part : parts_)
         if (part->worker.joinable()) part->worker.join();
-    while (runningParts_.load() > 0) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    for (const auto& part : parts_)
+        if (part->status != DownloadPartNode::kStatusComplete) return part->status;
+    return 0;
+}
 
+// The server answered a partial range with the whole file: the parts are dropped and the whole
+// file is fetched over one connection from byte 0, on the finisher's thread. Returns its status.
+int CMTCurlDownloader::FetchWithOneConnection(const std::string& target) {
+    QLOG(L"range ignored by the server: one connection from byte 0\r\n");
+    DiscardParts();
+    RemovePartFiles(target);
+    parts_.push_back(MakePart(target, 0, 0, length_ - 1));
+    DownloadPartNode* part = parts_.back().get();
+    if (part->status != DownloadPartNode::kStatusPending) return part->status;
+    runningParts_.fetch_add(1);
+    downloadThreadFun(this, part);
+    return part->status;
+}
+
+void CMTCurlDownloader::waitForFinishThreadFun() {
     const std::string target = Download::NarrowPath(targetPath_);
-    int error = 0;
-    for (const auto& part : parts_) {
-        if (part->status != DownloadPartNode::kStatusComplete) {
-            error = part->status;
-            break;
+    PartJoin join(parts_, stop_);
+    int joinError = join.CopyWhileArriving();
+    int error = AwaitParts();
+    if (error != 0 && rangeIgnored_.load() && parts_.size() > 1 && !stop_.IsRaised()) {
+        join.Abandon();
+        joinError = 0;
+        error = FetchWithOneConnection(target);
+    }
+    if (error == 0 && !stop_.IsRaised()) {
+        SetLastReportedPercent(0.0);
+        error = joinError != 0 ? joinError : join.Finish(target);
+        if (error == 0) {
+            for (size_t i = 1; i < parts_.size(); ++i)
+                QLOG(L"partPath::%s\r\n", (targetPath_ + L"_" + std::to_wstring(i)).c_str());
+            RemovePartFiles(target);
         }
     }
-    if (error == 0 && !stopping_.load()) {
-        SetLastReportedPercent(0.0);
-        error = joinError != 0 ? joinError : JoinParts(target, first, copied);
-    }
-    // A run that ends without its target keeps part file 0 as exactly part 0, for the restart.
-    if (error != 0 && first.IsOpen() && ::ftruncate(first.Fd(), parts_[0]->Size()) != 0)
-        Download::RemoveFile(parts_[0]->partPath);
-    first.Close();
+    if (error != 0) join.Abandon();
 
-    if (error == 0 && !stopping_.load()) {
+    if (error == 0 && !stop_.IsRaised()) {
         if (expectedDigest_.size() == 32) {
-            std::string actual = digest_ ? digest_->Finish() : std::string();
-            if (actual.size() != 32) actual = Utils::FileMd5Hex(target);  // hash the joined file instead
-            if (actual.size() == 32 && actual != expectedDigest_) {
+            if (DigestMismatch(target)) {
                 Raise(DL_CODE_VERIFY, 0.0, kVerifyMismatchText);
-                Download::RemoveFile(target);
+                Utils::RemoveFile(target);
                 DiscardParts();
                 if (retried_) {
                     QLOG(L"finish recv, md5 chaek failed and retry failed.\r\n");
@@ -447,8 +421,9 @@ void CMTCurlDownloader::Finish() {
     }
 
     DiscardParts();
-    if (stopping_.load()) return;
-    if (LastReportedPercent() == 0.0) RemovePartFiles(target);
+    if (stop_.IsRaised()) return;
+    // The parts are kept only for the restart that reuses them.
+    if (LastReportedPercent() == 0.0 || retried_) RemovePartFiles(target);
     if (retried_) {
         SetLastReportedPercent(0.0);
         Raise(DL_CODE_FAIL, static_cast<double>(error), kEngineLibCurl);
@@ -456,6 +431,15 @@ void CMTCurlDownloader::Finish() {
         retried_ = true;
         Raise(DL_CODE_RETRY, static_cast<double>(error), kEngineLibCurl);
     }
+}
+
+// A digest that cannot be computed counts as a match, as the address gave no usable check.
+bool CMTCurlDownloader::DigestMismatch(const std::string& target) {
+    bool restarted = false;
+    for (const auto& part : parts_) restarted = restarted || part->restarted.load();
+    std::string actual = digest_ && !restarted ? digest_->Finish() : std::string();
+    if (actual.size() != 32) actual = Utils::FileMd5Hex(target);  // hash the joined file instead
+    return actual.size() == 32 && actual != expectedDigest_;
 }
 
 void CMTCurlDownloader::DiscardParts() {

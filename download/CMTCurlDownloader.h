@@ -3,7 +3,8 @@
 // fetches at most two byte ranges into part files ("<target>_0", "<target>_1") on threads of
 // their own, joins them into the target and checks the MD5 digest named by the address
 // ("/<md5>/<file name>"). The first failed run asks the owner to start again (1005) and reuses
-// the part files; the second is final (1004).
+// the part files; the second is final (1004) and removes them. A server that ignores ranges
+// (answers 200 with the whole file) is served by one connection from byte 0 instead.
 //
 // Threads: Start() runs on the owner's thread (or inside this downloader's 1005 event); each run
 // works on a worker thread named "ABDEF", one thread per part and a finisher that raises the
@@ -19,6 +20,7 @@
 
 #include "download/CDownloader.h"
 #include "download/DownloadPartNode.h"
+#include "download/StopSignal.h"
 #include "download/StreamingDigest.h"
 #include "utils/Thread.h"
 
@@ -29,14 +31,13 @@ public:
     static constexpr int kPartRetryBudget = 12;
     static constexpr int kPartRetryPauseMs = 400;
     static constexpr long kStallSeconds = 5;  // below 1 byte/s for this long: code 28
-    // Run errors of the join, besides the part statuses: part file 0 could not be opened (the
-    // part status of an unopenable file) and the joined file could not be written or renamed.
-    static constexpr int kJoinOpenFailed = DownloadPartNode::kStatusOpenFailed;
-    static constexpr int kJoinFailed = -3;
 
-    // Copies the arguments and removes the target file and the part files 0 and 1.
-    CMTCurlDownloader(DownloadCallback callback, std::wstring url, std::wstring targetPath);
-    // Cancels the transfers and waits for every thread of the run; raises nothing more.
+    // Copies the arguments and removes the target file and the part files 0 and 1. `curlReady`
+    // tells whether libcurl's global initialisation succeeded at start-up; without it every run
+    // fails at once.
+    CMTCurlDownloader(DownloadCallback callback, std::wstring url, std::wstring targetPath, bool curlReady = true);
+    // Cancels the transfers and waits for every thread of the run, then removes the part files;
+    // raises nothing more.
     ~CMTCurlDownloader() override;
 
     void Start() override;
@@ -47,31 +48,34 @@ public:
     static std::string DigestFromUrl(const std::string& effectiveUrl);
     static std::string PartPath(const std::string& narrowTarget, int index);
 
+    // One run: the worker.
     static unsigned Start_Down(void* self);
 
 private:
-    void RunDown();
+    void PrepareRun();
+    std::unique_ptr<DownloadPartNode> MakePart(const std::string& target, int index, int64_t first, int64_t last);
+    int AwaitParts();
+    int FetchWithOneConnection(const std::string& target);
     bool getRealDownloadUrl(const std::string& url);
     static void downloadThreadFun(CMTCurlDownloader* self, DownloadPartNode* part);
     int downloadExe(DownloadPartNode* part);
     static size_t PartWriter(char* data, size_t size, size_t count, void* part);
     static size_t PartHeader(char* data, size_t size, size_t count, void* part);
     static int ProgressAggregator(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
-    static void waitForFinishThreadFun(CMTCurlDownloader* self);
-    void Finish();
-    int JoinAsPartsArrive(Download::File& first, int64_t& copied);
-    int JoinParts(const std::string& narrowTarget, Download::File& first, int64_t copied);
+    // The finisher: waits for the parts, joins them, checks the digest, raises the final event.
+    void waitForFinishThreadFun();
+    bool DigestMismatch(const std::string& target);
     void DiscardParts();
     void RemovePartFiles(const std::string& narrowTarget);
     void Raise(int32_t code, double value, const wchar_t* text);
     double LastReportedPercent();
     void SetLastReportedPercent(double percent);
-    bool PauseUnlessStopping(int milliseconds);
 
     std::vector<std::unique_ptr<DownloadPartNode>> parts_;
     DownloadCallback callback_;
     std::wstring targetPath_;
     std::wstring url_;
+    bool curlReady_;
     std::string effectiveUrl_;
     int64_t length_ = -1;
     std::string expectedDigest_;
@@ -79,10 +83,12 @@ private:
     std::atomic<int> runningParts_{0};
     std::atomic<int64_t> lastProgressTime_{0};
     bool retried_ = false;
+    // The server answered a partial range with the whole file: from then on one connection.
+    std::atomic<bool> rangeIgnored_{false};
     std::unique_ptr<Utils::Thread> worker_;
 
     std::mutex progressMutex_;
     std::thread finisher_;                   // joined by the next run's worker or destruction
     std::unique_ptr<Download::StreamingDigest> digest_;
-    std::atomic<bool> stopping_{false};
+    Download::StopSignal stop_;
 };

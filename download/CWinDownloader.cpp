@@ -1,8 +1,8 @@
 #include "download/CWinDownloader.h"
 
-#include <chrono>
-#include <thread>
-
+#include "download/FileOps.h"
+#include "download/UrlDigest.h"
+#include "utils/Log.h"
 #include "utils/StringUtils.h"
 
 using namespace UrlMoniker;
@@ -23,6 +23,7 @@ void CWinDownloader::CBindCallback::Cancel() {
 HRESULT CWinDownloader::CBindCallback::QueryInterface(const void*, void**) { return kE_NOTIMPL; }
 
 HRESULT CWinDownloader::CBindCallback::OnStartBinding(uint32_t, IBinding* binding) {
+    redirectedUrl_.clear();
     std::lock_guard lock(bindingMutex_);
     binding_ = binding;
     if (cancelled_.load() && binding_) binding_->Abort();
@@ -32,9 +33,10 @@ HRESULT CWinDownloader::CBindCallback::OnStartBinding(uint32_t, IBinding* bindin
 HRESULT CWinDownloader::CBindCallback::GetPriority(int32_t*) { return kE_NOTIMPL; }
 HRESULT CWinDownloader::CBindCallback::OnLowResource(uint32_t) { return kE_NOTIMPL; }
 
-HRESULT CWinDownloader::CBindCallback::OnProgress(uint64_t progress, uint64_t progressMax, uint32_t,
-                                                  const wchar_t*) {
+HRESULT CWinDownloader::CBindCallback::OnProgress(uint64_t progress, uint64_t progressMax, uint32_t statusCode,
+                                                  const wchar_t* statusText) {
     if (cancelled_.load()) return kE_ABORT;
+    if (statusCode == BINDSTATUS_REDIRECTING && statusText) redirectedUrl_ = statusText;
     if (progressMax == 0) return kS_OK;
     if (callback_)
         callback_(DL_CODE_PROGRESS, static_cast<double>(progress) / static_cast<double>(progressMax), L"");
@@ -49,7 +51,7 @@ HRESULT CWinDownloader::CBindCallback::OnStopBinding(HRESULT, const wchar_t*) {
 }
 
 HRESULT CWinDownloader::CBindCallback::GetBindInfo(uint32_t*, BindInfo* info) {
-    if (info) info->codePage = Utils::CP_UTF8;
+    if (info) info->codePage = Utils::kCodePageUtf8;
     return kE_NOTIMPL;
 }
 
@@ -65,6 +67,7 @@ CWinDownloader::CWinDownloader(DownloadCallback callback, std::wstring url, std:
 }
 
 CWinDownloader::~CWinDownloader() {
+    stop_.Raise();
     bindCallback_.Cancel();
     worker_.reset();  // joins; a worker never resumed ends without running
 }
@@ -100,15 +103,6 @@ unsigned CWinDownloader::WorkerFun(void* self) {
     return 0;
 }
 
-bool CWinDownloader::PauseUnlessCancelled(int milliseconds) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (std::chrono::steady_clock::now() < until) {
-        if (bindCallback_.Cancelled()) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return !bindCallback_.Cancelled();
-}
-
 void CWinDownloader::Run() {
     if (bindCallback_.Cancelled()) return;
     callback_(DL_CODE_START, 1.0, L"");
@@ -122,11 +116,22 @@ void CWinDownloader::Run() {
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         result = URLDownloadToFile(nullptr, url, targetPath_, 0, &bindCallback_);
         if (bindCallback_.Cancelled()) return;
+        if (result == kS_OK && !DigestMatches(url)) result = kTRUST_E_BAD_DIGEST;
         if (result == kS_OK) {
             callback_(DL_CODE_SUCCESS, 0.0, kEngineUrlMoniker);
             return;
         }
-        if (!PauseUnlessCancelled(kRetryPauseMs)) return;
+        if (!stop_.WaitFor(kRetryPauseMs)) return;
     }
     callback_(DL_CODE_FAIL, static_cast<double>(result), kEngineUrlMoniker);
+}
+
+bool CWinDownloader::DigestMatches(const std::wstring& requestedUrl) {
+    const std::wstring& redirected = bindCallback_.RedirectedUrl();
+    const std::string finalUrl = Utils::ToUtf8(redirected.empty() ? requestedUrl : redirected);
+    const std::string target = Download::NarrowPath(targetPath_);
+    if (Download::CheckFileDigest(finalUrl, target) != Download::DigestCheck::Mismatch) return true;
+    QLOG(L"md5 check failed: %S\r\n", finalUrl.c_str());
+    Utils::RemoveFile(target);
+    return false;
 }

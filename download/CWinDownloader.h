@@ -1,7 +1,9 @@
 #pragma once
 // The downloader that hands the whole transfer to the system URL download service
 // (UrlMoniker::URLDownloadToFile): three attempts one second apart, progress through a bind
-// status callback. It downloads at most once in its life and never raises 1005 or 1006.
+// status callback. It downloads at most once in its life and never raises 1005 or 1006. When the
+// final address names a digest ("/<md5>/<file name>") a file that does not match it is removed
+// and the attempt counts as failed (kTRUST_E_BAD_DIGEST).
 //
 // Threads: the worker ("ABDEF") exists, suspended, from construction; Start() on the owner's
 // thread copies the callback and resumes it; every event is raised on the worker. Destruction
@@ -12,6 +14,7 @@
 #include <string>
 
 #include "download/CDownloader.h"
+#include "download/StopSignal.h"
 #include "download/UrlMoniker.h"
 #include "utils/Thread.h"
 
@@ -28,6 +31,8 @@ public:
         ~CBindCallback();
 
         void SetCallback(const DownloadCallback& callback);
+        // The address the last transfer ended at after redirects; "" when it was not moved.
+        const std::wstring& RedirectedUrl() const { return redirectedUrl_; }
         // Sets the cancelled flag and aborts the binding of a running transfer.
         void Cancel();
         bool Cancelled() const { return cancelled_.load(); }
@@ -52,6 +57,7 @@ public:
         std::atomic<bool> cancelled_{false};
         std::mutex bindingMutex_;
         UrlMoniker::IBinding* binding_ = nullptr;  // the running transfer, not owned
+        std::wstring redirectedUrl_;               // the worker's only
     };
 
     CWinDownloader(DownloadCallback callback, std::wstring url, std::wstring targetPath);
@@ -68,7 +74,9 @@ public:
 
 private:
     void Run();
-    bool PauseUnlessCancelled(int milliseconds);
+    // Checks the finished target against the digest its final address names; removes a target
+    // that does not match.
+    bool DigestMatches(const std::wstring& requestedUrl);
 
     CBindCallback bindCallback_;
     DownloadCallback callback_;
@@ -76,4 +84,5 @@ private:
     std::wstring url_;
     std::unique_ptr<Utils::Thread> worker_;
     std::atomic<bool> started_{false};
+    Download::StopSignal stop_;
 };

@@ -2,20 +2,19 @@
 
 #include <algorithm>
 #include <ctime>
-#include <unistd.h>
 
+#include "download/UrlDigest.h"
 #include "utils/Log.h"
 #include "utils/StringUtils.h"
 
 using Download::CurlEasy;
 using Download::CurlSlist;
-using Download::File;
 
 CurlClient::CurlClient(std::wstring url, std::wstring targetPath, void* owner, ProgressHook hook)
     : url_(std::move(url)), targetPath_(std::move(targetPath)), owner_(owner), hook_(hook) {}
 
 CurlClient::~CurlClient() {
-    Download::RemoveFile(Download::NarrowPath(PartialPath()));
+    Utils::RemoveFile(Download::NarrowPath(PartialPath()));
     cancelled_.store(true);
 }
 
@@ -45,7 +44,7 @@ int CurlClient::Start() {
         if (!handle) {
             result = kErrorNoHandle;
         } else {
-            File partial = File::OpenAppend(partialPath);
+            Utils::FileHandle partial = Utils::FileHandle::OpenAppend(partialPath);
             if (!partial.IsOpen()) {
                 result = kErrorOpenPartial;
             } else {
@@ -58,16 +57,16 @@ int CurlClient::Start() {
     }
     QLOG(L"error:%d:%S\r\n", result, Download::CurlErrorText(result));
     // A server that cannot resume makes the kept bytes useless: the next attempt starts over.
-    if (result == CURLE_RANGE_ERROR) Download::TruncateFile(partialPath);
+    if (result == CURLE_RANGE_ERROR) Utils::RemoveFile(partialPath);
     QLOG(L"end download\r\n");
     return result;
 }
 
-int CurlClient::Transfer(File& partial) {
+int CurlClient::Transfer(Utils::FileHandle& partial) {
     resumeOffset_ = partial.Size();
     // A partial file longer than the resource cannot be a prefix of it.
     if (totalLength_ > 0 && resumeOffset_ > static_cast<int64_t>(totalLength_)) {
-        if (::ftruncate(partial.Fd(), 0) != 0) return kErrorOpenPartial;
+        if (!partial.Truncate(0)) return kErrorOpenPartial;
         resumeOffset_ = 0;
     }
     // Everything is already here (an attempt that failed after its last byte): nothing to ask.
@@ -104,18 +103,23 @@ int CurlClient::Transfer(File& partial) {
     return curl_easy_perform(h);
 }
 
-int CurlClient::Finish(File& partial, const std::string& partialPath, const std::string& targetPath) {
+int CurlClient::Finish(Utils::FileHandle& partial, const std::string& partialPath, const std::string& targetPath) {
     // A lost write, an old target that stays, or a failed rename is a failure, not a success:
     // the partial file is kept for the next attempt.
     if (!partial.Close()) return kErrorFinish;
-    if (!Download::RemoveFile(targetPath)) return kErrorFinish;
-    if (!Download::RenameFile(partialPath, targetPath)) return kErrorFinish;
+    if (Download::CheckFileDigest(effectiveUrl_, partialPath) == Download::DigestCheck::Mismatch) {
+        QLOG(L"md5 check failed: %S\r\n", effectiveUrl_.c_str());
+        Utils::RemoveFile(partialPath);
+        return kErrorDigestMismatch;
+    }
+    if (!Utils::RemoveFile(targetPath)) return kErrorFinish;
+    if (!Utils::RenameFile(partialPath, targetPath)) return kErrorFinish;
     return CURLE_OK;
 }
 
 size_t CurlClient::WritePartial(char* data, size_t size, size_t count, void* file) {
     const size_t bytes = size * count;
-    return static_cast<File*>(file)->WriteAll(data, bytes) ? bytes : 0;
+    return static_cast<Utils::FileHandle*>(file)->WriteAll(data, bytes) ? bytes : 0;
 }
 
 CurlEasy CurlClient::Head(const std::string& url) {

@@ -3,7 +3,9 @@
 //
 // Start() first asks for the final address and size with a header request, then appends the
 // body to "<target>.part" and renames that file to the target when the transfer succeeds. A
-// failed attempt keeps the partial file, and the next Start() resumes from its size.
+// failed attempt keeps the partial file, and the next Start() resumes from its size. When the
+// final address names a digest ("/<md5>/<file name>") the complete file must match it before it
+// becomes the target; a file that does not is removed, so the next attempt starts over.
 //
 // Threads: Start() and ProgressCallback run on the caller's (the downloader's worker) thread.
 // Cancel() may be called from any thread. The client must not be destroyed while Start() runs.
@@ -21,6 +23,8 @@ public:
     using ProgressHook = void (*)(void* owner, double speed, double percent);
 
     // Results of Start() besides 0 (success) and the positive libcurl codes.
+    static constexpr int kErrorDigestMismatch = -994;  // the file differs from the digest the final
+                                                       // address names (partial file removed)
     static constexpr int kErrorFinish = -995;         // the finished file could not be flushed or
                                                       // put at the target path (partial file kept)
     static constexpr int kErrorOpenPartial = -996;    // the partial file could not be opened
@@ -62,8 +66,8 @@ public:
 
 private:
     static size_t WritePartial(char* data, size_t size, size_t count, void* file);
-    int Transfer(Download::File& partial);
-    int Finish(Download::File& partial, const std::string& partialPath, const std::string& targetPath);
+    int Transfer(Utils::FileHandle& partial);
+    int Finish(Utils::FileHandle& partial, const std::string& partialPath, const std::string& targetPath);
 
     std::wstring url_;
     std::wstring targetPath_;

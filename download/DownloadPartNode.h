@@ -16,7 +16,7 @@ struct DownloadPartNode {
     static constexpr int kStatusComplete = 0;
     static constexpr int kStatusOpenFailed = -2;  // the part file could not be opened
 
-    Download::File partFile;  // open for appending while the range is being fetched
+    Utils::FileHandle partFile;  // open for appending while the range is being fetched
     int64_t nextOffset = 0;   // absolute offset of the next byte to fetch
     int64_t lastOffset = -1;  // absolute offset of the range's last byte (inclusive)
     Download::CurlEasy handle;
@@ -29,6 +29,14 @@ struct DownloadPartNode {
 
     int64_t Size() const { return lastOffset - firstOffset + 1; }
     int64_t firstOffset = 0;  // absolute offset of the range's first byte
+
+    // The range is the whole resource, so a 200 answer (the whole file) is what it asked for.
+    bool wholeResource = false;
+    // Raised for the whole download when a server answers a partial range with the whole file.
+    std::atomic<bool>* rangeIgnored = nullptr;
+    // The part file was emptied mid-run (a resume answered with the whole file): `fetched` went
+    // back to 0, so a digest computed while it grew is void.
+    std::atomic<bool> restarted{false};
 
     // Per attempt: what the response said about where its body starts.
     int64_t contentRangeStart = -1;  // from "Content-Range: bytes X-Y/Z"; -1 when absent

@@ -18,7 +18,7 @@ constexpr size_t kChunk = 1 << 20;
 }  // namespace
 
 StreamingDigest::StreamingDigest(std::vector<Source> sources) : sources_(std::move(sources)) {
-    for (const Source& s : sources_) files_.push_back(File::OpenRead(s.path));
+    for (const Source& s : sources_) files_.push_back(Utils::FileHandle::OpenRead(s.path));
     thread_ = std::thread([this] { Run(); });
 }
 

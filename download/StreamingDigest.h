@@ -39,7 +39,7 @@ private:
     void Run();
 
     std::vector<Source> sources_;
-    std::vector<File> files_;
+    std::vector<Utils::FileHandle> files_;
     std::atomic<bool> cancelled_{false};
     std::string result_;  // written by the thread, read after join
     std::thread thread_;

@@ -24,6 +24,8 @@ inline constexpr HRESULT kINET_E_RESOURCE_NOT_FOUND = static_cast<HRESULT>(0x800
 inline constexpr HRESULT kINET_E_DOWNLOAD_FAILURE = static_cast<HRESULT>(0x800C0008u);
 inline constexpr HRESULT kINET_E_CONNECTION_TIMEOUT = static_cast<HRESULT>(0x800C000Bu);
 inline constexpr HRESULT kINET_E_SECURITY_PROBLEM = static_cast<HRESULT>(0x800C000Eu);
+// The downloaded file does not match the digest its address names.
+inline constexpr HRESULT kTRUST_E_BAD_DIGEST = static_cast<HRESULT>(0x80096010u);
 // An HTTP error status N is reported as kHTTP_E_STATUS_BASE + N (404 -> 0x80190194).
 inline constexpr uint32_t kHTTP_E_STATUS_BASE = 0x80190000u;
 
@@ -75,6 +77,8 @@ protected:
 // Fetches `url` into `file`: the bytes go to "<file>.part", which becomes `file` only when the
 // transfer is complete, so a failed call leaves no target behind. OnProgress is called as data
 // arrives (with a maximum of 0 when the length is unknown); E_ABORT from it stops the transfer.
+// When redirects moved the request, OnProgress reports BINDSTATUS_REDIRECTING with the final
+// address as its text (maximum 0) before the body arrives.
 // Returns kS_OK or a failure code. TLS peers are verified against the system's trust store, or
 // against the bundle named by CURL_CA_BUNDLE / SSL_CERT_FILE when one is set.
 HRESULT URLDownloadToFile(void* caller, const std::wstring& url, const std::wstring& file, uint32_t reserved,

@@ -85,30 +85,51 @@ private:
     std::chrono::steady_clock::time_point lastTime_{};
 };
 
-struct CopyProgress {
-    IBindStatusCallback* callback;
-    Binding* binding;
-    ProgressPacer pacer;
-};
+// Copies `body` into a fresh "<target>.part" (never through a link planted at that name, with
+// its mode whatever the umask), reporting progress against `total` (0: unknown).
+HRESULT StoreBody(GInputStream* body, uint64_t total, const std::string& partPath, IBindStatusCallback* callback,
+                  Binding& binding) {
+    Utils::FileHandle file = Utils::FileHandle::CreateFresh(partPath);
+    if (!file.IsOpen()) return kSTG_E_WRITEFAULT;
 
-void OnCopyProgress(goffset current, goffset total, gpointer data) {
-    auto* p = static_cast<CopyProgress*>(data);
-    const auto now = static_cast<uint64_t>(current), max = static_cast<uint64_t>(std::max<goffset>(total, 0));
-    if (!p->pacer.Due(now, max != 0 && now >= max)) return;
-    if (p->callback->OnProgress(now, max, BINDSTATUS_DOWNLOADINGDATA, L"") == kE_ABORT) p->binding->Abort();
+    constexpr size_t kChunk = 256 * 1024;
+    std::unique_ptr<char[]> buffer(new char[kChunk]);
+    uint64_t received = 0;
+    ProgressPacer pacer;
+    for (;;) {
+        GError* readRaw = nullptr;
+        const gssize n = g_input_stream_read(body, buffer.get(), kChunk, binding.Cancellable(), &readRaw);
+        GErrorPtr readError(readRaw);
+        if (n < 0) return FromGError(readError.get());
+        if (n == 0) break;
+        if (!file.WriteAll(buffer.get(), static_cast<size_t>(n))) return kSTG_E_WRITEFAULT;
+        received += static_cast<uint64_t>(n);
+        if (pacer.Due(received, total != 0 && received >= total) &&
+            callback->OnProgress(received, total, BINDSTATUS_DOWNLOADINGDATA, L"") == kE_ABORT) {
+            binding.Abort();
+            return kE_ABORT;
+        }
+    }
+    // A body shorter than announced is a broken transfer, not a file.
+    if (total != 0 && received != total) return kINET_E_DOWNLOAD_FAILURE;
+    g_input_stream_close(body, nullptr, nullptr);
+    if (!file.Close()) return kSTG_E_WRITEFAULT;
+    return kS_OK;
 }
 
 HRESULT CopyLocal(const std::string& uri, const std::string& partPath, IBindStatusCallback* callback,
                   Binding& binding) {
     GRef<GFile> source(g_file_new_for_uri(uri.c_str()));
-    GRef<GFile> dest(g_file_new_for_path(partPath.c_str()));
-    CopyProgress progress{callback, &binding, {}};
     GError* raw = nullptr;
-    const gboolean ok = g_file_copy(source.get(), dest.get(), G_FILE_COPY_OVERWRITE, binding.Cancellable(),
-                                    &OnCopyProgress, &progress, &raw);
+    GRef<GFileInputStream> input(g_file_read(source.get(), binding.Cancellable(), &raw));
     GErrorPtr error(raw);
-    if (g_cancellable_is_cancelled(binding.Cancellable())) return kE_ABORT;
-    return ok ? kS_OK : FromGError(error.get());
+    if (!input) return FromGError(error.get());
+    raw = nullptr;
+    GRef<GFileInfo> info(g_file_input_stream_query_info(input.get(), G_FILE_ATTRIBUTE_STANDARD_SIZE,
+                                                        binding.Cancellable(), &raw));
+    GErrorPtr infoError(raw);
+    const uint64_t total = info ? static_cast<uint64_t>(std::max<goffset>(g_file_info_get_size(info.get()), 0)) : 0;
+    return StoreBody(G_INPUT_STREAM(input.get()), total, partPath, callback, binding);
 }
 
 HRESULT FetchHttp(const std::string& url, const std::string& partPath, IBindStatusCallback* callback,
@@ -135,39 +156,18 @@ HRESULT FetchHttp(const std::string& url, const std::string& partPath, IBindStat
     if (!body) return FromGError(error.get());
     const unsigned status = soup_message_get_status(message.get());
     if (status < 200 || status > 299) return static_cast<HRESULT>(kHTTP_E_STATUS_BASE + status);
+    if (GUri* finalUri = soup_message_get_uri(message.get())) {
+        std::unique_ptr<char, decltype(&g_free)> finalUrl(g_uri_to_string(finalUri), &g_free);
+        if (finalUrl && url != finalUrl.get())
+            callback->OnProgress(0, 0, BINDSTATUS_REDIRECTING, Utils::FromUtf8(finalUrl.get()).c_str());
+    }
 
     SoupMessageHeaders* headers = soup_message_get_response_headers(message.get());
     uint64_t total = 0;
     if (soup_message_headers_get_encoding(headers) == SOUP_ENCODING_CONTENT_LENGTH)
         total = static_cast<uint64_t>(soup_message_headers_get_content_length(headers));
 
-    if (!Download::RemoveFile(partPath)) return kSTG_E_WRITEFAULT;
-    Download::File file = Download::File::OpenAppend(partPath);
-    if (!file.IsOpen()) return kSTG_E_WRITEFAULT;
-
-    constexpr size_t kChunk = 256 * 1024;
-    std::unique_ptr<char[]> buffer(new char[kChunk]);
-    uint64_t received = 0;
-    ProgressPacer pacer;
-    for (;;) {
-        GError* readRaw = nullptr;
-        const gssize n = g_input_stream_read(body.get(), buffer.get(), kChunk, binding.Cancellable(), &readRaw);
-        GErrorPtr readError(readRaw);
-        if (n < 0) return FromGError(readError.get());
-        if (n == 0) break;
-        if (!file.WriteAll(buffer.get(), static_cast<size_t>(n))) return kSTG_E_WRITEFAULT;
-        received += static_cast<uint64_t>(n);
-        if (pacer.Due(received, total != 0 && received >= total) &&
-            callback->OnProgress(received, total, BINDSTATUS_DOWNLOADINGDATA, L"") == kE_ABORT) {
-            binding.Abort();
-            return kE_ABORT;
-        }
-    }
-    // A body shorter than announced is a broken transfer, not a file.
-    if (total != 0 && received != total) return kINET_E_DOWNLOAD_FAILURE;
-    g_input_stream_close(body.get(), nullptr, nullptr);
-    if (!file.Close()) return kSTG_E_WRITEFAULT;
-    return kS_OK;
+    return StoreBody(body.get(), total, partPath, callback, binding);
 }
 
 }  // namespace
@@ -192,8 +192,8 @@ HRESULT URLDownloadToFile(void*, const std::wstring& url, const std::wstring& fi
     } else {
         result = kINET_E_INVALID_URL;
     }
-    if (result == kS_OK && !Download::RenameFile(partPath, target)) result = kSTG_E_WRITEFAULT;
-    if (result != kS_OK) Download::RemoveFile(partPath);
+    if (result == kS_OK && !Utils::RenameFile(partPath, target)) result = kSTG_E_WRITEFAULT;
+    if (result != kS_OK) Utils::RemoveFile(partPath);
     callback->OnStopBinding(result, L"");
     return result;
 }

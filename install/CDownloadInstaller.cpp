@@ -1,6 +1,5 @@
 #include "install/CDownloadInstaller.h"
 
-#include "app/InstallerSettings.h"
 #include "download/CCurlDownloader.h"
 #include "download/CMTCurlDownloader.h"
 #include "download/CWinDownloader.h"
@@ -46,18 +45,25 @@ void CDownloadInstaller::SetInstallParams(std::wstring url, std::wstring previou
     processIsElevated_ = processIsElevated;
 }
 
+void CDownloadInstaller::SetStageOptions(int downloadType, std::wstring instCmd, bool curlReady) {
+    downloadType_ = downloadType;
+    instCmd_ = std::move(instCmd);
+    curlReady_ = curlReady;
+}
+
 std::wstring CDownloadInstaller::GetPackagePath() const {
     return InstallFiles::JoinPath(installFolder_, L"__Package_Quorvex.exe");
 }
 
 void CDownloadInstaller::MakeDownloader() {
-    const int type = InstallerSettings::Instance().DownloadType;
+    const int type = downloadType_;
     auto handler = [this](int32_t code, double value, const wchar_t* text) { OnDownloadEvent(code, value, text); };
     downloader_.reset();  // waits for an earlier worker before its replacement exists
     if (type == 2) downloader_ = std::make_unique<CWinDownloader>(handler, url_, packagePath_);
-    else if (type == 3) downloader_ = std::make_unique<CMTCurlDownloader>(handler, url_, packagePath_);
+    else if (type == 3) downloader_ = std::make_unique<CMTCurlDownloader>(handler, url_, packagePath_, curlReady_);
     else downloader_ = std::make_unique<CCurlDownloader>(handler, url_, packagePath_);
     downloadTarget_ = packagePath_;
+    downloaderType_ = type;
 }
 
 void CDownloadInstaller::StartStage(const std::function<void()>& start) {
@@ -67,11 +73,11 @@ void CDownloadInstaller::StartStage(const std::function<void()>& start) {
 
 void CDownloadInstaller::Start() {
     packagePath_ = GetPackagePath();
-    QLOG(L"DL_TYPE=%d\r\n", InstallerSettings::Instance().DownloadType);
+    QLOG(L"DL_TYPE=%d\r\n", downloadType_);
     // A new folder needs a downloader that writes there; the same folder reuses the old one,
     // except the system URL downloader, which runs only once in its life: a retry with it
     // would otherwise wait for ever.
-    if (!downloader_ || downloadTarget_ != packagePath_ || InstallerSettings::Instance().DownloadType == 2)
+    if (!downloader_ || downloadTarget_ != packagePath_ || downloaderType_ != downloadType_ || downloadType_ == 2)
         MakeDownloader();
     const std::wstring quotedPackage = L"\"" + packagePath_ + L"\"";
     if (!packageRunner_) {
@@ -83,13 +89,21 @@ void CDownloadInstaller::Start() {
     packageRunner_->SetInstallFolder(installFolder_);
     packageRunner_->SetLanguage(language_);
     packageRunner_->SetOptions(desktopIcon_, taskbarPin_, userIsAdmin_, processIsElevated_);
+    packageRunner_->SetInstCmd(instCmd_);
 
     if (InstallFiles::FileExists(previousUninstaller_)) {
         const std::wstring tempFolder = Utils::GetTempFolder();
         const std::wstring copy = tempFolder.empty() ? L"" : InstallFiles::JoinPath(tempFolder, kUninstallerCopyName);
-        // A failed copy leaves no file behind; the runner then reports the missing uninstaller.
-        InstallFiles::CopyFileReplacing(previousUninstaller_, copy);
         uninstallRunner_.reset();
+        // An unusable private temporary folder (full, foreign, not creatable) is a cause of
+        // its own: the user is not to be told that the software is running. A refused source
+        // leaves no copy, which the runner reports as a missing uninstaller.
+        if (tempFolder.empty() ||
+            InstallFiles::CopyFileReplacing(previousUninstaller_, copy) == InstallFiles::CopyOutcome::kTargetFailed) {
+            QLOG(L"uninstaller copy to %s failed\r\n", copy.c_str());
+            OnUninstallEvent(UNIST_CODE_FAIL, kFailTempUnusable, kTempUnusableText);
+            return;
+        }
         uninstallRunner_ = std::make_unique<CUninstallRunner>(
             [this](int32_t code, double value, const wchar_t* text) { OnUninstallEvent(code, value, text); }, copy,
             InstallFiles::ParentFolder(previousUninstaller_));

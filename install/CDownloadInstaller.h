@@ -44,6 +44,11 @@ public:
     void SetInstallParams(std::wstring url, std::wstring previousUninstaller, std::wstring installFolder,
                           std::wstring language, bool desktopIcon, bool taskbarPin, bool userIsAdmin,
                           bool processIsElevated);
+    // The settings that steer the stages (handed in by the front end, never read from the
+    // process-wide settings here): the downloader type (2 system URL loader, 3
+    // multi-connection, anything else single-connection), the package's extra switches, and
+    // whether the HTTP library started (the multi-connection downloader fails at once without).
+    void SetStageOptions(int downloadType, std::wstring instCmd, bool curlReady = true);
     // Starts the chain and returns; every outcome arrives through the callback.
     void Start();
     // "<install folder>/__Package_Quorvex.exe".
@@ -68,10 +73,14 @@ private:
     std::wstring installFolder_;
     std::wstring packagePath_;
     std::wstring downloadTarget_;  // the path the current downloader writes to
+    int downloaderType_ = 0;       // the type the current downloader was made for
     bool desktopIcon_;
     bool taskbarPin_;
     bool userIsAdmin_;
     bool processIsElevated_ = false;
+    int downloadType_ = 1;
+    std::wstring instCmd_;
+    bool curlReady_ = true;
     std::wstring language_;
     DownloadCallback callback_;
     std::mutex stageMutex_;

@@ -1,13 +1,10 @@
 #include "install/CPackageRunner.h"
 
-#include "app/InstallerSettings.h"
-#include "install/ChildOutputPump.h"
 #include "install/InstallCodes.h"
 #include "install/InstallFiles.h"
-#include "install/StatusLineBuffer.h"
-#include "utils/Exception.h"
+#include "install/InstallTexts.h"
+#include "install/StatusChildRun.h"
 #include "utils/Log.h"
-#include "utils/PipedProcess.h"
 
 namespace {
 
@@ -40,8 +37,7 @@ std::wstring CPackageRunner::BuildCommandLine() const {
     line += std::wstring(L" -authorizationact=") + Flag(processIsElevated_);
     line += std::wstring(L" -dsc=") + Flag(desktopIcon_);
     line += std::wstring(L" -ssc=") + Flag(taskbarPin_);
-    const std::wstring& instCmd = InstallerSettings::Instance().InstCmd;
-    if (!instCmd.empty()) line += L" " + instCmd;
+    if (!instCmd_.empty()) line += L" " + instCmd_;
     line += L" -inslang=\"" + language_ + L"\"";
     if (!installFolder_.empty()) {
         line += L" -instdir=\"" + installFolder_ + L"\"";
@@ -79,30 +75,22 @@ void CPackageRunner::Work() {
     }
     callback_(IST_CODE_PROGRESS, 0, L"");
 
-    std::unique_ptr<Utils::PipedProcess> process;
-    try {
-        InstallFiles::MakeOwnerExecutable(program);
-        process = std::make_unique<Utils::PipedProcess>();
-        process->Start(commandLine_);
-    } catch (const Utils::Exception& e) {
-        QLOG(L"package not started: %S\r\n", e.what());
+    StatusChildRun child;
+    const StatusChildRun::Result result =
+        child.Run(program, commandLine_, [this](std::string_view line) { return parser_.ParseRawLine(line, callback_); });
+    QLOG(L"package run over (%d), exit status %d, signal %d, final state %d\r\n", static_cast<int>(result.end),
+         result.exitStatus, result.signal, result.finalState);
+    if (result.end == StatusChildRun::End::kNotStarted) {
         callback_(IST_CODE_FAIL, kFailNotStarted, L"");
         return;
     }
-
-    int finalState = PackageStatusParser::kNoFinalState;
-    StatusLineBuffer lines;
-    const auto onLine = [&](std::string_view line) {
-        if (finalState != PackageStatusParser::kNoFinalState) return;  // drained and discarded
-        finalState = parser_.ParseRawLine(line, callback_);
-    };
-    ChildOutputPump::Run(*process, [&](std::string_view bytes) {
-        if (finalState == PackageStatusParser::kNoFinalState) lines.Feed(bytes, onLine);
-    });
-    lines.Finish(onLine);
-    const int exitCode = process->Wait();
-    process.reset();
-    QLOG(L"package ended, exit code %d, final state %d\r\n", exitCode, finalState);
-
-    if (finalState == PackageStatusParser::kNoFinalState) callback_(INSTALL_SUCCESS, 1, L"");
+    if (result.finalState != PackageStatusParser::kNoFinalState) return;
+    // Without a final line only a clean exit counts as success: a package that failed or
+    // crashed before reporting must not leave an "installed" product behind.
+    if (result.end == StatusChildRun::End::kEnded && result.exitStatus == 0 && result.signal == 0) {
+        callback_(INSTALL_SUCCESS, 1, L"");
+        return;
+    }
+    const std::wstring text = InstallTexts::Text(L"IDFailInstPack") + L": " + StatusChildRun::DescribeEnd(result);
+    callback_(IST_CODE_FAIL, kFailAbnormalEnd, text.c_str());
 }

@@ -9,10 +9,12 @@
 // to the end of the line as the folder.
 //
 // Events (on the worker thread): 2001 when the worker begins; 2004 (1) without a package
-// path; 2002 (0) just before the start; 2004 (2) when the package cannot be started; then
-// the status lines (PackageStatusParser); 2003 (1) when the package ended without a final
-// state line. After a final line the rest of the output is read and discarded until the
-// package ends, so a chatty package never blocks on a full pipe.
+// path; 2002 (0) just before the start; 2004 (2) when the package cannot be started (also when
+// its file is a link or belongs to another user); then the status lines
+// (PackageStatusParser). Without a final state line the end decides: a clean exit gives
+// 2003 (1); a non-zero exit status, a signal, or silence past the idle limit give 2004 (3)
+// with the cause in the text. The child's run, its limits and its draining are
+// StatusChildRun's.
 //
 // Threads: the owner (the orchestrator) configures the runner and calls Run() from one
 // thread at a time and never while a run raises events into a setter's data; the worker
@@ -37,13 +39,15 @@ public:
     void SetPackagePath(std::wstring quotedPackagePath) { packagePath_ = std::move(quotedPackagePath); }
     void SetInstallFolder(std::wstring folder) { installFolder_ = std::move(folder); }
     void SetLanguage(std::wstring language) { language_ = std::move(language); }
+    // Extra switches inserted before " -inslang=" (none when empty).
+    void SetInstCmd(std::wstring instCmd) { instCmd_ = std::move(instCmd); }
     void SetOptions(bool desktopIcon, bool taskbarPin, bool userIsAdmin, bool processIsElevated);
 
     // Builds the command line, waits for an earlier worker to end, starts a new one and
     // returns at once.
     void Run();
 
-    // The command line for the current settings (InstCmd from the installer settings).
+    // The command line for the current settings.
     std::wstring BuildCommandLine() const;
     const std::wstring& CommandLine() const { return commandLine_; }
     // Major, minor and patch from the last "InstallVersion=" line. Read after the worker ended.
@@ -61,6 +65,7 @@ private:
     std::wstring installFolder_;
     std::wstring commandLine_;
     std::wstring language_;
+    std::wstring instCmd_;
     bool taskbarPin_ = true;
     bool desktopIcon_ = true;
     PackageStatusParser parser_;  // holds the code page, kept across runs

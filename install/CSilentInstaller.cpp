@@ -3,26 +3,22 @@
 #include <chrono>
 #include <filesystem>
 
-#include "app/CommandLineArgs.h"
-#include "app/InstallerSettings.h"
-#include "app/LocaleTable.h"
+#include "config/CommandLineArgs.h"
+#include "config/InstallerSettings.h"
+#include "config/LocaleTable.h"
 #include "install/CDownloadInstaller.h"
 #include "install/InstallCodes.h"
 #include "install/InstallFiles.h"
 #include "install/InstallFolders.h"
-#include "install/InstallProgress.h"
 #include "install/InstallTexts.h"
-#include "install/ProcessSnapshot.h"
-#include "utils/Folders.h"
-#include "utils/HardDiskManager.h"
+#include "install/InterruptGuard.h"
+#include "install/InstallerAnalytics.h"
 #include "utils/Log.h"
-#include "utils/Network.h"
 #include "utils/StringUtils.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr double kGiB = 1073741824.0;
 
 }  // namespace
 
@@ -78,107 +74,106 @@ double CSilentInstaller::DownloadedBytes() const {
     return total;
 }
 
+int CSilentInstaller::FailPreCheck(const PreCheckFailure& failure) {
+    static const std::pair<PreCheckStep, ExitCode> kCodes[] = {
+        {PreCheckStep::kUninstallerRunning, kExitUninstallerBusy},
+        {PreCheckStep::kFolder, kExitInvalidFolder},
+        {PreCheckStep::kFreeSpace, kExitDiskLow},
+        {PreCheckStep::kNetwork, kExitNetworkPoor},
+    };
+    ExitCode code = kExitInvalidFolder;
+    for (const auto& [step, exit] : kCodes)
+        if (step == failure.step) code = exit;
+    std::wstring text = InstallTexts::Text(failure.noticeId);
+    if (failure.step == PreCheckStep::kFolder) text += L": " + folder_;
+    if (!failure.detail.empty()) text += L" (" + failure.detail + L")";
+    return Fail(code, text);
+}
+
+// The exit code and message of an ended attempt.
+int CSilentInstaller::Finish(const InstallSession& session) {
+    const InstallEventReducer& reducer = session.Reducer();
+    const std::wstring& text = reducer.FailureText();
+    const std::wstring value = std::to_wstring(static_cast<long>(reducer.FailureValue()));
+    switch (reducer.Outcome()) {
+        case InstallOutcome::kSucceeded:
+            Print(L"installed: " + reducer.Product().installPath);
+            return kExitOk;
+        case InstallOutcome::kDownloadFailed:
+            return Fail(kExitDownloadFailed,
+                        L"download failed (" + value + L" " + text + L"): " + session.Params().downloadUrl);
+        case InstallOutcome::kInstallFailed:
+            return Fail(kExitInstallFailed,
+                        (text.empty() ? InstallTexts::Text(L"IDFailInstPack") : text) + L" (" + value + L")");
+        case InstallOutcome::kTempUnusable:
+            return Fail(kExitTempUnusable, text);
+        case InstallOutcome::kUninstallFailed:
+        case InstallOutcome::kRunning:
+            break;
+    }
+    return Fail(kExitUninstallFailed, InstallTexts::Text(L"IDMsgSoftRunning") + (text.empty() ? L"" : L" (" + text + L")"));
+}
+
 int CSilentInstaller::Run(const std::vector<std::wstring>& arguments) {
-    InstallerSettings& settings = InstallerSettings::Instance();
-    const PreviousInstallation previous = InstalledCopy::ReadPrevious();
+    const InstallerSettings& settings = InstallerSettings::Instance();
+    InstallParams params;
+    params.previous = InstalledCopy::ReadPrevious();
     const AdminState admin = ReadAdminState();
+    params.userIsAdmin = admin.userIsAdmin;
+    params.processIsAdmin = admin.processIsAdmin;
 
     // The window's language: en-US, or the one the installed copy was installed in.
-    std::wstring language = L"en-US";
-    if (previous.Exists()) {
-        const std::wstring previousLanguage = InstalledCopy::ReadPreviousLanguage(previous.installPath);
-        if (!previousLanguage.empty()) language = previousLanguage;
+    if (params.previous.Exists()) {
+        const std::wstring previousLanguage = InstalledCopy::ReadPreviousLanguage(params.previous.installPath);
+        if (!previousLanguage.empty()) params.language = previousLanguage;
     }
-    const int lcid = LcidForLocaleName(language);
+    const int lcid = LcidForLocaleName(params.language);
     LanguageId() = static_cast<uint16_t>(lcid != 0 ? lcid : 1033);
+    params.languageId = LanguageId().load();
 
-    // The window's pre-checks, in its order.
-    if (ProcessSnapshot::IsRunning(Utils::ToUtf8(CDownloadInstaller::kUninstallerCopyName)))
-        return Fail(kExitUninstallerBusy, InstallTexts::Text(L"IDMsgSoftRunning"));
-    folder_ = ChooseFolder(arguments, previous);
-    if (folder_.empty() || !Utils::CreateDirectories(folder_))
-        return Fail(kExitInvalidFolder, InstallTexts::Text(L"IDInvalidPath") + L": " + folder_);
-    Utils::HardDiskManager disk;
-    const double available = disk.CheckFreeSpace(folder_) ? static_cast<double>(disk.AvailableToCaller()) : 0.0;
-    if (available / kGiB < 1.0) return Fail(kExitDiskLow, InstallTexts::Text(L"IDDiskLow"));
-    const std::wstring uninstaller = InstalledCopy::UninstallerToRun(folder_, previous);
-    if (settings.IsCheckNet && (Utils::CheckNetwork() >> 16) != 0)
-        return Fail(kExitNetworkPoor, InstallTexts::Text(L"IDNetPoor"));
+    params.downloadUrl = settings.DownloadUrl;
+    params.downloadType = settings.DownloadType;
+    params.instCmd = settings.InstCmd;
+    params.checkNetwork = settings.IsCheckNet;
+    params.downloadScale = settings.DownloadScale;
+    params.curlReady = settings.IsCurlReady;
+    params.installerFileName = settings.ExeFileName;
+    folder_ = params.folder = ChooseFolder(arguments, params.previous);
+
+    InstallSession session([this](int32_t code, double value, const wchar_t* text) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        queue_.push_back({code, value, text ? text : L""});
+        arrived_.notify_one();
+    });
+    session.SetParams(params);
+    if (auto failure = session.RunPreChecks()) return FailPreCheck(*failure);
 
     Print(L"installing Quorvex into " + folder_);
-    if (InstallFiles::FileExists(uninstaller)) Print(L"removing the installed copy first: " + uninstaller);
+    const std::wstring uninstaller = session.UninstallerToRun();
+    if (!uninstaller.empty()) Print(L"removing the installed copy first: " + uninstaller);
 
-    InstallationRecord record{folder_, language, LanguageId().load(), settings.ExeFileName};
-    std::wstring reportedUninstaller;
-    InstallProgress progress(settings.DownloadScale);
+    // From here on a stop request also stops the package and clears the download.
+    const InterruptGuard guard(session.PackagePath(), [] { InstallerAnalytics::Release(InstallerSettings::Instance()); });
     int lastPercent = -1;
     Clock::time_point downloadStart = Clock::now();
-
-    CDownloadInstaller installer(
-        [this](int32_t code, double value, const wchar_t* text) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            queue_.push_back({code, value, text ? text : L""});
-            arrived_.notify_one();
-        },
-        L"", L"", L"", L"en-US", true, true, true);
-    installer.SetInstallParams(settings.DownloadUrl, uninstaller, folder_, language, true, true, admin.userIsAdmin,
-                               admin.processIsAdmin);
-    installer.Start();
-
+    session.Start();
     for (;;) {
         const Event e = NextEvent();
-        switch (e.code) {
-            case DL_CODE_START:
-                downloadStart = Clock::now();
-                break;
-            case DL_CODE_PROGRESS: {
-                const int percent = progress.OnDownload(e.value);
-                if (percent == lastPercent) break;
-                lastPercent = percent;
+        const InstallReaction reaction = session.OnEvent(e.code, e.value, e.text);
+        if (e.code == DL_CODE_START) downloadStart = Clock::now();
+        if (reaction.notice) Print(InstallTexts::Text(L"IDMessage") + L": " + *reaction.notice);
+        if (reaction.percent && *reaction.percent != lastPercent) {
+            lastPercent = *reaction.percent;
+            if (e.code == DL_CODE_PROGRESS) {
                 const double seconds = std::chrono::duration<double>(Clock::now() - downloadStart).count();
                 const double speed = seconds > 0 ? DownloadedBytes() / seconds / 1048576.0 : 0.0;
                 wchar_t line[96];
-                std::swprintf(line, 96, L"progress %d%% download %.2f MiB/s", percent, speed);
+                std::swprintf(line, 96, L"progress %d%% download %.2f MiB/s", lastPercent, speed);
                 Print(line);
-                break;
+            } else {
+                Print(L"progress " + std::to_wstring(lastPercent) + L"%");
             }
-            case DL_CODE_FAIL:
-                return Fail(kExitDownloadFailed, L"download failed (" + std::to_wstring(static_cast<long>(e.value)) +
-                                                     L" " + e.text + L"): " + settings.DownloadUrl);
-            case IST_CODE_START:
-                InstalledCopy::WriteInstallationRecords(record);
-                break;
-            case IST_CODE_PROGRESS: {
-                const int percent = progress.OnInstall(e.value);
-                if (percent == lastPercent) break;
-                lastPercent = percent;
-                Print(L"progress " + std::to_wstring(percent) + L"%");
-                break;
-            }
-            case INSTALL_SUCCESS:
-                if (lastPercent != 100) Print(L"progress 100%");
-                InstalledCopy::FinishInstall(record, reportedUninstaller);
-                Print(L"installed: " + record.installPath);
-                return kExitOk;
-            case IST_CODE_FAIL:
-                return Fail(kExitInstallFailed,
-                            (e.text.empty() ? InstallTexts::Text(L"IDFailInstPack") : e.text) + L" (" +
-                                std::to_wstring(static_cast<long>(e.value)) + L")");
-            case PKG_CODE_INST_PATH:
-                record.installPath = e.text;
-                break;
-            case PKG_CODE_UNINST_EP:
-                reportedUninstaller = e.text;
-                break;
-            case PKG_CODE_MESSAGE:
-                Print(InstallTexts::Text(L"IDMessage") + L": " + e.text);
-                break;
-            case UNIST_CODE_FAIL:
-            case UNIST_CODE_ERROR:
-                return Fail(kExitUninstallFailed, InstallTexts::Text(L"IDMsgSoftRunning") +
-                                                      (e.text.empty() ? L"" : L" (" + e.text + L")"));
-            default:
-                break;
         }
+        if (reaction.ended) return Finish(session);
     }
 }

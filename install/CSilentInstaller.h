@@ -8,10 +8,15 @@
 // Standard output gets one line per change of the whole-bar percent (the download's lines also
 // carry the average download speed, measured from the growing package file), the package's
 // messages and the result; a failure prints its text on standard error and ends with the exit
-// code of its class.
+// code of its class. SIGTERM, SIGINT and SIGHUP during the install stop the package's process
+// group, remove the download's files and exit with 128 + the signal (InterruptGuard).
 //
-// Threads: Run() on the main thread, which owns the orchestrator; the stages' events are
-// queued by their worker threads and handled on the main thread in arrival order.
+// The flow itself is InstallSession's: this front end only chooses the folder and language,
+// runs the session's pre-checks (each failure ends with its exit code), prints what the
+// session's reducer reports and maps the outcome to an exit code.
+//
+// Threads: Run() on the main thread, which owns the session; the stages' events are queued by
+// their worker threads and handled on the main thread in arrival order.
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
@@ -19,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "install/InstallSession.h"
 #include "install/InstalledCopy.h"
 
 class CSilentInstaller {
@@ -32,6 +38,7 @@ public:
         kExitUninstallFailed = 6,   // the previous copy's uninstaller failed or could not run
         kExitDownloadFailed = 7,    // the package could not be downloaded
         kExitInstallFailed = 8,     // the package failed or could not be started
+        kExitTempUnusable = 9,      // the private temporary folder cannot take the uninstaller copy
     };
 
     // "-silent" among the process arguments.
@@ -50,6 +57,8 @@ private:
     };
 
     int Fail(ExitCode code, const std::wstring& text);
+    int FailPreCheck(const PreCheckFailure& failure);
+    int Finish(const InstallSession& session);
     void Print(const std::wstring& line);
     Event NextEvent();
     std::wstring ChooseFolder(const std::vector<std::wstring>& arguments, const PreviousInstallation& previous);

@@ -1,12 +1,9 @@
 #include "install/CUninstallRunner.h"
 
-#include "install/ChildOutputPump.h"
 #include "install/InstallCodes.h"
 #include "install/InstallFiles.h"
-#include "install/StatusLineBuffer.h"
-#include "utils/Exception.h"
+#include "install/StatusChildRun.h"
 #include "utils/Log.h"
-#include "utils/PipedProcess.h"
 #include "utils/SystemInfo.h"
 
 namespace {
@@ -62,30 +59,21 @@ void CUninstallRunner::Work() {
     }
     callback_(UNIST_CODE_PROGRESS, 0, L"");
 
-    std::unique_ptr<Utils::PipedProcess> process;
-    try {
-        InstallFiles::MakeOwnerExecutable(uninstallerCopy_);
-        process = std::make_unique<Utils::PipedProcess>();
-        process->Start(commandLine_);
-    } catch (const Utils::Exception& e) {
-        QLOG(L"uninstaller not started: %S\r\n", e.what());
+    StatusChildRun child;
+    const StatusChildRun::Result result = child.Run(
+        uninstallerCopy_, commandLine_, [this](std::string_view line) { return parser_.ParseRawLine(line, callback_); });
+    QLOG(L"uninstaller run over (%d), exit status %d, signal %d, final state %d\r\n", static_cast<int>(result.end),
+         result.exitStatus, result.signal, result.finalState);
+    if (result.end == StatusChildRun::End::kNotStarted) {
         callback_(UNIST_CODE_FAIL, kFailNotStarted, L"");
         return;
     }
-
-    int finalState = UninstallStatusParser::kNoFinalState;
-    StatusLineBuffer lines;
-    const auto onLine = [&](std::string_view line) {
-        if (finalState != UninstallStatusParser::kNoFinalState) return;
-        finalState = parser_.ParseRawLine(line, callback_);
-    };
-    ChildOutputPump::Run(*process, [&](std::string_view bytes) {
-        if (finalState == UninstallStatusParser::kNoFinalState) lines.Feed(bytes, onLine);
-    });
-    lines.Finish(onLine);
-    const int exitCode = process->Wait();
-    process.reset();
-    QLOG(L"uninstaller ended, exit code %d, final state %d\r\n", exitCode, finalState);
-
-    if (finalState == UninstallStatusParser::kNoFinalState) callback_(UNIST_CODE_SUCCESS, 1, L"");
+    if (result.finalState != UninstallStatusParser::kNoFinalState) return;
+    // An uninstaller that had to be stopped has not uninstalled anything one can rely on;
+    // any other end without a final line counts as success, as uninstallers expect.
+    if (result.end == StatusChildRun::End::kIdleStopped) {
+        callback_(UNIST_CODE_ERROR, 0, StatusChildRun::DescribeEnd(result).c_str());
+        return;
+    }
+    callback_(UNIST_CODE_SUCCESS, 1, L"");
 }

@@ -9,8 +9,8 @@
 //
 // Events (on the worker thread): 5004 (1, "可执行卸载文件不存在") when the copy is missing;
 // 5002 (0) before the start; 5004 (2) when it cannot be started; then the status lines
-// (UninstallStatusParser); 5003 (1) when it ended without a final state line. Output after
-// the final line is drained and discarded until the uninstaller ends.
+// (UninstallStatusParser); 5003 (1) when it ended without a final state line, except when it
+// had to be stopped for its silence: 5005 (0, the cause). The child's run is StatusChildRun's.
 //
 // One runner runs once. Threads: created and started by the orchestrator; the worker thread
 // "UnInstaller" owns the child process; destruction waits for the worker.

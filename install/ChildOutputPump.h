@@ -8,8 +8,11 @@
 //  - standard error is read and discarded;
 //  - the pump waits on the pipes with a kPollMs time-out, never spinning, and ends when both
 //    outputs are closed, or when the child has ended and nothing more is ready (a
-//    grandchild that keeps the pipes open cannot hold the installer).
-// The caller then waits for the child with PipedProcess::Wait.
+//    grandchild that keeps the pipes open cannot hold the installer);
+//  - it also ends when the child has been silent (no byte on either pipe) and alive for
+//    `idleLimitMs`, or when the caller has seen the final line and the child has not ended
+//    within `exitGraceMs` of it.
+// The caller then waits for the child with PipedProcess::Wait (or leaves it running).
 //
 // Used on the runner's worker thread, which owns the process.
 #include <functional>
@@ -29,5 +32,17 @@ public:
 
     using ChunkHandler = std::function<void(std::string_view bytes)>;
 
-    static void Run(Utils::PipedProcess& process, const ChunkHandler& onStdOut);
+    enum class End {
+        kOutputDone,   // the child ended, or closed both outputs
+        kIdle,         // silent and alive for idleLimitMs
+        kGraceOver,    // the final line was seen and the child still runs after exitGraceMs
+    };
+    struct Limits {
+        long idleLimitMs;
+        long exitGraceMs;
+    };
+
+    // `finalSeen` tells whether the caller has had the final status line.
+    static End Run(Utils::PipedProcess& process, const ChunkHandler& onStdOut, const std::function<bool()>& finalSeen,
+                   const Limits& limits);
 };

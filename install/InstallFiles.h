@@ -21,10 +21,16 @@ bool DeleteFileIfExists(const std::wstring& path);
 // Gives the file mode 0700: the owner may run it, nobody else may touch it. Programs we run
 // (a downloaded package, a copied uninstaller) get exactly this before they start.
 bool MakeOwnerExecutable(const std::wstring& path);
+enum class CopyOutcome {
+    kCopied,
+    kSourceRefused,  // missing, a link, not a regular file, or another user's (not root's)
+    kTargetFailed,   // the target's folder did not take the copy (missing, full, not ours)
+};
 // Copies `from` over `to` through a new file in the target's folder renamed into place, so
 // that a running program of that name is replaced rather than rewritten, and gives the copy
-// mode 0700. On any failure `to` does not exist afterwards: a stale earlier copy never
-// passes for a fresh one.
-bool CopyFileReplacing(const std::wstring& from, const std::wstring& to);
+// mode 0700. The source is read without following a link and must belong to this user or to
+// root. On any failure `to` does not exist afterwards: a stale earlier copy never passes for a
+// fresh one.
+CopyOutcome CopyFileReplacing(const std::wstring& from, const std::wstring& to);
 
 }  // namespace InstallFiles

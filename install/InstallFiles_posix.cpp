@@ -7,54 +7,27 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "utils/FileHandle.h"
 #include "utils/Log.h"
 #include "utils/StringUtils.h"
 
 namespace InstallFiles {
 namespace {
 
-// Owns one file descriptor.
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() { Close(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int Get() const { return fd_; }
-    bool Close() {
-        if (fd_ < 0) return true;
-        const int rc = ::close(fd_);
-        fd_ = -1;
-        return rc == 0;
-    }
-
-private:
-    int fd_;
-};
-
-bool WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-bool CopyContent(int in, int out) {
+bool CopyContent(const Utils::FileHandle& in, Utils::FileHandle& out) {
     char buffer[64 * 1024];
-    for (;;) {
-        const ssize_t n = ::read(in, buffer, sizeof buffer);
+    for (int64_t offset = 0;;) {
+        const int64_t n = in.ReadAt(buffer, sizeof buffer, offset);
         if (n == 0) return true;
         if (n < 0) {
-            if (errno == EINTR) continue;
+            errno = static_cast<int>(-n);
             return false;
         }
-        if (!WriteAll(out, buffer, static_cast<size_t>(n))) return false;
+        if (const Utils::FileError e = out.WriteAll(buffer, static_cast<size_t>(n)); !e) {
+            errno = e.code;
+            return false;
+        }
+        offset += n;
     }
 }
 
@@ -100,33 +73,42 @@ bool MakeOwnerExecutable(const std::wstring& path) {
     return false;
 }
 
-bool CopyFileReplacing(const std::wstring& from, const std::wstring& to) {
-    if (to.empty()) return false;
+CopyOutcome CopyFileReplacing(const std::wstring& from, const std::wstring& to) {
+    if (to.empty()) return CopyOutcome::kTargetFailed;
     const std::string target = Utils::ToUtf8(to);
     // Whatever happens below, an old copy must not survive under the target's name.
-    if (::unlink(target.c_str()) != 0 && errno != ENOENT) {
-        QLOG(L"unlink %s failed: %S\r\n", to.c_str(), std::strerror(errno));
-        return false;
+    if (const Utils::FileError e = Utils::RemoveFile(target); !e) {
+        QLOG(L"unlink %s failed: %S\r\n", to.c_str(), std::strerror(e.code));
+        return CopyOutcome::kTargetFailed;
     }
-    if (from.empty()) return false;
-    Fd in(::open(Utils::ToUtf8(from).c_str(), O_RDONLY | O_CLOEXEC));
-    if (in.Get() < 0) {
-        QLOG(L"open %s failed: %S\r\n", from.c_str(), std::strerror(errno));
-        return false;
+    if (from.empty()) return CopyOutcome::kSourceRefused;
+    // The copy runs with this process's rights: its source must not be a link, nor a file
+    // another user could have put there.
+    Utils::FileError error;
+    const Utils::FileHandle in = Utils::FileHandle::OpenRead(Utils::ToUtf8(from), &error);
+    struct stat st{};
+    if (!in.IsOpen() || ::fstat(in.Native(), &st) != 0 || (st.st_uid != ::geteuid() && st.st_uid != 0)) {
+        QLOG(L"%s refused as the source of a copy (%S)\r\n", from.c_str(), std::strerror(error.code));
+        return CopyOutcome::kSourceRefused;
     }
-    std::string temp = target + ".XXXXXX";
-    Fd out(::mkostemp(temp.data(), O_CLOEXEC));
-    if (out.Get() < 0) {
-        QLOG(L"mkostemp for %s failed: %S\r\n", to.c_str(), std::strerror(errno));
-        return false;
+    const std::string temp = target + ".copy-" + std::to_string(::getpid());
+    Utils::FileHandle out = Utils::FileHandle::CreateFresh(temp, 0700, &error);
+    if (!out.IsOpen()) {
+        QLOG(L"creating the copy of %s failed: %S\r\n", to.c_str(), std::strerror(error.code));
+        return CopyOutcome::kTargetFailed;
     }
-    const bool ok = CopyContent(in.Get(), out.Get()) && ::fchmod(out.Get(), 0700) == 0 && out.Close() &&
-                    ::rename(temp.c_str(), target.c_str()) == 0;
+    bool ok = CopyContent(in, out) && out.Close().Ok();
+    if (ok) {
+        const Utils::FileError renamed = Utils::RenameFile(temp, target);
+        ok = renamed.Ok();
+        errno = renamed.code;
+    }
     if (!ok) {
         QLOG(L"copy %s to %s failed: %S\r\n", from.c_str(), to.c_str(), std::strerror(errno));
-        ::unlink(temp.c_str());
+        Utils::RemoveFile(temp);
+        return CopyOutcome::kTargetFailed;
     }
-    return ok;
+    return CopyOutcome::kCopied;
 }
 
 }  // namespace InstallFiles

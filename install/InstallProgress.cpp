@@ -17,6 +17,9 @@ int Truncate(double percent) {
 int InstallProgress::OnDownload(double fraction) const { return Truncate(fraction * scale_ * 100); }
 
 int InstallProgress::OnInstall(double fraction) {
+    // A package's fraction outside 0..1 (or no number at all) would throw the bar about.
+    if (!(fraction >= 0.0)) fraction = 0.0;
+    if (fraction > 1.0) fraction = 1.0;
     double smooth = smooth_ + 0.15;
     if (smooth > 0.95) smooth = 0.95;
     if (fraction > smooth) smooth = fraction;

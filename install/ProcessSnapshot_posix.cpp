@@ -40,4 +40,17 @@ bool IsRunning(const std::string& exeFileName) {
     return false;
 }
 
+bool IsRunningFrom(const std::string& exePath) {
+    const std::string deleted = exePath + " (deleted)";
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it("/proc", ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string pid = it->path().filename().string();
+        if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::error_code linkError;
+        const std::string exe = std::filesystem::read_symlink(it->path() / "exe", linkError).string();
+        if (!linkError && (exe == exePath || exe == deleted)) return true;
+    }
+    return false;
+}
+
 }  // namespace ProcessSnapshot

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/CommandLineArgs.h"
+#include "utils/NumberParsing.h"
 #include "utils/StringUtils.h"
 
 namespace StatusValues {
@@ -15,11 +15,11 @@ bool TakeKey(std::wstring_view line, std::wstring_view key, size_t maxChars, boo
 }
 
 double ReadNumber(const std::wstring& text) {
-    const auto v = ParseLeadingDouble(text);
+    const auto v = Utils::ParseLeadingDouble(text);
     return v && std::isfinite(*v) ? *v : 0.0;
 }
 
-int ReadInt(const std::wstring& text) { return ParseLeadingInt(text).value_or(0); }
+int ReadInt(const std::wstring& text) { return Utils::ParseLeadingInt(text).value_or(0); }
 
 std::wstring Decode(std::string_view bytes, unsigned codePage) {
     if (bytes.empty()) return {};

@@ -50,7 +50,7 @@ void CButtonUI::DoEvent(TEventUI& event) {
             }
             break;
         case EventType::KeyDown:
-            if (event.key == VK_RETURN || event.key == VK_SPACE) Activate();
+            if (event.key == Key::Return || event.key == Key::Space) Activate();
             break;
         default:
             CLabelUI::DoEvent(event);

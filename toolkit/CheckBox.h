@@ -1,13 +1,14 @@
 #pragma once
 // "CheckBox": a button with a selected state. Activation raises "click" and then toggles the
-// state, raising "selectchanged" (wParam 1 or 0).
+// state, raising "selectchanged" (wParam 1 or 0). Its text starts with the button's alignment
+// (centred both ways); layouts that put the text beside the tick say align="left".
 #include "toolkit/Button.h"
 
 namespace Toolkit {
 
 class CCheckBoxUI : public CButtonUI {
 public:
-    CCheckBoxUI() { style_ = TextStyle{HAlign::Left, VAlign::Center, false}; }
+    CCheckBoxUI() = default;
     std::wstring_view GetClass() const override { return L"CheckBox"; }
 
     bool IsSelected() const { return selected_; }

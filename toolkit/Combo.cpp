@@ -129,7 +129,18 @@ Rect CComboUI::PlaceDropList(const Rect& box, Size list, const Rect& work, bool 
 
 bool CComboUI::Activate() {
     if (!CControlUI::Activate()) return false;
-    if (manager_ && manager_->GetHost() && GetCount() > 0) manager_->GetHost()->OpenDropDown(this);
+    if (manager_ && manager_->GetHost() && GetCount() > 0) manager_->GetHost()->ShowPopup(this, this);
+    return true;
+}
+
+bool CComboUI::AddChild(std::unique_ptr<CControlUI>& child) {
+    auto* item = dynamic_cast<CComboItemUI*>(child.get());
+    if (!item) return false;
+    const std::wstring* selected = item->GetCustomAttribute(L"selected");
+    const bool select = selected && ParseBool(*selected);
+    child.release();
+    AddItem(std::unique_ptr<CComboItemUI>(item));
+    if (select) SelectItem(GetCount() - 1, false);
     return true;
 }
 
@@ -154,12 +165,12 @@ void CComboUI::DoEvent(TEventUI& event) {
             }
             break;
         case EventType::KeyDown:
-            if (event.key == VK_UP || event.key == VK_LEFT) SelectItem(std::max(0, cur_ - 1));
-            else if (event.key == VK_DOWN && (event.modifiers & MOD_ALT)) Activate();
-            else if (event.key == VK_DOWN || event.key == VK_RIGHT) SelectItem(std::min(GetCount() - 1, cur_ + 1));
-            else if (event.key == VK_HOME) SelectItem(0);
-            else if (event.key == VK_END) SelectItem(GetCount() - 1);
-            else if (event.key == VK_RETURN || event.key == VK_SPACE || event.key == VK_F4) Activate();
+            if (event.key == Key::Up || event.key == Key::Left) SelectItem(std::max(0, cur_ - 1));
+            else if (event.key == Key::Down && (event.modifiers & Modifier::Alt)) Activate();
+            else if (event.key == Key::Down || event.key == Key::Right) SelectItem(std::min(GetCount() - 1, cur_ + 1));
+            else if (event.key == Key::Home) SelectItem(0);
+            else if (event.key == Key::End) SelectItem(GetCount() - 1);
+            else if (event.key == Key::Return || event.key == Key::Space || event.key == Key::F4) Activate();
             break;
         default: CLabelUI::DoEvent(event); break;
     }

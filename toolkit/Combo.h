@@ -9,10 +9,11 @@
 
 #include "toolkit/ComboItem.h"
 #include "toolkit/Label.h"
+#include "toolkit/NativePeer.h"
 
 namespace Toolkit {
 
-class CComboUI : public CLabelUI {
+class CComboUI : public CLabelUI, private IPopupList {
 public:
     CComboUI() : CLabelUI(TextStyle{HAlign::Left, VAlign::Center, false}) {}
     std::wstring_view GetClass() const override { return L"Combo"; }
@@ -41,6 +42,8 @@ public:
     // `dropUp`; flipped when only the other side fits the work area; kept inside horizontally.
     static Rect PlaceDropList(const Rect& box, Size list, const Rect& workArea, bool dropUp);
 
+    // A "ListLabelElement" child becomes an item (selected when its "selected" is true).
+    bool AddChild(std::unique_ptr<CControlUI>& child) override;
     bool IsFocusable() const override { return IsKeyboardEnabled(); }
     bool Activate() override;
     void DoEvent(TEventUI& event) override;
@@ -52,6 +55,19 @@ protected:
     std::wstring TextToPaint() const override;
 
 private:
+    // The drop-down list as the host sees it.
+    Size PopupSize() const override { return GetDropListSize(); }
+    Rect PlacePopup(const Rect& owner, Size size, const Rect& work) const override {
+        return PlaceDropList(owner, size, work, dropUp_);
+    }
+    int PopupItemCount() const override { return GetCount(); }
+    int PopupItemHeight() const override { return GetItemHeight(); }
+    int PopupCurrentItem() const override { return cur_; }
+    int PopupItemAt(Point pt, int scroll) const override { return DropItemAt(pt, scroll); }
+    void PaintPopup(cairo_t* cr, Size size, int hot, int scroll) const override { PaintDropList(cr, size, hot, scroll); }
+    void PopupShown(bool open) override { SetDropDownOpen(open); }
+    void PopupChoose(int index) override { SelectItem(index); }
+
     std::vector<std::unique_ptr<CComboItemUI>> items_;
     int cur_ = -1;
     bool dropUp_ = false;

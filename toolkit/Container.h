@@ -29,6 +29,7 @@ public:
     const Rect& GetInset() const { return inset_; }
     int GetChildPadding() const { return childPadding_; }
 
+    bool AddChild(std::unique_ptr<CControlUI>& child) override { return Add(std::move(child)); }
     void SetManager(CPaintManagerUI* manager, CControlUI* parent) override;
     CControlUI* FindFirst(const std::function<bool(CControlUI*)>& visit) override;
     CControlUI* FindAt(Point pt, bool mouseOnly) override;

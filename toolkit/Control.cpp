@@ -181,10 +181,26 @@ void CControlUI::SetAttribute(std::wstring_view rawName, std::wstring_view value
         const std::wstring* style = manager_ ? manager_->FindStyle(v) : SharedResources().FindStyle(v);
         if (style) ApplyAttributeList(*style);
         SetCustomAttribute(L"style", v);
-    } else SetCustomAttribute(std::wstring(rawName), v);
+    } else {
+        SetCustomAttribute(std::wstring(rawName), v);
+        unknownAttribute_ = true;
+    }
+}
+
+bool CControlUI::ApplyAttribute(std::wstring_view name, std::wstring_view value) {
+    unknownAttribute_ = false;
+    SetAttribute(name, value);
+    return !unknownAttribute_;
 }
 
 void CControlUI::ApplyAttributeList(std::wstring_view list) {
+    // A style's own unknown names do not make the attribute that applied it unknown.
+    const bool outerUnknown = unknownAttribute_;
+    struct Restore {
+        bool& flag;
+        bool value;
+        ~Restore() { flag = value; }
+    } restore{unknownAttribute_, outerUnknown};
     size_t pos = 0;
     while (pos < list.size()) {
         while (pos < list.size() && (list[pos] == L' ' || list[pos] == L'\t' || list[pos] == L'\r' || list[pos] == L'\n'))

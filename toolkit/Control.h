@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,7 @@ typedef struct _cairo cairo_t;
 namespace Toolkit {
 
 class CPaintManagerUI;
+class ITextPeer;
 
 // State bits of interactive controls.
 inline constexpr std::uint32_t UISTATE_HOT = 1;
@@ -50,6 +52,14 @@ public:
     virtual void SetManager(CPaintManagerUI* manager, CControlUI* parent);
     // Called once after the whole tree is built and attached.
     virtual void DoInit() {}
+    // Takes a child element built from a layout; false (and `child` left alone) when this
+    // control holds no such children.
+    virtual bool AddChild(std::unique_ptr<CControlUI>& child) {
+        (void)child;
+        return false;
+    }
+    // The native text field this control wants over it, or null (see NativePeer.h).
+    virtual ITextPeer* TextPeer() { return nullptr; }
     // Depth-first visit of this control and its descendants; stops when `visit` returns true.
     virtual CControlUI* FindFirst(const std::function<bool(CControlUI*)>& visit);
     // The deepest visible control containing `pt`, optionally only mouse-enabled ones.
@@ -117,6 +127,9 @@ public:
     // Applies one layout attribute. Names are compared without case ("childalign" and
     // "childvalign" exactly); an unknown name is kept as a custom attribute.
     virtual void SetAttribute(std::wstring_view name, std::wstring_view value);
+    // Applies one attribute and says whether some class of this control knew its name (an
+    // unknown one is still kept as a custom attribute; the layout reader reports it).
+    bool ApplyAttribute(std::wstring_view name, std::wstring_view value);
     // Applies a list written as name="value" name2='value2' ... in order.
     void ApplyAttributeList(std::wstring_view list);
     void SetCustomAttribute(const std::wstring& name, const std::wstring& value);
@@ -187,6 +200,7 @@ private:
     bool hasSideBorders_ = false;
     Size borderRound_;
     std::map<std::wstring, std::wstring> custom_;
+    bool unknownAttribute_ = false;  // the last attribute fell through to the custom ones
     std::vector<NotifyDelegate> delegates_;
     std::map<std::wstring, ImageDescriptor> parsedImages_;  // descriptor text -> parsed form
 };

@@ -11,7 +11,7 @@ void CEditUI::SetText(const std::wstring& text) {
     const std::wstring cut = maxChar_ > 0 && text.size() > static_cast<size_t>(maxChar_) ? text.substr(0, maxChar_) : text;
     if (cut == GetText()) return;
     CLabelUI::SetText(cut);
-    if (manager_ && manager_->GetHost()) manager_->GetHost()->EditTextSet(this);
+    if (manager_ && manager_->GetHost()) manager_->GetHost()->PeerChanged(this);
 }
 
 void CEditUI::OnUserTextChanged(const std::wstring& text) {

@@ -4,11 +4,12 @@
 // text, draws its frame and background, and draws the text itself only when no native entry
 // is attached (offscreen rendering). Text typed by the user raises "textchanged".
 #include "toolkit/Label.h"
+#include "toolkit/NativePeer.h"
 #include "toolkit/ResourceSet.h"
 
 namespace Toolkit {
 
-class CEditUI : public CLabelUI {
+class CEditUI : public CLabelUI, private ITextPeer {
 public:
     CEditUI() : CLabelUI(TextStyle{HAlign::Left, VAlign::Center, false}) {}
     std::wstring_view GetClass() const override { return L"Edit"; }
@@ -28,6 +29,7 @@ public:
     Color GetEffectiveTextColor() const { return CurrentTextColor(); }
 
     bool IsFocusable() const override { return IsKeyboardEnabled(); }
+    ITextPeer* TextPeer() override { return this; }
     void DoEvent(TEventUI& event) override;
     void SetAttribute(std::wstring_view name, std::wstring_view value) override;
 
@@ -37,6 +39,16 @@ protected:
     void PaintText(cairo_t* cr) override;
 
 private:
+    Rect PeerRect() const override { return IsReallyVisible() ? GetEntryRect() : Rect{}; }
+    std::wstring PeerText() const override { return GetText(); }
+    FontInfo PeerFont() const override { return GetEffectiveFont(); }
+    Color PeerTextColor() const override { return CurrentTextColor(); }
+    int PeerMaxChars() const override { return maxChar_; }
+    bool PeerPassword() const override { return password_; }
+    bool PeerReadOnly() const override { return readOnly_; }
+    void PeerTextEdited(const std::wstring& text) override { OnUserTextChanged(text); }
+    void PeerAttached(bool attached) override { SetNativeAttached(attached); }
+
     int maxChar_ = 255;
     bool readOnly_ = false;
     bool password_ = false;

@@ -45,30 +45,36 @@ inline constexpr std::uintptr_t SC_MAXIMIZE = 0xF030;
 inline constexpr std::uintptr_t SC_CLOSE = 0xF060;
 inline constexpr std::uintptr_t SC_RESTORE = 0xF120;
 
-// Virtual key codes (WM_KEYDOWN wParam) for the keys the toolkit itself interprets; other keys
-// carry their Unicode upper-case letter or digit, or 0.
-inline constexpr std::uintptr_t VK_BACK = 0x08;
-inline constexpr std::uintptr_t VK_TAB = 0x09;
-inline constexpr std::uintptr_t VK_RETURN = 0x0D;
-inline constexpr std::uintptr_t VK_ESCAPE = 0x1B;
-inline constexpr std::uintptr_t VK_SPACE = 0x20;
-inline constexpr std::uintptr_t VK_PRIOR = 0x21;
-inline constexpr std::uintptr_t VK_NEXT = 0x22;
-inline constexpr std::uintptr_t VK_END = 0x23;
-inline constexpr std::uintptr_t VK_HOME = 0x24;
-inline constexpr std::uintptr_t VK_LEFT = 0x25;
-inline constexpr std::uintptr_t VK_UP = 0x26;
-inline constexpr std::uintptr_t VK_RIGHT = 0x27;
-inline constexpr std::uintptr_t VK_DOWN = 0x28;
-inline constexpr std::uintptr_t VK_F4 = 0x73;
+// Key codes (WM_KEYDOWN wParam) for the keys the toolkit itself interprets; other keys carry
+// their Unicode upper-case letter or digit, or 0. The numbers are the Windows virtual-key codes
+// (window code reads familiarly), the names the toolkit's own: the Windows headers define
+// VK_* and MOD_* as macros.
+namespace Key {
+inline constexpr std::uintptr_t Back = 0x08;
+inline constexpr std::uintptr_t Tab = 0x09;
+inline constexpr std::uintptr_t Return = 0x0D;
+inline constexpr std::uintptr_t Escape = 0x1B;
+inline constexpr std::uintptr_t Space = 0x20;
+inline constexpr std::uintptr_t PageUp = 0x21;
+inline constexpr std::uintptr_t PageDown = 0x22;
+inline constexpr std::uintptr_t End = 0x23;
+inline constexpr std::uintptr_t Home = 0x24;
+inline constexpr std::uintptr_t Left = 0x25;
+inline constexpr std::uintptr_t Up = 0x26;
+inline constexpr std::uintptr_t Right = 0x27;
+inline constexpr std::uintptr_t Down = 0x28;
+inline constexpr std::uintptr_t F4 = 0x73;
+}  // namespace Key
 
-// Modifier bits of key and mouse events.
-inline constexpr std::uint32_t MOD_SHIFT = 1;
-inline constexpr std::uint32_t MOD_CONTROL = 2;
-inline constexpr std::uint32_t MOD_ALT = 4;
+// Modifier bits of key and mouse events (the toolkit's own values, not the Windows MOD_* ones).
+namespace Modifier {
+inline constexpr std::uint32_t Shift = 1;
+inline constexpr std::uint32_t Control = 2;
+inline constexpr std::uint32_t Alt = 4;
+}  // namespace Modifier
 
 // Sees the window's messages before the toolkit; sets `handled` to swallow one (the installer
-// swallows WM_KEYDOWN of VK_ESCAPE this way).
+// swallows WM_KEYDOWN of Key::Escape this way).
 class IMessageFilterUI {
 public:
     virtual ~IMessageFilterUI() = default;

@@ -60,7 +60,10 @@ private:
 bool InitGtkHost(int* argc, char*** argv) {
     static GtkPlatform* platform = nullptr;
     if (platform) return GetPlatform() == platform && gdk_display_get_default() != nullptr;
+    // WM_CLASS of every top-level window (taskbar grouping, window rules): both parts.
+    g_set_prgname("quorvex-installer");
     const bool display = gtk_init_check(argc, argv);
+    if (display) gdk_set_program_class("quorvex-installer");
     platform = new GtkPlatform(display);  // lives as long as the process
     SetPlatform(platform);
     return display;

@@ -4,12 +4,13 @@
 #include <cstdio>
 #include <vector>
 
-#include "toolkit/Combo.h"
-#include "toolkit/Edit.h"
-#include "toolkit/GtkComboPopup_gtk.h"
+#include "toolkit/NativePeer.h"
+#include "toolkit/GObjectPtr.h"
+#include "toolkit/GtkPopupList_gtk.h"
 #include "toolkit/Painter.h"
 #include "toolkit/TextRenderer.h"
 #include "toolkit/WindowBase.h"
+#include "toolkit/WindowIcon.h"
 #include "utils/StringUtils.h"
 
 namespace Toolkit {
@@ -17,20 +18,20 @@ namespace {
 
 std::uintptr_t VirtualKey(guint keyval) {
     switch (keyval) {
-        case GDK_KEY_Tab: case GDK_KEY_ISO_Left_Tab: case GDK_KEY_KP_Tab: return VK_TAB;
-        case GDK_KEY_Return: case GDK_KEY_KP_Enter: case GDK_KEY_ISO_Enter: return VK_RETURN;
-        case GDK_KEY_space: case GDK_KEY_KP_Space: return VK_SPACE;
-        case GDK_KEY_Escape: return VK_ESCAPE;
-        case GDK_KEY_BackSpace: return VK_BACK;
-        case GDK_KEY_Up: case GDK_KEY_KP_Up: return VK_UP;
-        case GDK_KEY_Down: case GDK_KEY_KP_Down: return VK_DOWN;
-        case GDK_KEY_Left: case GDK_KEY_KP_Left: return VK_LEFT;
-        case GDK_KEY_Right: case GDK_KEY_KP_Right: return VK_RIGHT;
-        case GDK_KEY_Home: case GDK_KEY_KP_Home: return VK_HOME;
-        case GDK_KEY_End: case GDK_KEY_KP_End: return VK_END;
-        case GDK_KEY_Page_Up: return VK_PRIOR;
-        case GDK_KEY_Page_Down: return VK_NEXT;
-        case GDK_KEY_F4: return VK_F4;
+        case GDK_KEY_Tab: case GDK_KEY_ISO_Left_Tab: case GDK_KEY_KP_Tab: return Key::Tab;
+        case GDK_KEY_Return: case GDK_KEY_KP_Enter: case GDK_KEY_ISO_Enter: return Key::Return;
+        case GDK_KEY_space: case GDK_KEY_KP_Space: return Key::Space;
+        case GDK_KEY_Escape: return Key::Escape;
+        case GDK_KEY_BackSpace: return Key::Back;
+        case GDK_KEY_Up: case GDK_KEY_KP_Up: return Key::Up;
+        case GDK_KEY_Down: case GDK_KEY_KP_Down: return Key::Down;
+        case GDK_KEY_Left: case GDK_KEY_KP_Left: return Key::Left;
+        case GDK_KEY_Right: case GDK_KEY_KP_Right: return Key::Right;
+        case GDK_KEY_Home: case GDK_KEY_KP_Home: return Key::Home;
+        case GDK_KEY_End: case GDK_KEY_KP_End: return Key::End;
+        case GDK_KEY_Page_Up: return Key::PageUp;
+        case GDK_KEY_Page_Down: return Key::PageDown;
+        case GDK_KEY_F4: return Key::F4;
         default: break;
     }
     const guint32 c = gdk_keyval_to_unicode(gdk_keyval_to_upper(keyval));
@@ -40,9 +41,9 @@ std::uintptr_t VirtualKey(guint keyval) {
 
 std::uint32_t Modifiers(guint state, guint keyval = 0) {
     std::uint32_t m = 0;
-    if ((state & GDK_SHIFT_MASK) || keyval == GDK_KEY_ISO_Left_Tab) m |= MOD_SHIFT;
-    if (state & GDK_CONTROL_MASK) m |= MOD_CONTROL;
-    if (state & GDK_MOD1_MASK) m |= MOD_ALT;
+    if ((state & GDK_SHIFT_MASK) || keyval == GDK_KEY_ISO_Left_Tab) m |= Modifier::Shift;
+    if (state & GDK_CONTROL_MASK) m |= Modifier::Control;
+    if (state & GDK_MOD1_MASK) m |= Modifier::Alt;
     return m;
 }
 
@@ -116,12 +117,12 @@ GtkWindowHost::GtkWindowHost(CWindowBase& window, CWindowBase* owner, const std:
     g_signal_connect(window_, "window-state-event", G_CALLBACK(OnWindowState), this);
     g_signal_connect(window_, "realize", G_CALLBACK(OnRealize), this);
     g_signal_connect(window_, "notify::scale-factor", G_CALLBACK(OnScaleChanged), this);
+    if (!WindowIconImages().empty()) SetIconImages(WindowIconImages());
     manager_.SetHost(this);
 }
 
 GtkWindowHost::~GtkWindowHost() {
     Destroy();
-    if (shadow_) cairo_surface_destroy(shadow_);
     if (window_) g_object_unref(window_);
 }
 
@@ -175,14 +176,6 @@ void GtkWindowHost::OnScaleChanged(GObject*, GParamSpec*, gpointer p) {
     gtk_widget_queue_draw(self->window_);
 }
 
-void GtkWindowHost::PaintShadow(cairo_t* cr) {
-    if (margin_ <= 0) return;
-    if (!shadow_) shadow_ = Paint::CreateShadowSurface(client_.cx, client_.cy, manager_.GetRoundCorner(), manager_.GetShadow());
-    if (!shadow_) return;
-    cairo_set_source_surface(cr, shadow_, 0, 0);
-    cairo_paint(cr);
-}
-
 gboolean GtkWindowHost::OnDraw(GtkWidget*, cairo_t* cr, gpointer p) {
     auto* self = static_cast<GtkWindowHost*>(p);
     if (self->destroyed_) return FALSE;
@@ -191,39 +184,16 @@ gboolean GtkWindowHost::OnDraw(GtkWidget*, cairo_t* cr, gpointer p) {
     const Size client{alloc.width - 2 * self->margin_, alloc.height - 2 * self->margin_};
     if (client.cx > 0 && client.cy > 0 && !(client == self->client_)) {
         self->client_ = client;
-        if (self->shadow_) cairo_surface_destroy(self->shadow_);
-        self->shadow_ = nullptr;
+        self->painter_.Reset();
         self->UpdateShape();
     }
     self->manager_.SetClientSize(self->client_);
-    cairo_save(cr);
-    if (self->composited_) {
-        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-        cairo_set_source_rgba(cr, 0, 0, 0, 0);
-        cairo_paint(cr);
-        cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-        self->PaintShadow(cr);
-    }
-    const Size c = self->client_;
-    cairo_translate(cr, self->margin_, self->margin_);
-    Paint::RoundedRectPath(cr, 0, 0, c.cx, c.cy, self->maximized_ ? Size{} : self->manager_.GetRoundCorner());
-    cairo_clip(cr);
-    // The window's own area starts clear (the shadow must not tint it) or, without a
-    // compositor, white (the shape cut hides what lies outside).
-    if (self->composited_) {
-        cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
-        cairo_paint(cr);
-        cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-    } else {
-        cairo_set_source_rgb(cr, 1, 1, 1);
-        cairo_paint(cr);
-    }
-    double x1, y1, x2, y2;
-    cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
-    const Rect dirty{static_cast<int>(std::floor(x1)), static_cast<int>(std::floor(y1)), static_cast<int>(std::ceil(x2)),
-                     static_cast<int>(std::ceil(y2))};
-    self->manager_.Paint(cr, dirty);
-    cairo_restore(cr);
+    WindowFrame frame;
+    frame.margin = self->margin_;
+    frame.shadow = self->margin_ > 0;
+    frame.roundedClip = !self->maximized_;
+    frame.opaque = !self->composited_;
+    self->painter_.Paint(cr, self->manager_, frame, {0, 0, self->client_.cx, self->client_.cy});
     return FALSE;  // the entries are drawn over the toolkit's pixels
 }
 
@@ -291,21 +261,21 @@ gboolean GtkWindowHost::OnKeyPress(GtkWidget*, GdkEventKey* e, gpointer p) {
     if (self->destroyed_) return FALSE;
     const std::uintptr_t vk = VirtualKey(e->keyval);
     const std::uint32_t mods = Modifiers(e->state, e->keyval);
-    if (vk == VK_F4 && (mods & MOD_ALT)) {
+    if (vk == Key::F4 && (mods & Modifier::Alt)) {
         // Alt+F4 is the system close command: WM_CLOSE sent directly, no close request.
         self->owner_window_.SendMessage(WM_SYSCOMMAND, SC_CLOSE, 0);
         return TRUE;
     }
     GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(self->window_));
-    const bool inEntry = focus && GTK_IS_ENTRY(focus) && self->EditOfEntry(focus);
-    if (inEntry && vk != VK_TAB && vk != VK_ESCAPE) {
+    const bool inEntry = focus && GTK_IS_ENTRY(focus) && self->ControlOfEntry(focus);
+    if (inEntry && vk != Key::Tab && vk != Key::Escape) {
         // Text keys belong to the entry; the filters still see Enter first.
         std::intptr_t result = 0;
-        if (vk == VK_RETURN && self->manager_.PreMessage(WM_KEYDOWN, vk, mods, result)) return TRUE;
+        if (vk == Key::Return && self->manager_.PreMessage(WM_KEYDOWN, vk, mods, result)) return TRUE;
         return FALSE;
     }
     const bool used = self->manager_.OnKeyDown(vk, mods);
-    return used || vk == VK_ESCAPE || vk == VK_TAB;
+    return used || vk == Key::Escape || vk == Key::Tab;
 }
 
 gboolean GtkWindowHost::OnDelete(GtkWidget*, GdkEvent*, gpointer p) {
@@ -316,7 +286,10 @@ gboolean GtkWindowHost::OnDelete(GtkWidget*, GdkEvent*, gpointer p) {
 
 gboolean GtkWindowHost::OnWindowState(GtkWidget*, GdkEventWindowState* e, gpointer p) {
     auto* self = static_cast<GtkWindowHost*>(p);
+    if (self->destroyed_ || !(e->changed_mask & GDK_WINDOW_STATE_MAXIMIZED)) return FALSE;
     self->maximized_ = (e->new_window_state & GDK_WINDOW_STATE_MAXIMIZED) != 0;
+    self->owner_window_.OnMaximizedChanged(self->maximized_);
+    gtk_widget_queue_draw(self->window_);  // the corners are square while maximised
     return FALSE;
 }
 
@@ -399,6 +372,24 @@ void GtkWindowHost::SetKeepAbove(bool above) {
     if (!destroyed_) gtk_window_set_keep_above(GTK_WINDOW(window_), above);
 }
 
+void GtkWindowHost::SetIconImages(const std::vector<std::vector<unsigned char>>& pngFiles) {
+    if (destroyed_) return;
+    GList* icons = nullptr;
+    for (const auto& png : pngFiles) {
+        if (png.empty()) continue;
+        auto loader = GObjectPtr<GdkPixbufLoader>::Adopt(gdk_pixbuf_loader_new());
+        GError* err = nullptr;
+        bool ok = gdk_pixbuf_loader_write(loader.get(), png.data(), png.size(), &err);
+        g_clear_error(&err);
+        ok = gdk_pixbuf_loader_close(loader.get(), ok ? &err : nullptr) && ok;
+        g_clear_error(&err);
+        GdkPixbuf* pixbuf = ok ? gdk_pixbuf_loader_get_pixbuf(loader.get()) : nullptr;
+        if (pixbuf) icons = g_list_append(icons, g_object_ref(pixbuf));
+    }
+    gtk_window_set_icon_list(GTK_WINDOW(window_), icons);  // takes its own references
+    g_list_free_full(icons, g_object_unref);
+}
+
 Rect GtkWindowHost::ScreenRectOf(const Rect& client) const {
     const Rect w = GetRect();
     return client.Offset(w.left, w.top);
@@ -411,30 +402,30 @@ void GtkWindowHost::InvalidateRect(const Rect& r) {
     gtk_widget_queue_draw_area(window_, r.left + margin_, r.top + margin_, r.Width(), r.Height());
 }
 
-CEditUI* GtkWindowHost::EditOfEntry(GtkWidget* entry) const {
-    for (const auto& [edit, widget] : entries_)
-        if (widget == entry) return edit;
+CControlUI* GtkWindowHost::ControlOfEntry(GtkWidget* entry) const {
+    for (const auto& [control, widget] : entries_)
+        if (widget == entry) return control;
     return nullptr;
 }
 
-void GtkWindowHost::StyleEntry(GtkWidget* entry, CEditUI* edit) {
-    const FontInfo font = edit->GetEffectiveFont();
+void GtkWindowHost::StyleEntry(GtkWidget* entry, ITextPeer* peer) {
+    const FontInfo font = peer->PeerFont();
     std::string families;
-    for (const std::string& f : [&] {
-             std::vector<std::string> parts;
-             std::string list = Text::FamilyList(font.face), cur;
-             for (char c : list) {
-                 if (c == ',') { parts.push_back(cur); cur.clear(); } else cur += c;
-             }
-             if (!cur.empty()) parts.push_back(cur);
-             return parts;
-         }()) {
+    std::string list = Text::FamilyList(font.face), cur;
+    list += ',';
+    for (char c : list) {
+        if (c != ',') {
+            cur += c;
+            continue;
+        }
+        if (cur.empty()) continue;
         if (!families.empty()) families += ", ";
-        families += "\"" + f + "\"";
+        families += "\"" + cur + "\"";
+        cur.clear();
     }
     const std::string css = "entry { background: none; background-color: transparent; border: none; box-shadow: none;"
                             " outline: none; padding: 0; margin: 0; min-height: 0; min-width: 0;"
-                            " color: " + CssColor(edit->GetEffectiveTextColor()) + "; font-family: " + families +
+                            " color: " + CssColor(peer->PeerTextColor()) + "; font-family: " + families +
                             "; font-size: " + std::to_string(font.size) + "px; font-weight: " +
                             (font.bold ? "bold" : "normal") + "; font-style: " + (font.italic ? "italic" : "normal") +
                             "; }";
@@ -451,44 +442,44 @@ void GtkWindowHost::StyleEntry(GtkWidget* entry, CEditUI* edit) {
     g_object_set_data_full(G_OBJECT(entry), "qv-css", g_strdup(css.c_str()), g_free);
 }
 
-GtkWidget* GtkWindowHost::EntryFor(CEditUI* edit) {
-    auto it = entries_.find(edit);
+GtkWidget* GtkWindowHost::EntryFor(CControlUI* control, ITextPeer* peer) {
+    auto it = entries_.find(control);
     if (it != entries_.end()) return it->second;
     GtkWidget* entry = gtk_entry_new();
     gtk_entry_set_has_frame(GTK_ENTRY(entry), FALSE);
     gtk_entry_set_width_chars(GTK_ENTRY(entry), 1);
-    if (edit->GetMaxChar() > 0) gtk_entry_set_max_length(GTK_ENTRY(entry), edit->GetMaxChar());
-    gtk_entry_set_visibility(GTK_ENTRY(entry), !edit->IsPassword());
-    gtk_editable_set_editable(GTK_EDITABLE(entry), !edit->IsReadOnly());
+    if (peer->PeerMaxChars() > 0) gtk_entry_set_max_length(GTK_ENTRY(entry), peer->PeerMaxChars());
+    gtk_entry_set_visibility(GTK_ENTRY(entry), !peer->PeerPassword());
+    gtk_editable_set_editable(GTK_EDITABLE(entry), !peer->PeerReadOnly());
     settingText_ = true;
-    gtk_entry_set_text(GTK_ENTRY(entry), Utils::ToUtf8(edit->GetText()).c_str());
+    gtk_entry_set_text(GTK_ENTRY(entry), Utils::ToUtf8(peer->PeerText()).c_str());
     settingText_ = false;
     g_signal_connect(entry, "changed", G_CALLBACK(OnEntryChanged), this);
     g_signal_connect(entry, "focus-in-event", G_CALLBACK(OnEntryFocusIn), this);
     gtk_fixed_put(GTK_FIXED(fixed_), entry, 0, 0);
-    entries_[edit] = entry;
-    edit->SetNativeAttached(true);
+    entries_[control] = entry;
+    peer->PeerAttached(true);
     return entry;
 }
 
 void GtkWindowHost::LayoutChanged() {
     if (destroyed_ || !manager_.GetRoot()) return;
-    std::vector<CEditUI*> edits;
+    std::vector<std::pair<CControlUI*, ITextPeer*>> peers;
     manager_.GetRoot()->FindFirst([&](CControlUI* c) {
-        if (auto* e = dynamic_cast<CEditUI*>(c)) edits.push_back(e);
+        if (ITextPeer* peer = c->TextPeer()) peers.emplace_back(c, peer);
         return false;
     });
-    for (CEditUI* edit : edits) {
-        const Rect r = edit->GetEntryRect();
-        const bool show = edit->IsReallyVisible() && !r.IsEmpty();
-        auto it = entries_.find(edit);
+    for (const auto& [control, peer] : peers) {
+        const Rect r = peer->PeerRect();
+        const bool show = control->IsReallyVisible() && !r.IsEmpty();
+        auto it = entries_.find(control);
         if (!show) {
             if (it != entries_.end()) gtk_widget_hide(it->second);
             continue;
         }
-        GtkWidget* entry = EntryFor(edit);
-        StyleEntry(entry, edit);
-        gtk_widget_set_sensitive(entry, edit->IsEnabled());
+        GtkWidget* entry = EntryFor(control, peer);
+        StyleEntry(entry, peer);
+        gtk_widget_set_sensitive(entry, control->IsEnabled());
         gtk_fixed_move(GTK_FIXED(fixed_), entry, r.left + margin_, r.top + margin_);
         gtk_widget_set_size_request(entry, r.Width(), r.Height());
         gtk_widget_show(entry);
@@ -497,8 +488,7 @@ void GtkWindowHost::LayoutChanged() {
 
 void GtkWindowHost::FocusChanged(CControlUI* control) {
     if (destroyed_) return;
-    auto* edit = dynamic_cast<CEditUI*>(control);
-    auto it = edit ? entries_.find(edit) : entries_.end();
+    auto it = control ? entries_.find(control) : entries_.end();
     if (it != entries_.end()) {
         if (!gtk_widget_has_focus(it->second)) gtk_widget_grab_focus(it->second);
         return;
@@ -510,41 +500,43 @@ void GtkWindowHost::FocusChanged(CControlUI* control) {
 void GtkWindowHost::OnEntryChanged(GtkEditable* editable, gpointer p) {
     auto* self = static_cast<GtkWindowHost*>(p);
     if (self->settingText_ || self->destroyed_) return;
-    if (CEditUI* edit = self->EditOfEntry(GTK_WIDGET(editable)))
-        edit->OnUserTextChanged(Utils::FromUtf8(gtk_entry_get_text(GTK_ENTRY(editable))));
+    if (CControlUI* control = self->ControlOfEntry(GTK_WIDGET(editable))) {
+        if (ITextPeer* peer = control->TextPeer())
+            peer->PeerTextEdited(Utils::FromUtf8(gtk_entry_get_text(GTK_ENTRY(editable))));
+    }
 }
 
 gboolean GtkWindowHost::OnEntryFocusIn(GtkWidget* entry, GdkEvent*, gpointer p) {
     auto* self = static_cast<GtkWindowHost*>(p);
-    if (CEditUI* edit = self->EditOfEntry(entry)) self->manager_.SetFocus(edit);
+    if (CControlUI* control = self->ControlOfEntry(entry)) self->manager_.SetFocus(control);
     return FALSE;
 }
 
-void GtkWindowHost::EditTextSet(CEditUI* edit) {
-    auto it = entries_.find(edit);
-    if (it == entries_.end()) return;
+void GtkWindowHost::PeerChanged(CControlUI* control) {
+    auto it = entries_.find(control);
+    ITextPeer* peer = control ? control->TextPeer() : nullptr;
+    if (it == entries_.end() || !peer) return;
     settingText_ = true;
-    gtk_entry_set_text(GTK_ENTRY(it->second), Utils::ToUtf8(edit->GetText()).c_str());
+    gtk_entry_set_text(GTK_ENTRY(it->second), Utils::ToUtf8(peer->PeerText()).c_str());
     settingText_ = false;
 }
 
 void GtkWindowHost::ControlRemoved(CControlUI* control) {
-    if (popup_ && popup_->Combo() == control) popup_.reset();
+    if (popup_ && popup_->Owner() == control) popup_.reset();
     // Controls report their removal from their base destructor, where only the pointer is
     // still meaningful.
-    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
-        if (static_cast<CControlUI*>(it->first) == control) {
-            if (!destroyed_) gtk_widget_destroy(it->second);
-            entries_.erase(it);
-            break;
-        }
+    auto it = entries_.find(control);
+    if (it != entries_.end()) {
+        if (!destroyed_) gtk_widget_destroy(it->second);
+        entries_.erase(it);
     }
 }
 
-void GtkWindowHost::OpenDropDown(CComboUI* combo) {
-    if (destroyed_ || !combo) return;
+bool GtkWindowHost::ShowPopup(CControlUI* owner, IPopupList* list) {
+    if (destroyed_ || !owner || !list) return false;
     popup_.reset();  // a closed pop-up lingers until the next one opens
-    popup_ = std::make_unique<GtkComboPopup>(*this, combo);
+    popup_ = std::make_unique<GtkPopupList>(*this, owner, list);
+    return true;
 }
 
 }  // namespace Toolkit

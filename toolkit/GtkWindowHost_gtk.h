@@ -3,8 +3,8 @@
 // compositor it uses an RGBA visual, cuts the window to its rounded outline with anti-aliased
 // edges and draws the drop shadow in a transparent margin that lets clicks through; without
 // one it is opaque and cut to its outline with a shape region. It turns GDK input into
-// toolkit input, drags the window by its caption, keeps a GtkEntry over every visible Edit and
-// opens the Combo drop-down lists.
+// toolkit input, drags the window by its caption, keeps a GtkEntry over every visible control
+// that asks for a native text field (ITextPeer) and shows the pop-up lists controls ask for.
 //
 // Thread: the GTK main thread.
 #include <gtk/gtk.h>
@@ -12,14 +12,17 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "toolkit/PaintManager.h"
 #include "toolkit/Platform.h"
+#include "toolkit/WindowPainter.h"
 
 namespace Toolkit {
 
 class CWindowBase;
-class GtkComboPopup;
+class GtkPopupList;
+class ITextPeer;
 
 class GtkWindowHost : public INativeWindow, public IWindowHost {
 public:
@@ -40,13 +43,14 @@ public:
     void Resize(int width, int height) override;
     Rect GetWorkArea() const override;
     void SetKeepAbove(bool above) override;
+    void SetIconImages(const std::vector<std::vector<unsigned char>>& pngFiles) override;
 
     // IWindowHost
     void InvalidateRect(const Rect& rect) override;
     void LayoutChanged() override;
     void FocusChanged(CControlUI* control) override;
-    void OpenDropDown(CComboUI* combo) override;
-    void EditTextSet(CEditUI* edit) override;
+    bool ShowPopup(CControlUI* owner, IPopupList* list) override;
+    void PeerChanged(CControlUI* control) override;
     void ControlRemoved(CControlUI* control) override;
 
     GtkWidget* Widget() const { return window_; }
@@ -71,10 +75,9 @@ private:
     static gboolean OnEntryFocusIn(GtkWidget* entry, GdkEvent*, gpointer self);
 
     void UpdateShape();
-    void PaintShadow(cairo_t* cr);
-    GtkWidget* EntryFor(CEditUI* edit);
-    void StyleEntry(GtkWidget* entry, CEditUI* edit);
-    CEditUI* EditOfEntry(GtkWidget* entry) const;
+    GtkWidget* EntryFor(CControlUI* control, ITextPeer* peer);
+    void StyleEntry(GtkWidget* entry, ITextPeer* peer);
+    CControlUI* ControlOfEntry(GtkWidget* entry) const;
     Point ToClient(double x, double y) const;
 
     CWindowBase& owner_window_;
@@ -88,9 +91,9 @@ private:
     bool settingText_ = false;
     Size client_;
     Point position_{-1, -1};
-    cairo_surface_t* shadow_ = nullptr;
-    std::map<CEditUI*, GtkWidget*> entries_;
-    std::unique_ptr<GtkComboPopup> popup_;
+    CWindowPainter painter_;
+    std::map<CControlUI*, GtkWidget*> entries_;
+    std::unique_ptr<GtkPopupList> popup_;
 };
 
 }  // namespace Toolkit

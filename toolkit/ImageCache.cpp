@@ -8,16 +8,15 @@
 #include <fstream>
 #include <sstream>
 
+#include "toolkit/GObjectPtr.h"
 #include "toolkit/ResourceSet.h"
 #include "toolkit/SkinResources.h"
 #include "utils/StringUtils.h"
 
 namespace Toolkit {
 
-Image::Image(cairo_surface_t* surface, int width, int height) : surface_(surface), width_(width), height_(height) {}
-Image::~Image() {
-    if (surface_) cairo_surface_destroy(surface_);
-}
+Image::Image(cairo_surface_t* surface, int width, int height, int scale)
+    : surface_(surface), width_(width), height_(height), scale_(scale) {}
 
 ImageCache& ImageCache::Instance() {
     static ImageCache cache;
@@ -56,7 +55,7 @@ cairo_surface_t* SurfaceFromPixbuf(GdkPixbuf* pixbuf) {
 }
 
 std::shared_ptr<const Image> WithMask(const Image& base, Color mask) {
-    const int w = base.Width(), h = base.Height();
+    const int w = cairo_image_surface_get_width(base.Surface()), h = cairo_image_surface_get_height(base.Surface());
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
     cairo_surface_flush(base.Surface());
     cairo_surface_flush(surface);
@@ -73,29 +72,33 @@ std::shared_ptr<const Image> WithMask(const Image& base, Color mask) {
         }
     }
     cairo_surface_mark_dirty(surface);
-    return std::make_shared<Image>(surface, w, h);
+    return std::make_shared<Image>(surface, base.Width(), base.Height(), base.Scale());
+}
+
+// "res\bg.png" -> "res\bg@2x.png"; a name without an extension gets "@2x" appended.
+std::wstring HighDensityName(const std::wstring& name) {
+    const size_t slash = name.find_last_of(L"\\/");
+    const size_t dot = name.rfind(L'.');
+    if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)) return name + L"@2x";
+    return name.substr(0, dot) + L"@2x" + name.substr(dot);
 }
 
 }  // namespace
 
 std::shared_ptr<const Image> ImageCache::Decode(const std::string& bytes) {
     if (bytes.empty()) return nullptr;
-    GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
+    auto loader = GObjectPtr<GdkPixbufLoader>::Adopt(gdk_pixbuf_loader_new());
     GError* err = nullptr;
-    bool ok = gdk_pixbuf_loader_write(loader, reinterpret_cast<const guchar*>(bytes.data()), bytes.size(), &err);
+    bool ok = gdk_pixbuf_loader_write(loader.get(), reinterpret_cast<const guchar*>(bytes.data()), bytes.size(), &err);
     if (err) g_clear_error(&err);
-    ok = gdk_pixbuf_loader_close(loader, ok ? &err : nullptr) && ok;
+    ok = gdk_pixbuf_loader_close(loader.get(), ok ? &err : nullptr) && ok;
     if (err) g_clear_error(&err);
-    std::shared_ptr<const Image> image;
-    if (ok) {
-        GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader);
-        if (pixbuf) {
-            if (cairo_surface_t* s = SurfaceFromPixbuf(pixbuf))
-                image = std::make_shared<Image>(s, gdk_pixbuf_get_width(pixbuf), gdk_pixbuf_get_height(pixbuf));
-        }
-    }
-    g_object_unref(loader);
-    return image;
+    if (!ok) return nullptr;
+    GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader.get());  // owned by the loader
+    if (!pixbuf) return nullptr;
+    cairo_surface_t* s = SurfaceFromPixbuf(pixbuf);
+    if (!s) return nullptr;
+    return std::make_shared<Image>(s, gdk_pixbuf_get_width(pixbuf), gdk_pixbuf_get_height(pixbuf));
 }
 
 std::shared_ptr<const Image> ImageCache::Load(const std::wstring& name) {
@@ -115,22 +118,43 @@ std::shared_ptr<const Image> ImageCache::Load(const std::wstring& name) {
     return Decode(bytes);
 }
 
-std::shared_ptr<const Image> ImageCache::Get(const std::wstring& requested, bool hasMask, Color mask) {
+namespace {
+std::string CacheKey(const std::wstring& name, int scale) {
+    std::string key = SkinResources::NormalizeName(name);
+    if (!name.empty() && (name[0] == L'/')) key = "/" + Utils::ToUtf8(name);  // files on disk keep their case
+    if (scale > 1) key += "\n@2x";                                           // cannot clash with a real name
+    return key;
+}
+}  // namespace
+
+std::shared_ptr<const Image> ImageCache::Plain(const std::wstring& name, int scale) {
+    const std::string key = CacheKey(name, scale);
+    auto it = plain_.find(key);
+    if (it != plain_.end()) return it->second;
+    std::shared_ptr<const Image> image;
+    if (scale > 1) {
+        if (auto dense = Load(HighDensityName(name))) {
+            // The drawn size is the 1x size, so descriptors keep their meaning.
+            cairo_surface_t* s = cairo_surface_reference(dense->Surface());
+            image = std::make_shared<Image>(s, (dense->Width() + 1) / 2, (dense->Height() + 1) / 2, 2);
+        } else {
+            image = Plain(name, 1);
+        }
+    } else {
+        image = Load(name);
+    }
+    plain_.emplace(key, image);  // a miss is remembered too
+    return image;
+}
+
+std::shared_ptr<const Image> ImageCache::Get(const std::wstring& requested, bool hasMask, Color mask, int scale) {
     if (requested.empty()) return nullptr;
     const std::wstring* alias = SharedResources().FindImageAlias(requested);
     const std::wstring& name = alias ? *alias : requested;
-    std::string key = SkinResources::NormalizeName(name);
-    if (!name.empty() && (name[0] == L'/')) key = "/" + Utils::ToUtf8(name);  // files on disk keep their case
-    auto it = plain_.find(key);
-    std::shared_ptr<const Image> base;
-    if (it != plain_.end()) {
-        base = it->second;
-    } else {
-        base = Load(name);
-        plain_.emplace(key, base);  // a miss is remembered too
-    }
+    const int wanted = scale >= 2 ? 2 : 1;
+    std::shared_ptr<const Image> base = Plain(name, wanted);
     if (!base || !hasMask) return base;
-    auto mk = std::make_pair(key, mask & 0x00FFFFFFu);
+    auto mk = std::make_pair(CacheKey(name, base->Scale()), mask & 0x00FFFFFFu);
     auto mit = masked_.find(mk);
     if (mit != masked_.end()) return mit->second;
     auto masked = WithMask(*base, mask);

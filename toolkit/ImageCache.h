@@ -4,32 +4,40 @@
 // nothing and is no error. Names go through the image alias table first; an absolute path of
 // an existing file is read from disk (images kept beside the executable).
 //
+// High density: asked for scale 2, the cache looks for "name@2x.png" beside "name.png" and
+// returns it with scale 2 (its size in window units is half its pixel size, so descriptors
+// written for the 1x image apply unchanged); without one the 1x image is returned and cairo
+// scales it.
+//
 // Thread: the user-interface thread only.
 #include <cstddef>
 #include <map>
 #include <memory>
 #include <string>
 
+#include "toolkit/CairoPtr.h"
 #include "toolkit/Values.h"
-
-typedef struct _cairo_surface cairo_surface_t;
 
 namespace Toolkit {
 
 class Image {
 public:
-    Image(cairo_surface_t* surface, int width, int height);
-    ~Image();
+    // Takes ownership of `surface` (of width*scale by height*scale pixels).
+    Image(cairo_surface_t* surface, int width, int height, int scale = 1);
     Image(const Image&) = delete;
     Image& operator=(const Image&) = delete;
-    cairo_surface_t* Surface() const { return surface_; }
+    cairo_surface_t* Surface() const { return surface_.get(); }
+    // Size in window units.
     int Width() const { return width_; }
     int Height() const { return height_; }
+    // Pixels per window unit (1, or 2 for an "@2x" file).
+    int Scale() const { return scale_; }
 
 private:
-    cairo_surface_t* surface_;
+    SurfacePtr surface_;
     int width_;
     int height_;
+    int scale_;
 };
 
 class ImageCache {
@@ -38,7 +46,8 @@ public:
 
     // The image for a name, with pixels of the mask colour (RGB compared) made transparent
     // when `hasMask`. Null when missing. The masked variant is derived from the one decode.
-    std::shared_ptr<const Image> Get(const std::wstring& name, bool hasMask = false, Color mask = 0);
+    // `scale` 2 prefers the "@2x" file.
+    std::shared_ptr<const Image> Get(const std::wstring& name, bool hasMask = false, Color mask = 0, int scale = 1);
     // Decodes from bytes without caching (tests, tools).
     static std::shared_ptr<const Image> Decode(const std::string& bytes);
 
@@ -49,8 +58,9 @@ public:
 
 private:
     std::shared_ptr<const Image> Load(const std::wstring& name);
+    std::shared_ptr<const Image> Plain(const std::wstring& name, int scale);
 
-    std::map<std::string, std::shared_ptr<const Image>> plain_;           // key: normalised name
+    std::map<std::string, std::shared_ptr<const Image>> plain_;           // key: normalised name, "@2x" marked
     std::map<std::pair<std::string, Color>, std::shared_ptr<const Image>> masked_;
     std::size_t decodes_ = 0;
 };

@@ -4,8 +4,6 @@
 
 #include <algorithm>
 
-#include "toolkit/Combo.h"
-#include "toolkit/Container.h"
 #include "toolkit/PaintManager.h"
 #include "toolkit/ResourceSet.h"
 #include "toolkit/SkinResources.h"
@@ -136,26 +134,19 @@ public:
         } else if (const std::wstring* defaults = SharedResources().FindDefaultAttributes(std::wstring(control->GetClass()))) {
             control->ApplyAttributeList(*defaults);
         }
-        for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute())
-            control->SetAttribute(W(a.name()), W(a.value()));
+        for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
+            if (!control->ApplyAttribute(W(a.name()), W(a.value())))
+                WarnAttribute(node, a, "unknown attribute '" + std::string(a.name()) + "' of '" +
+                                           std::string(node.name()) + "' kept as a custom attribute");
+        }
 
-        auto* container = dynamic_cast<CContainerUI*>(control.get());
-        auto* combo = dynamic_cast<CComboUI*>(control.get());
         for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
             if (child.type() != pugi::node_element) continue;
             if (ResourceElement(child)) continue;
             std::unique_ptr<CControlUI> built = BuildControl(child, control.get(), depth + 1);
             if (!fatal_.text.empty()) return nullptr;
             if (!built) continue;
-            if (container) {
-                container->Add(std::move(built));
-            } else if (combo && dynamic_cast<CComboItemUI*>(built.get())) {
-                std::unique_ptr<CComboItemUI> item(static_cast<CComboItemUI*>(built.release()));
-                const bool selected = item->GetCustomAttribute(L"selected") &&
-                                      ParseBool(*item->GetCustomAttribute(L"selected"));
-                combo->AddItem(std::move(item));
-                if (selected) combo->SelectItem(combo->GetCount() - 1, false);
-            } else {
+            if (!control->AddChild(built)) {
                 Warn(child, "'" + std::string(node.name()) + "' cannot hold child controls; '" +
                                 std::string(child.name()) + "' ignored");
             }
@@ -202,6 +193,27 @@ public:
 
     void Warn(const pugi::xml_node& node, const std::string& text) {
         warnings_.push_back(At(node.offset_debug(), text));
+    }
+
+    // Points at the attribute itself: its name followed by "=" inside the element's start tag.
+    void WarnAttribute(const pugi::xml_node& node, const pugi::xml_attribute& attribute, const std::string& text) {
+        std::ptrdiff_t offset = node.offset_debug();
+        if (offset >= 0 && static_cast<size_t>(offset) < text_.size()) {
+            const size_t tagEnd = text_.find('>', static_cast<size_t>(offset));
+            const std::string_view name = attribute.name();
+            for (size_t at = text_.find(name, static_cast<size_t>(offset)); at != std::string_view::npos && at < tagEnd;
+                 at = text_.find(name, at + 1)) {
+                size_t after = at + name.size();
+                while (after < text_.size() && (text_[after] == ' ' || text_[after] == '\t')) ++after;
+                const char before = at > 0 ? text_[at - 1] : ' ';
+                if (after < text_.size() && text_[after] == '=' && (before == ' ' || before == '\t' || before == '\n' ||
+                                                                     before == '\r')) {
+                    offset = static_cast<std::ptrdiff_t>(at);
+                    break;
+                }
+            }
+        }
+        warnings_.push_back(At(offset, text));
     }
 
 private:

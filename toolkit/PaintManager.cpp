@@ -28,6 +28,7 @@ CPaintManagerUI::~CPaintManagerUI() {
 }
 
 void CPaintManagerUI::AttachRoot(std::unique_ptr<CControlUI> root) {
+    thread_.Check("CPaintManagerUI::AttachRoot");
     DetachRoot();
     root_ = std::move(root);
     if (!root_) return;
@@ -42,6 +43,7 @@ void CPaintManagerUI::AttachRoot(std::unique_ptr<CControlUI> root) {
 }
 
 void CPaintManagerUI::DetachRoot() {
+    thread_.Check("CPaintManagerUI::DetachRoot");
     if (!root_) return;
     std::unique_ptr<CControlUI> old = std::move(root_);
     old.reset();  // each control's destructor reports itself through ControlRemoved
@@ -126,11 +128,13 @@ void CPaintManagerUI::SetClientSize(Size size) {
 }
 
 void CPaintManagerUI::NeedUpdate() {
+    thread_.Check("CPaintManagerUI::NeedUpdate");
     needUpdate_ = true;
     Invalidate();
 }
 
 void CPaintManagerUI::UpdateLayout() {
+    thread_.Check("CPaintManagerUI::UpdateLayout");
     if (!needUpdate_) return;
     needUpdate_ = false;
     if (root_) root_->SetPos({0, 0, clientSize_.cx, clientSize_.cy});
@@ -144,12 +148,14 @@ void CPaintManagerUI::UpdateLayout() {
 }
 
 void CPaintManagerUI::Invalidate(const Rect& rect) {
+    thread_.Check("CPaintManagerUI::Invalidate");
     if (host_) host_->InvalidateRect(rect);
 }
 
 void CPaintManagerUI::Invalidate() { Invalidate({0, 0, clientSize_.cx, clientSize_.cy}); }
 
 void CPaintManagerUI::Paint(cairo_t* cr, const Rect& dirty) {
+    thread_.Check("CPaintManagerUI::Paint");
     UpdateLayout();
     if (root_) root_->DoPaint(cr, dirty);
 }
@@ -177,6 +183,7 @@ void CPaintManagerUI::SetHot(CControlUI* control) {
 }
 
 void CPaintManagerUI::OnMouseMove(Point pt) {
+    thread_.Check("CPaintManagerUI::OnMouseMove");
     if (!root_) return;
     if (capture_) {
         // While a control holds the capture it alone is hot, and only while under the mouse.
@@ -202,6 +209,7 @@ void CPaintManagerUI::OnMouseLeave() {
 }
 
 void CPaintManagerUI::OnButtonDown(Point pt, std::uint32_t modifiers) {
+    thread_.Check("CPaintManagerUI::OnButtonDown");
     if (!root_) return;
     focusVisible_ = false;
     CControlUI* c = root_->FindAt(pt, true);
@@ -214,6 +222,7 @@ void CPaintManagerUI::OnButtonDown(Point pt, std::uint32_t modifiers) {
 }
 
 void CPaintManagerUI::OnButtonUp(Point pt, std::uint32_t modifiers) {
+    thread_.Check("CPaintManagerUI::OnButtonUp");
     CControlUI* c = capture_;
     capture_ = nullptr;
     if (!c) return;
@@ -223,19 +232,20 @@ void CPaintManagerUI::OnButtonUp(Point pt, std::uint32_t modifiers) {
 }
 
 bool CPaintManagerUI::OnKeyDown(std::uintptr_t vk, std::uint32_t modifiers) {
+    thread_.Check("CPaintManagerUI::OnKeyDown");
     std::intptr_t result = 0;
     if (PreMessage(WM_KEYDOWN, vk, static_cast<std::intptr_t>(modifiers), result)) return true;
-    if (vk == VK_TAB && !(modifiers & (MOD_CONTROL | MOD_ALT))) {
+    if (vk == Key::Tab && !(modifiers & (Modifier::Control | Modifier::Alt))) {
         SetFocusVisible(true);
-        MoveFocus(!(modifiers & MOD_SHIFT));
+        MoveFocus(!(modifiers & Modifier::Shift));
         return true;
     }
     if (!focus_) return false;
-    if (vk == VK_RETURN || vk == VK_SPACE) SetFocusVisible(true);
+    if (vk == Key::Return || vk == Key::Space) SetFocusVisible(true);
     TEventUI e{EventType::KeyDown, focus_, {}, vk, modifiers};
     focus_->DoEvent(e);
-    return vk == VK_RETURN || vk == VK_SPACE || vk == VK_UP || vk == VK_DOWN || vk == VK_LEFT || vk == VK_RIGHT ||
-           vk == VK_HOME || vk == VK_END || vk == VK_F4;
+    return vk == Key::Return || vk == Key::Space || vk == Key::Up || vk == Key::Down || vk == Key::Left || vk == Key::Right ||
+           vk == Key::Home || vk == Key::End || vk == Key::F4;
 }
 
 HitTest CPaintManagerUI::HitTestPoint(Point pt, bool maximized) const {
@@ -260,6 +270,7 @@ HitTest CPaintManagerUI::HitTestPoint(Point pt, bool maximized) const {
 // ---- focus ----
 
 void CPaintManagerUI::SetFocus(CControlUI* control, bool byKeyboard) {
+    thread_.Check("CPaintManagerUI::SetFocus");
     if (byKeyboard) focusVisible_ = true;
     if (control == focus_) return;
     CControlUI* old = focus_;
@@ -339,6 +350,7 @@ void CPaintManagerUI::RemoveNotifier(INotifyUI* receiver) {
 }
 
 void CPaintManagerUI::SendNotify(TNotifyUI& msg) {
+    thread_.Check("CPaintManagerUI::SendNotify");
     if (msg.sender) msg.sender->RunDelegates(msg);
     const auto receivers = notifiers_;  // a receiver may unregister while it runs
     for (INotifyUI* r : receivers)
@@ -380,6 +392,7 @@ void CPaintManagerUI::PostNotify(CControlUI* sender, const std::wstring& type, s
 }
 
 void CPaintManagerUI::DeliverQueued() {
+    thread_.Check("CPaintManagerUI::DeliverQueued");
     std::shared_ptr<AsyncQueue> q = queue_;
     for (;;) {
         TNotifyUI msg;
@@ -401,6 +414,7 @@ void CPaintManagerUI::DeliverQueued() {
 // ---- timers ----
 
 bool CPaintManagerUI::SetTimer(CControlUI* control, std::uintptr_t id, unsigned periodMs) {
+    thread_.Check("CPaintManagerUI::SetTimer");
     if (!control) return false;
     KillTimer(control, id);
     const std::uintptr_t handle = Scheduler().StartTimer(periodMs, [this, control, id] {

@@ -4,7 +4,9 @@
 // tests the caption, runs control timers, and delivers notifications synchronously (the
 // sender's delegates, then every receiver) or through its asynchronous queue.
 //
-// Thread: the user-interface thread, except PostNotify(), which any thread may call.
+// Thread: the thread that creates it (the user-interface thread), except PostNotify(), which
+// any thread may call. Debug and sanitizer builds stop the process when another thread lays
+// out, paints, feeds input, notifies synchronously or changes the tree.
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -18,11 +20,11 @@
 #include "toolkit/Painter.h"
 #include "toolkit/ResourceSet.h"
 #include "toolkit/Scheduler.h"
+#include "toolkit/ThreadCheck.h"
 
 namespace Toolkit {
 
-class CComboUI;
-class CEditUI;
+class IPopupList;
 
 // What the platform window offers the paint manager. Offscreen use has no host.
 class IWindowHost {
@@ -33,10 +35,13 @@ public:
     virtual void LayoutChanged() {}
     // Keyboard focus moved to `control` (null: none); an edit takes the native focus.
     virtual void FocusChanged(CControlUI* control) { (void)control; }
-    // A combo box asks for its drop-down list.
-    virtual void OpenDropDown(CComboUI* combo) { (void)combo; }
-    // An edit's text was set by code.
-    virtual void EditTextSet(CEditUI* edit) { (void)edit; }
+    // `owner` asks for its pop-up list (see IPopupList); false when the host has none.
+    virtual bool ShowPopup(CControlUI* owner, IPopupList* list) {
+        (void)owner, (void)list;
+        return false;
+    }
+    // The state of `control`'s native peer changed in code (text set): the peer follows.
+    virtual void PeerChanged(CControlUI* control) { (void)control; }
     // A control is going away: drop native peers that refer to it.
     virtual void ControlRemoved(CControlUI* control) { (void)control; }
 };
@@ -152,6 +157,7 @@ private:
     void CollectFocusable(CControlUI* control, std::vector<CControlUI*>& out) const;
     void SetHot(CControlUI* control);
 
+    ThreadCheck thread_;  // the thread that made the manager owns it
     IWindowHost* host_ = nullptr;
     IScheduler* scheduler_ = nullptr;
     std::unique_ptr<CControlUI> root_;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <vector>
 
+#include "toolkit/CairoPtr.h"
 #include "toolkit/ImageCache.h"
 
 namespace Toolkit::Paint {
@@ -67,21 +68,35 @@ void DrawSideBorders(cairo_t* cr, const Rect& r, const Rect& w, Color color) {
 
 namespace {
 
-// One cell of a nine-slice: source part `s` of `surface` drawn into `d`, stretched or tiled.
-void DrawCell(cairo_t* cr, cairo_surface_t* surface, const Rect& s, const Rect& d, bool tileX, bool tileY,
+// Pixels per window unit of the surface `cr` draws on (2 on a high-density screen).
+double DeviceScale(cairo_t* cr) {
+    double sx = 1, sy = 1;
+    cairo_surface_get_device_scale(cairo_get_target(cr), &sx, &sy);
+    return sx;
+}
+
+// One cell of a nine-slice: source part `s` (window units; the image holds `k` pixels per
+// unit) of `surface` drawn into `d`, stretched or tiled.
+void DrawCell(cairo_t* cr, cairo_surface_t* surface, int k, const Rect& s, const Rect& d, bool tileX, bool tileY,
               double alpha) {
     if (s.IsEmpty() || d.IsEmpty()) return;
-    cairo_surface_t* sub = cairo_surface_create_for_rectangle(surface, s.left, s.top, s.Width(), s.Height());
-    cairo_pattern_t* pattern = cairo_pattern_create_for_surface(sub);
-    const double sx = tileX ? 1.0 : static_cast<double>(s.Width()) / d.Width();
-    const double sy = tileY ? 1.0 : static_cast<double>(s.Height()) / d.Height();
+    const int pw = std::min(s.Width() * k, cairo_image_surface_get_width(surface) - s.left * k);
+    const int ph = std::min(s.Height() * k, cairo_image_surface_get_height(surface) - s.top * k);
+    if (pw <= 0 || ph <= 0) return;
+    SurfacePtr sub(cairo_surface_create_for_rectangle(surface, s.left * k, s.top * k, pw, ph));
+    PatternPtr owned(cairo_pattern_create_for_surface(sub.get()));
+    cairo_pattern_t* pattern = owned.get();
+    const double sx = tileX ? k : static_cast<double>(pw) / d.Width();
+    const double sy = tileY ? k : static_cast<double>(ph) / d.Height();
     cairo_matrix_t m;
     cairo_matrix_init_scale(&m, sx, sy);
     cairo_matrix_translate(&m, -d.left, -d.top);
     cairo_pattern_set_matrix(pattern, &m);
     // PAD keeps the cells' edges opaque when they are stretched, so the slices join seamlessly.
     cairo_pattern_set_extend(pattern, (tileX || tileY) ? CAIRO_EXTEND_REPEAT : CAIRO_EXTEND_PAD);
-    cairo_pattern_set_filter(pattern, (sx == 1.0 && sy == 1.0) ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
+    // One image pixel on one screen pixel needs no filtering (and stays sharp).
+    const double device = DeviceScale(cr);
+    cairo_pattern_set_filter(pattern, (sx == device && sy == device) ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
     cairo_save(cr);
     cairo_rectangle(cr, d.left, d.top, d.Width(), d.Height());
     cairo_clip(cr);
@@ -89,8 +104,6 @@ void DrawCell(cairo_t* cr, cairo_surface_t* surface, const Rect& s, const Rect& 
     if (alpha >= 1.0) cairo_paint(cr);
     else cairo_paint_with_alpha(cr, alpha);
     cairo_restore(cr);
-    cairo_pattern_destroy(pattern);
-    cairo_surface_destroy(sub);
 }
 
 }  // namespace
@@ -132,7 +145,7 @@ bool DrawImage(cairo_t* cr, const Image& image, const ImageDescriptor& desc, con
     for (int row = 0; row < 3; ++row) {
         for (int col = 0; col < 3; ++col) {
             if (row == 1 && col == 1 && desc.hole) continue;
-            DrawCell(cr, surface, {sx[col], sy[row], sx[col + 1], sy[row + 1]},
+            DrawCell(cr, surface, image.Scale(), {sx[col], sy[row], sx[col + 1], sy[row + 1]},
                      {dx[col], dy[row], dx[col + 1], dy[row + 1]}, desc.xTiled && col == 1, desc.yTiled && row == 1,
                      alpha);
         }
@@ -142,7 +155,8 @@ bool DrawImage(cairo_t* cr, const Image& image, const ImageDescriptor& desc, con
 
 bool DrawImage(cairo_t* cr, const ImageDescriptor& desc, const Rect& control) {
     if (desc.IsEmpty()) return false;
-    auto image = ImageCache::Instance().Get(desc.file, desc.hasMask, desc.mask);
+    const int scale = DeviceScale(cr) >= 1.5 ? 2 : 1;
+    auto image = ImageCache::Instance().Get(desc.file, desc.hasMask, desc.mask, scale);
     if (!image) return false;
     return DrawImage(cr, *image, desc, control);
 }

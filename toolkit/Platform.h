@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "toolkit/Geometry.h"
 #include "toolkit/Scheduler.h"
@@ -32,6 +33,8 @@ public:
     // Work area of the monitor nearest to this window.
     virtual Rect GetWorkArea() const = 0;
     virtual void SetKeepAbove(bool above) = 0;
+    // The window's icon from PNG files of one picture at several sizes (1x and 2x).
+    virtual void SetIconImages(const std::vector<std::vector<unsigned char>>& pngFiles) { (void)pngFiles; }
 };
 
 class IPlatform {

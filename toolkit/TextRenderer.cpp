@@ -9,6 +9,7 @@
 #include <memory>
 #include <tuple>
 
+#include "toolkit/GObjectPtr.h"
 #include "utils/StringUtils.h"
 
 namespace Toolkit::Text {
@@ -53,9 +54,10 @@ const cairo_font_options_t* FontOptions() {
     return options;
 }
 
-PangoLayout* MakeLayout(cairo_t* cr, const std::string& utf8, const FontInfo& font, const TextStyle& style,
+GObjectPtr<PangoLayout> MakeLayout(cairo_t* cr, const std::string& utf8, const FontInfo& font, const TextStyle& style,
                         int width) {
-    PangoLayout* layout = pango_cairo_create_layout(cr);
+    auto owned = GObjectPtr<PangoLayout>::Adopt(pango_cairo_create_layout(cr));
+    PangoLayout* layout = owned.get();
     PangoContext* context = pango_layout_get_context(layout);
     pango_cairo_context_set_font_options(context, FontOptions());
     const std::wstring& lang = CurrentLanguage();
@@ -82,7 +84,7 @@ PangoLayout* MakeLayout(cairo_t* cr, const std::string& utf8, const FontInfo& fo
         }
     }
     pango_layout_set_text(layout, utf8.c_str(), static_cast<int>(utf8.size()));
-    return layout;
+    return owned;
 }
 
 cairo_t* MeasureContext() {
@@ -112,25 +114,30 @@ void Draw(cairo_t* cr, const std::wstring& text, const Rect& box, const FontInfo
           const TextStyle& style) {
     if (text.empty() || box.IsEmpty() || (color >> 24) == 0) return;
     const std::string utf8 = Utils::ToUtf8(text);
-    PangoLayout* layout = MakeLayout(cr, utf8, font, style, box.Width());
+    const GObjectPtr<PangoLayout> layout = MakeLayout(cr, utf8, font, style, box.Width());
     PangoRectangle ink, logical;
-    pango_layout_get_pixel_extents(layout, &ink, &logical);
-    double x = box.left, y = box.top;
-    if (!style.wordWrap && !style.endEllipsis) {
-        if (style.hAlign == HAlign::Center) x = box.left + (box.Width() - logical.width) / 2;
-        else if (style.hAlign == HAlign::Right) x = box.right - logical.width;
+    pango_layout_get_pixel_extents(layout.get(), &ink, &logical);
+    // Horizontal place of the layout's origin. Wrapped text has the box's width and Pango
+    // aligns each line inside it, so the origin stays at the box's left edge (the logical
+    // extents' x is that alignment offset and must not be taken back). A single line, shortened
+    // with an ellipsis or not, is aligned here by its own width.
+    double x = box.left;
+    if (!style.wordWrap) {
+        if (style.hAlign == HAlign::Center) x = box.left + (box.Width() - logical.width) / 2.0 - logical.x;
+        else if (style.hAlign == HAlign::Right) x = box.right - logical.width - logical.x;
+        else x = box.left - logical.x;
     }
+    double y = box.top;
     if (style.vAlign == VAlign::Center) y = box.top + (box.Height() - logical.height) / 2;
     else if (style.vAlign == VAlign::Bottom) y = box.bottom - logical.height;
     cairo_save(cr);
     cairo_rectangle(cr, box.left, box.top, box.Width(), box.Height());
     cairo_clip(cr);
-    cairo_move_to(cr, std::floor(x) - logical.x, std::floor(y) - logical.y);
+    cairo_move_to(cr, std::floor(x), std::floor(y) - logical.y);
     cairo_set_source_rgba(cr, ((color >> 16) & 0xFF) / 255.0, ((color >> 8) & 0xFF) / 255.0, (color & 0xFF) / 255.0,
                           ((color >> 24) & 0xFF) / 255.0);
-    pango_cairo_show_layout(cr, layout);
+    pango_cairo_show_layout(cr, layout.get());
     cairo_restore(cr);
-    g_object_unref(layout);
 }
 
 Size Measure(const std::wstring& text, const FontInfo& font, const TextStyle& style, int maxWidth) {
@@ -138,19 +145,16 @@ Size Measure(const std::wstring& text, const FontInfo& font, const TextStyle& st
     const std::string utf8 = Utils::ToUtf8(text);
     TextStyle s = style;
     s.endEllipsis = false;
-    PangoLayout* layout = MakeLayout(MeasureContext(), utf8, font, s, s.wordWrap ? maxWidth : 0);
+    const GObjectPtr<PangoLayout> layout = MakeLayout(MeasureContext(), utf8, font, s, s.wordWrap ? maxWidth : 0);
     PangoRectangle logical;
-    pango_layout_get_pixel_extents(layout, nullptr, &logical);
-    g_object_unref(layout);
+    pango_layout_get_pixel_extents(layout.get(), nullptr, &logical);
     return {logical.width, logical.height};
 }
 
 int UnknownGlyphs(const std::wstring& text, const FontInfo& font) {
     const std::string utf8 = Utils::ToUtf8(text);
-    PangoLayout* layout = MakeLayout(MeasureContext(), utf8, font, TextStyle{}, 0);
-    const int unknown = pango_layout_get_unknown_glyphs_count(layout);
-    g_object_unref(layout);
-    return unknown;
+    const GObjectPtr<PangoLayout> layout = MakeLayout(MeasureContext(), utf8, font, TextStyle{}, 0);
+    return pango_layout_get_unknown_glyphs_count(layout.get());
 }
 
 }  // namespace Toolkit::Text

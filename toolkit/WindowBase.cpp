@@ -4,6 +4,7 @@
 #include <atomic>
 #include <mutex>
 
+#include "toolkit/ImageCache.h"
 #include "toolkit/LayoutBuilder.h"
 #include "utils/Log.h"
 #include "utils/StringUtils.h"
@@ -14,6 +15,11 @@ namespace {
 IPlatform* g_platform = nullptr;
 std::atomic<bool> g_quitPending{false};
 std::atomic<int> g_quitCode{0};
+// Open windows in order of creation (user-interface thread only).
+std::vector<CWindowBase*>& Registry() {
+    static std::vector<CWindowBase*> windows;
+    return windows;
+}
 }  // namespace
 
 IPlatform* GetPlatform() { return g_platform; }
@@ -44,6 +50,7 @@ CWindowBase::CWindowBase() : token_(std::make_shared<Token>(Token{this})) {}
 CWindowBase::~CWindowBase() {
     token_->window = nullptr;
     if (alive_) DestroyWindow();
+    MarkClosed();
     manager_.SetHost(nullptr);
     manager_.DetachRoot();
     native_.reset();
@@ -56,6 +63,7 @@ void CWindowBase::SetExStyle(std::uint32_t exStyle) {
 
 bool CWindowBase::Create(CWindowBase* owner, const std::wstring& title, std::uint32_t style, std::uint32_t exStyle,
                          int x, int y, int width, int height) {
+    thread_.Check("CWindowBase::Create");
     IPlatform* platform = GetPlatform();
     if (!platform || alive_) return false;
     owner_ = owner;
@@ -82,6 +90,7 @@ bool CWindowBase::Create(CWindowBase* owner, const std::wstring& title, std::uin
     native_ = platform->CreateNativeWindow(*this, owner, title, size.cx, size.cy);
     if (!native_) return false;
     alive_ = true;
+    Registry().push_back(this);
     if (x >= 0 && y >= 0) native_->Move(x, y);
     manager_.AttachRoot(std::move(built.root));
     manager_.AddNotifier(this);
@@ -92,6 +101,7 @@ bool CWindowBase::Create(CWindowBase* owner, const std::wstring& title, std::uin
 }
 
 void CWindowBase::ShowWindow(bool show, bool activate) {
+    thread_.Check("CWindowBase::ShowWindow");
     if (native_ && alive_) native_->Show(show, activate);
 }
 
@@ -101,6 +111,7 @@ void CWindowBase::Close(int result) {
 }
 
 int CWindowBase::ShowModal() {
+    thread_.Check("CWindowBase::ShowModal");
     IPlatform* platform = GetPlatform();
     if (!alive_ || !platform) return 0;
     CWindowBase* owner = owner_ && owner_->IsWindow() ? owner_ : nullptr;
@@ -122,6 +133,7 @@ int CWindowBase::ShowModal() {
 }
 
 void CWindowBase::CenterWindow() {
+    thread_.Check("CWindowBase::CenterWindow");
     if (!native_ || !alive_) return;
     const Rect window = native_->GetRect();
     const bool hasOwner = owner_ && owner_->IsWindow();
@@ -132,6 +144,7 @@ void CWindowBase::CenterWindow() {
 }
 
 std::intptr_t CWindowBase::SendMessage(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
+    thread_.Check("CWindowBase::SendMessage");
     return HandleMessage(msg, wParam, lParam);
 }
 
@@ -190,17 +203,62 @@ std::intptr_t CWindowBase::OnSysCommand(std::uintptr_t command) {
     if (command == SC_MINIMIZE) native_->Minimize();
     else if (command == SC_MAXIMIZE) native_->Maximize();
     else if (command == SC_RESTORE) native_->Restore();
+    // A host that maximises at once shows the new state here; an asynchronous one reports it
+    // later through OnMaximizedChanged.
     const bool maximized = native_->IsMaximized();
-    if (maximized != wasMaximized) {
-        if (CControlUI* max = FindControl(L"maxbtn")) max->SetVisible(!maximized);
-        if (CControlUI* restore = FindControl(L"restorebtn")) restore->SetVisible(maximized);
-    }
+    if (maximized != wasMaximized) OnMaximizedChanged(maximized);
     return 0;
+}
+
+void CWindowBase::MarkClosed() {
+    auto& all = Registry();
+    all.erase(std::remove(all.begin(), all.end(), this), all.end());
+}
+
+std::vector<CWindowBase*> CWindowBase::OpenWindows() {
+    static const ThreadCheck firstCaller;  // the list belongs to the user-interface thread
+    firstCaller.Check("CWindowBase::OpenWindows");
+    return Registry();
+}
+
+void CWindowBase::RefreshSkin() {
+    thread_.Check("CWindowBase::RefreshSkin");
+    if (!alive_) return;
+    ImageCache::Instance().Clear();
+    if (CControlUI* root = manager_.GetRoot()) {
+        root->FindFirst([this](CControlUI* c) {
+            if (c->GetName() == L"msgbtn") {
+                if (const std::wstring* styleName = c->GetCustomAttribute(L"style")) {
+                    if (const std::wstring* style = manager_.FindStyle(*styleName)) c->ApplyAttributeList(*style);
+                }
+            }
+            return false;
+        });
+    }
+    manager_.NeedUpdate();
+    manager_.Invalidate();
+}
+
+void CWindowBase::RefreshAllWindows() {
+    // A copy: refreshing may run code that opens or closes windows.
+    const std::vector<CWindowBase*> windows = Registry();
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+        const auto& now = Registry();
+        if (std::find(now.begin(), now.end(), *it) != now.end()) (*it)->RefreshSkin();
+    }
+}
+
+void CWindowBase::OnMaximizedChanged(bool maximized) {
+    thread_.Check("CWindowBase::OnMaximizedChanged");
+    if (!alive_) return;
+    if (CControlUI* max = FindControl(L"maxbtn")) max->SetVisible(!maximized);
+    if (CControlUI* restore = FindControl(L"restorebtn")) restore->SetVisible(maximized);
 }
 
 void CWindowBase::DestroyWindow() {
     if (!alive_) return;
     alive_ = false;
+    MarkClosed();
     if (owner_ && owner_->IsWindow() && inModal_) owner_->native_->SetSensitive(true);
     if (native_) native_->Destroy();
     OnFinalMessage();
@@ -209,6 +267,7 @@ void CWindowBase::DestroyWindow() {
 void CWindowBase::OnNativeDestroyed() {
     if (!alive_) return;
     alive_ = false;
+    MarkClosed();
     OnFinalMessage();
 }
 

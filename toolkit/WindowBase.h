@@ -9,18 +9,21 @@
 // result) ends the run with that result; a close command (Alt+F4, the window manager's close
 // button: WM_CLOSE sent directly) ends it with 0.
 //
-// Thread: the user-interface thread, except PostMessage() and the asynchronous notifications,
-// which any thread may use.
+// Thread: the user-interface thread (the one that creates the window), except PostMessage(),
+// Close() and the asynchronous notifications, which any thread may use. Debug and sanitizer
+// builds stop the process when another thread creates, shows, runs, sends to or refreshes it.
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "toolkit/ControlFactory.h"
 #include "toolkit/Events.h"
 #include "toolkit/PaintManager.h"
 #include "toolkit/Platform.h"
+#include "toolkit/ThreadCheck.h"
 
 namespace Toolkit {
 
@@ -118,6 +121,20 @@ public:
 
     // The host reports that the native window is gone (destroyed by the system).
     void OnNativeDestroyed();
+    // The host reports that the window manager maximised or restored the window; "maxbtn"
+    // and "restorebtn" follow (maximising is asynchronous, so this is the only reliable time).
+    void OnMaximizedChanged(bool maximized);
+
+    // ---- open windows and skin refresh ----
+    // Every window created and not yet destroyed, in order of creation.
+    static std::vector<CWindowBase*> OpenWindows();
+    // Reloads the window's images, lays it out again, repaints it, and applies the style
+    // rules again: a control named "msgbtn" whose custom attribute "style" names a style this
+    // window knows gets that style once more (texts and images of a new language).
+    virtual void RefreshSkin();
+    // RefreshSkin on every open window, newest first (a box drawn over its owner is done
+    // before the owner).
+    static void RefreshAllWindows();
 
 protected:
     // System commands (WM_SYSCOMMAND): SC_CLOSE sends WM_CLOSE; the others run the native
@@ -128,7 +145,9 @@ protected:
 private:
     struct Token;
     void DispatchPosted(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
+    void MarkClosed();
 
+    ThreadCheck thread_;
     CPaintManagerUI manager_;
     std::unique_ptr<INativeWindow> native_;
     CWindowBase* owner_ = nullptr;

@@ -15,7 +15,7 @@ base=(
   xvfb xauth xdotool x11-utils imagemagick
 )
 fuzz=(clang libclang-rt-14-dev)
-bench=(nginx-light hyperfine time bc zip)
+bench=(nginx-light hyperfine time bc zip unzip)
 
 want=("${base[@]}")
 for group in "$@"; do

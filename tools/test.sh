@@ -5,6 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+# No library includes a layer above its own; cheap, so it runs before any build.
+bash tools/check-layers.sh
 bash tools/setup-deps.sh
 
 export ASAN_OPTIONS="detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1"

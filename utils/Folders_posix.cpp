@@ -1,6 +1,7 @@
 #include "utils/Folders.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,9 +18,20 @@ bool IsPrivateFolder(const std::string& path) {
     return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) == 0;
 }
 
+// Gives a folder this process just made its intended mode: mkdir honours the umask, which
+// can take bits away (or, set to 0, leave others' write bits the caller asked not to have).
+// Through a descriptor of the folder itself, never a link someone put in its place.
+bool SetFolderMode(const std::string& path, unsigned mode) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = ::fchmod(fd, mode) == 0;
+    ::close(fd);
+    return ok;
+}
+
 // mkdir that accepts an existing folder (but not an existing file or a dangling link).
-bool EnsureFolder(const std::string& path) {
-    if (::mkdir(path.c_str(), 0777) == 0) return true;
+bool EnsureFolder(const std::string& path, unsigned mode) {
+    if (::mkdir(path.c_str(), mode) == 0) return SetFolderMode(path, mode);
     if (errno != EEXIST) return false;
     struct stat st{};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -30,7 +42,8 @@ bool EnsureFolder(const std::string& path) {
 std::wstring GetTempFolder() {
     const std::string folder = (TempRoot() / ToUtf8(kPrivateTempName)).string();
     if (!IsPrivateFolder(folder)) {
-        if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return {};
+        if (::mkdir(folder.c_str(), 0700) == 0) SetFolderMode(folder, 0700);
+        else if (errno != EEXIST) return {};
         // Checked again after creation: someone may have raced us with a link or a folder
         // of their own, and mkdir honours the umask.
         if (!IsPrivateFolder(folder)) {
@@ -41,16 +54,20 @@ std::wstring GetTempFolder() {
     return FromUtf8(folder) + L"/";
 }
 
-bool CreateDirectories(const std::wstring& path) {
-    if (path.size() > kMaxPathChars) return false;
-    const std::string p = ToUtf8(path);
+bool CreateFolders(const std::filesystem::path& path, unsigned mode) {
+    const std::string p = path.string();
     // Every prefix ending in a separator, then the whole path when text follows the last one.
     for (size_t i = 0; i < p.size(); ++i) {
         if (p[i] != '/' || i == 0) continue;
-        if (!EnsureFolder(p.substr(0, i + 1))) return false;
+        if (!EnsureFolder(p.substr(0, i + 1), mode)) return false;
     }
-    if (!p.empty() && p.back() != '/' && !EnsureFolder(p)) return false;
+    if (!p.empty() && p.back() != '/' && !EnsureFolder(p, mode)) return false;
     return true;
+}
+
+bool CreateDirectories(const std::wstring& path, unsigned mode) {
+    if (path.size() > kMaxPathChars) return false;
+    return CreateFolders(ToUtf8(path), mode);
 }
 
 }  // namespace Utils

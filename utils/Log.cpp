@@ -75,48 +75,64 @@ std::wstring TranslateFormat(const wchar_t* format) {
         }
         // flags, width, precision
         while (*p && std::wcschr(L"-+ #0'123456789.*", *p)) out += *p++;
-        // length modifiers
-        bool hasLength = false;
-        while (*p && std::wcschr(L"hlLqjzt", *p)) {
-            out += *p++;
-            hasLength = true;
+        // Length modifiers: kept for numbers; text arguments arrive wide whatever they say.
+        std::wstring length;
+        while (*p && std::wcschr(L"hlLqjzt", *p)) length += *p++;
+        if (!*p) {
+            out += length;
+            break;
         }
-        if (!*p) break;
         const wchar_t conv = *p++;
-        if (!hasLength && (conv == L's' || conv == L'c')) {
-            out += L'l';
-            out += conv;
-        } else if (!hasLength && conv == L'S') {
-            out += L's';
-        } else if (!hasLength && conv == L'C') {
-            out += L'c';
+        if (conv == L's' || conv == L'S') {
+            out += L"ls";
+        } else if (conv == L'c' || conv == L'C') {
+            out += L"lc";
         } else {
+            out += length;
             out += conv;
         }
     }
     return out;
 }
 
+std::wstring WidenArgument(const char* text) {
+    if (!text) return L"(null)";
+    return FromUtf8(text);
+}
+
 }  // namespace detail
 
 void OutputLog(const wchar_t* format, ...) {
     if (!format) return;
-    // glibc's vswprintf has no count-only form: try a stack buffer, then grow on the heap.
+    // glibc's vswprintf has no count-only form: try a stack buffer, then grow on the heap. Text
+    // arguments arrive wide (see LogStatement), so only the size can make it fail; past 16 Mi
+    // characters the line is written cut rather than lost.
+    constexpr size_t kMaxChars = size_t{1} << 24;
     wchar_t stackBuffer[512];
     std::unique_ptr<wchar_t[]> heap;
     wchar_t* buffer = stackBuffer;
     size_t capacity = sizeof(stackBuffer) / sizeof(stackBuffer[0]);
     int written = -1;
     while (true) {
+        buffer[0] = L'\0';
         va_list args;
         va_start(args, format);
         written = vswprintf(buffer, capacity, format, args);
         va_end(args);
         if (written >= 0) break;
-        if (capacity >= (size_t{1} << 24)) return;  // encoding error or absurd size: drop the line
+        if (capacity >= kMaxChars) {
+            buffer[capacity - 1] = L'\0';
+            written = static_cast<int>(std::wcslen(buffer));
+            break;
+        }
         capacity *= 4;
-        heap.reset(new (std::nothrow) wchar_t[capacity + 2]);
-        if (!heap) return;
+        heap.reset(new (std::nothrow) wchar_t[capacity]);
+        if (!heap) {
+            buffer = stackBuffer;
+            capacity = sizeof(stackBuffer) / sizeof(stackBuffer[0]);
+            written = 0;  // nothing fits: at least the line break marks the statement
+            break;
+        }
         buffer = heap.get();
     }
     std::wstring_view text(buffer, static_cast<size_t>(written));

@@ -4,12 +4,17 @@
 //
 // Message formats follow the Windows convention of this code base: "%s" takes a wide string
 // (const wchar_t*), "%S" a narrow one. Only the format is interpreted; argument text is
-// printed literally. Any thread may log; no lock is taken.
+// printed literally. Narrow text is read as UTF-8 (our OS boundaries speak it) whatever the
+// locale; bytes that do not decode become U+FFFD, so a line is never lost to its arguments.
+// Any thread may log; no lock is taken.
 //
 //   QLOG(L"DL_TYPE=%d\r\n", type);
 //   QLOG(L"path=%s\r\n", path.c_str());
+#include <array>
+#include <cstddef>
 #include <string>
 #include <type_traits>
+#include <utility>
 
 namespace Utils {
 
@@ -26,21 +31,48 @@ int CurrentProcessId();
 int CurrentThreadId();
 // "void CDownloadInstaller::Start(int)" -> "CDownloadInstaller::Start".
 std::wstring QualifiedFunctionName(const char* prettyFunction);
-// Rewrites a Windows-style wide format for the Linux wide printf family: "%s" -> "%ls",
-// "%S" -> "%s", "%c" -> "%lc", "%C" -> "%c"; everything else unchanged.
+// Rewrites a Windows-style wide format for the Linux wide printf family. Every string
+// conversion ("%s", "%S", "%hs", "%ls", ...) becomes "%ls" and every character conversion
+// "%lc", because LogStatement hands over all text arguments already widened; everything else
+// is unchanged.
 std::wstring TranslateFormat(const wchar_t* format);
+// Narrow argument text as the line shows it: UTF-8 with U+FFFD for what does not decode;
+// "(null)" for a null pointer.
+std::wstring WidenArgument(const char* text);
+
+// Narrow strings (char pointers of any constness or signedness) are widened into `holder`,
+// which outlives the call; other arguments pass unchanged.
+template <typename T>
+auto LogArgument(T value, std::wstring& holder) {
+    using Pointee = std::remove_cv_t<std::remove_pointer_t<T>>;
+    if constexpr (std::is_pointer_v<T> &&
+                  (std::is_same_v<Pointee, char> || std::is_same_v<Pointee, signed char> ||
+                   std::is_same_v<Pointee, unsigned char>)) {
+        holder = WidenArgument(reinterpret_cast<const char*>(value));
+        return static_cast<const wchar_t*>(holder.c_str());
+    } else {
+        return value;
+    }
+}
 
 inline constexpr wchar_t kPrefix[] = L"<P%05d><T%05d><%04d-%02d-%02d %02d:%02d:%02d.%03d>(%ls)<%04d>: ";
+
+template <typename... Args, size_t... I>
+void LogWidened(const wchar_t* format, const std::wstring& function, int line, std::index_sequence<I...>,
+                Args... args) {
+    [[maybe_unused]] std::array<std::wstring, sizeof...(Args)> holders;
+    const LogClock t = LocalNow();
+    OutputLog(format, CurrentProcessId(), CurrentThreadId(), t.year, t.month, t.day, t.hour, t.minute, t.second,
+              t.millisecond, function.c_str(), line, LogArgument(args, holders[I])...);
+}
 
 template <typename... Args>
 void LogStatement(const char* prettyFunction, int line, const wchar_t* message, Args... args) {
     static_assert(((std::is_arithmetic_v<Args> || std::is_pointer_v<Args> || std::is_enum_v<Args>) && ...),
                   "log arguments must be numbers or C strings (use .c_str())");
-    const LogClock t = LocalNow();
     const std::wstring function = QualifiedFunctionName(prettyFunction);
     const std::wstring format = std::wstring(kPrefix) + TranslateFormat(message);
-    OutputLog(format.c_str(), CurrentProcessId(), CurrentThreadId(), t.year, t.month, t.day, t.hour,
-              t.minute, t.second, t.millisecond, function.c_str(), line, args...);
+    LogWidened(format.c_str(), function, line, std::index_sequence_for<Args...>{}, args...);
 }
 }  // namespace detail
 

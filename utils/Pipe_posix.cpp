@@ -1,4 +1,4 @@
-#include "utils/Pipe.h"
+#include "utils/Pipe_posix.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -9,11 +9,11 @@
 
 namespace Utils {
 
-Pipe::Pipe() {
+Pipe::Pipe() : ends_(std::make_unique<Ends>()) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) throw Exception();
-    read_ = fds[0];
-    write_ = fds[1];
+    ends_->read = fds[0];
+    ends_->write = fds[1];
 }
 
 Pipe::~Pipe() {
@@ -22,28 +22,28 @@ Pipe::~Pipe() {
 }
 
 void Pipe::CloseRead() {
-    if (read_ >= 0) ::close(read_);
-    read_ = -1;
+    if (ends_->read >= 0) ::close(ends_->read);
+    ends_->read = -1;
 }
 
 void Pipe::CloseWrite() {
-    if (write_ >= 0) ::close(write_);
-    write_ = -1;
+    if (ends_->write >= 0) ::close(ends_->write);
+    ends_->write = -1;
 }
 
-ssize_t Pipe::Read(void* buffer, size_t size) {
-    if (read_ < 0) return -1;
+std::ptrdiff_t Pipe::Read(void* buffer, size_t size) {
+    if (ends_->read < 0) return -1;
     while (true) {
-        const ssize_t n = ::read(read_, buffer, size);
+        const ssize_t n = ::read(ends_->read, buffer, size);
         if (n >= 0 || errno != EINTR) return n;
     }
 }
 
 bool Pipe::WriteAll(const void* data, size_t size) {
-    if (write_ < 0) return false;
+    if (ends_->write < 0) return false;
     const char* p = static_cast<const char*>(data);
     while (size > 0) {
-        const ssize_t n = ::write(write_, p, size);
+        const ssize_t n = ::write(ends_->write, p, size);
         if (n < 0) {
             if (errno == EINTR) continue;
             return false;

@@ -13,6 +13,19 @@
 
 namespace Utils {
 
+// How a child is started beyond its command line.
+struct SpawnOptions {
+    // The child leads a process group of its own (its id is the child's pid), so that it and
+    // everything it starts can be signalled together.
+    bool ownProcessGroup = false;
+    // Sent to the child by the kernel when the thread that started it ends (also when the
+    // whole process is killed); 0 for none.
+    int parentDeathSignal = 0;
+    // When >= 0, the program that runs is this open file (fexecve), not the file argv[0] names:
+    // what was checked through the descriptor is what runs. argv[0] is still passed as is.
+    int programFd = -1;
+};
+
 class PipedProcess {
 public:
     // Creates the three pipes (standard error, output, input). Throws Utils::Exception.
@@ -29,6 +42,10 @@ public:
     void Start(const std::wstring& commandLine, const std::filesystem::path& workingFolder = {});
     // The same with arguments already split.
     void Start(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder = {});
+    // The same with spawn options (started with fork and exec; the other forms use
+    // posix_spawn).
+    void Start(const std::vector<std::string>& argv, const SpawnOptions& options,
+               const std::filesystem::path& workingFolder = {});
 
     Pipe& StdOut() { return *stdout_; }
     Pipe& StdErr() { return *stderr_; }
@@ -41,6 +58,9 @@ public:
     // Blocks until the child ends; its exit code (as above), or -1 when there is no child.
     int Wait();
     bool IsRunning() { return pid_ > 0 && !TryExitCode().has_value(); }
+    // The signal that ended the child (0 when it exited, still runs, or never started): an
+    // exit code of 128 + N alone cannot tell a signal from an exit status.
+    int TermSignal() const { return termSignal_; }
 
 private:
     std::unique_ptr<Pipe> stderr_;
@@ -48,6 +68,7 @@ private:
     std::unique_ptr<Pipe> stdin_;
     pid_t pid_ = -1;
     std::optional<int> exitCode_;
+    int termSignal_ = 0;
 };
 
 }  // namespace Utils

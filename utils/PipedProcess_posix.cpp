@@ -1,12 +1,17 @@
 #include "utils/PipedProcess.h"
 
 #include <cerrno>
+#include <csignal>
+#include <fcntl.h>
 #include <spawn.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "utils/CommandLine.h"
 #include "utils/Exception.h"
+#include "utils/Pipe_posix.h"
 #include "utils/StringUtils.h"
 
 extern char** environ;
@@ -18,6 +23,57 @@ int DecodeStatus(int status) {
     if (WIFEXITED(status)) return WEXITSTATUS(status);
     if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
     return -1;
+}
+
+// The child side of a forked start: only async-signal-safe calls. Reports a failure as its
+// errno on `errorFd` (close-on-exec: a successful exec closes it without a word).
+[[noreturn]] void ExecChild(char* const* argv, char* const* envp, int in, int out, int err, int errorFd,
+                            const SpawnOptions& options, const char* workingFolder, pid_t parent) {
+    const auto fail = [&errorFd]() {
+        const int e = errno;
+        [[maybe_unused]] ssize_t n = ::write(errorFd, &e, sizeof e);
+        ::_exit(127);
+    };
+    sigset_t none;
+    sigemptyset(&none);
+    struct sigaction dfl{};
+    dfl.sa_handler = SIG_DFL;
+    for (int sig = 1; sig < NSIG; ++sig) ::sigaction(sig, &dfl, nullptr);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    if (options.ownProcessGroup && ::setpgid(0, 0) != 0) fail();
+    if (options.parentDeathSignal != 0) {
+        if (::prctl(PR_SET_PDEATHSIG, options.parentDeathSignal) != 0) fail();
+        // The parent may have ended before the request took effect.
+        if (::getppid() != parent) ::_exit(127);
+    }
+    // The pipe ends go to 0..2, the error report to 3 and the program to 4 (both
+    // close-on-exec); everything else is closed. Each is first copied above 9 so that no dup2
+    // below overwrites a source that is still needed.
+    const int sources[5] = {in, out, err, errorFd, options.programFd};
+    int high[5] = {-1, -1, -1, -1, -1};
+    for (int i = 0; i < 5; ++i) {
+        if (sources[i] < 0) continue;
+        high[i] = ::fcntl(sources[i], F_DUPFD_CLOEXEC, 10);
+        if (high[i] < 0) fail();
+    }
+    if (::dup2(high[3], 3) < 0 || ::fcntl(3, F_SETFD, FD_CLOEXEC) != 0) fail();
+    errorFd = 3;
+    if (::dup2(high[0], 0) < 0 || ::dup2(high[1], 1) < 0 || ::dup2(high[2], 2) < 0) fail();
+    const int program = high[4] >= 0 ? 4 : -1;
+    if (program >= 0 && (::dup2(high[4], 4) < 0 || ::fcntl(4, F_SETFD, FD_CLOEXEC) != 0)) fail();
+    const unsigned firstToClose = program >= 0 ? 5u : 4u;
+    if (::syscall(SYS_close_range, firstToClose, ~0u, 0u) != 0)
+        for (int fd = static_cast<int>(firstToClose); fd < 65536; ++fd) ::close(fd);
+    if (workingFolder && ::chdir(workingFolder) != 0) fail();
+    if (program >= 0) {
+        ::fexecve(program, argv, envp);
+        // A script's interpreter opens the program through /dev/fd: it needs the descriptor
+        // kept open across the exec.
+        if (errno == ENOENT && ::fcntl(program, F_SETFD, 0) == 0) ::fexecve(program, argv, envp);
+    } else {
+        ::execvpe(argv[0], argv, envp);
+    }
+    fail();
 }
 
 // Owns posix_spawn_file_actions_t for the length of one start.
@@ -53,9 +109,9 @@ void PipedProcess::Start(const std::vector<std::string>& argv, const std::filesy
     if (!fa.ok) throw Exception("posix_spawn_file_actions_init");
     // dup2 onto 0..2 clears close-on-exec on the copies; closefrom drops everything else,
     // including descriptors that other libraries opened without O_CLOEXEC.
-    if (posix_spawn_file_actions_adddup2(&fa.actions, stdin_->ReadEnd(), 0) != 0 ||
-        posix_spawn_file_actions_adddup2(&fa.actions, stdout_->WriteEnd(), 1) != 0 ||
-        posix_spawn_file_actions_adddup2(&fa.actions, stderr_->WriteEnd(), 2) != 0 ||
+    if (posix_spawn_file_actions_adddup2(&fa.actions, stdin_->Native().read, 0) != 0 ||
+        posix_spawn_file_actions_adddup2(&fa.actions, stdout_->Native().write, 1) != 0 ||
+        posix_spawn_file_actions_adddup2(&fa.actions, stderr_->Native().write, 2) != 0 ||
         posix_spawn_file_actions_addclosefrom_np(&fa.actions, 3) != 0)
         throw Exception("posix_spawn_file_actions");
     if (!workingFolder.empty() &&
@@ -88,6 +144,43 @@ void PipedProcess::Start(const std::vector<std::string>& argv, const std::filesy
     stdin_->CloseRead();
 }
 
+void PipedProcess::Start(const std::vector<std::string>& argv, const SpawnOptions& options,
+                         const std::filesystem::path& workingFolder) {
+    if (pid_ > 0) throw Exception("process already started");
+    if (argv.empty() || argv[0].empty()) throw Exception("empty command line");
+    std::vector<char*> cargv;
+    for (const auto& a : argv) cargv.push_back(const_cast<char*>(a.c_str()));
+    cargv.push_back(nullptr);
+    const std::string folder = workingFolder.string();
+
+    int errorPipe[2];
+    if (::pipe2(errorPipe, O_CLOEXEC) != 0) throw Exception("pipe2");
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid == 0)
+        ExecChild(cargv.data(), environ, stdin_->Native().read, stdout_->Native().write, stderr_->Native().write, errorPipe[1],
+                  options, folder.empty() ? nullptr : folder.c_str(), parent);
+    ::close(errorPipe[1]);
+    if (pid < 0) {
+        ::close(errorPipe[0]);
+        throw Exception("fork failed");
+    }
+    int childErrno = 0;
+    ssize_t n;
+    do {
+        n = ::read(errorPipe[0], &childErrno, sizeof childErrno);
+    } while (n < 0 && errno == EINTR);
+    ::close(errorPipe[0]);
+    pid_ = pid;
+    if (n > 0) {
+        Wait();
+        throw Exception("exec failed: errno " + std::to_string(childErrno));
+    }
+    stdout_->CloseWrite();
+    stderr_->CloseWrite();
+    stdin_->CloseRead();
+}
+
 std::optional<int> PipedProcess::TryExitCode() {
     if (exitCode_) return exitCode_;
     if (pid_ <= 0) return std::nullopt;
@@ -96,8 +189,12 @@ std::optional<int> PipedProcess::TryExitCode() {
     do {
         r = waitpid(pid_, &status, WNOHANG);
     } while (r < 0 && errno == EINTR);
-    if (r == pid_) exitCode_ = DecodeStatus(status);
-    else if (r < 0) exitCode_ = -1;  // not our child any more (reaped elsewhere)
+    if (r == pid_) {
+        exitCode_ = DecodeStatus(status);
+        termSignal_ = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    } else if (r < 0) {
+        exitCode_ = -1;  // not our child any more (reaped elsewhere)
+    }
     return exitCode_;
 }
 
@@ -110,6 +207,7 @@ int PipedProcess::Wait() {
         r = waitpid(pid_, &status, 0);
     } while (r < 0 && errno == EINTR);
     exitCode_ = (r == pid_) ? DecodeStatus(status) : -1;
+    termSignal_ = (r == pid_ && WIFSIGNALED(status)) ? WTERMSIG(status) : 0;
     return *exitCode_;
 }
 

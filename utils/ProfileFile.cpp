@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <fcntl.h>
 #include <fstream>
@@ -9,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "utils/ProfileUpdate.h"
 #include "utils/StringUtils.h"
 
 namespace Utils {
@@ -60,11 +62,6 @@ bool SameName(std::string_view a, std::wstring_view b) { return EqualsNoCase(Fro
 
 bool HasLineBreak(std::wstring_view s) {
     return s.find_first_of(L"\r\n") != std::wstring_view::npos || s.find(L'\0') != std::wstring_view::npos;
-}
-
-std::mutex& WriteLock() {
-    static std::mutex m;
-    return m;
 }
 
 }  // namespace
@@ -180,15 +177,19 @@ std::string ProfileFile::Serialize() const {
     return out;
 }
 
-bool ProfileFile::Save(const std::filesystem::path& file, unsigned mode) const {
+bool ProfileFile::Save(const std::filesystem::path& path, unsigned mode) const {
+    // Through a link, the target is replaced (beside itself), never the link.
+    const auto target = ResolveProfileTarget(path);
+    if (!target) return false;
+    const std::filesystem::path& file = *target;
     struct stat st{};
     if (::stat(file.c_str(), &st) == 0) mode = st.st_mode & 07777;
     const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
     std::string tmpl = (folder / ("." + file.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(tmpl.data());
+    const int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
     if (fd < 0) return false;
     const std::string data = Serialize();
-    bool ok = ::fchmod(fd, mode) == 0;
+    bool ok = ::fchmod(fd, mode) == 0;  // explicit: neither mkstemp's 0600 nor the umask decide
     size_t done = 0;
     while (ok && done < data.size()) {
         const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
@@ -216,40 +217,41 @@ int GetProfileInt(std::wstring_view section, std::wstring_view key, int fallback
 }
 
 int ProfileFile::GetInt(std::wstring_view section, std::wstring_view key, int fallback) const {
+    // As the system's integer read: blanks skipped, a sign, "0x"/"0X" for hexadecimal, digits
+    // accumulated as a 32-bit unsigned number (out-of-range values wrap), an empty value is
+    // no value.
     const auto value = Get(section, key);
-    if (!value) return fallback;
+    if (!value || value->empty()) return fallback;
     const std::wstring& s = *value;
     size_t i = 0;
+    while (i < s.size() && s[i] <= L' ') ++i;
+    if (i == s.size()) return fallback;
     bool negative = false;
-    if (i < s.size() && (s[i] == L'-' || s[i] == L'+')) negative = s[i++] == L'-';
-    int base = 10;
+    if (s[i] == L'-' || s[i] == L'+') negative = s[i++] == L'-';
+    uint32_t base = 10;
     if (i + 1 < s.size() && s[i] == L'0' && (s[i + 1] == L'x' || s[i + 1] == L'X')) {
         base = 16;
         i += 2;
     }
-    long long n = 0;
+    uint32_t n = 0;
     for (; i < s.size(); ++i) {
-        int digit;
+        uint32_t digit;
         const wchar_t c = s[i];
-        if (c >= L'0' && c <= L'9') digit = c - L'0';
-        else if (base == 16 && c >= L'a' && c <= L'f') digit = c - L'a' + 10;
-        else if (base == 16 && c >= L'A' && c <= L'F') digit = c - L'A' + 10;
+        if (c >= L'0' && c <= L'9') digit = static_cast<uint32_t>(c - L'0');
+        else if (base == 16 && c >= L'a' && c <= L'f') digit = static_cast<uint32_t>(c - L'a' + 10);
+        else if (base == 16 && c >= L'A' && c <= L'F') digit = static_cast<uint32_t>(c - L'A' + 10);
         else break;
-        n = n * base + digit;
-        if (n > static_cast<long long>(INT_MAX) + 1) n = static_cast<long long>(INT_MAX) + 1;
+        n = n * base + digit;  // unsigned: wraps modulo 2^32
     }
-    if (negative) n = -n;
-    if (n > INT_MAX) n = INT_MAX;
-    if (n < INT_MIN) n = INT_MIN;
-    return static_cast<int>(n);
+    if (negative) n = 0u - n;
+    return static_cast<int32_t>(n);
 }
 
 bool WriteProfileString(std::wstring_view section, std::wstring_view key, std::wstring_view value,
                         const std::filesystem::path& file) {
-    std::lock_guard lock(WriteLock());
-    auto p = ProfileFile::LoadForUpdate(file);
-    if (!p || !p->Set(section, key, value)) return false;
-    return p->Save(file);
+    // A refusal depends only on the names and the value: found before any file is touched.
+    if (ProfileFile probe; !probe.Set(section, key, value)) return false;
+    return UpdateProfileFile(file, [&](ProfileFile& p) { return p.Set(section, key, value); });
 }
 
 }  // namespace Utils

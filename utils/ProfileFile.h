@@ -6,7 +6,6 @@
 // (a leading byte-order mark is accepted). Saving is atomic: a temporary file in the same
 // folder is renamed over the old one, so a crash never leaves half a file.
 #include <filesystem>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,7 +37,9 @@ public:
     bool Remove(std::wstring_view section, std::wstring_view key);
 
     std::string Serialize() const;
-    // Atomic replace; `mode` is used for a new file, an existing file keeps its own mode.
+    // Atomic replace; `mode` is used for a new file, an existing file keeps its own mode. A link
+    // is written through to its target (refused when a link or the target is another user's,
+    // see ResolveProfileTarget). Takes no lock: concurrent writers use UpdateProfileFile.
     bool Save(const std::filesystem::path& file, unsigned mode = 0644) const;
 
 private:
@@ -57,10 +58,12 @@ private:
 // `bufferChars - 1` characters as a buffer of that size would cut it (0 gives "").
 std::wstring GetProfileString(std::wstring_view section, std::wstring_view key, std::wstring_view fallback,
                               size_t bufferChars, const std::filesystem::path& file);
-// GetProfileInt: the leading decimal integer of the value ("0x" hexadecimal accepted), 0 when
-// the value has no digits, `fallback` when the key is missing; saturates at the int range.
+// GetProfileInt: the leading integer of the value after blanks and a sign ("0x" or "0X" for
+// hexadecimal), 0 when the value has no digits, `fallback` when the key is missing or its
+// value empty; out-of-range values wrap as a 32-bit unsigned conversion does.
 int GetProfileInt(std::wstring_view section, std::wstring_view key, int fallback, const std::filesystem::path& file);
-// WriteProfileString: read-modify-write under a process-wide lock; false on refusal or I/O error.
+// WriteProfileString: read-modify-write under the file's lock, through links of this user
+// (see UpdateProfileFile); false on refusal, lock time-out or I/O error.
 bool WriteProfileString(std::wstring_view section, std::wstring_view key, std::wstring_view value,
                         const std::filesystem::path& file);
 

@@ -1,6 +1,8 @@
 #include "utils/RegistryStore.h"
 
+#include "utils/Folders.h"
 #include "utils/ProfileFile.h"
+#include "utils/ProfileUpdate.h"
 #include "utils/SpecialFolders.h"
 
 namespace Utils {
@@ -17,15 +19,10 @@ bool RegistryStore::Read(const std::wstring& keyPath, const std::wstring& valueN
 bool RegistryStore::Write(const std::wstring& keyPath, const std::wstring& valueName, const std::wstring& value) {
     if (value.find_first_of(L"\r\n") != std::wstring::npos) return false;
     const auto path = StorePath();
-    std::error_code ec;
-    std::filesystem::create_directories(path.parent_path(), ec);
-    if (ec) return false;
-    if (!std::filesystem::exists(path, ec)) {
-        // The store may hold paths of the user's software: private to the user.
-        ProfileFile empty;
-        if (!empty.Save(path, 0600)) return false;
-    }
-    return WriteProfileString(keyPath, valueName, L"\"" + value + L"\"", path);
+    if (!CreateFolders(path.parent_path())) return false;
+    // The store may hold paths of the user's software: a new one is private to the user.
+    const std::wstring quoted = L"\"" + value + L"\"";
+    return UpdateProfileFile(path, [&](ProfileFile& p) { return p.Set(keyPath, valueName, quoted); }, 0600);
 }
 
 bool ReadRegString(const std::wstring& valueName, std::wstring& value) {

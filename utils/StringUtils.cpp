@@ -23,12 +23,12 @@ S TrimImpl(const S& text) {
 }
 
 std::string CharsetName(unsigned codePage) {
-    if (codePage == CP_ACP) {
+    if (codePage == kCodePageSystem) {
         // nl_langinfo reflects LC_CTYPE, which main() sets from the environment.
         const char* cs = nl_langinfo(CODESET);
         return (cs && *cs) ? cs : "UTF-8";
     }
-    if (codePage == CP_UTF8) return "UTF-8";
+    if (codePage == kCodePageUtf8) return "UTF-8";
     return "CP" + std::to_string(codePage);
 }
 
@@ -125,7 +125,7 @@ std::wstring ReplaceAll(std::wstring text, const std::wstring& pattern, const st
 std::string WideToMultiByte(const std::wstring& text, unsigned codePage) {
     const std::wstring cut = text.substr(0, text.find(L'\0'));
     if (cut.empty()) return {};
-    if (codePage == CP_UTF8) return ToUtf8(cut);
+    if (codePage == kCodePageUtf8) return ToUtf8(cut);
     std::string out;
     if (!IconvAll(CharsetName(codePage).c_str(), "WCHAR_T", reinterpret_cast<const char*>(cut.data()),
                   cut.size() * sizeof(wchar_t), out))
@@ -136,7 +136,7 @@ std::string WideToMultiByte(const std::wstring& text, unsigned codePage) {
 std::wstring MultiByteToWide(const std::string& text, unsigned codePage) {
     const std::string cut = text.substr(0, text.find('\0'));
     if (cut.empty()) return {};
-    if (codePage == CP_UTF8) {
+    if (codePage == kCodePageUtf8) {
         if (!IsValidUtf8(cut)) return {};
         return FromUtf8(cut);
     }
@@ -147,22 +147,56 @@ std::wstring MultiByteToWide(const std::string& text, unsigned codePage) {
     return wide;
 }
 
-std::string ToUtf8(std::wstring_view text) {
+namespace {
+
+// Code points from UTF-16 or UTF-32 code units; a lone surrogate gives U+FFFD.
+template <typename Char>
+std::string EncodeUnits(std::basic_string_view<Char> text) {
     std::string out;
     out.reserve(text.size());
-    for (wchar_t c : text) AppendUtf8(out, static_cast<char32_t>(c));
-    return out;
-}
-
-std::wstring FromUtf8(std::string_view text) {
-    std::wstring out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size();) {
-        bool valid;
-        out += static_cast<wchar_t>(DecodeUtf8(text, i, valid));
+    for (size_t i = 0; i < text.size(); ++i) {
+        auto cp = static_cast<char32_t>(text[i]);
+        if constexpr (sizeof(Char) == 2) {
+            cp &= 0xFFFF;
+            if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size()) {
+                const auto low = static_cast<char32_t>(text[i + 1]) & 0xFFFF;
+                if (low >= 0xDC00 && low <= 0xDFFF) {
+                    cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                    ++i;
+                }
+            }
+        }
+        AppendUtf8(out, cp);  // still a surrogate here: unpaired, replaced
     }
     return out;
 }
+
+template <typename String>
+String DecodeUnits(std::string_view text) {
+    using Char = typename String::value_type;
+    String out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        bool valid;
+        const char32_t cp = DecodeUtf8(text, i, valid);
+        if constexpr (sizeof(Char) == 2) {
+            if (cp > 0xFFFF) {
+                out += static_cast<Char>(0xD800 + ((cp - 0x10000) >> 10));
+                out += static_cast<Char>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+                continue;
+            }
+        }
+        out += static_cast<Char>(cp);
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string ToUtf8(std::wstring_view text) { return EncodeUnits(text); }
+std::wstring FromUtf8(std::string_view text) { return DecodeUnits<std::wstring>(text); }
+std::string ToUtf8(std::u16string_view text) { return EncodeUnits(text); }
+std::u16string Utf16FromUtf8(std::string_view text) { return DecodeUnits<std::u16string>(text); }
 
 bool IsValidUtf8(std::string_view text) {
     for (size_t i = 0; i < text.size();) {

@@ -1,15 +1,17 @@
 #pragma once
-// String helpers shared by every subsystem. Wide strings are UTF-32 on Linux; every OS
-// boundary (files, pipes, the terminal) speaks UTF-8.
+// String helpers shared by every subsystem. Wide strings are UTF-32 where wchar_t has 4 bytes
+// (Linux) and UTF-16 where it has 2 (Windows); every OS boundary (files, pipes, the terminal)
+// speaks UTF-8.
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace Utils {
 
-// Code page numbers as the package and the analytics layer name them.
-inline constexpr unsigned CP_ACP = 0;       // the locale's own charset
-inline constexpr unsigned CP_UTF8 = 65001;
+// Code page numbers as the package and the analytics layer name them. (Not CP_ACP/CP_UTF8:
+// those are macros in the Windows headers.)
+inline constexpr unsigned kCodePageSystem = 0;  // the locale's own charset
+inline constexpr unsigned kCodePageUtf8 = 65001;
 
 // Removes white space at both ends.
 std::wstring Trim(const std::wstring& text);
@@ -24,10 +26,15 @@ std::wstring ReplaceAll(std::wstring text, const std::wstring& pattern, const st
 std::string WideToMultiByte(const std::wstring& text, unsigned codePage);
 std::wstring MultiByteToWide(const std::string& text, unsigned codePage);
 
-// Locale-independent UTF-8 <-> UTF-32 conversions. Invalid input bytes become U+FFFD; code
-// points that cannot be encoded are replaced the same way, so these never fail.
+// Locale-independent UTF-8 <-> wide conversions (UTF-32 or UTF-16 after the size of wchar_t).
+// Invalid input bytes become U+FFFD; code points that cannot be encoded (lone surrogates,
+// values above U+10FFFF) are replaced the same way, so these never fail.
 std::string ToUtf8(std::wstring_view text);
 std::wstring FromUtf8(std::string_view text);
+// The UTF-16 forms, which the wide ones use where wchar_t has 2 bytes: code points above
+// U+FFFF travel as surrogate pairs.
+std::string ToUtf8(std::u16string_view text);
+std::u16string Utf16FromUtf8(std::string_view text);
 
 // True when `text` is well-formed UTF-8 (no overlong forms, no surrogates).
 bool IsValidUtf8(std::string_view text);

@@ -2,11 +2,12 @@
 // A named worker thread that runs one function with one argument. It is created suspended:
 // the owner calls Resume() when it is ready. Owned and driven by one thread only (the owner):
 // construction, Resume, Join and destruction are not synchronised against each other.
-#include <condition_variable>
+//
+// Every worker gets its own alternate signal stack before its work runs, so a crash handler
+// still runs when the worker dies of a stack overflow.
 #include <cstdint>
 #include <functional>
-#include <mutex>
-#include <pthread.h>
+#include <memory>
 #include <string>
 
 namespace Utils {
@@ -31,30 +32,25 @@ public:
     // Waits without time-out for the thread to end; returns at once without a handle.
     void Join();
 
-    bool HasHandle() const { return hasHandle_; }
+    bool HasHandle() const;
     // Kernel thread id; kNoThread when there is no thread (or after Join).
-    uint32_t Id() const { return id_; }
+    uint32_t Id() const;
     const std::wstring& Name() const { return name_; }
     // The name given to the system for this thread (what debuggers and /proc show).
     const std::string& DebuggerName() const { return debuggerName_; }
 
 private:
-    static void* CallBack(void* self);
+    // The system's thread handle and the start gate, in the platform's source file.
+    struct State;
+    // The thread's entry: waits at the start gate, then runs the work (its name is part of the
+    // trace lines the work's begin and end give).
+    static void* CallBack(void* state);
 
-    uint32_t id_ = kNoThread;
-    pthread_t handle_{};
-    bool hasHandle_ = false;
+    std::unique_ptr<State> state_;
     WorkFunction work_;
     void* argument_ = nullptr;
     std::wstring name_;
     std::string debuggerName_;
-
-    // Start gate: the new thread publishes its id, then waits until resumed or cancelled.
-    std::mutex gateMutex_;
-    std::condition_variable gate_;
-    bool idPublished_ = false;
-    bool resumed_ = false;
-    bool cancelled_ = false;
 };
 
 }  // namespace Utils

@@ -1,13 +1,34 @@
 #include "utils/Thread.h"
 
+#include <condition_variable>
 #include <exception>
+#include <mutex>
+#include <pthread.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include "utils/Log.h"
+#include "utils/SignalStack.h"
 #include "utils/StringUtils.h"
 
 namespace Utils {
+
+struct Thread::State {
+    pthread_t handle{};
+    bool hasHandle = false;
+    uint32_t id = kNoThread;
+
+    // Start gate: the new thread publishes its id, then waits until resumed or cancelled.
+    std::mutex gateMutex;
+    std::condition_variable gate;
+    bool idPublished = false;
+    bool resumed = false;
+    bool cancelled = false;
+
+    // What the new thread runs; set before the thread exists.
+    Thread* owner = nullptr;
+};
+
 namespace {
 
 // pthread names are at most 15 bytes; cut on a UTF-8 character boundary.
@@ -20,62 +41,18 @@ std::string CutThreadName(const std::string& name) {
 
 }  // namespace
 
-Thread::Thread(void* argument, std::wstring name, WorkFunction work)
-    : work_(std::move(work)), argument_(argument), name_(std::move(name)) {
-    if (pthread_create(&handle_, nullptr, &Thread::CallBack, this) != 0) return;
-    hasHandle_ = true;
-    {
-        std::unique_lock lock(gateMutex_);
-        gate_.wait(lock, [this] { return idPublished_; });
-    }
-    if (name_.empty()) {
-        debuggerName_ = "t";
-        debuggerName_ += std::to_string(id_);
-    } else {
-        debuggerName_ = CutThreadName(ToUtf8(name_));
-    }
-    pthread_setname_np(handle_, debuggerName_.c_str());  // a failure only loses the label
-}
-
-Thread::~Thread() {
-    Join();
-    name_.clear();
-    work_ = nullptr;
-}
-
-bool Thread::Resume() {
-    if (!hasHandle_) return false;
-    std::lock_guard lock(gateMutex_);
-    if (resumed_) return false;
-    resumed_ = true;
-    gate_.notify_all();
-    return true;
-}
-
-void Thread::Join() {
-    if (!hasHandle_) return;
-    {
-        std::lock_guard lock(gateMutex_);
-        if (!resumed_) {
-            cancelled_ = true;
-            gate_.notify_all();
-        }
-    }
-    pthread_join(handle_, nullptr);
-    hasHandle_ = false;
-    id_ = kNoThread;
-}
-
 void* Thread::CallBack(void* raw) {
-    auto* self = static_cast<Thread*>(raw);
+    auto* state = static_cast<State*>(raw);
     {
-        std::unique_lock lock(self->gateMutex_);
-        self->id_ = static_cast<uint32_t>(syscall(SYS_gettid));
-        self->idPublished_ = true;
-        self->gate_.notify_all();
-        self->gate_.wait(lock, [self] { return self->resumed_ || self->cancelled_; });
-        if (self->cancelled_) return nullptr;
+        std::unique_lock lock(state->gateMutex);
+        state->id = static_cast<uint32_t>(syscall(SYS_gettid));
+        state->idPublished = true;
+        state->gate.notify_all();
+        state->gate.wait(lock, [state] { return state->resumed || state->cancelled; });
+        if (state->cancelled) return nullptr;
     }
+    Thread* self = state->owner;
+    EnsureAlternateSignalStack();  // without one, a stack overflow here dies unreported
     QLOG(L"THREAD BEGIN\r\n");
     try {
         self->work_(self->argument_);
@@ -87,6 +64,57 @@ void* Thread::CallBack(void* raw) {
     }
     QLOG(L"THREAD END\r\n");
     return nullptr;
+}
+
+Thread::Thread(void* argument, std::wstring name, WorkFunction work)
+    : state_(std::make_unique<State>()), work_(std::move(work)), argument_(argument), name_(std::move(name)) {
+    state_->owner = this;
+    if (pthread_create(&state_->handle, nullptr, &Thread::CallBack, state_.get()) != 0) return;
+    state_->hasHandle = true;
+    {
+        std::unique_lock lock(state_->gateMutex);
+        state_->gate.wait(lock, [this] { return state_->idPublished; });
+    }
+    if (name_.empty()) {
+        debuggerName_ = "t";
+        debuggerName_ += std::to_string(state_->id);
+    } else {
+        debuggerName_ = CutThreadName(ToUtf8(name_));
+    }
+    pthread_setname_np(state_->handle, debuggerName_.c_str());  // a failure only loses the label
+}
+
+Thread::~Thread() {
+    Join();
+    name_.clear();
+    work_ = nullptr;
+}
+
+bool Thread::HasHandle() const { return state_->hasHandle; }
+
+uint32_t Thread::Id() const { return state_->id; }
+
+bool Thread::Resume() {
+    if (!state_->hasHandle) return false;
+    std::lock_guard lock(state_->gateMutex);
+    if (state_->resumed) return false;
+    state_->resumed = true;
+    state_->gate.notify_all();
+    return true;
+}
+
+void Thread::Join() {
+    if (!state_->hasHandle) return;
+    {
+        std::lock_guard lock(state_->gateMutex);
+        if (!state_->resumed) {
+            state_->cancelled = true;
+            state_->gate.notify_all();
+        }
+    }
+    pthread_join(state_->handle, nullptr);
+    state_->hasHandle = false;
+    state_->id = kNoThread;
 }
 
 }  // namespace Utils

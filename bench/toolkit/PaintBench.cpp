@@ -69,8 +69,8 @@ static void BM_WindowWithShadowToSurface(benchmark::State& state) {
     o.withShadow = true;
     for (auto _ : state) {
         w.manager.NeedUpdate();
-        cairo_surface_t* s = RenderWindow(w.manager, o);
-        cairo_surface_destroy(s);
+        SurfacePtr s = RenderWindow(w.manager, o);
+        benchmark::DoNotOptimize(s.get());
     }
 }
 BENCHMARK(BM_WindowWithShadowToSurface)->Unit(benchmark::kMillisecond);

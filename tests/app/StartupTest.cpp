@@ -1,9 +1,15 @@
 // Runs the real installer executable as a child process.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+
+#include <optional>
 
 #include "app/InstanceLock.h"
 #include "tests/support/ScopedEnv.h"
@@ -13,10 +19,13 @@ extern char** environ;
 
 namespace {
 
-// Runs the installer with XDG_RUNTIME_DIR pointing at `runtime`; returns its exit status.
-int RunInstaller(const std::filesystem::path& runtime, std::vector<std::string> args, std::string* stderrText = nullptr) {
-    std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtime.string(), "HOME=" + runtime.string(),
-                                    "PATH=/usr/bin:/bin"};
+// Runs the installer with XDG_RUNTIME_DIR pointing at `runtime` (or, with `runtimeAsTmpdir`,
+// without XDG_RUNTIME_DIR and TMPDIR there); returns its exit status. `closedDescriptors` are
+// closed in the child instead of being inherited (standard error is then not captured).
+int RunInstaller(const std::filesystem::path& runtime, std::vector<std::string> args, std::string* stderrText = nullptr,
+                 const std::vector<int>& closedDescriptors = {}, bool runtimeAsTmpdir = false) {
+    std::vector<std::string> env = {(runtimeAsTmpdir ? "TMPDIR=" : "XDG_RUNTIME_DIR=") + runtime.string(),
+                                    "HOME=" + runtime.string(), "PATH=/usr/bin:/bin"};
     std::vector<char*> envp;
     for (auto& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
@@ -28,6 +37,7 @@ int RunInstaller(const std::filesystem::path& runtime, std::vector<std::string> 
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_addopen(&fa, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    for (int fd : closedDescriptors) posix_spawn_file_actions_addclose(&fa, fd);
     pid_t pid;
     if (posix_spawn(&pid, INSTALLER_EXE, &fa, nullptr, argv.data(), envp.data()) != 0) return -1000;
     posix_spawn_file_actions_destroy(&fa);
@@ -40,6 +50,22 @@ int RunInstaller(const std::filesystem::path& runtime, std::vector<std::string> 
 struct ScopedRuntimeDir : testsupport::ScopedEnv {
     explicit ScopedRuntimeDir(const std::filesystem::path& p) : ScopedEnv("XDG_RUNTIME_DIR", p.string()) {}
 };
+
+// XDG_RUNTIME_DIR unset and TMPDIR at `tmp` for the length of a scope.
+struct ScopedNoRuntimeDir {
+    explicit ScopedNoRuntimeDir(const std::filesystem::path& tmp) : tmpdir_("TMPDIR", tmp.string()) {
+        if (const char* old = std::getenv("XDG_RUNTIME_DIR")) saved_ = old;
+        unsetenv("XDG_RUNTIME_DIR");
+    }
+    ~ScopedNoRuntimeDir() {
+        if (saved_) setenv("XDG_RUNTIME_DIR", saved_->c_str(), 1);
+    }
+    testsupport::ScopedEnv tmpdir_;
+    std::optional<std::string> saved_;
+};
+
+constexpr char kLockName[] = "D1A547DB89C0BC61_Installer_Quorvex";
+constexpr char kPrivateTemp[] = "~VarNelTemp.92482B06FB471E17";
 
 }  // namespace
 
@@ -83,4 +109,124 @@ TEST(Startup_Run, StartsAndShutsDownWithOptionsApplied) {
     EXPECT_EQ(RunInstaller(runtime.path(), {"-downloadtype=3", "-downloadurl=http://127.0.0.1:1/${ROUTE}"}, &err), 0);
     EXPECT_NE(err.find("(main)"), std::string::npos) << err;
     EXPECT_NE(err.find("type=3 url=http://127.0.0.1:1/download_silent"), std::string::npos) << err;
+}
+
+TEST(Startup_Run, ClosedStandardDescriptorsAreFilledBeforeAnythingIsOpened) {
+    // With descriptor 2 closed, the first file the installer opens (its lock file) would take
+    // its place and receive the trace.
+    for (const std::vector<int>& closed : {std::vector<int>{2}, std::vector<int>{0, 1, 2}, std::vector<int>{1}}) {
+        testsupport::TempDir runtime;
+        EXPECT_EQ(RunInstaller(runtime.path(), {"-downloadtype=3"}, nullptr, closed), 0);
+        const auto lockFile = runtime.path() / "D1A547DB89C0BC61_Installer_Quorvex";
+        ASSERT_TRUE(std::filesystem::exists(lockFile));
+        EXPECT_EQ(testsupport::ReadFile(lockFile), "") << "closed descriptors: " << closed.size();
+    }
+}
+
+TEST(Startup_SingleInstance, WithoutARuntimeFolderTheLockLivesInThePrivateTemporaryFolder) {
+    // Never a file in the shared temporary root itself, which another user could own first.
+    testsupport::TempDir tmp;
+    {
+        ScopedNoRuntimeDir scoped(tmp.path());
+        InstanceLock lock;
+        ASSERT_TRUE(lock.Acquire());
+        EXPECT_EQ(lock.LockPath(), tmp.path() / kPrivateTemp / kLockName);
+        struct stat st {};
+        ASSERT_EQ(lstat((tmp.path() / kPrivateTemp).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0700u);
+        EXPECT_FALSE(std::filesystem::exists(tmp.path() / kLockName));
+        // The real executable agrees on the place: it finds the lock held.
+        EXPECT_EQ(RunInstaller(tmp.path(), {}, nullptr, {}, true), 255);
+    }
+    EXPECT_EQ(RunInstaller(tmp.path(), {}, nullptr, {}, true), 0);
+    EXPECT_FALSE(std::filesystem::exists(tmp.path() / kLockName));
+}
+
+TEST(Startup_SingleInstance, ARuntimeFolderOthersCanWriteIsNotTrusted) {
+    testsupport::TempDir tmp;
+    const auto shared = tmp.path() / "shared";
+    std::filesystem::create_directory(shared);
+    ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+    ScopedRuntimeDir runtime(shared);
+    testsupport::ScopedEnv tmpdir("TMPDIR", tmp.path().string());
+    InstanceLock lock;
+    ASSERT_TRUE(lock.Acquire());
+    EXPECT_EQ(lock.LockPath().parent_path().filename(), kPrivateTemp);
+    EXPECT_FALSE(std::filesystem::exists(shared / kLockName));
+}
+
+namespace {
+
+// Starts the installer without waiting; standard error goes to `errFile`.
+pid_t StartInstaller(const std::filesystem::path& runtime, std::vector<std::string> args,
+                     const std::filesystem::path& errFile) {
+    std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtime.string(), "HOME=" + runtime.string(),
+                                    "PATH=/usr/bin:/bin"};
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    args.insert(args.begin(), INSTALLER_EXE);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, INSTALLER_EXE, &fa, nullptr, argv.data(), envp.data()) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&fa);
+    return pid;
+}
+
+// A loopback port that accepts connections (into its backlog) and never answers.
+struct SilentServer {
+    SilentServer() {
+        fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr;
+        if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), len) != 0 || listen(fd, 16) != 0 ||
+            getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+            throw std::runtime_error("silent server");
+        port = ntohs(addr.sin_port);
+    }
+    ~SilentServer() { close(fd); }
+    int fd = -1;
+    int port = 0;
+};
+
+}  // namespace
+
+TEST(Startup_Crash, ACrashIsReportedByTheNextStartAndKeptWhileTheCollectorIsDown) {
+    testsupport::TempDir runtime;
+    SilentServer server;
+    const auto errFile = runtime / "crashed-run.txt";
+    const pid_t pid = StartInstaller(runtime.path(),
+                                     {"-silent", "-installdir=" + (runtime / "Quorvex").string(), "-downloadtype=1",
+                                      "-ischecknet=false",
+                                      "-downloadurl=http://127.0.0.1:" + std::to_string(server.port) + "/p.exe"},
+                                     errFile);
+    ASSERT_GT(pid, 0);
+    // Wait until it is stuck in the download, then crash it.
+    for (int i = 0; i < 500 && testsupport::ReadFile(errFile).find("START") == std::string::npos; ++i) usleep(10000);
+    usleep(300000);
+    ASSERT_EQ(kill(pid, SIGSEGV), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFSIGNALED(status)) << testsupport::ReadFile(errFile);
+    EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+    const auto marker = runtime / ".local/state/VarNelSoft/Quorvex_Installer.crash";
+    EXPECT_EQ(testsupport::ReadFile(marker), "signal 11\n");
+
+    // The next start reports it. Its collector is down (analytics go to a closed port in
+    // tests), so the crash records must wait in the staging file for the start after.
+    std::string err;
+    EXPECT_EQ(RunInstaller(runtime.path(), {}, &err), 0);
+    EXPECT_NE(err.find("previous run crashed (signal 11)"), std::string::npos) << err;
+    EXPECT_FALSE(std::filesystem::exists(marker));
+    std::string staged;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(runtime / ".local/state"))
+        if (entry.path().filename() == "EventCollect.staging") staged += testsupport::ReadFile(entry.path());
+    EXPECT_NE(staged.find("崩溃退出"), std::string::npos) << staged.substr(0, 2000);
 }

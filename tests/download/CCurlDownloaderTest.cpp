@@ -77,7 +77,7 @@ TEST_F(CCurlDownloaderTest, CCurlDownloader_PartialFileFailuresGetSixAttemptsThe
     EXPECT_EQ(events.Last().value, 18.0);
     EXPECT_EQ(events.Last().text, L"LibCurl");
     EXPECT_EQ(server.Gets().size(), 6u);
-    EXPECT_EQ(CountOf(log, "CurlDownLoader Code=18"), 5);
+    EXPECT_EQ(CountTraceLines(log, "CCurlDownloader::dlThreadFun", "CurlDownLoader Code=18"), 5);
     EXPECT_EQ(SizeOf(out.File("pkg.bin.part")), 6000);  // every attempt resumed the last
     EXPECT_FALSE(Exists(out.File("pkg.bin")));
 

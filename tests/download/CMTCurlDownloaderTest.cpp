@@ -108,6 +108,31 @@ TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_PartBoundariesOnTheWire) {
     }
 }
 
+TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_TraceNamesTheRunTheJoinAndTheFinish) {
+    Need("two.bin");
+    Make(server->DigestUrl("two.bin"));
+    StderrCapture trace;
+    downloader->Start();
+    ASSERT_TRUE(events.WaitFinal());
+    const std::string lines = trace.Finish();
+    ASSERT_EQ(events.Last().code, DL_CODE_SUCCESS);
+    EXPECT_EQ(CountTraceLines(lines, "CMTCurlDownloader::Start_Down", "start download"), 1);
+    EXPECT_EQ(CountTraceLines(lines, "CMTCurlDownloader::waitForFinishThreadFun", "partPath::" + out.File("pkg.bin_1")),
+              1);
+    EXPECT_EQ(CountTraceLines(lines, "CMTCurlDownloader::waitForFinishThreadFun", "finish recv"), 1);
+}
+
+TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_WithoutLibcurlEveryRunFailsAtOnce) {
+    Need("small.bin");
+    CMTCurlDownloader dl(events.Callback(), Wide(server->DigestUrl("small.bin")), out.WFile("pkg.bin"), false);
+    dl.Start();
+    ASSERT_TRUE(events.WaitFinal());
+    EXPECT_EQ(events.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_FAIL}));
+    EXPECT_EQ(events.Last().value, 0.0);
+    EXPECT_EQ(events.Last().text, L"LibCurl");
+    EXPECT_TRUE(server->Requests().empty());
+}
+
 TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_AddressWithoutDigestNoticesThenSucceeds) {
     Need("small.bin");
     Make(server->FileUrl("small.bin"));  // the file sits right under the host: no digest segment
@@ -116,7 +141,7 @@ TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_AddressWithoutDigestNoticesThenS
     EXPECT_EQ(events.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_VERIFY, DL_CODE_SUCCESS}));
     for (const Event& e : events.Events()) {
         if (e.code == DL_CODE_VERIFY) {
-            EXPECT_EQ(e.text, kVerifyNoDigestText);
+            EXPECT_EQ(e.text, L"mtcurl获取url-md5失败");
             EXPECT_EQ(e.value, 0.0);
         }
     }
@@ -137,14 +162,20 @@ TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_DigestMismatchRetriesOnceThenFai
         CMTCurlDownloader dl(log.Callback(), Wide(server->BaseUrl() + "/" + digest + "/small.bin"), out.WFile("m.bin"));
         self = &dl;
         server->ClearRequests();
+        StderrCapture trace;
         dl.Start();
         ASSERT_TRUE(log.WaitFinal()) << digest;
+        const std::string lines = trace.Finish();
+        const std::string finisher = "CMTCurlDownloader::waitForFinishThreadFun";
+        EXPECT_EQ(CountTraceLines(lines, finisher, "finish recv, md5 chaek failed retry once."), 1);
+        EXPECT_EQ(CountTraceLines(lines, finisher, "finish recv, md5 chaek failed and retry failed."), 1);
+        EXPECT_EQ(CountTraceLines(lines, finisher, "finish recv"), 0);
         EXPECT_EQ(log.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_VERIFY, DL_CODE_RETRY, DL_CODE_START,
                                                  DL_CODE_VERIFY, DL_CODE_FAIL}))
             << digest;
         for (const Event& e : log.Events()) {
             if (e.code == DL_CODE_VERIFY) {
-                EXPECT_EQ(e.text, kVerifyMismatchText);
+                EXPECT_EQ(e.text, L"mtcurl文件md5校验失败");
             }
             if (e.code == DL_CODE_RETRY || e.code == DL_CODE_FAIL) {
                 EXPECT_EQ(e.value, 0.0);
@@ -207,16 +238,25 @@ TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_RestartReusesCompleteAndPartialP
     EXPECT_FALSE(Exists(out.File("pkg.bin_1")));
 }
 
-TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_RangeIgnoringServerNeverYieldsAWrongFile) {
+TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_RangeIgnoringServerIsServedByOneConnection) {
     // No digest in the address, so only the range check stands between the server and the file.
     Need("two.bin");
     server->AddRule({FaultRule::Action::IgnoreRange});
     Make(server->FileUrl("two.bin"));
+    StderrCapture trace;
     downloader->Start();
     ASSERT_TRUE(events.WaitFinal());
-    EXPECT_EQ(events.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_RETRY, DL_CODE_START, DL_CODE_FAIL}));
-    EXPECT_EQ(events.Last().value, static_cast<double>(CURLE_RANGE_ERROR));
-    EXPECT_FALSE(Exists(out.File("pkg.bin")));
+    EXPECT_EQ(CountTraceLines(trace.Finish(), "CMTCurlDownloader::FetchWithOneConnection",
+                              "range ignored by the server: one connection from byte 0"),
+              1);
+    EXPECT_EQ(events.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_VERIFY, DL_CODE_SUCCESS}));
+    EXPECT_TRUE(SameContent(files->File("two.bin"), out.File("pkg.bin")));
+    // Both parts were answered with the whole file and gave up at once; then one request.
+    const auto gets = server.Gets();
+    ASSERT_EQ(gets.size(), 3u);
+    EXPECT_EQ(gets[2].range, "bytes=0-20971519");
+    EXPECT_FALSE(Exists(out.File("pkg.bin_0")));
+    EXPECT_FALSE(Exists(out.File("pkg.bin_1")));
 }
 
 TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_StalledPartFailsWith28AndResumes) {

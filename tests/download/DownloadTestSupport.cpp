@@ -198,4 +198,21 @@ int CountOf(const std::string& text, const std::string& needle) {
     return count;
 }
 
+int CountTraceLines(const std::string& trace, const std::string& function, const std::string& message) {
+    int count = 0;
+    size_t begin = 0;
+    while (begin < trace.size()) {
+        size_t end = trace.find('\n', begin);
+        if (end == std::string::npos) end = trace.size();
+        const std::string line = trace.substr(begin, end - begin);
+        begin = end + 1;
+        // "...(<function>)<NNNN>: <message>"
+        const size_t at = line.find("(" + function + ")<");
+        if (at == std::string::npos) continue;
+        const size_t colon = line.find(">: ", at);
+        if (colon != std::string::npos && line.substr(colon + 3) == message) ++count;
+    }
+    return count;
+}
+
 }  // namespace DownloadTest

@@ -103,5 +103,8 @@ bool MakeTestCa(const std::string& dir);
 
 // Counts occurrences of `needle` in `text`.
 int CountOf(const std::string& text, const std::string& needle);
+// Counts the trace lines logged from `function` (as the trace names it) whose message is exactly
+// `message`.
+int CountTraceLines(const std::string& trace, const std::string& function, const std::string& message);
 
 }  // namespace DownloadTest

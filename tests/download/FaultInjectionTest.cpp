@@ -1,5 +1,6 @@
 // Transfers broken at random offsets: every downloader must end either with 1003 and a file
-// identical to the source, or with 1004 and no target file; never 1003 with a wrong file.
+// identical to the source, or with 1004 and no target file; never 1003 with a wrong file. Some
+// trials must succeed.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -67,6 +68,9 @@ void Check(Kind kind, int64_t size, double dropProbability, int trials, bool wit
         }
     }
     std::printf("%d successes, %d failures\n", successes, failures);
+    // The drops are frequent but not certain and resumes carry progress over: a downloader that
+    // never gets a file through is broken, however cleanly it fails.
+    EXPECT_GT(successes, 0) << "no trial succeeded";
 }
 
 TEST(FaultInjection, CCurlDownloader_RandomBreaksNeverYieldAWrongFile) {

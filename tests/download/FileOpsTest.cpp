@@ -8,11 +8,11 @@
 #include <unistd.h>
 
 #include "download/FileOps.h"
+#include "download/StopSignal.h"
 #include "download/StreamingDigest.h"
 #include "tests/download/DownloadTestSupport.h"
 
 using namespace DownloadTest;
-using Download::File;
 
 namespace {
 
@@ -20,20 +20,20 @@ TEST(FileOps, AppendFileData_CopiesDataAndKeepsHoles) {
     TempDir dir;
     const std::string head(5000, 'h'), a(4096, 'a'), b(777, 'b');
     {
-        File target = File::OpenWrite(dir.File("target"));
+        Utils::FileHandle target = Utils::FileHandle::OpenWrite(dir.File("target"));
         ASSERT_TRUE(target.WriteAll(head.data(), head.size()));
     }
     // Source: data, a 64 MiB hole, data, then a trailing hole.
     const int64_t gap = int64_t{64} << 20;
     const int64_t length = 4096 + gap + 777 + 100000;
     {
-        File source = File::OpenWrite(dir.File("source"));
+        Utils::FileHandle source = Utils::FileHandle::OpenWrite(dir.File("source"));
         ASSERT_TRUE(source.WriteAll(a.data(), a.size()));
-        ASSERT_EQ(::pwrite(source.Fd(), b.data(), b.size(), 4096 + gap), 777);
-        ASSERT_EQ(::ftruncate(source.Fd(), length), 0);
+        ASSERT_EQ(::pwrite(source.Native(), b.data(), b.size(), 4096 + gap), 777);
+        ASSERT_EQ(::ftruncate(source.Native(), length), 0);
     }
-    File target = File::OpenWrite(dir.File("target"));
-    File source = File::OpenRead(dir.File("source"));
+    Utils::FileHandle target = Utils::FileHandle::OpenWrite(dir.File("target"));
+    Utils::FileHandle source = Utils::FileHandle::OpenRead(dir.File("source"));
     ASSERT_TRUE(Download::AppendFileData(target, 5000, source, length));
     ASSERT_TRUE(target.Close());
 
@@ -51,18 +51,18 @@ TEST(FileOps, AppendFileData_CopiesDataAndKeepsHoles) {
 TEST(FileOps, CopyFileData_FailsOnAShortSourceAndCopiesRangesInPlace) {
     TempDir dir;
     {
-        File source = File::OpenWrite(dir.File("source"));
+        Utils::FileHandle source = Utils::FileHandle::OpenWrite(dir.File("source"));
         ASSERT_TRUE(source.WriteAll("abcdefgh", 8));
     }
-    File target = File::OpenWrite(dir.File("target"));
-    File source = File::OpenRead(dir.File("source"));
+    Utils::FileHandle target = Utils::FileHandle::OpenWrite(dir.File("target"));
+    Utils::FileHandle source = Utils::FileHandle::OpenRead(dir.File("source"));
     EXPECT_FALSE(Download::AppendFileData(target, 0, source, 10));  // the source has only 8 bytes
     // Two pieces copied in any order land at their offsets.
     ASSERT_TRUE(Download::CopyFileData(target, 4, source, 4, 4));
     ASSERT_TRUE(Download::CopyFileData(target, 0, source, 0, 4));
     ASSERT_TRUE(target.Close());
     EXPECT_EQ(ReadFile(dir.File("target")).substr(0, 8), "abcdefgh");
-    File none;
+    Utils::FileHandle none;
     EXPECT_FALSE(Download::CopyFileData(none, 0, source, 0, 1));
 }
 
@@ -72,12 +72,12 @@ TEST(StreamingDigest, StreamingDigest_HashesPartsAsTheyGrow) {
     const std::string whole = ReadFile(dir.File("whole"));
     const int64_t split = 1'234'567;
     std::atomic<int64_t> available0{0}, available1{0};
-    File part0 = File::OpenAppend(dir.File("p0"));
-    File part1 = File::OpenAppend(dir.File("p1"));
+    Utils::FileHandle part0 = Utils::FileHandle::OpenAppend(dir.File("p0"));
+    Utils::FileHandle part1 = Utils::FileHandle::OpenAppend(dir.File("p1"));
     Download::StreamingDigest digest({{dir.File("p0"), split, &available0},
                                       {dir.File("p1"), static_cast<int64_t>(whole.size()) - split, &available1}});
     // Two writers, as two connections would: part 1 runs ahead of part 0.
-    auto writer = [&whole](File& file, std::atomic<int64_t>& available, size_t from, size_t to) {
+    auto writer = [&whole](Utils::FileHandle& file, std::atomic<int64_t>& available, size_t from, size_t to) {
         for (size_t at = from; at < to; at += 10007) {
             const size_t n = std::min<size_t>(10007, to - at);
             ASSERT_TRUE(file.WriteAll(whole.data() + at, n));
@@ -98,12 +98,31 @@ TEST(StreamingDigest, StreamingDigest_CancelOrUnreadableGivesNothing) {
     waiting.Cancel();
     EXPECT_EQ(waiting.Finish(), "");
     {
-        File f = File::OpenAppend(dir.File("short"));
+        Utils::FileHandle f = Utils::FileHandle::OpenAppend(dir.File("short"));
         ASSERT_TRUE(f.WriteAll("ab", 2));
     }
     std::atomic<int64_t> claimed{10};  // claims more bytes than the file has
     Download::StreamingDigest shortFile({{dir.File("short"), 10, &claimed}});
     EXPECT_EQ(shortFile.Finish(), "");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(StopSignal, AWaitEndsAtOnceWhenStopped) {
+    Download::StopSignal stop;
+    EXPECT_TRUE(stop.WaitFor(20));  // nobody stops: the whole time passes
+    std::thread stopper([&stop] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        stop.Raise();
+    });
+    const auto begin = std::chrono::steady_clock::now();
+    EXPECT_FALSE(stop.WaitFor(10000));
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(5));
+    stopper.join();
+    EXPECT_FALSE(stop.WaitFor(10000));  // stays raised
+    EXPECT_TRUE(stop.IsRaised());
 }
 
 }  // namespace

@@ -4,18 +4,23 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <fcntl.h>
+#include <mutex>
 #include <unistd.h>
 
-#include "app/InstallerSettings.h"
 #include "install/CDownloadInstaller.h"
 #include "install/InstallCodes.h"
+#include "install/InstallSession.h"
 #include "tests/install/EventRecorder.h"
+#include "tests/install/ProcessTableLock.h"
 #include "tests/install/SamplePackage.h"
 #include "tests/install/TestEnvironment.h"
 #include "tests/support/TempDir.h"
 #include "tools/package-server/PackageServer.h"
 #include "utils/PipedProcess.h"
+#include "utils/RegistryStore.h"
 
 using installtest::EventRecorder;
 using installtest::W;
@@ -28,7 +33,7 @@ class DownloadInstallerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         installtest::SetInstCmd(L"");
-        InstallerSettings::Instance().DownloadType = 1;
+        installtest::Options().downloadType = 1;
         std::filesystem::create_directories(tmp / "www");
         std::filesystem::copy_file(SAMPLE_PACKAGE, tmp / "www" / "Quorvex_setup.exe");
         server = std::make_unique<PackageServer::Server>(PackageServer::Options{(tmp / "www").string()});
@@ -37,7 +42,7 @@ protected:
     void TearDown() override {
         server->Stop();
         installtest::SetInstCmd(L"");
-        InstallerSettings::Instance().DownloadType = 1;
+        installtest::Options().downloadType = 1;
     }
 
     std::wstring Url(const std::string& name = "Quorvex_setup.exe") const { return Utils::FromUtf8(server->FileUrl(name)); }
@@ -46,6 +51,7 @@ protected:
                                              const std::filesystem::path& folder) {
         auto installer = std::make_unique<CDownloadInstaller>(events.Callback(), L"", L"", L"", L"en-US", true, true, true);
         installer->SetInstallParams(url, previousUninstaller, W(folder), L"en-US", true, false, false, false);
+        installer->SetStageOptions(installtest::Options().downloadType, installtest::Options().instCmd);
         return installer;
     }
 
@@ -65,6 +71,7 @@ protected:
         return std::count_if(requests.begin(), requests.end(), [](const auto& r) { return r.method == "GET"; });
     }
 
+    installtest::ProcessTableLock processTable;  // the chain runs uninstaller copies
     testsupport::TempDir tmp;
     EventRecorder events;
     std::unique_ptr<PackageServer::Server> server;
@@ -81,7 +88,7 @@ int IndexOf(const std::vector<int>& codes, int code) {
 TEST_F(DownloadInstallerTest, DownloadInstaller_DownloadsRunsThePackageAndDeletesIt) {
     for (int type : {1, 3, 2}) {
         SCOPED_TRACE(type);
-        InstallerSettings::Instance().DownloadType = type;
+        installtest::Options().downloadType = type;
         events.Clear();
         const auto folder = tmp / ("My Apps " + std::to_string(type)) / "Pelmora";
         const std::string url = type == 3 ? server->DigestUrl("Quorvex_setup.exe") : server->FileUrl("Quorvex_setup.exe");
@@ -96,6 +103,7 @@ TEST_F(DownloadInstallerTest, DownloadInstaller_DownloadsRunsThePackageAndDelete
             },
             L"", L"", L"", L"en-US", true, true, true);
         installer.SetInstallParams(Utils::FromUtf8(url), L"", W(folder), L"en-US", true, true, false, false);
+        installer.SetStageOptions(type, L"");
         EXPECT_EQ(installer.GetPackagePath(), W(folder / "__Package_Quorvex.exe"));
         installer.Start();
         ASSERT_TRUE(events.WaitForAny({INSTALL_SUCCESS, IST_CODE_FAIL, DL_CODE_FAIL}));
@@ -200,6 +208,7 @@ TEST_F(DownloadInstallerTest, DownloadInstaller_InstallFailuresDeleteThePackage)
             },
             L"", L"", L"", L"en-US", true, true, true);
         installer.SetInstallParams(Url(), L"", W(folder), L"en-US", true, true, false, false);
+        installer.SetStageOptions(installtest::Options().downloadType, installtest::Options().instCmd);
         installer.Start();
         ASSERT_TRUE(events.WaitForAny({IST_CODE_FAIL, INSTALL_SUCCESS, DL_CODE_FAIL}));
     }
@@ -249,4 +258,71 @@ TEST_F(DownloadInstallerTest, DownloadInstaller_LogsOneLinePerStageEventInOrder)
     // Install progress and package reports are relayed without a line of their own.
     EXPECT_EQ(trace.find("IST_CODE_PROGRESS"), std::string::npos);
     EXPECT_EQ(trace.find("UNIST_CODE"), std::string::npos);
+}
+
+namespace {
+
+// Drives an InstallSession as a front end does: events queued by the stages' threads are
+// handed to the session on this thread, in order, until the attempt ends.
+struct SessionDriver {
+    std::mutex mutex;
+    std::condition_variable arrived;
+    std::deque<installtest::Event> queue;
+    InstallSession session{[this](int32_t code, double value, const wchar_t* text) {
+        std::lock_guard<std::mutex> lock(mutex);
+        queue.push_back({code, value, text ? text : L""});
+        arrived.notify_one();
+    }};
+    std::vector<int> percents;
+    std::vector<std::wstring> tasks;
+
+    bool RunToEnd() {
+        for (;;) {
+            std::unique_lock<std::mutex> lock(mutex);
+            if (!arrived.wait_for(lock, std::chrono::seconds(30), [&] { return !queue.empty(); })) return false;
+            const installtest::Event e = queue.front();
+            queue.pop_front();
+            lock.unlock();
+            const InstallReaction r = session.OnEvent(e.code, e.value, e.text);
+            if (r.percent) percents.push_back(*r.percent);
+            tasks.insert(tasks.end(), r.tasks.begin(), r.tasks.end());
+            if (r.ended) return true;
+        }
+    }
+};
+
+}  // namespace
+
+TEST_F(DownloadInstallerTest, InstallSession_RealEventsFillTheBarKeepThePackagesReportsAndWriteTheRecords) {
+    const auto folder = tmp / "session" / "Pelmora";
+    SessionDriver driver;
+    InstallParams params;
+    params.downloadUrl = Url();
+    params.folder = W(folder);
+    params.instCmd = L"--startup=AutoStartup";
+    params.installerFileName = L"quorvex-installer";
+    driver.session.SetParams(params);
+    ASSERT_FALSE(driver.session.RunPreChecks());
+    driver.session.Start();
+    ASSERT_TRUE(driver.RunToEnd());
+
+    const InstallEventReducer& reducer = driver.session.Reducer();
+    EXPECT_EQ(reducer.Outcome(), InstallOutcome::kSucceeded);
+    ASSERT_FALSE(driver.percents.empty());
+    EXPECT_TRUE(std::is_sorted(driver.percents.begin(), driver.percents.end()));
+    EXPECT_EQ(driver.percents.back(), 100);
+    EXPECT_EQ(reducer.Product().installPath, W(folder));
+    EXPECT_EQ(reducer.Product().exePath, W(folder / "compressor.exe"));
+    EXPECT_EQ(reducer.Product().uninstallerPath, W(folder / "uninst.ep"));
+    EXPECT_EQ(reducer.Product().startupStyle, 1);
+    ASSERT_EQ(driver.tasks.size(), 4u);
+    EXPECT_EQ(driver.tasks[0], L"开始下载大包");
+    EXPECT_EQ(driver.tasks[2], L"大包下载完毕");
+    EXPECT_EQ(driver.tasks[3], L"安装成功");
+    // The records of the finished install, and no package left.
+    EXPECT_TRUE(std::filesystem::exists(folder / "set.ini"));
+    std::wstring recorded;
+    EXPECT_TRUE(Utils::ReadRegString(L"InstallPath", recorded));
+    EXPECT_EQ(recorded, W(folder));
+    EXPECT_FALSE(std::filesystem::exists(folder / "__Package_Quorvex.exe"));
 }

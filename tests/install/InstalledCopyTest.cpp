@@ -7,6 +7,7 @@
 #include "install/InstallFolders.h"
 #include "install/InstalledCopy.h"
 #include "tests/install/ScopedEnv.h"
+#include "tests/install/ChildScope.h"
 #include "tests/support/TempDir.h"
 #include "utils/ProfileFile.h"
 #include "utils/RegistryStore.h"
@@ -115,6 +116,12 @@ TEST_F(InstalledCopyTest, InstalledCopy_WithoutAppDataTheSharedDocumentsFolderHo
 
 TEST_F(InstalledCopyTest, DefaultInstallFolder_KeepsAnInstalledCopysFolderElsePicksTheUsersOwn) {
     const AdminState user{false, false}, admin{true, true};
+    // Root installs for the machine, everyone else for themselves: both, whoever runs the test.
+    EXPECT_EQ(installtest::AsRoot([&] { return DefaultInstallFolder({}, user) == L"/opt/Pelmora" ? 0 : 1; }), 0);
+    EXPECT_EQ(installtest::AsUnprivileged([&] {
+                  return DefaultInstallFolder({}, user) == W(tmp / "data" / "Pelmora") ? 0 : 1;
+              }),
+              0);
     const std::wstring base = ::geteuid() == 0 ? L"/opt/Pelmora" : W(tmp / "data" / "Pelmora");
     EXPECT_EQ(DefaultInstallFolder({}, user), base);
     EXPECT_EQ(DefaultInstallFolder({}, admin), W(tmp / "appdata" / "VarNel" / "Pelmora"));

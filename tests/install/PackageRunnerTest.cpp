@@ -2,12 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
+#include <thread>
+#include <unistd.h>
 #include <sys/stat.h>
 
 #include "install/CPackageRunner.h"
 #include "install/InstallCodes.h"
 #include "tests/install/EventRecorder.h"
 #include "tests/install/SamplePackage.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 
 using installtest::EventRecorder;
@@ -18,13 +22,11 @@ namespace {
 
 class PackageRunnerTest : public ::testing::Test {
 protected:
-    void TearDown() override { installtest::SetInstCmd(L""); }
-
     // Runs the package once into `folder` with `switches` and waits for the run to end.
     void RunOnce(const std::filesystem::path& folder, const std::wstring& switches) {
-        installtest::SetInstCmd(switches);
         const auto package = installtest::PlacePackage(tmp / "dl" / "__Package_Quorvex.exe");
         CPackageRunner runner(events.Callback(), Quoted(package), W(folder), L"en-US");
+        runner.SetInstCmd(switches);
         runner.Run();
     }
 
@@ -37,15 +39,15 @@ protected:
 }  // namespace
 
 TEST_F(PackageRunnerTest, PackageRunner_CommandLineCarriesEveryChoiceWithTheFolderLast) {
-    installtest::SetInstCmd(L"--startup=AutoStartup --exit=3");
     CPackageRunner runner(events.Callback(), L"\"/tmp/x/__Package_Quorvex.exe\"", L"/opt/My Apps/Pelmora", L"zh-TW");
+    runner.SetInstCmd(L"--startup=AutoStartup --exit=3");
     runner.SetOptions(false, true, true, false);
     EXPECT_EQ(runner.BuildCommandLine(),
               L"\"/tmp/x/__Package_Quorvex.exe\" /S -console=show -version=1.0.0 -adminact=true "
               L"-authorizationact=false -dsc=false -ssc=true --startup=AutoStartup --exit=3 -inslang=\"zh-TW\" "
               L"-instdir=\"/opt/My Apps/Pelmora\" /D=/opt/My Apps/Pelmora");
 
-    installtest::SetInstCmd(L"");
+    runner.SetInstCmd(L"");
     runner.SetInstallFolder(L"");
     runner.SetLanguage(L"");
     EXPECT_EQ(runner.BuildCommandLine(),
@@ -86,15 +88,15 @@ TEST_F(PackageRunnerTest, PackageRunner_InstallsIntoAFolderWithBlanksAndChineseA
 TEST_F(PackageRunnerTest, PackageRunner_DecodesTheDeclaredCodePageAndKeepsItForLaterRuns) {
     const auto folder = tmp / "目录 936";
     {
-        installtest::SetInstCmd(L"--encode=936 --message=安装完成");
         const auto package = installtest::PlacePackage(tmp / "dl" / "__Package_Quorvex.exe");
         CPackageRunner runner(events.Callback(), Quoted(package), W(folder), L"en-US");
+        runner.SetInstCmd(L"--encode=936 --message=安装完成");
         runner.Run();
         ASSERT_TRUE(events.WaitForCount(INSTALL_SUCCESS, 1));
         EXPECT_EQ(runner.CodePage(), 936u);
         // The second run waits for the first worker; the package declares nothing this time
         // and the runner keeps reading 936.
-        installtest::SetInstCmd(L"--encode= --message=plain");
+        runner.SetInstCmd(L"--encode= --message=plain");
         runner.SetInstallFolder(W(tmp / "second"));
         runner.Run();
         ASSERT_TRUE(events.WaitForCount(INSTALL_SUCCESS, 2));
@@ -130,17 +132,29 @@ TEST_F(PackageRunnerTest, PackageRunner_FailureLinesEndTheRunWithOneFailure) {
     EXPECT_EQ(Finals(), 1);
 }
 
-TEST_F(PackageRunnerTest, PackageRunner_APackageThatEndsWithoutAFinalLineSucceedsWithValueOne) {
-    RunOnce(tmp / "silent", L"--silent --exit=7");
+TEST_F(PackageRunnerTest, PackageRunner_WithoutAFinalLineOnlyACleanExitIsASuccess) {
+    RunOnce(tmp / "silent", L"--silent");
     EXPECT_EQ(events.Codes(), (std::vector<int>{IST_CODE_START, IST_CODE_PROGRESS, INSTALL_SUCCESS}));
+    ASSERT_EQ(events.Count(INSTALL_SUCCESS), 1);
     EXPECT_EQ(events.Only(INSTALL_SUCCESS)[0].value, 1.0);
     EXPECT_TRUE(std::filesystem::exists(tmp / "silent" / "compressor.exe"));
 
+    // A non-zero exit status without a final line is a failure that names the status.
     events.Clear();
-    RunOnce(tmp / "crash", L"--crash");  // killed by SIGABRT after its progress lines
-    EXPECT_EQ(events.Count(INSTALL_SUCCESS), 1);
-    EXPECT_EQ(events.Only(INSTALL_SUCCESS)[0].value, 1.0);
-    EXPECT_EQ(events.Codes().back(), INSTALL_SUCCESS);
+    RunOnce(tmp / "exit7", L"--silent --exit=7");
+    EXPECT_EQ(events.Codes(), (std::vector<int>{IST_CODE_START, IST_CODE_PROGRESS, IST_CODE_FAIL}));
+    ASSERT_EQ(events.Count(IST_CODE_FAIL), 1);
+    EXPECT_EQ(events.Only(IST_CODE_FAIL)[0].value, 3.0);
+    EXPECT_EQ(events.Only(IST_CODE_FAIL)[0].text, L"Install failed: exit status 7");
+
+    // So is death by a signal (SIGABRT after the progress lines).
+    events.Clear();
+    RunOnce(tmp / "crash", L"--crash");
+    EXPECT_EQ(events.Count(INSTALL_SUCCESS), 0);
+    ASSERT_EQ(events.Codes().back(), IST_CODE_FAIL);
+    EXPECT_EQ(events.Only(IST_CODE_FAIL)[0].value, 3.0);
+    EXPECT_EQ(events.Only(IST_CODE_FAIL)[0].text.rfind(L"Install failed: ended by signal 6", 0), 0u)
+        << Utils::ToUtf8(events.Only(IST_CODE_FAIL)[0].text);
 }
 
 TEST_F(PackageRunnerTest, PackageRunner_OutputAfterTheFinalLineIsDrainedAndIgnored) {
@@ -200,4 +214,76 @@ TEST_F(PackageRunnerTest, PackageRunner_MissingOrEmptyPackageFailsWithItsReason)
     }
     EXPECT_EQ(events.Codes(), (std::vector<int>{IST_CODE_START, IST_CODE_FAIL}));
     EXPECT_EQ(events.Only(IST_CODE_FAIL)[0].value, 1.0);
+}
+
+namespace {
+
+// True when the process is gone (or only a zombie waiting for a parent that is not us).
+bool Gone(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text;
+    if (!std::getline(stat, text)) return true;
+    const size_t close = text.rfind(')');
+    return close != std::string::npos && close + 2 < text.size() && text[close + 2] == 'Z';
+}
+
+}  // namespace
+
+TEST_F(PackageRunnerTest, PackageRunner_ASilentHungPackageHasItsGroupStoppedAndFails) {
+    testsupport::ScopedEnv idle("QV_CHILD_IDLE_LIMIT_MS", "500");
+    const auto pids = tmp / "pids";
+    const auto started = std::chrono::steady_clock::now();
+    RunOnce(tmp / "hung", L"--hang --pids=" + W(pids));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(8));
+    EXPECT_EQ(events.Codes(), (std::vector<int>{IST_CODE_START, IST_CODE_PROGRESS, IST_CODE_FAIL}));
+    ASSERT_EQ(events.Count(IST_CODE_FAIL), 1);
+    EXPECT_EQ(events.Only(IST_CODE_FAIL)[0].value, 3.0);
+    EXPECT_NE(events.Only(IST_CODE_FAIL)[0].text.find(L"no output"), std::wstring::npos);
+    // The package and what it started in its group are both gone.
+    std::ifstream in(pids);
+    pid_t package = 0, child = 0;
+    ASSERT_TRUE(in >> package >> child);
+    for (int i = 0; i < 50 && !(Gone(package) && Gone(child)); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_TRUE(Gone(package));
+    EXPECT_TRUE(Gone(child));
+}
+
+TEST_F(PackageRunnerTest, PackageRunner_APackageThatStaysAfterItsFinalLineIsLeftAfterTheGrace) {
+    testsupport::ScopedEnv grace("QV_CHILD_EXIT_GRACE_MS", "300");
+    const auto started = std::chrono::steady_clock::now();
+    RunOnce(tmp / "stays", L"--hold=30000");
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+    EXPECT_EQ(events.Codes().back(), INSTALL_SUCCESS);
+    EXPECT_EQ(events.Count(INSTALL_SUCCESS), 1);
+    EXPECT_EQ(events.Only(INSTALL_SUCCESS)[0].value, 0.0);
+}
+
+TEST_F(PackageRunnerTest, PackageRunner_APackageReachedThroughALinkOrOwnedByAnotherUserIsNotStarted) {
+    const auto package = installtest::PlacePackage(tmp / "real" / "__Package_Quorvex.exe");
+    std::filesystem::create_directories(tmp / "dl");
+    std::filesystem::create_symlink(package, tmp / "dl" / "__Package_Quorvex.exe");
+    {
+        CPackageRunner runner(events.Callback(), Quoted(tmp / "dl" / "__Package_Quorvex.exe"), W(tmp / "x"), L"en-US");
+        runner.Run();
+    }
+    EXPECT_EQ(events.Codes(), (std::vector<int>{IST_CODE_START, IST_CODE_PROGRESS, IST_CODE_FAIL}));
+    EXPECT_FALSE(std::filesystem::exists(tmp / "x"));
+
+    // As root: a package of uid 65534. Otherwise: a program of root's, foreign to the test user.
+    std::filesystem::path foreign = "/usr/bin/env";
+    if (::geteuid() == 0) {
+        foreign = package;
+        ASSERT_EQ(::chown(foreign.c_str(), 65534, 65534), 0);
+    } else {
+        std::printf("not root: a root-owned program stands for another user's file\n");
+    }
+    events.Clear();
+    {
+        CPackageRunner runner(events.Callback(), Quoted(foreign), W(tmp / "y"), L"en-US");
+        runner.Run();
+    }
+    EXPECT_EQ(events.Codes(), (std::vector<int>{IST_CODE_START, IST_CODE_PROGRESS, IST_CODE_FAIL}));
+    EXPECT_EQ(events.Only(IST_CODE_FAIL)[0].value, 2.0);
+    EXPECT_FALSE(std::filesystem::exists(tmp / "y"));
 }

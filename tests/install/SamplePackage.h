@@ -3,7 +3,6 @@
 #include <filesystem>
 #include <string>
 
-#include "app/InstallerSettings.h"
 #include "utils/StringUtils.h"
 
 namespace installtest {
@@ -19,7 +18,16 @@ inline std::filesystem::path PlacePackage(const std::filesystem::path& target) {
 inline std::wstring W(const std::filesystem::path& p) { return Utils::FromUtf8(p.string()); }
 inline std::wstring Quoted(const std::filesystem::path& p) { return L"\"" + W(p) + L"\""; }
 
-// Sets the extra package switches for the runs that follow (read by the runner's Run()).
-inline void SetInstCmd(const std::wstring& switches) { InstallerSettings::Instance().InstCmd = switches; }
+// The extra package switches and downloader type the test's next runners and orchestrators
+// get (each test hands them in through SetInstCmd / SetStageOptions).
+struct StageOptions {
+    std::wstring instCmd;
+    int downloadType = 1;
+};
+inline StageOptions& Options() {
+    static StageOptions options;
+    return options;
+}
+inline void SetInstCmd(const std::wstring& switches) { Options().instCmd = switches; }
 
 }  // namespace installtest

@@ -2,93 +2,19 @@
 // test package server serving the sample package.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
+#include <fstream>
 #include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "install/CSilentInstaller.h"
-#include "tests/support/TempDir.h"
-#include "tools/package-server/PackageServer.h"
-#include "utils/ProfileFile.h"
-#include "utils/StringUtils.h"
-
-#include <fstream>
+#include "tests/install/UnattendedHarness.h"
 
 namespace fs = std::filesystem;
 
+using installtest::Ini;
+using installtest::Result;
+using SilentInstallTest = installtest::UnattendedTest;
+
 namespace {
-
-struct Result {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-class SilentInstallTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        for (const char* sub : {"www", "home", "runtime"}) fs::create_directories(tmp / sub);
-        fs::permissions(tmp / "runtime", fs::perms::owner_all);
-        fs::copy_file(SAMPLE_PACKAGE, tmp / "www" / "Quorvex_setup.exe");
-        server = std::make_unique<PackageServer::Server>(PackageServer::Options{(tmp / "www").string()});
-        ASSERT_TRUE(server->Start());
-    }
-    void TearDown() override { server->Stop(); }
-
-    // Runs the installer with only HOME, XDG_RUNTIME_DIR and PATH set.
-    Result Run(std::vector<std::string> args) {
-        std::vector<std::string> env = {"HOME=" + (tmp / "home").string(), "XDG_RUNTIME_DIR=" + (tmp / "runtime").string(),
-                                        "PATH=/usr/bin:/bin", "LANG=C.UTF-8"};
-        std::vector<char*> envp;
-        for (auto& e : env) envp.push_back(e.data());
-        envp.push_back(nullptr);
-        args.insert(args.begin(), INSTALLER_EXE);
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        const auto outFile = tmp / "out.txt", errFile = tmp / "err.txt";
-        posix_spawn_file_actions_t fa;
-        posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_addopen(&fa, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&fa, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        Result result;
-        pid_t pid;
-        const int rc = posix_spawn(&pid, INSTALLER_EXE, &fa, nullptr, argv.data(), envp.data());
-        posix_spawn_file_actions_destroy(&fa);
-        if (rc != 0) return result;
-        int status = 0;
-        waitpid(pid, &status, 0);
-        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        result.out = testsupport::ReadFile(outFile);
-        result.err = testsupport::ReadFile(errFile);
-        return result;
-    }
-
-    Result Install(const fs::path& folder, const std::string& instCmd = "", const std::string& file = "Quorvex_setup.exe") {
-        std::vector<std::string> args = {"-silent", "-installdir=" + folder.string(), "-downloadurl=" + server->FileUrl(file)};
-        if (!instCmd.empty()) args.push_back("-instcmd=" + instCmd);
-        return Run(args);
-    }
-
-    std::string Registry(const char* name) const {
-        return Utils::ToUtf8(Utils::GetProfileString(L"Software\\VarNelSoft\\Quorvex", Utils::FromUtf8(name), L"<none>", 1024,
-                                                     tmp / "home" / ".config" / "VarNelSoft" / "registry.ini"));
-    }
-
-    int Gets() const {
-        int n = 0;
-        for (const auto& r : server->Requests()) n += r.method == "GET";
-        return n;
-    }
-
-    testsupport::TempDir tmp;
-    std::unique_ptr<PackageServer::Server> server;
-};
-
-std::string Ini(const fs::path& file, const char* section, const char* key) {
-    return Utils::ToUtf8(Utils::GetProfileString(Utils::FromUtf8(section), Utils::FromUtf8(key), L"<none>", 1024, file));
-}
 
 // Runs the installed product on a file and back; true when the round trip gives the file back.
 bool ProductRoundTrip(const fs::path& product, const fs::path& work) {
@@ -140,6 +66,16 @@ TEST_F(SilentInstallTest, SilentInstall_InstallsRecordsAndOnASecondRunUninstalls
     EXPECT_EQ(Ini(setIni, "Install", "VORazavedUvivorareIni"), dataIni.string());
     EXPECT_EQ(Ini(dataIni, "Init", "UpdateTime").size(), 19u);
 
+    // The window's analytics events, in its order.
+    if (collecting) {
+        const auto tasks = Tasks();
+        ASSERT_EQ(tasks.size(), 4u) << testing::PrintToString(tasks);
+        EXPECT_EQ(tasks[0], "开始下载大包");
+        EXPECT_EQ(tasks[1].rfind("大包下载完毕用时0分", 0), 0u) << tasks[1];
+        EXPECT_EQ(tasks[2], "大包下载完毕");
+        EXPECT_EQ(tasks[3], "安装成功");
+    }
+
     // The second run finds the copy, runs its uninstaller from the private temporary folder
     // and installs again.
     const std::string firstDevice = Ini(setIni, "Install", "DeviceID");
@@ -148,8 +84,9 @@ TEST_F(SilentInstallTest, SilentInstall_InstallsRecordsAndOnASecondRunUninstalls
     EXPECT_NE(second.out.find("removing the installed copy first: " + (folder / "uninst.ep").string()), std::string::npos)
         << second.out;
     EXPECT_TRUE(fs::exists(tmp / "runtime" / "~VarNelTemp.92482B06FB471E17" / "Pelmora_un_asa.exe"));
+    // The uninstaller's success starts the download (their log lines may come in either order).
     EXPECT_NE(second.err.find("UNIST_CODE_SUCCESS"), std::string::npos);
-    EXPECT_LT(second.err.find("UNIST_CODE_SUCCESS"), second.err.find("DL_CODE_START"));
+    EXPECT_NE(second.err.find("DL_CODE_START"), std::string::npos);
     EXPECT_TRUE(fs::exists(folder / "compressor.exe"));
     EXPECT_NE(Ini(setIni, "Install", "DeviceID"), firstDevice);
 }
@@ -173,12 +110,23 @@ TEST_F(SilentInstallTest, SilentInstall_EachFailureClassHasItsExitCodeAndLeavesN
     EXPECT_NE(failed.err.find("quorvex-installer: broken (1000)"), std::string::npos) << failed.err;
     EXPECT_FALSE(fs::exists(folder / "__Package_Quorvex.exe"));
     EXPECT_EQ(Registry("InstallPath"), "<none>");
+    if (collecting) {
+        ASSERT_FALSE(Tasks().empty());
+        EXPECT_EQ(Tasks().back(), "安装失败原因:1.code=1000；2.msg=broken");
+    }
 
     // The package file is gone from the server.
     Result missing = Install(tmp / "missing", "", "gone.exe");
     EXPECT_EQ(missing.exitCode, CSilentInstaller::kExitDownloadFailed);
     EXPECT_NE(missing.err.find("quorvex-installer: download failed"), std::string::npos) << missing.err;
     EXPECT_FALSE(fs::exists(tmp / "missing" / "__Package_Quorvex.exe"));
+    if (collecting) {
+        ASSERT_FALSE(Tasks().empty());
+        const std::string reason = Tasks().back();
+        EXPECT_EQ(reason.rfind("1.code=", 0), 0u) << reason;
+        EXPECT_NE(reason.find("；3.缓存磁盘容量="), std::string::npos) << reason;
+        EXPECT_NE(reason.find("；4.缓存读写权限=可读；5.服务器连接状态code="), std::string::npos) << reason;
+    }
 
     // A folder that cannot be made.
     Result invalid = Install(tmp / std::string(300, 'x'));
@@ -197,10 +145,18 @@ TEST_F(SilentInstallTest, SilentInstall_EachFailureClassHasItsExitCodeAndLeavesN
 }
 
 TEST_F(SilentInstallTest, SilentInstall_WithoutAFolderUsesTheDefaultOne) {
-    if (::geteuid() == 0) GTEST_SKIP() << "as root the default folder is /opt/Pelmora";
-    Result result = Run({"-silent", "-downloadurl=" + server->FileUrl("Quorvex_setup.exe")});
-    const fs::path expected = tmp / "home" / ".local" / "share" / "Pelmora";
+    installtest::Launch launch{{"-silent", "-downloadurl=" + server->FileUrl("Quorvex_setup.exe")}};
+    fs::path expected = tmp / "home" / ".local" / "share" / "Pelmora";
+    if (::geteuid() == 0) {
+        // Root installs for the machine, into /opt: here a private, empty /opt.
+        launch.tmpfsOn = "/opt";
+        launch.tmpfsBytes = size_t(2) << 30;
+        expected = "/opt/Pelmora";
+    }
+    Result result = Run(launch);
+    if (result.exitCode == 121) GTEST_SKIP() << "no private mount namespace for a root install into /opt";
     ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
     EXPECT_NE(result.out.find("installed: " + expected.string()), std::string::npos) << result.out;
-    EXPECT_TRUE(fs::exists(expected / "compressor.exe"));
+    EXPECT_EQ(Registry("InstallPath"), expected.string());
+    if (::geteuid() != 0) EXPECT_TRUE(fs::exists(expected / "compressor.exe"));
 }

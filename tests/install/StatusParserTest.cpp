@@ -99,6 +99,10 @@ TEST(PackageStatusParser_Encode, SelectsTheCodePageForLaterLines) {
     parser.ParseLine(L"Encode=UTF8", ev.Callback());
     parser.ParseLine(L"Encode=ACP", ev.Callback());
     EXPECT_EQ(parser.CodePage(), 0u);
+    // The named code page with blanks around it (a number would survive them anyway).
+    parser.ParseLine(L"Encode= UTF8 ", ev.Callback());
+    EXPECT_EQ(parser.CodePage(), 65001u);
+    parser.ParseLine(L"Encode=ACP", ev.Callback());
     const auto events = ev.Only(PKG_CODE_MESSAGE);
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0].text, L"中");
@@ -118,6 +122,8 @@ TEST(UninstallStatusParser_Keys, FourKeysAndTheirFinalStates) {
     EXPECT_EQ(parser.CodePage(), 65001u);
     parser.ParseLine(L"Encode=936", ev.Callback());
     EXPECT_EQ(parser.CodePage(), 0u);
+    parser.ParseLine(L"Encode= UTF8 ", ev.Callback());
+    EXPECT_EQ(parser.CodePage(), 65001u);
     EXPECT_EQ(parser.ParseLine(L"State= Success", ev.Callback()), UninstallStatusParser::kFinalSuccess);
     EXPECT_EQ(parser.ParseLine(L"State=Fail", ev.Callback()), UninstallStatusParser::kFinalFailure);
     EXPECT_EQ(parser.ParseLine(L"Error=busy", ev.Callback()), UninstallStatusParser::kFinalFailure);

@@ -1,13 +1,16 @@
 // CUninstallRunner against the sample product's real uninstaller over real pipes.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <sys/stat.h>
 
 #include "install/CUninstallRunner.h"
 #include "install/InstallCodes.h"
 #include "tests/install/EventRecorder.h"
+#include "tests/install/ProcessTableLock.h"
 #include "tests/install/SamplePackage.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 #include "utils/PipedProcess.h"
 
@@ -46,6 +49,7 @@ protected:
         return events.Count(UNIST_CODE_SUCCESS) + events.Count(UNIST_CODE_FAIL) + events.Count(UNIST_CODE_ERROR);
     }
 
+    installtest::ProcessTableLock processTable;
     testsupport::TempDir tmp;
     EventRecorder events;
     std::wstring commandLine;
@@ -136,4 +140,17 @@ TEST_F(UninstallRunnerTest, UninstallRunner_MissingOrUnstartableCopyFails) {
     EXPECT_EQ(events.Codes(), (std::vector<int>{UNIST_CODE_PROGRESS, UNIST_CODE_FAIL}));
     EXPECT_EQ(events.Only(UNIST_CODE_FAIL)[0].value, 2.0);
     EXPECT_EQ(events.Only(UNIST_CODE_FAIL)[0].text, L"");
+}
+
+TEST_F(UninstallRunnerTest, UninstallRunner_AHungUninstallerIsStoppedAndReportedAsAnError) {
+    testsupport::ScopedEnv idle("QV_CHILD_IDLE_LIMIT_MS", "400");
+    const auto folder = tmp / "hang";
+    const auto copy = Install(folder, "hang");
+    const auto started = std::chrono::steady_clock::now();
+    Uninstall(copy, folder);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(8));
+    EXPECT_EQ(Finals(), 1);
+    ASSERT_EQ(events.Count(UNIST_CODE_ERROR), 1);
+    EXPECT_NE(events.Only(UNIST_CODE_ERROR)[0].text.find(L"no output"), std::wstring::npos);
+    EXPECT_EQ(events.Count(UNIST_CODE_SUCCESS), 0);
 }

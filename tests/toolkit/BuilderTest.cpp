@@ -5,6 +5,7 @@
 
 #include "TreeHelpers.h"
 #include "toolkit/Button.h"
+#include "toolkit/CheckBox.h"
 #include "toolkit/Combo.h"
 #include "toolkit/Label.h"
 #include "toolkit/ResourceSet.h"
@@ -137,4 +138,70 @@ TEST(LayoutBuilder_Limits, HostileNestingIsRefusedNotOverflowed) {
     BuildResult r = CLayoutBuilder::BuildFromText(xml, &m, nullptr);
     EXPECT_FALSE(r.ok);
     EXPECT_NE(r.error.text.find("nested"), std::string::npos);
+}
+
+TEST(LayoutBuilder_Defaults, CheckBoxStartsWithTheButtonsAlignment) {
+    Tree t(R"(<Window size="100,60"><VerticalLayout><Button name="b"/><CheckBox name="c"/>
+        <CheckBox name="l" align="left"/></VerticalLayout></Window>)");
+    EXPECT_EQ(t.As<CCheckBoxUI>("c")->GetTextStyle(), t.As<CButtonUI>("b")->GetTextStyle());
+    EXPECT_EQ(t.As<CCheckBoxUI>("l")->GetTextStyle().hAlign, HAlign::Left);
+}
+
+TEST(LayoutBuilder_Children, ControlsOfAWindowsOwnFactoryTakeChildrenThroughAddChild) {
+    // A control the toolkit does not know, holding labels its own way (the installer's
+    // animation controls and later ones plug in like this).
+    struct Strip : CControlUI {
+        std::vector<std::unique_ptr<CControlUI>> frames;
+        bool AddChild(std::unique_ptr<CControlUI>& child) override {
+            if (child->GetClass() != L"Label") return false;
+            frames.push_back(std::move(child));
+            return true;
+        }
+    };
+    struct Factory : IControlFactory {
+        std::unique_ptr<CControlUI> CreateControl(const std::wstring& name) override {
+            return name == L"Strip" ? std::make_unique<Strip>() : nullptr;
+        }
+    } factory;
+    CPaintManagerUI m;
+    BuildResult r = CLayoutBuilder::BuildFromText(
+        R"(<Window size="10,10"><Strip><Label text="a"/><Button text="b"/><Label text="c"/></Strip></Window>)", &m,
+        &factory);
+    ASSERT_TRUE(r.ok);
+    auto* strip = static_cast<Strip*>(r.root.get());
+    ASSERT_EQ(strip->frames.size(), 2u);
+    EXPECT_EQ(strip->frames[1]->GetText(), L"c");
+    ASSERT_EQ(r.warnings.size(), 1u);  // the button is refused, with its place
+    EXPECT_EQ(r.warnings[0].line, 1);
+    EXPECT_NE(r.warnings[0].text.find("'Button' ignored"), std::string::npos);
+}
+
+TEST(LayoutBuilder_Attributes, UnknownNamesAreReportedWithTheirPlaceAndStillKept) {
+    const std::string dir = TestSkin::PrivateFolder("qv_unknown_attr");
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir + "/typo.xml") << "<Window size=\"10,10\">\n  <VerticalLayout>\n"
+                                        "    <Label name=\"a\" bkcolr=\"#FFFF0000\" text=\"x\"/>\n"
+                                        "    <Combo><ListLabelElement text=\"e\" selected=\"true\" lcid=\"1033\"/></Combo>\n"
+                                        "    <Button style=\"nostyle\" textcolor=\"#FF000000\" hotbkcolor=\"#FF000000\"/>\n"
+                                        "  </VerticalLayout>\n</Window>";
+    ASSERT_TRUE(SkinResources::Instance().OpenFolder(dir));
+    CPaintManagerUI m;
+    testing::internal::CaptureStderr();
+    BuildResult r = CLayoutBuilder::BuildFromResource(L"typo.xml", &m, nullptr);
+    const std::string trace = testing::internal::GetCapturedStderr();
+    SkinResources::Instance().Close();
+    ASSERT_TRUE(r.ok);
+    ASSERT_EQ(r.warnings.size(), 2u) << trace;
+    EXPECT_EQ(r.warnings[0].line, 3);
+    EXPECT_EQ(r.warnings[0].column, 21);  // where "bkcolr" begins
+    EXPECT_NE(r.warnings[1].text.find("'lcid'"), std::string::npos);
+    EXPECT_EQ(r.warnings[1].line, 4);
+    EXPECT_NE(trace.find("typo.xml:3:21: unknown attribute 'bkcolr' of 'Label' kept as a custom attribute"),
+              std::string::npos)
+        << trace;
+    // Still there for code that reads it, like "userdata".
+    CControlUI* label = r.root->FindFirst([](CControlUI* c) { return c->GetName() == L"a"; });
+    ASSERT_NE(label, nullptr);
+    ASSERT_NE(label->GetCustomAttribute(L"bkcolr"), nullptr);
+    EXPECT_EQ(*label->GetCustomAttribute(L"bkcolr"), L"#FFFF0000");
 }

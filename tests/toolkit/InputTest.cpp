@@ -20,7 +20,7 @@ const char* kLayout = R"(<Window size="600,400" caption="0,0,0,35"><VerticalLayo
 struct EscapeFilter : IMessageFilterUI {
     int seen = 0;
     std::intptr_t MessageHandler(std::uint32_t msg, std::uintptr_t w, std::intptr_t, bool& handled) override {
-        if (msg == WM_KEYDOWN && w == VK_ESCAPE) {
+        if (msg == WM_KEYDOWN && w == Key::Escape) {
             ++seen;
             handled = true;
         }
@@ -86,12 +86,12 @@ TEST(Keyboard_Focus, TabCyclesFocusableControlsAndShiftTabGoesBack) {
     Tree t(kLayout);
     std::vector<std::wstring> order;
     for (int i = 0; i < 7; ++i) {
-        t.manager.OnKeyDown(VK_TAB);
+        t.manager.OnKeyDown(Key::Tab);
         order.push_back(t.manager.GetFocus()->GetName());
     }
     EXPECT_EQ(order, (std::vector<std::wstring>{L"minbtn", L"closebtn", L"a", L"combo", L"edit", L"cb", L"minbtn"}));
     EXPECT_TRUE(t.manager.IsFocusVisible());
-    t.manager.OnKeyDown(VK_TAB, MOD_SHIFT);
+    t.manager.OnKeyDown(Key::Tab, Modifier::Shift);
     EXPECT_EQ(t.manager.GetFocus()->GetName(), L"cb");
     t.manager.OnButtonDown({300, 300});  // the mouse hides the ring again
     EXPECT_FALSE(t.manager.IsFocusVisible());
@@ -101,11 +101,11 @@ TEST(Keyboard_Activate, EnterOrSpaceActivateTheFocusedControl) {
     Tree t(kLayout);
     t.recordFocus = true;
     t.manager.SetFocus(t.Find("a"), true);
-    t.manager.OnKeyDown(VK_RETURN);
+    t.manager.OnKeyDown(Key::Return);
     t.manager.SetFocus(t.Find("cb"), true);
-    t.manager.OnKeyDown(VK_SPACE);
+    t.manager.OnKeyDown(Key::Space);
     t.manager.SetFocus(t.Find("combo"), true);
-    t.manager.OnKeyDown(VK_DOWN);
+    t.manager.OnKeyDown(Key::Down);
     EXPECT_EQ(t.log, (std::vector<std::wstring>{L"setfocus:a:0:0", L"click:a:0:0", L"killfocus:a:0:0",
                                                 L"setfocus:cb:0:0", L"click:cb:0:0", L"selectchanged:cb:1:0",
                                                 L"killfocus:cb:0:0", L"setfocus:combo:0:0", L"itemselect:combo:0:-1"}));
@@ -116,10 +116,10 @@ TEST(Keyboard_Escape, GoesToTheMessageFiltersFirst) {
     EscapeFilter filter;
     t.manager.AddMessageFilter(&filter);
     t.manager.SetFocus(t.Find("a"), true);
-    EXPECT_TRUE(t.manager.OnKeyDown(VK_ESCAPE));
+    EXPECT_TRUE(t.manager.OnKeyDown(Key::Escape));
     EXPECT_EQ(filter.seen, 1);
     t.manager.RemoveMessageFilter(&filter);
-    EXPECT_FALSE(t.manager.OnKeyDown(VK_ESCAPE));
+    EXPECT_FALSE(t.manager.OnKeyDown(Key::Escape));
 }
 
 TEST(Keyboard_Focus, HidingTheFocusedSubtreeDropsFocus) {

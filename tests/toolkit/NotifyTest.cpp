@@ -131,3 +131,21 @@ TEST(Timers_Control, DestroyedControlLeavesNoTimer) {
     t.clock.Advance(10);
     EXPECT_EQ(t.log, (std::vector<std::wstring>{L"timer:cb:2:0"}));
 }
+
+TEST(Notify_ThreadDeathTest, AWorkerTouchingTheWindowStopsTheProcess) {
+    if (!ThreadCheck::Enabled()) GTEST_SKIP() << "thread checks are compiled only into debug and sanitizer builds";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            Tree t(kLayout);
+            std::thread worker([&] { t.Find("btn")->SetText(L"from a worker"); });  // must post instead
+            worker.join();
+        },
+        "CPaintManagerUI::Invalidate called from a thread that does not own the window");
+    // Posting from a worker is the allowed way.
+    Tree t(kLayout);
+    std::thread worker([&] { t.manager.PostNotify(t.Find("btn"), L"progress"); });
+    worker.join();
+    t.clock.RunPosted();
+    EXPECT_EQ(t.log, (std::vector<std::wstring>{L"progress:btn:0:0"}));
+}

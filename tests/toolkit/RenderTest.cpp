@@ -28,11 +28,12 @@ protected:
         SkinResources::Instance().Close();
         ImageCache::Instance().Clear();
     }
-    void Render(Tree& t, bool shadow = false) {
-        if (surface_) cairo_surface_destroy(surface_);
+    void Render(Tree& t, bool shadow = false, double scale = 1) {
         OffscreenOptions o;
         o.withShadow = shadow;
-        surface_ = RenderWindow(t.manager, o, &origin_);
+        o.scale = scale;
+        owned_ = RenderWindow(t.manager, o, &origin_);
+        surface_ = owned_.get();
         ASSERT_NE(surface_, nullptr);
     }
     std::uint32_t Px(int x, int y) {
@@ -48,9 +49,7 @@ protected:
                 if ((Px(x, y) & 0xFF) < 0x80) ++n;
         return n;
     }
-    ~RenderTest() override {
-        if (surface_) cairo_surface_destroy(surface_);
-    }
+    SurfacePtr owned_;
     cairo_surface_t* surface_ = nullptr;
     Point origin_;
 };
@@ -169,4 +168,108 @@ TEST_F(RenderTest, FocusRingIsDrawnOnceTheKeyboardIsUsed) {
     t.manager.SetFocusVisible(true);
     Render(t);
     EXPECT_NE(Px(1, 165), 0xFF2196F3u);
+}
+
+TEST_F(RenderTest, HighDensityDrawsTheDoubleSizeImageWhenTheSkinHasOne) {
+    Tree t(R"(<Window size="60,20"><HorizontalLayout>
+        <Control name="dense" width="20" bkimage="dense.png"/>
+        <Control name="nine" width="40" bkimage="file='nine.png' corner='10,10,10,10'"/></HorizontalLayout></Window>)");
+    Render(t);
+    EXPECT_EQ(Px(5, 5), 0xFF00FF00u);  // 1x: the plain file
+    Render(t, false, 2);
+    ASSERT_EQ(cairo_image_surface_get_width(surface_), 120);
+    // 2x: the columns of "dense@2x.png", one screen pixel each, over the control's 40 pixels.
+    for (int x = 0; x < 40; ++x) EXPECT_EQ(Px(x, 10), (x % 2) ? 0xFFFFFFFFu : 0xFF000000u) << x;
+    // No "@2x" file: the 1x image scaled, its 10-unit corners now 20 pixels.
+    EXPECT_EQ(Px(40 + 2, 2), 0xFFFF0000u);
+    EXPECT_EQ(Px(40 + 18, 18), 0xFFFF0000u);
+    EXPECT_EQ(Px(40 + 40, 5), 0xFF00FF00u);  // the top edge between them
+}
+
+// Where the ink of aligned texts lands: the gaps left and right of the dark pixels inside a
+// 300-pixel label, for short and long, wrapped and single-line texts.
+struct InkSpan {
+    int left = -1, right = -1;  // first and last dark column, -1 when nothing is drawn
+};
+
+class TextAlignment : public RenderTest {
+protected:
+    // The ink span of the whole label, and of each line (rows of ink separated by blank rows).
+    InkSpan Ink(const char* attributes, const char* text, std::vector<InkSpan>* lines = nullptr) {
+        const std::string xml = std::string(R"(<Window size="300,60"><VerticalLayout bkcolor="#FFFFFFFF">)") +
+                                R"(<Label name="l" font="1" textcolor="#FF000000" )" + attributes + " text=\"" + text +
+                                R"("/></VerticalLayout><Font id="1" name="DejaVu Sans" size="14"/></Window>)";
+        Tree t(xml);
+        Render(t);
+        InkSpan all;
+        InkSpan line;
+        for (int y = 0; y <= 60; ++y) {
+            InkSpan row;
+            for (int x = 0; y < 60 && x < 300; ++x) {
+                if ((Px(x, y) & 0xFF) < 0x80) {
+                    if (row.left < 0) row.left = x;
+                    row.right = x;
+                }
+            }
+            if (row.left >= 0) {
+                line.left = line.left < 0 ? row.left : std::min(line.left, row.left);
+                line.right = std::max(line.right, row.right);
+            } else if (line.left >= 0) {
+                if (lines) lines->push_back(line);
+                all.left = all.left < 0 ? line.left : std::min(all.left, line.left);
+                all.right = std::max(all.right, line.right);
+                line = {};
+            }
+        }
+        return all;
+    }
+    static void ExpectCentred(const InkSpan& s, const std::string& what) {
+        ASSERT_GE(s.left, 0) << what;
+        const int leftGap = s.left, rightGap = 299 - s.right;
+        EXPECT_LE(std::abs(leftGap - rightGap), 3) << what << ": ink from " << s.left << " to " << s.right;
+    }
+    static void ExpectRight(const InkSpan& s, const std::string& what) {
+        ASSERT_GE(s.left, 0) << what;
+        EXPECT_GE(s.right, 295) << what << ": ink ends at " << s.right;
+        EXPECT_GT(s.left, 100) << what << ": ink starts at " << s.left;
+    }
+};
+
+TEST_F(TextAlignment, ShortTextsAreCentredOrRightAlignedInEveryMode) {
+    const char* modes[] = {"", R"(wordbreak="true")", R"(endellipsis="true")"};
+    for (const char* mode : modes) {
+        ExpectCentred(Ink((std::string(mode) + R"( align="center")").c_str(), "Short text"), mode);
+        ExpectRight(Ink((std::string(mode) + R"( align="right")").c_str(), "Short text"), mode);
+        const InkSpan left = Ink(mode, "Short text");
+        EXPECT_LE(left.left, 3) << mode;
+        EXPECT_LT(left.right, 150) << mode;
+    }
+}
+
+TEST_F(TextAlignment, WrappedLongTextIsAlignedLineByLine) {
+    const char* text = "The installer downloads the package and runs it silently";
+    std::vector<InkSpan> lines;
+    Ink(R"(wordbreak="true" align="center")", text, &lines);
+    ASSERT_EQ(lines.size(), 2u);
+    ExpectCentred(lines[0], "first line");
+    ExpectCentred(lines[1], "second, shorter line");
+    lines.clear();
+    Ink(R"(wordbreak="true" align="right")", text, &lines);
+    ASSERT_EQ(lines.size(), 2u);
+    ExpectRight(lines[1], "second line");
+    EXPECT_GE(lines[0].right, 295);
+}
+
+TEST_F(TextAlignment, SingleLineTooLongForItsBox) {
+    const char* text = "A single line that is far too long for the three hundred pixel box";
+    // Centred and clipped on both sides.
+    const InkSpan clipped = Ink(R"(align="center")", text);
+    EXPECT_LE(clipped.left, 2);
+    EXPECT_GE(clipped.right, 297);
+    // With an ellipsis the text fills the box from its left edge whatever the alignment.
+    for (const char* align : {"left", "center", "right"}) {
+        const InkSpan ellipsis = Ink((std::string(R"(endellipsis="true" align=")") + align + "\"").c_str(), text);
+        EXPECT_LE(ellipsis.left, 3) << align;
+        EXPECT_GE(ellipsis.right, 280) << align;
+    }
 }

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "toolkit/Button.h"
+#include "toolkit/LayoutBuilder.h"
 #include "toolkit/SkinResources.h"
 #include "toolkit/WindowBase.h"
 
@@ -217,4 +218,66 @@ TEST(WindowBase_Centre, OverTheReferenceAndKeptInsideTheWorkArea) {
     EXPECT_EQ(CenterInWorkArea({0, 0, 360, 180}, {1000, 650, 1600, 1050}, work), (Point{920, 590}));
     EXPECT_EQ(CenterInWorkArea({0, 0, 360, 180}, {-300, -100, 0, 100}, work), (Point{0, 0}));
     EXPECT_EQ(CenterInWorkArea({0, 0, 2000, 900}, work, work), (Point{0, 0}));  // larger: left/top edge wins
+}
+
+TEST_F(WindowBaseTest, OpenWindowsAreListedInCreationOrderAndRefreshedNewestFirst) {
+    struct Recording : TestWindow {
+        Recording(std::wstring file, std::vector<std::string>& log, std::string tag)
+            : TestWindow(std::move(file)), log_(log), tag_(std::move(tag)) {}
+        void RefreshSkin() override {
+            log_.push_back(tag_);
+            TestWindow::RefreshSkin();
+        }
+        std::vector<std::string>& log_;
+        std::string tag_;
+    };
+    std::vector<std::string> log;
+    Recording a(L"box.xml", log, "a"), b(L"box.xml", log, "b"), c(L"box.xml", log, "c");
+    ASSERT_TRUE(a.Create(nullptr, L"a"));
+    ASSERT_TRUE(b.Create(&a, L"b"));
+    ASSERT_TRUE(c.Create(&a, L"c"));
+    EXPECT_EQ(CWindowBase::OpenWindows(), (std::vector<CWindowBase*>{&a, &b, &c}));
+    b.SendMessage(WM_CLOSE);
+    EXPECT_EQ(CWindowBase::OpenWindows(), (std::vector<CWindowBase*>{&a, &c}));
+    CWindowBase::RefreshAllWindows();
+    EXPECT_EQ(log, (std::vector<std::string>{"c", "a"}));
+    {
+        TestWindow d(L"box.xml");
+        ASSERT_TRUE(d.Create(nullptr, L"d"));
+        EXPECT_EQ(CWindowBase::OpenWindows().size(), 3u);
+    }  // destroyed with the object, never closed: it must leave the list too
+    EXPECT_EQ(CWindowBase::OpenWindows(), (std::vector<CWindowBase*>{&a, &c}));
+    a.SendMessage(WM_CLOSE);
+    c.SendMessage(WM_CLOSE);
+    EXPECT_TRUE(CWindowBase::OpenWindows().empty());
+}
+
+TEST_F(WindowBaseTest, RefreshAppliesTheMessageButtonStyleAgain) {
+    std::ofstream(dir_ + "/msg.xml") << R"(<Window size="200,100"><VerticalLayout>
+        <Button name="msgbtn" style="okStyle"/><Button name="other" style="okStyle"/></VerticalLayout></Window>)";
+    ASSERT_TRUE(SkinResources::Instance().OpenFolder(dir_));
+    ASSERT_TRUE(CLayoutBuilder::LoadSharedFragment(R"(<Styles><Style shared="true" name="okStyle" value="text=&quot;OK&quot;"/></Styles>)"));
+    TestWindow w(L"msg.xml");
+    ASSERT_TRUE(w.Create(nullptr, L"w"));
+    EXPECT_EQ(w.FindControl(L"msgbtn")->GetText(), L"OK");
+    // The language changes the style; only "msgbtn" follows it.
+    ASSERT_TRUE(CLayoutBuilder::LoadSharedFragment(R"(<Styles><Style shared="true" name="okStyle" value="text=&quot;確定&quot;"/></Styles>)"));
+    w.PaintManager().UpdateLayout();
+    CWindowBase::RefreshAllWindows();
+    EXPECT_EQ(w.FindControl(L"msgbtn")->GetText(), L"確定");
+    EXPECT_EQ(w.FindControl(L"other")->GetText(), L"OK");
+    EXPECT_TRUE(w.PaintManager().IsUpdateNeeded());
+    w.SendMessage(WM_CLOSE);
+}
+
+TEST_F(WindowBaseTest, MaximisedStateReportedLaterTogglesTheButtons) {
+    // A window manager maximises asynchronously and reports the new state later.
+    TestWindow w(L"box.xml");
+    ASSERT_TRUE(w.Create(nullptr, L"w"));
+    w.OnMaximizedChanged(true);
+    EXPECT_FALSE(w.FindControl(L"maxbtn")->IsVisible());
+    EXPECT_TRUE(w.FindControl(L"restorebtn")->IsVisible());
+    w.OnMaximizedChanged(false);
+    EXPECT_TRUE(w.FindControl(L"maxbtn")->IsVisible());
+    EXPECT_FALSE(w.FindControl(L"restorebtn")->IsVisible());
 }

@@ -96,6 +96,37 @@ TEST(Folders_Create, FailsWhenAFileIsInTheWay) {
     EXPECT_FALSE(CreateDirectories(FromUtf8(file.string())));
 }
 
+TEST(Folders_Modes, NewFoldersGetTheirModeWhateverTheUmask) {
+    for (const mode_t mask : {0000, 0077, 0777}) {
+        TempDir dir;
+        const mode_t old = umask(mask);
+        const bool created = CreateDirectories(FromUtf8((dir.path() / "a/b").string()));
+        const bool privateCreated = CreateDirectories(FromUtf8((dir.path() / "p/q").string()), 0700);
+        const bool storeCreated = CreateFolders(dir.path() / "s/t");
+        std::wstring temp;
+        {
+            TempRootOverride root(dir.path());
+            temp = GetTempFolder();
+        }
+        umask(old);
+        ASSERT_TRUE(created && privateCreated && storeCreated) << "umask " << mask;
+        EXPECT_EQ(ModeOf(dir.path() / "a") & 07777, 0755u) << "umask " << mask;
+        EXPECT_EQ(ModeOf(dir.path() / "a/b") & 07777, 0755u) << "umask " << mask;
+        EXPECT_EQ(ModeOf(dir.path() / "p/q") & 07777, 0700u) << "umask " << mask;
+        EXPECT_EQ(ModeOf(dir.path() / "s/t") & 07777, 0755u) << "umask " << mask;
+        EXPECT_NE(temp, L"") << "umask " << mask;
+        EXPECT_EQ(ModeOf(dir.path() / "~VarNelTemp.92482B06FB471E17") & 07777, 0700u) << "umask " << mask;
+    }
+}
+
+TEST(Folders_Modes, ExistingFoldersKeepTheirMode) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "kept");
+    chmod((dir / "kept").c_str(), 0750);
+    ASSERT_TRUE(CreateDirectories(FromUtf8((dir / "kept/new").string())));
+    EXPECT_EQ(ModeOf(dir / "kept") & 07777, 0750u);
+}
+
 TEST(HardDiskManager_FreeSpace, MeasuresTheVolumeOfAFolderYetToBeCreated) {
     TempDir dir;
     HardDiskManager disk;

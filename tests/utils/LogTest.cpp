@@ -38,6 +38,21 @@ TEST(Log_Arguments, WideTextPrintsRightAndPercentInArgumentsIsLiteral) {
     EXPECT_NE(out.find("[安装 100%d %s][narrow]\n"), std::string::npos) << out;
 }
 
+TEST(Log_Arguments, NarrowTextIsDecodedAsFarAsItCanBeAndTheLineIsAlwaysWritten) {
+    // The test program runs in the "C" locale, where the system's wide printf cannot decode
+    // any non-ASCII narrow text: the line must come out all the same.
+    const std::string out = Capture([] {
+        QLOG(L"path=%S|\r\n", "/opt/Quorvex \xE5\xAE\x89\xE8\xA3\x85");  // UTF-8
+        QLOG(L"latin1=%S|%s|%d\r\n", "caf\xE9", L"w", 7);                   // not UTF-8
+        char mutableText[] = "m\xFF";
+        QLOG(L"null=%S|%hs|%C|%S\r\n", static_cast<const char*>(nullptr), "h", 'c', mutableText);
+    });
+    EXPECT_NE(out.find("path=/opt/Quorvex 安装|\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("latin1=caf\xEF\xBF\xBD|w|7\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("null=(null)|h|c|m\xEF\xBF\xBD\n"), std::string::npos) << out;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 3);
+}
+
 TEST(Log_Lines, EveryStatementIsExactlyOneLine) {
     const std::string out = Capture([] {
         QLOG(L"GetConnectivity %d", 0);
@@ -55,7 +70,8 @@ TEST(Log_Lines, LongLinesAreNotCut) {
 
 TEST(Log_Format, TranslatesWindowsStringConversions) {
     using Utils::detail::TranslateFormat;
-    EXPECT_EQ(TranslateFormat(L"%s %S %c %ls %5s %-3d %% %%s %.*s %ld"), L"%ls %s %lc %ls %5ls %-3d %% %%s %.*ls %ld");
+    EXPECT_EQ(TranslateFormat(L"%s %S %c %C %ls %hs %5s %-3d %% %%s %.*s %ld %hhu"),
+              L"%ls %ls %lc %lc %ls %ls %5ls %-3d %% %%s %.*ls %ld %hhu");
 }
 
 TEST(Log_Function, QualifiedNamesAsTheCompilerSpellsThem) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fcntl.h>
 #include <set>
 #include <sstream>
@@ -98,4 +99,49 @@ TEST(PipedProcess_Failure, StartingTwiceThrows) {
     p.Start(Probe(L"exit 0"));
     EXPECT_THROW(p.Start(Probe(L"exit 0")), Utils::Exception);
     p.Wait();
+}
+
+TEST(PipedProcess_Options, ProgramFromADescriptorInItsOwnGroupWithOnlyItsPipes) {
+    // The file named in argv[0] does not exist: what runs is the open descriptor.
+    const int program = ::open(CHILD_PROBE, O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(program, 0);
+    const int leaky = ::open("/dev/null", O_RDONLY);
+    Utils::SpawnOptions options;
+    options.ownProcessGroup = true;
+    options.parentDeathSignal = SIGTERM;
+    options.programFd = program;
+    PipedProcess p;
+    p.Start(std::vector<std::string>{"/nonexistent/renamed-probe", "fds"}, options);
+    EXPECT_EQ(::getpgid(p.Pid()), p.Pid());
+    const std::string out = ReadAll(p.StdOut());
+    EXPECT_EQ(p.Wait(), 0);
+    EXPECT_EQ(p.TermSignal(), 0);
+    ::close(leaky);
+    ::close(program);
+    std::set<std::string> fds;
+    std::istringstream in(out);
+    for (std::string line; std::getline(in, line);) fds.insert(line);
+    EXPECT_EQ(fds, (std::set<std::string>{"0", "1", "2"})) << out;
+}
+
+TEST(PipedProcess_Options, ASignalIsToldApartFromAnExitCodeAndABadProgramThrows) {
+    const int program = ::open(CHILD_PROBE, O_RDONLY | O_CLOEXEC);
+    Utils::SpawnOptions options;
+    options.programFd = program;
+    PipedProcess p;
+    p.Start(std::vector<std::string>{"probe", "echo"}, options);
+    ::kill(p.Pid(), SIGKILL);
+    EXPECT_EQ(p.Wait(), 128 + SIGKILL);
+    EXPECT_EQ(p.TermSignal(), SIGKILL);
+    PipedProcess q;
+    q.Start(std::vector<std::string>{"probe", "exit", std::to_string(128 + SIGKILL)}, options);
+    EXPECT_EQ(q.Wait(), 128 + SIGKILL);
+    EXPECT_EQ(q.TermSignal(), 0);
+    ::close(program);
+
+    const int notAProgram = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    options.programFd = notAProgram;
+    PipedProcess r;
+    EXPECT_THROW(r.Start(std::vector<std::string>{"x"}, options), Utils::Exception);
+    ::close(notAProgram);
 }

@@ -142,6 +142,7 @@ void Server::ClearFaults() {
     rules_.clear();
     omitHeadLength_ = false;
     gzipWhenAsked_ = false;
+    redirectDigest_.clear();
     dropProbability_ = 0.0;
 }
 
@@ -153,6 +154,11 @@ void Server::SetOmitHeadLength(bool on) {
 void Server::SetGzipWhenAsked(bool on) {
     std::lock_guard lock(mutex_);
     gzipWhenAsked_ = on;
+}
+
+void Server::SetRedirectDigest(const std::string& digest) {
+    std::lock_guard lock(mutex_);
+    redirectDigest_ = digest;
 }
 
 void Server::SetRandomDrops(double probability, uint32_t seed) {
@@ -257,8 +263,14 @@ void Server::Handle(const httplib::Request& req, httplib::Response& res) {
         const size_t slash = rest.find('/');
         const int hops = slash == std::string::npos ? 0 : std::atoi(rest.substr(0, slash).c_str());
         const std::string name = LastSegment(path);
+        std::string digest;
+        {
+            std::lock_guard lock(mutex_);
+            digest = redirectDigest_;
+        }
+        if (digest.empty()) digest = CachedMd5(options_.root + "/" + name);
         const std::string next = hops > 1 ? "/redirect/" + std::to_string(hops - 1) + "/" + name
-                                          : "/" + CachedMd5(options_.root + "/" + name) + "/" + name;
+                                          : "/" + digest + "/" + name;
         res.set_redirect(next, 302);
         record.status = 302;
         Record(record);

@@ -82,6 +82,9 @@ public:
     void ClearFaults();
     void SetOmitHeadLength(bool on);
     void SetGzipWhenAsked(bool on);
+    // The digest segment the last redirect hop names instead of the file's own MD5 ("": the real
+    // one), so that a redirect can lead to an address whose digest the file does not match.
+    void SetRedirectDigest(const std::string& digest);
     // Each GET body is cut at a uniformly random offset with this probability.
     void SetRandomDrops(double probability, uint32_t seed);
 
@@ -108,6 +111,7 @@ private:
     std::vector<FaultRule> rules_;
     bool omitHeadLength_ = false;
     bool gzipWhenAsked_ = false;
+    std::string redirectDigest_;
     double dropProbability_ = 0.0;
     std::mt19937 random_;
     std::vector<RequestRecord> requests_;

@@ -26,7 +26,11 @@
 //   --hold=MS              stay alive this long after the final line
 //   --linger=S             leave a background process (sleep S) that keeps the output open
 //   --uninstaller=MODE     how the installed uninstaller behaves later: success (default),
-//                          fail, error, silent, acp, split, flood
+//                          fail, error, silent, acp, split, flood, hang
+//   --hang                 print nothing and never end (with a child of its own, "sleep",
+//                          in the same process group)
+//   --pids=FILE            write "<own pid> <child pid>" to FILE (with --hang)
+//   --hang-after=progress  print the first progress line, then hang as --hang does
 #include <csignal>
 #include <spawn.h>
 #include <cstdlib>
@@ -34,6 +38,7 @@
 #include <fstream>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "tools/sample-package/DesktopEntries.h"
@@ -100,6 +105,17 @@ void Flood(int fd, long bytes) {
         if (!sample::WriteFd(fd, chunk)) return;
 }
 
+// Starts "sleep" in this process group, records both pids, and waits for ever (a package
+// that hangs; what stops it must stop its whole group).
+[[noreturn]] void HangWithChild(const std::string& pidFile) {
+    std::string program = "/bin/sleep", arg = "3600";
+    char* argvSleep[] = {program.data(), arg.data(), nullptr};
+    pid_t child = 0;
+    posix_spawn(&child, program.c_str(), nullptr, nullptr, argvSleep, environ);
+    if (!pidFile.empty()) WriteText(pidFile, std::to_string(::getpid()) + " " + std::to_string(child) + "\n");
+    for (;;) ::pause();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -119,9 +135,11 @@ int main(int argc, char** argv) {
     const int delay = std::atoi(opt("--delay", "10").c_str());
     const int exitCode = std::atoi(opt("--exit", "0").c_str());
 
+    if (has("--hang")) HangWithChild(opt("--pids"));
     if (!g.encode.empty() && !g.silent) sample::WriteFd(1, "Encode=" + g.encode + "\n");
     if (const long n = std::atol(opt("--flood-stderr", "0").c_str()); n > 0) Flood(2, n);
     Say("Progress=0.05");
+    if (opt("--hang-after") == "progress") HangWithChild(opt("--pids"));
 
     std::string folder;
     if (!sample::TailAfter(args, "/D=", folder)) folder = opt("-instdir");

@@ -7,9 +7,11 @@
 // "uninst.mode" in the folder (written by the package's --uninstaller switch) picks the
 // behaviour: success (default), fail ("State=Fail", nothing removed), error ("Error=" with
 // a UTF-8 text), silent (removes, prints nothing), acp ("Encode=ACP" then a UTF-8 error
-// text), split (lines written in pieces), flood (1 MiB of output after "State=Success").
+// text), split (lines written in pieces), flood (1 MiB of output after "State=Success"), hang
+// (one progress line, then nothing and no end).
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -84,6 +86,10 @@ int main(int argc, char** argv) {
     }
     Say("Encode=UTF8");
     Say("Progress=0.2");
+    if (mode == "hang") {
+        // Says nothing more and never ends: the installer has to stop it.
+        for (;;) ::pause();
+    }
     if (mode == "fail") {
         Say("State=Fail");
         return 0;

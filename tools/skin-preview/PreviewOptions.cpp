@@ -4,7 +4,8 @@
 #include <cstring>
 
 const char* PreviewUsage() {
-    return "usage: skin-preview --skin DIR|FILE.zip --layout NAME.xml [--out FILE.png]\n"
+    return "usage: skin-preview [--skin DIR|FILE.zip] --layout NAME.xml [--out FILE.png]\n"
+           "  --skin DIR|FILE.zip    skin to read (default: the installer's built-in package)\n"
            "  --select TAB=INDEX     show page INDEX of the tab layout named TAB (repeatable)\n"
            "  --hot NAME             draw control NAME hot (repeatable; also --pushed, --disabled)\n"
            "  --checked NAME         tick check box NAME\n"
@@ -13,7 +14,7 @@ const char* PreviewUsage() {
            "  --open-combo NAME      draw the drop-down list of combo NAME as it opens\n"
            "  --fonts PATH           load shared fonts/styles from a skin file (repeatable)\n"
            "  --texts PATH           load Text id/value entries for resourcetext controls\n"
-           "  --lang LOCALE          current language (orders the CJK font fallbacks)\n"
+           "  --lang LOCALE          language to show (en-US, zh-TW; default en-US)\n"
            "  --scale N              device scale factor (2 for high density)\n"
            "  --shadow               draw the drop shadow margin\n"
            "  --list                 print the control tree\n";
@@ -60,8 +61,8 @@ bool ParsePreviewOptions(int argc, char** argv, PreviewOptions& o, std::string& 
             return false;
         }
     }
-    if (o.skin.empty() || o.layout.empty()) {
-        error = "--skin and --layout are required";
+    if (o.layout.empty()) {
+        error = "--layout is required";
         return false;
     }
     return true;

@@ -5,7 +5,7 @@
 #include <vector>
 
 struct PreviewOptions {
-    std::string skin;                                  // folder or .zip
+    std::string skin;                                  // folder or .zip; empty: built-in
     std::string layout;                                // layout path inside the skin
     std::string out = "preview.png";
     std::vector<std::pair<std::string, int>> select;   // tab layout name, page index

@@ -1,6 +1,7 @@
-// skin-preview: renders a layout of a skin (folder or zip) to a PNG without a display, with
-// chosen tab pages, control states, focus and drop-down lists, so a person can review a skin
-// without running the installer. Exit codes: 0 written, 1 layout cannot be built, 2 usage or
+// skin-preview: renders a layout of a skin (the installer's built-in package, a folder or a
+// zip) to a PNG without a display, in a chosen language and scale, with chosen tab pages,
+// control states, focus and drop-down lists, so a person can review a skin without running the
+// installer. Exit codes: 0 written, 1 layout cannot be built, 2 usage or
 // input error.
 #include <cairo.h>
 #include <pugixml.hpp>
@@ -20,6 +21,11 @@
 #include "toolkit/Painter.h"
 #include "toolkit/SkinResources.h"
 #include "toolkit/TabLayout.h"
+#include "ui/controls/SequenceControlFactory.h"
+#include "ui/skin/EmbeddedResources.h"
+#include "ui/skin/LanguageList.h"
+#include "ui/skin/SkinPackage.h"
+#include "ui/skin/TextFitting.h"
 #include "utils/StringUtils.h"
 
 using namespace Toolkit;
@@ -36,11 +42,14 @@ std::wstring LookupPreviewText(const std::wstring& id) {
     return it == Texts().end() ? id : it->second;
 }
 
-// The installer's own controls are not linked here: any name the toolkit lacks is drawn as a
-// label, so its background, text and place still show.
-class PlaceholderFactory : public IControlFactory {
+// The installer's own controls; any other name the toolkit lacks is drawn as a label, so its
+// background, text and place still show.
+class PreviewFactory : public IControlFactory {
 public:
-    std::unique_ptr<CControlUI> CreateControl(const std::wstring&) override { return std::make_unique<CLabelUI>(); }
+    std::unique_ptr<CControlUI> CreateControl(const std::wstring& name) override {
+        if (auto control = Controls::CreateSequenceControl(name)) return control;
+        return std::make_unique<CLabelUI>();
+    }
 };
 
 bool LoadTexts(const std::string& path) {
@@ -80,7 +89,11 @@ int main(int argc, char** argv) {
     }
     SkinResources& skin = SkinResources::Instance();
     bool opened;
-    if (o.skin.size() > 4 && Utils::AsciiLower(o.skin.substr(o.skin.size() - 4)) == ".zip") {
+    if (o.skin.empty()) {
+        const auto zip = Skin::FindEmbeddedResource("ZIPRES", "IDR_SKIN");
+        opened = !zip.empty() && skin.OpenZip(zip.data(), zip.size(), &error);
+        if (zip.empty()) error = "no built-in skin package";
+    } else if (o.skin.size() > 4 && Utils::AsciiLower(o.skin.substr(o.skin.size() - 4)) == ".zip") {
         std::ifstream in(o.skin, std::ios::binary);
         std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         opened = in.good() || in.eof() ? skin.OpenZipCopy(std::move(bytes), &error) : false;
@@ -91,7 +104,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "skin-preview: cannot open skin '%s': %s\n", o.skin.c_str(), error.c_str());
         return 2;
     }
-    if (!o.language.empty()) SetCurrentLanguage(Utils::FromUtf8(o.language));
+    // A skin with language folders is loaded the way the installer loads it: the Default layer,
+    // then the language (en-US unless --lang names another).
+    if (skin.Exists(L"lang/Default/index.xml")) {
+        Skin::WireTextLookups();
+        const std::wstring locale = o.language.empty() ? L"en-US" : Utils::FromUtf8(o.language);
+        if (!Skin::SwitchSkinLanguage(locale))
+            std::fprintf(stderr, "skin-preview: the skin has no language '%ls'\n", locale.c_str());
+    } else if (!o.language.empty()) {
+        SetCurrentLanguage(Utils::FromUtf8(o.language));
+    }
     for (const auto& f : o.fragments) {
         std::string xml;
         LayoutMessage msg;
@@ -100,10 +122,10 @@ int main(int argc, char** argv) {
     }
     for (const auto& t : o.texts)
         if (!LoadTexts(t)) std::fprintf(stderr, "skin-preview: cannot load texts '%s'\n", t.c_str());
-    SetTextProvider(&LookupPreviewText);
+    if (!o.texts.empty()) SetTextProvider(&LookupPreviewText);
 
     CPaintManagerUI manager;
-    PlaceholderFactory factory;
+    PreviewFactory factory;
     BuildResult built = CLayoutBuilder::BuildFromResource(Utils::FromUtf8(o.layout), &manager, &factory);
     for (const auto& w : built.warnings) std::fprintf(stderr, "warning: %s\n", w.Format(o.layout).c_str());
     if (!built.ok) {
@@ -112,6 +134,10 @@ int main(int argc, char** argv) {
     }
     manager.AttachRoot(std::move(built.root));
     manager.SetClientSize(manager.GetInitSize());
+    // The main window lists the languages and fits some widths to their texts.
+    if (auto* languages = dynamic_cast<CComboUI*>(manager.FindControl(L"langCombo")))
+        Skin::FillLanguageList(languages, o.language == "zh-TW" ? 1028 : 1033);
+    Skin::FitTextWidths(manager);
 
     int problems = 0;
     for (const auto& [name, index] : o.select) {
@@ -142,12 +168,11 @@ int main(int argc, char** argv) {
     options.scale = o.scale;
     options.withShadow = o.shadow;
     Point origin;
-    cairo_surface_t* window = RenderWindow(manager, options, &origin);
-    if (!window) {
+    SurfacePtr result = RenderWindow(manager, options, &origin);
+    if (!result) {
         std::fprintf(stderr, "skin-preview: the layout has no size\n");
         return 1;
     }
-    cairo_surface_t* result = window;
     if (!o.openCombo.empty()) {
         auto* combo = dynamic_cast<CComboUI*>(Need(manager, o.openCombo));
         if (!combo) return 2;
@@ -159,19 +184,21 @@ int main(int argc, char** argv) {
         Rect place = CComboUI::PlaceDropList(box, list, {}, combo->IsDropUp());
         const int top = std::min(0, place.top), bottom = std::max(wh, place.bottom);
         const int right = std::max(ww, place.right);
-        result = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(right * o.scale),
-                                            static_cast<int>((bottom - top) * o.scale));
-        cairo_surface_set_device_scale(result, o.scale, o.scale);
-        cairo_t* cr = cairo_create(result);
-        cairo_set_source_surface(cr, window, 0, -top);
-        cairo_paint(cr);
-        cairo_translate(cr, place.left, place.top - top);
-        combo->PaintDropList(cr, list, combo->GetCurSel());
-        cairo_destroy(cr);
-        cairo_surface_destroy(window);
+        SurfacePtr grown(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(right * o.scale),
+                                                    static_cast<int>((bottom - top) * o.scale)));
+        if (cairo_surface_status(grown.get()) != CAIRO_STATUS_SUCCESS) {
+            std::fprintf(stderr, "skin-preview: cannot make the canvas\n");
+            return 2;
+        }
+        cairo_surface_set_device_scale(grown.get(), o.scale, o.scale);
+        CairoPtr cr(cairo_create(grown.get()));
+        cairo_set_source_surface(cr.get(), result.get(), 0, -top);
+        cairo_paint(cr.get());
+        cairo_translate(cr.get(), place.left, place.top - top);
+        combo->PaintDropList(cr.get(), list, combo->GetCurSel());
+        result = std::move(grown);
     }
-    const cairo_status_t status = cairo_surface_write_to_png(result, o.out.c_str());
-    cairo_surface_destroy(result);
+    const cairo_status_t status = cairo_surface_write_to_png(result.get(), o.out.c_str());
     if (status != CAIRO_STATUS_SUCCESS) {
         std::fprintf(stderr, "skin-preview: cannot write '%s': %s\n", o.out.c_str(), cairo_status_to_string(status));
         return 2;

@@ -2,16 +2,15 @@
 // CMainWndInstall.cpp.
 #include "ui/windows/CMainWnd.h"
 
-#include "app/LocaleTable.h"
-#include "install/CDownloadInstaller.h"
+#include "install/InstallSession.h"
+#include "install/ReportTaskEvent.h"
 #include "toolkit/CheckBox.h"
 #include "toolkit/Combo.h"
 #include "toolkit/Edit.h"
-#include "toolkit/Label.h"
 #include "toolkit/Progress.h"
 #include "toolkit/ResourceSet.h"
 #include "toolkit/TabLayout.h"
-#include "ui/ReportTaskEvent.h"
+#include "ui/skin/TextTable.h"
 #include "ui/windows/CMainWndControls.h"
 #include "ui/windows/CMessageBoxWnd.h"
 #include "ui/windows/DesktopServices.h"
@@ -33,15 +32,14 @@ constexpr std::uintptr_t kAnimationTimer = 2100;
 CMainWnd::CMainWnd()
     : CSkinFrame(SkinWindowSpec::ForLayout(L"MainWnd.xml")),
       c_(std::make_unique<Controls>()),
-      progress_(0.7),
       postToken_(std::make_shared<PostToken>(this)) {}
 
 CMainWnd::~CMainWnd() {
     postToken_->Clear();
-    // The probe thread only posts; the orchestrator waits for its stages' threads.
+    // The probe thread only posts; the session waits for its stages' threads.
     if (netCheckThread_) netCheckThread_->Join();
     netCheckThread_.reset();
-    orchestrator_.reset();
+    session_.reset();
 }
 
 bool CMainWnd::Run(const std::wstring& title) {
@@ -60,20 +58,20 @@ std::unique_ptr<CControlUI> CMainWnd::CreateControl(const std::wstring& name) {
 void CMainWnd::InitWindow() {
     // 1. Styles.
     RestyleWindow();
-    // 2. The window icon comes from the host (the product icon on every top-level window).
+    // 2. The window icon: the host puts the product icon on every top-level window.
     // 3.-5. Controls, fitted widths, the language list.
     c_->winCtn = FindControl(L"winCtn");
     FitTextWidths();
     c_->langCombo = dynamic_cast<CComboUI*>(FindControl(L"langCombo"));
     Controls::FillLanguageList(c_->langCombo);
     FindControls();
-    // 6. The orchestrator, with the window as the only receiver of its events.
+    // 6. The install session and its orchestrator, with the window as the only receiver of
+    // their events.
+    postToken_->SetScheduler(&PaintManager().Scheduler());
     std::shared_ptr<PostToken> token = postToken_;
-    orchestrator_ = std::make_unique<CDownloadInstaller>(
-        [token](int32_t code, double value, const wchar_t* text) {
-            token->Post(new UiEventRecord{code, value, text ? text : L""});
-        },
-        L"", L"", L"", L"en-US", true, true, true);
+    session_ = std::make_unique<InstallSession>([token](int32_t code, double value, const wchar_t* text) {
+        token->Post(new UiEventRecord{code, value, text ? text : L""});
+    });
     // 7.-8. The previous installation and the proposed folder.
     ReadPreviousInstallation();
     if (c_->installDirEdit) c_->installDirEdit->SetText(DefaultInstallFolder());
@@ -114,20 +112,7 @@ void CMainWnd::ReadPreviousInstallation() {
     HasPreviousInstall = previous_.Exists();
 }
 
-void CMainWnd::FitTextWidths() {
-    struct Fit {
-        const wchar_t* name;
-        int extra;  // room for a check box's 18-pixel box and the space before its text
-    };
-    static constexpr Fit kFits[] = {{L"installDirLbl", 0}, {L"otherLbl", 0},  {L"langLbl", 0},
-                                    {L"ProductName", 0},   {L"ProductName1", 0}, {L"createDSCb", 22},
-                                    {L"createQSCb", 22},   {L"insFinish", 22}};
-    for (const Fit& fit : kFits) {
-        auto* label = dynamic_cast<CLabelUI*>(FindControl(fit.name));
-        if (!label) continue;
-        label->SetFixedWidth(label->MeasureText().cx + fit.extra);
-    }
-}
+void CMainWnd::FitTextWidths() { Controls::FitTextWidths(PaintManager()); }
 
 // ---- folders ----
 
@@ -144,7 +129,7 @@ std::wstring CMainWnd::CustomInstallFolder() {
 void CMainWnd::ChooseFolder() {
     std::wstring chosen;
     const std::wstring start = c_->installDirEdit ? c_->installDirEdit->GetText() : L"";
-    if (DesktopServices::ChooseFolder(*this, LookupText(L"IDExplorerOpen"), start, chosen) && c_->installDirEdit)
+    if (DesktopServices::ChooseFolder(*this, Skin::GetText(L"IDExplorerOpen"), start, chosen) && c_->installDirEdit)
         c_->installDirEdit->SetText(chosen);
 }
 
@@ -230,7 +215,7 @@ void CMainWnd::RequestClose() {
 }
 
 void CMainWnd::OnLanguageSelect(int index) {
-    LanguageCode = Controls::ApplyLanguage(c_->langCombo, index);
+    Controls::ApplyLanguage(c_->langCombo, index, LanguageCode);
     FitTextWidths();
     if (CControlUI* root = PaintManager().GetRoot()) {
         root->NeedUpdate();

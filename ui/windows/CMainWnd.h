@@ -14,11 +14,10 @@
 #include <string>
 
 #include "install/InstallFolders.h"
-#include "install/InstallProgress.h"
 #include "install/InstalledCopy.h"
 #include "ui/windows/CSkinFrame.h"
 
-class CDownloadInstaller;
+class InstallSession;
 namespace Toolkit {
 class CComboUI;
 class CEditUI;
@@ -97,7 +96,6 @@ private:
     void OnInstallFailed(const UiEventRecord& record);
     void OnInstallSucceeded();
     void OnUninstallFailed();
-    void WriteInstallationRecords();
     bool RetryInstall();
 
     std::unique_ptr<Controls> c_;
@@ -110,12 +108,11 @@ private:
     int StartupStyle = 0;
     std::uint32_t TopShowDelayMs = 3000;
     std::uint32_t FinishCloseDelayMs = 4294967295u;
-    std::unique_ptr<CDownloadInstaller> orchestrator_;
-    std::uint64_t DownloadStartTick = 0;
-    bool DownloadStarted = false;
+    // The install session owns the orchestrator; it measures the download and smooths the
+    // progress for the window.
+    std::unique_ptr<InstallSession> session_;
     std::unique_ptr<Utils::Thread> netCheckThread_;
     int SavedPage = 0;
-    InstallProgress progress_;
     bool HasPreviousInstall = false;
     AdminState admin_{true, true};
     bool closeRequested_ = false;

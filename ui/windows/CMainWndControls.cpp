@@ -1,21 +1,13 @@
 #include "ui/windows/CMainWndControls.h"
 
-#include "app/LocaleTable.h"
 #include "toolkit/Combo.h"
-#include "toolkit/ResourceSet.h"
+#include "ui/controls/CSequenceButtonUI.h"
+#include "ui/controls/CSequenceLabelUI.h"
+#include "ui/controls/SequenceControlFactory.h"
+#include "ui/skin/LanguageList.h"
+#include "ui/skin/TextFitting.h"
 
 using namespace Toolkit;
-
-namespace {
-
-struct Language {
-    const wchar_t* locale;
-    const wchar_t* label;
-    uint16_t lcid;
-};
-constexpr Language kLanguages[] = {{L"en-US", L"English", 1033}, {L"zh-TW", L"繁體中文", 1028}};
-
-}  // namespace
 
 void CMainWnd::PostToken::Post(UiEventRecord* record) {
     auto holder = std::make_shared<std::unique_ptr<UiEventRecord>>(record);
@@ -29,24 +21,26 @@ void CMainWnd::PostToken::Post(UiEventRecord* record) {
     });
 }
 
-std::unique_ptr<CControlUI> CMainWnd::Controls::CreateInstallerControl(const std::wstring&) { return nullptr; }
+std::unique_ptr<CControlUI> CMainWnd::Controls::CreateInstallerControl(const std::wstring& name) {
+    return ::Controls::CreateSequenceControl(name);
+}
 
 void CMainWnd::Controls::FillLanguageList(CComboUI* combo) {
-    if (!combo) return;
-    combo->RemoveAll();
-    for (const Language& language : kLanguages) combo->AddItem(language.label);
-    combo->SelectItem(0);
+    if (combo) Skin::FillLanguageList(combo);
 }
 
 void CMainWnd::Controls::SelectLanguage(CComboUI* combo, int index) {
     if (combo) combo->SelectItem(index);
 }
 
-std::wstring CMainWnd::Controls::ApplyLanguage(CComboUI*, int index) {
-    if (index < 0 || index >= static_cast<int>(std::size(kLanguages))) index = 0;
-    LanguageId() = kLanguages[index].lcid;
-    SetCurrentLanguage(kLanguages[index].locale);
-    return kLanguages[index].locale;
+void CMainWnd::Controls::ApplyLanguage(CComboUI* combo, int index, std::wstring& languageCode) {
+    if (!combo) return;
+    Skin::ApplyLanguageChoice(combo->GetItemAt(index), languageCode);
 }
 
-void CMainWnd::Controls::StartAnimation(CControlUI*) {}
+void CMainWnd::Controls::FitTextWidths(CPaintManagerUI& manager) { Skin::FitTextWidths(manager); }
+
+void CMainWnd::Controls::StartAnimation(CControlUI* control) {
+    if (auto* label = dynamic_cast<::Controls::CSequenceLabelUI*>(control)) label->Start();
+    else if (auto* button = dynamic_cast<::Controls::CSequenceButtonUI*>(control)) button->Start();
+}

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "toolkit/PaintManager.h"
 #include "toolkit/Scheduler.h"
 #include "ui/windows/CMainWnd.h"
 
@@ -40,8 +41,10 @@ struct CMainWnd::Controls {
     // The language list: "en-US" and "zh-TW", in that order.
     static void FillLanguageList(Toolkit::CComboUI* combo);
     static void SelectLanguage(Toolkit::CComboUI* combo, int index);
-    // Switches the texts to the language of item `index`; returns its locale name.
-    static std::wstring ApplyLanguage(Toolkit::CComboUI* combo, int index);
+    // Switches the texts to the language of item `index`; `languageCode` follows for en-US
+    // and zh-TW.
+    static void ApplyLanguage(Toolkit::CComboUI* combo, int index, std::wstring& languageCode);
+    static void FitTextWidths(Toolkit::CPaintManagerUI& manager);
     static void StartAnimation(Toolkit::CControlUI* control);
 };
 

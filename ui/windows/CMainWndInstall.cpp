@@ -1,70 +1,39 @@
-// The main window's install flow: pre-checks, the network probe, the hand-over to the
-// orchestrator, its events, progress, failures, finish and the product launch.
-#include <chrono>
-#include <cmath>
+// The main window's install flow: pre-checks, the network probe, the hand-over to the install
+// session, its events, progress, failures, finish and the product launch. The session keeps
+// the records, the registry values and the analytics events; this file shows what it decides.
 #include <filesystem>
 
-#include "app/InstallerSettings.h"
-#include "app/LocaleTable.h"
-#include "install/CDownloadInstaller.h"
-#include "install/InstallCodes.h"
-#include "install/InstallFiles.h"
-#include "install/ProcessSnapshot.h"
+#include "config/InstallerSettings.h"
+#include "config/LocaleTable.h"
+#include "install/InstallSession.h"
 #include "toolkit/CheckBox.h"
 #include "toolkit/Progress.h"
-#include "toolkit/ResourceSet.h"
 #include "toolkit/TabLayout.h"
-#include "ui/ReportTaskEvent.h"
+#include "ui/skin/TextTable.h"
 #include "ui/windows/CMainWnd.h"
 #include "ui/windows/CMainWndControls.h"
 #include "ui/windows/CMessageBoxWnd.h"
 #include "ui/windows/DesktopServices.h"
-#include "ui/windows/DownloadFailureReason.h"
 #include "ui/windows/MainWndRules.h"
-#include "download/DownloadCallback.h"
-#include "utils/Folders.h"
-#include "utils/HardDiskManager.h"
 #include "utils/Log.h"
-#include "utils/Network.h"
 #include "utils/SpecialFolders.h"
 #include "utils/StringUtils.h"
 #include "utils/Thread.h"
+#include "install/InstallCodes.h"
+#include "install/InstallFiles.h"
 
 using namespace Toolkit;
 using namespace MainWndRules;
 
 namespace {
 
-constexpr double kGiB = 1073741824.0;
 constexpr std::uintptr_t kTopShowTimer = 10;
 constexpr std::uintptr_t kFinishCloseTimer = 11;
-
-std::uint64_t TickMs() {
-    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                          std::chrono::steady_clock::now().time_since_epoch())
-                                          .count());
-}
-
-// A package value converted as an unsigned 32-bit number (negative and huge values wrap or
-// saturate instead of being undefined).
-std::uint32_t ToUint32(double value) {
-    if (!std::isfinite(value)) return 0;
-    if (value >= 4294967295.0) return 4294967295u;
-    if (value <= -2147483648.0) return 0x80000000u;
-    return static_cast<std::uint32_t>(static_cast<std::int64_t>(value));
-}
-
-int ToInt(double value) {
-    if (!std::isfinite(value)) return 0;
-    if (value >= 2147483647.0) return 2147483647;
-    if (value <= -2147483648.0) return -2147483647 - 1;
-    return static_cast<int>(value);
-}
 
 }  // namespace
 
 int CMainWnd::Notice(const wchar_t* layout, const std::wstring& captionId, const std::wstring& text) {
-    const std::wstring caption = LookupText(captionId);
+    const std::wstring caption = Skin::GetText(captionId);
     return ShowSkinMessageBox(this, SkinWindowSpec::ForLayout(layout), text.c_str(), caption.c_str());
 }
 
@@ -74,40 +43,51 @@ void CMainWnd::SetInstallButtonsEnabled(bool enabled) {
 }
 
 bool CMainWnd::StartInstall(const std::wstring& folder, bool desktopIcon, bool taskbarPin) {
-    // 1. A copy of the previous uninstaller still running.
-    if (ProcessSnapshot::IsRunning(Utils::ToUtf8(CDownloadInstaller::kUninstallerCopyName))) {
-        Notice(kNoticeLayout, L"IDMsgTip", LookupText(L"IDMsgSoftRunning"));
+    const InstallerSettings& settings = InstallerSettings::Instance();
+    InstallParams params;
+    params.downloadUrl = settings.DownloadUrl;
+    params.folder = folder;
+    params.language = LanguageCode;
+    params.languageId = LanguageId().load();
+    params.desktopIcon = desktopIcon;
+    params.taskbarPin = taskbarPin;
+    params.userIsAdmin = admin_.userIsAdmin;
+    params.processIsAdmin = admin_.processIsAdmin;
+    params.downloadType = settings.DownloadType;
+    params.instCmd = settings.InstCmd;
+    params.checkNetwork = settings.IsCheckNet;
+    params.downloadScale = settings.DownloadScale;
+    params.curlReady = settings.IsCurlReady;
+    params.installerFileName = settings.ExeFileName;
+    params.previous = previous_;
+    session_->SetParams(params);
+
+    // 1. A copy of the previous uninstaller still running: told, then on (the window closes
+    // afterwards when a previous installation exists).
+    if (auto busy = session_->Check(PreCheckStep::kUninstallerRunning)) {
+        Notice(kNoticeLayout, L"IDMsgTip", Skin::GetText(busy->noticeId));
         if (HasPreviousInstall) RequestClose();
     }
-    // 2.-4. Folder and free space.
+    // 2.-4. Folder and free space stop the attempt.
     SetInstallButtonsEnabled(false);
-    if (folder.empty() || !Utils::CreateDirectories(folder)) {
-        Notice(kCentredNoticeLayout, L"IDMsgTip", LookupText(L"IDInvalidPath"));
-        OnInstall(0);
-        return false;
+    for (PreCheckStep step : {PreCheckStep::kFolder, PreCheckStep::kFreeSpace}) {
+        if (auto failure = session_->Check(step)) {
+            QLOG(L"pre-check failed: %s\r\n", failure->detail.c_str());
+            Notice(kCentredNoticeLayout, L"IDMsgTip", Skin::GetText(failure->noticeId));
+            OnInstall(0);
+            return false;
+        }
     }
-    Utils::HardDiskManager disk;
-    const double available = disk.CheckFreeSpace(folder) ? static_cast<double>(disk.AvailableToCaller()) : 0.0;
-    if (available / kGiB < 1.0) {
-        Notice(kCentredNoticeLayout, L"IDMsgTip", LookupText(L"IDDiskLow"));
-        OnInstall(0);
-        return false;
-    }
-    // 5.-7. The orchestrator's parameters.
     InstallPath = folder;
-    const std::wstring uninstaller = InstalledCopy::UninstallerToRun(folder, previous_);
-    const InstallerSettings& settings = InstallerSettings::Instance();
-    orchestrator_->SetInstallParams(settings.DownloadUrl, uninstaller, folder, LanguageCode, desktopIcon, taskbarPin,
-                                    admin_.userIsAdmin, admin_.processIsAdmin);
     QLOG(L"install into %s, check net %d\r\n", folder.c_str(), settings.IsCheckNet ? 1 : 0);
-    // 8. The network probe, or straight on.
+    // 8. The network probe on its own thread, or straight on.
     CControlUI* root = PaintManager().GetRoot();
     if (settings.IsCheckNet) {
         if (netCheckThread_) netCheckThread_->Join();
         CPaintManagerUI* manager = &PaintManager();
         netCheckThread_ = std::make_unique<Utils::Thread>(nullptr, L"netcheck", [manager, root](void*) -> unsigned {
             // The manager's posting queue is the one part of the window a worker may use.
-            manager->PostNotify(root, kCheckNet, static_cast<std::intptr_t>(Utils::CheckNetwork()));
+            manager->PostNotify(root, kCheckNet, InstallSession::CheckNetwork() ? 1 : 0);
             return 0;
         });
         netCheckThread_->Resume();
@@ -117,19 +97,17 @@ bool CMainWnd::StartInstall(const std::wstring& folder, bool desktopIcon, bool t
     return true;
 }
 
-void CMainWnd::OnCheckNet(std::intptr_t result) {
-    const bool poor = (static_cast<std::uint32_t>(result) >> 16) != 0;
-    if (poor) Notice(kCentredNoticeLayout, L"IDMsgTip", LookupText(L"IDNetPoor"));
+void CMainWnd::OnCheckNet(std::intptr_t poor) {
+    if (poor) Notice(kCentredNoticeLayout, L"IDMsgTip", Skin::GetText(L"IDNetPoor"));
     OnInstall(poor ? 0 : 1);
 }
 
 void CMainWnd::OnInstall(std::intptr_t go) {
     // A window that is closing starts nothing more.
-    QLOG(L"install go=%d page=%d\r\n", static_cast<int>(go), CurrentPage());
     if (go != 0 && !closeRequested_ && IsWindow()) {
         SavedPage = CurrentPage();
         ShowPage(kProgressPage);
-        orchestrator_->Start();
+        session_->Start();
     }
     SetInstallButtonsEnabled(true);
 }
@@ -137,7 +115,7 @@ void CMainWnd::OnInstall(std::intptr_t go) {
 void CMainWnd::ShowProgress(int percent) {
     const std::wstring id =
         c_->progressLb && !c_->progressLb->GetUserData().empty() ? c_->progressLb->GetUserData() : L"IDProgressing";
-    if (c_->progressLb) c_->progressLb->SetText(ProgressText(LookupText(id), percent));
+    if (c_->progressLb) c_->progressLb->SetText(ProgressText(Skin::GetText(id), percent));
     if (c_->installPrg && percent >= 0 && percent <= 100) c_->installPrg->SetValue(percent);
 }
 
@@ -145,57 +123,34 @@ void CMainWnd::OnInstallerEvent(UiEventRecord* record) {
     std::unique_ptr<UiEventRecord> owned(record);
     if (!record) return;
     const UiEventRecord& e = *record;
+    const InstallReaction reaction = session_->OnEvent(e.code, e.value, e.text);
+    const ProductReport& product = session_->Reducer().Product();
     switch (e.code) {
-        case DL_CODE_START:
-            DownloadStarted = true;
-            DownloadStartTick = TickMs();
-            ReportTaskEvent(L"开始下载大包");
-            break;
-        case DL_CODE_PROGRESS:
-            ShowProgress(progress_.OnDownload(e.value));
-            break;
-        case DL_CODE_SUCCESS: {
-            const auto elapsed = DownloadStarted ? static_cast<std::uint32_t>(TickMs() - DownloadStartTick) : 0u;
-            ReportTaskEvent(DownloadDurationText(elapsed));
-            ReportTaskEvent(L"大包下载完毕");
-            break;
-        }
-        case DL_CODE_FAIL:
-            OnDownloadFailed(e);
-            break;
-        case IST_CODE_START:
-            WriteInstallationRecords();
-            break;
-        case IST_CODE_PROGRESS:
-            ShowProgress(progress_.OnInstall(e.value));
-            break;
-        case INSTALL_SUCCESS:
-            OnInstallSucceeded();
-            break;
-        case IST_CODE_FAIL:
-            OnInstallFailed(e);
-            break;
-        case PKG_CODE_INST_PATH: InstallPath = e.text; break;
-        case PKG_CODE_EXE_PATH: ProductExePath = e.text; break;
-        case PKG_CODE_UNINST_EP: UninstallerPath = e.text; break;
-        case PKG_CODE_START_URL: StartUrl = e.text; break;
-        case PKG_CODE_STARTUP_STYLE: StartupStyle = ToInt(e.value); break;
-        case PKG_CODE_TOP_SHOW: TopShowDelayMs = ToUint32(e.value); break;
-        case PKG_CODE_FINISH_CLOSE: FinishCloseDelayMs = ToUint32(e.value); break;
-        case PKG_CODE_MESSAGE:
-            Notice(kNoticeLayout, L"IDMessage", e.text);
-            break;
-        case UNIST_CODE_FAIL:
-        case UNIST_CODE_ERROR:
-            OnUninstallFailed();
-            break;
-        default:
-            break;
+        case PKG_CODE_INST_PATH: InstallPath = product.installPath; break;
+        case PKG_CODE_EXE_PATH: ProductExePath = product.exePath; break;
+        case PKG_CODE_UNINST_EP: UninstallerPath = product.uninstallerPath; break;
+        case PKG_CODE_START_URL: StartUrl = product.startUrl; break;
+        case PKG_CODE_STARTUP_STYLE: StartupStyle = product.startupStyle; break;
+        // Unreported delays keep the window's own defaults (3 s, practically never).
+        case PKG_CODE_TOP_SHOW: TopShowDelayMs = product.topShowDelayMs; break;
+        case PKG_CODE_FINISH_CLOSE: FinishCloseDelayMs = product.finishCloseDelayMs; break;
+        default: break;
+    }
+    if (reaction.percent && e.code != INSTALL_SUCCESS) ShowProgress(*reaction.percent);
+    if (reaction.notice) Notice(kNoticeLayout, L"IDMessage", *reaction.notice);
+    if (!reaction.ended) return;
+    switch (session_->Reducer().Outcome()) {
+        case InstallOutcome::kSucceeded: OnInstallSucceeded(); break;
+        case InstallOutcome::kDownloadFailed: OnDownloadFailed(e); break;
+        case InstallOutcome::kInstallFailed: OnInstallFailed(e); break;
+        case InstallOutcome::kUninstallFailed:
+        case InstallOutcome::kTempUnusable: OnUninstallFailed(); break;
+        case InstallOutcome::kRunning: break;
     }
 }
 
-void CMainWnd::OnDownloadFailed(const UiEventRecord& e) {
-    ReportTaskEvent(DownloadFailureReason(ToInt(e.value), e.text, orchestrator_->GetPackagePath()));
+void CMainWnd::OnDownloadFailed(const UiEventRecord&) {
+    // The session has reported the failure's reason; now the user chooses.
     const int r = ShowSkinMessageBox(this, SkinWindowSpec::ForLayout(kNetworkTipLayout), nullptr, nullptr);
     if (r == 1 && HasPreviousInstall) RequestClose();
     if (r == 0) RetryInstall();
@@ -212,8 +167,7 @@ bool CMainWnd::RetryInstall() {
 }
 
 void CMainWnd::OnInstallFailed(const UiEventRecord& e) {
-    ReportTaskEvent(InstallFailureReason(ToInt(e.value), e.text));
-    Notice(kCentredNoticeLayout, L"IDMsgTip", e.text);
+    Notice(kCentredNoticeLayout, L"IDMsgTip", e.text.empty() ? Skin::GetText(L"IDFailInstPack") : e.text);
     if (c_->installPrg && c_->installPrg->GetValue() >= 70) {
         if (c_->progressLb) c_->progressLb->SetText(c_->progressLbInitial);
         c_->installPrg->SetValue(0);
@@ -222,13 +176,12 @@ void CMainWnd::OnInstallFailed(const UiEventRecord& e) {
 }
 
 void CMainWnd::OnUninstallFailed() {
-    Notice(kNoticeLayout, L"IDMsgTip", LookupText(L"IDMsgSoftRunning"));
+    Notice(kNoticeLayout, L"IDMsgTip", Skin::GetText(L"IDMsgSoftRunning"));
     ShowPage(SavedPage);
     if (HasPreviousInstall) RequestClose();
 }
 
 void CMainWnd::OnInstallSucceeded() {
-    ReportTaskEvent(L"安装成功");
     if (c_->installPrg) {
         c_->installPrg->SetValue(100);
         std::error_code ec;
@@ -242,15 +195,8 @@ void CMainWnd::OnInstallSucceeded() {
     FinishInstall();
 }
 
-void CMainWnd::WriteInstallationRecords() {
-    InstalledCopy::WriteInstallationRecords(
-        InstallationRecord{InstallPath, LanguageCode, LanguageId().load(), InstallerSettings::Instance().ExeFileName});
-}
-
 void CMainWnd::FinishInstall() {
-    const InstallationRecord record{InstallPath, LanguageCode, LanguageId().load(),
-                                    InstallerSettings::Instance().ExeFileName};
-    UninstallerPath = InstalledCopy::FinishInstall(record, UninstallerPath);
+    // The registry values and records are written by the session with the success event.
     if (StartupStyle == 1) RunProduct();
     CControlUI* root = PaintManager().GetRoot();
     if (!root) return;

@@ -10,6 +10,6 @@ void CSkinFrame::RestyleWindow() {
 }
 
 std::intptr_t CSkinFrame::MessageHandler(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t, bool& handled) {
-    handled = msg == WM_KEYDOWN && wParam == VK_ESCAPE;
+    handled = msg == WM_KEYDOWN && wParam == Key::Escape;
     return 0;
 }

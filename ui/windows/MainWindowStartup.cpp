@@ -1,8 +1,9 @@
 #include "ui/windows/MainWindowStartup.h"
 
-#include "app/LocaleTable.h"
 #include "toolkit/GtkHost.h"
-#include "toolkit/ResourceSet.h"
+#include "toolkit/WindowIcon.h"
+#include "ui/skin/ProductIcon.h"
+#include "ui/skin/SkinPackage.h"
 #include "ui/windows/CMainWnd.h"
 
 namespace MainWindowStartup {
@@ -10,8 +11,9 @@ namespace MainWindowStartup {
 bool OpenDisplay(int* argc, char*** argv) { return Toolkit::InitGtkHost(argc, argv); }
 
 void PrepareSkin() {
-    LanguageId() = 1033;
-    Toolkit::SetCurrentLanguage(L"en-US");
+    Skin::OpenSkinPackage();
+    // The product icon on every top-level window, 1x and 2x.
+    Toolkit::SetWindowIconImages(Skin::ProductIconPngFiles());
 }
 
 std::unique_ptr<CMainWnd> RunMainWindow(const std::wstring& title) {

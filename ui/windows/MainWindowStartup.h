@@ -11,7 +11,7 @@ namespace MainWindowStartup {
 // Puts the toolkit on the display. False when there is none (nothing else is touched).
 bool OpenDisplay(int* argc, char*** argv);
 
-// The skin package and the start language "en-US" (LanguageId 1033).
+// The skin package, the start language "en-US" (LanguageId 1033) and the window icon.
 void PrepareSkin();
 
 // Creates the main window titled `title`, centred, and runs it until it closes. The window

@@ -22,15 +22,6 @@ std::wstring CustomFolderFor(const std::wstring& fieldText, const std::wstring& 
     return InstallFiles::JoinPath(fieldText, L"Pelmora");
 }
 
-std::wstring DownloadDurationText(unsigned elapsedMs) {
-    const unsigned t = elapsedMs / 1000;
-    const unsigned seconds = t % 60, minutes = (t / 60) % 60, hours = t / 3600;
-    wchar_t text[100];
-    if (hours > 0) std::swprintf(text, 100, L"%u时%u分%u秒", hours, minutes, seconds);
-    else std::swprintf(text, 100, L"%u分%u秒", minutes, seconds);
-    return std::wstring(L"大包下载完毕用时") + text;
-}
-
 std::wstring ProgressText(const std::wstring& templateText, int percent) {
     // The template comes from the skin: only one integer conversion may reach swprintf, so a
     // broken text can never read arguments that are not there.

@@ -25,9 +25,6 @@ int TitlePageFor(int mainPage);
 // it, otherwise the field's folder with the product's own "Pelmora" sub-folder.
 std::wstring CustomFolderFor(const std::wstring& fieldText, const std::wstring& defaultFolder);
 
-// "大包下载完毕用时" + "1时2分3秒" / "0分59秒" for a download that took `elapsedMs`.
-std::wstring DownloadDurationText(unsigned elapsedMs);
-
 // The progress text: `templateText` ("Installing:%d%%") formatted with `percent`, at most 249
 // characters. A template with any other conversion than one %d (and %%) is shown as it is.
 std::wstring ProgressText(const std::wstring& templateText, int percent);

@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         manager.SetClientSize({600, 400});
         manager.UpdateLayout();
         manager.OnMouseMove({10, 10});
-        manager.OnKeyDown(Toolkit::VK_TAB);
+        manager.OnKeyDown(Toolkit::Key::Tab);
         manager.DetachRoot();
     }
     const std::wstring wide = Utils::FromUtf8(text);

@@ -185,6 +185,19 @@ bool WriteFolder(const std::string& folder) {
         cairo_rectangle(cr, 5, 5, 10, 10);
         cairo_fill(cr);
     });
+    // High-density probe: the 1x file is plain green; its "@2x" file has one-pixel black and
+    // white columns, which only a pixel-exact 2x drawing reproduces.
+    ok &= Png(dir / "dense.png", 20, 20, [](cairo_t* cr) {
+        Rgba(cr, 0xFF00FF00);
+        cairo_paint(cr);
+    });
+    ok &= Png(dir / "dense@2x.png", 40, 40, [](cairo_t* cr) {
+        Rgba(cr, 0xFFFFFFFF);
+        cairo_paint(cr);
+        Rgba(cr, 0xFF000000);
+        for (int x = 0; x < 40; x += 2) cairo_rectangle(cr, x, 0, 1, 40);
+        cairo_fill(cr);
+    });
     return ok;
 }
 

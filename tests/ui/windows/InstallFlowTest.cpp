@@ -6,14 +6,17 @@
 #include <fstream>
 
 #include "analytics/tracker/source/src/UsageTracker.h"
-#include "app/InstallerSettings.h"
+#include "config/InstallerSettings.h"
 #include "support/WindowTestSupport.h"
 #include "tests/analytics/tracker/TrackerTestSupport.h"
 #include "tests/install/TestEnvironment.h"
 #include "toolkit/CheckBox.h"
 #include "toolkit/Edit.h"
 #include "toolkit/Progress.h"
+#include "toolkit/Combo.h"
 #include "toolkit/TabLayout.h"
+#include "ui/skin/SkinPackage.h"
+#include "ui/skin/TextTable.h"
 #include "tools/package-server/PackageServer.h"
 #include "ui/windows/CMainWnd.h"
 #include "utils/ProfileFile.h"
@@ -35,8 +38,6 @@ public:
     void TearDown() override { TearDownDisplay(); }
 };
 const auto* g_display = ::testing::AddGlobalTestEnvironment(new DisplayEnvironment);
-
-constexpr wchar_t kBox[] = L"消息框";
 
 class InstallFlow : public trackertest::TrackerTest {
 protected:
@@ -61,6 +62,7 @@ protected:
             window->SendMessage(WM_CLOSE);
         }
         window.reset();
+        Skin::SwitchSkinLanguage(L"en-US");
         server->Stop();
         TrackerTest::TearDown();
     }
@@ -148,8 +150,7 @@ TEST_F(InstallFlow, CustomInstallIntoATypedFolderWithoutDesktopIcon) {
 
 TEST_F(InstallFlow, ChineseChosenBeforeInstallingReachesThePackageAndTheRecords) {
     Open();
-    UseChineseTexts(true);
-    window->PaintManager().SendNotify(window->FindControl(L"langCombo"), L"itemselect", 1, 0);
+    static_cast<CComboUI*>(window->FindControl(L"langCombo"))->SelectItem(1);  // 繁體中文
     TypeFolder(folder);
     Screenshot("flow-custom-zh");
     Click(*window, L"customeInstallBtn");
@@ -161,17 +162,24 @@ TEST_F(InstallFlow, ChineseChosenBeforeInstallingReachesThePackageAndTheRecords)
     std::ifstream readme(installed / "README.txt");
     const std::string text((std::istreambuf_iterator<char>(readme)), {});
     EXPECT_NE(text.find("Language: zh-TW"), std::string::npos) << text;
-    EXPECT_EQ(window->FindControl(L"progressLb")->GetText().rfind(L"正在安裝:", 0), 0u);
-    UseChineseTexts(false);
+    // The window's texts followed the choice.
+    const std::wstring shown = window->FindControl(L"customeInstallBtn")->GetDisplayText();
+    EXPECT_NE(shown, L"Install Now");
+    EXPECT_NE(shown, L"IDCustomeInstallBtn");
 }
 
 TEST_F(InstallFlow, PackageFailureShowsItsTextAndReturnsToTheFirstPage) {
     InstallerSettings::Instance().InstCmd = L"--error=磁盘已满";
     Open();
     TypeFolder(folder);
-    auto closed = AnswerBox(kBox, [] { CloseBox(kBox); }, [] { Screenshot("flow-package-failure"); });
+    std::wstring shown;
+    auto closed = AnswerBox(L"closebtn", [&](CWindowBase& box) {
+        shown = box.FindControl(L"textLbl")->GetText();
+        Screenshot("flow-package-failure");
+    });
     Click(*window, L"customeInstallBtn");
     ASSERT_TRUE(PumpUntil([&] { return *closed; }, 20000)) << "no notice came";
+    EXPECT_EQ(shown, L"磁盘已满") << "the notice shows the package's own text";
     EXPECT_TRUE(WaitForPage(0));
     EXPECT_TRUE(window->FindControl(L"defaultInstallBtn")->IsEnabled());
     const auto names = TaskNames();
@@ -185,7 +193,7 @@ TEST_F(InstallFlow, ServerDownThenRetryAfterItCameBack) {
     Open();
     TypeFolder(folder);
     bool offered = false;
-    auto retried = AnswerBox(kBox, [] { ClickInBox(kBox, 135, 24); /* "ReInstall" */ }, [&] {
+    auto retried = AnswerBox(L"okBtn" /* "ReInstall" */, [&](CWindowBase&) {
         offered = true;
         Screenshot("flow-network-failure");
         server = std::make_unique<PackageServer::Server>(
@@ -215,14 +223,14 @@ TEST_F(InstallFlow, CloseCommandsDoNothingWhileInstalling) {
     ASSERT_TRUE(WaitForPage(2, 5000));
     Pump(200);
     Screenshot("flow-progress");
-    Key(*window, "alt+F4");
+    PressKeys(*window, "alt+F4");
     SendWmDelete(*window);
     Pump(300);
     EXPECT_TRUE(window->IsWindow());
     EXPECT_EQ(window->CurrentPage(), 2);
     EXPECT_FALSE(window->FindControl(L"titleGrpCtn")->IsVisible());
     ASSERT_TRUE(WaitForPage(3)) << "the installation did not finish";
-    Key(*window, "alt+F4");
+    PressKeys(*window, "alt+F4");
     EXPECT_TRUE(PumpUntil([this] { return !window->IsWindow(); })) << "Alt+F4 on the finish page did not close";
 }
 
@@ -248,7 +256,7 @@ protected:
 
 TEST_F(ExistingInstallation, InstallTheLatestVersionRunsTheOldUninstallerFirst) {
     // "Install the latest version".
-    auto chosen = AnswerBox(kBox, [] { ClickInBox(kBox, 135, 24); }, [] { Screenshot("flow-existing-zh"); });
+    auto chosen = AnswerBox(L"okBtn", [](CWindowBase&) { Screenshot("box-existing-zh"); });
     Open();
     ASSERT_TRUE(PumpUntil([&] { return *chosen; }));
     ASSERT_TRUE(WaitForPage(3)) << "the reinstall did not finish";
@@ -258,7 +266,7 @@ TEST_F(ExistingInstallation, InstallTheLatestVersionRunsTheOldUninstallerFirst) 
 }
 
 TEST_F(ExistingInstallation, LaunchItStartsTheProductAndCloses) {
-    auto chosen = AnswerBox(kBox, [] { ClickInBox(kBox, 45, 24); });
+    auto chosen = AnswerBox(L"cancelBtn");
     Open();
     ASSERT_TRUE(PumpUntil([&] { return *chosen; }));
     EXPECT_TRUE(PumpUntil([this] { return !window->IsWindow(); })) << "the installer stayed open";

@@ -1,7 +1,7 @@
 #include "analytics/tracker/source/src/TrackerEnvironment.h"
 
 #include "analytics/tracker/source/src/TrackerPlatform.h"
-#include "app/LocaleTable.h"
+#include "utils/SystemLocale.h"
 
 #ifndef QV_COLLECT_HOST
 #error "QV_COLLECT_HOST must name the scheme and host of the collection endpoint"
@@ -22,7 +22,7 @@ TrackerEnvironment TrackerEnvironment::System() {
     env.localStateFolder = platform::LocalStateFolder();
     env.defaultServerUrl = BuiltInServerUrl();
     env.createGuid = &platform::CreateGuidBytes;
-    env.systemLocale = &SystemLanguageAndCountry;
+    env.systemLocale = &Utils::SystemLanguageAndCountry;
     return env;
 }
 

@@ -8,6 +8,7 @@
 #include "analytics/core/Rules.h"
 #include "utils/Log.h"
 #include "utils/ProfileFile.h"
+#include "utils/ProfileUpdate.h"
 #include "utils/StringUtils.h"
 
 namespace varnel::tracking {
@@ -27,11 +28,14 @@ bool UsableId(const std::string& id) {
 
 bool WriteSection(const std::filesystem::path& file, const wchar_t* section,
                   std::initializer_list<std::pair<const wchar_t*, std::string>> values) {
-    std::optional<Utils::ProfileFile> profile = Utils::ProfileFile::LoadForUpdate(file);
-    if (!profile) return false;
-    for (const auto& [key, value] : values)
-        if (!profile->Set(section, key, Utils::FromUtf8(value))) return false;
-    return profile->Save(file, kPrivateFileMode);
+    return Utils::UpdateProfileFile(
+        file,
+        [&](Utils::ProfileFile& profile) {
+            for (const auto& [key, value] : values)
+                if (!profile.Set(section, key, Utils::FromUtf8(value))) return false;
+            return true;
+        },
+        kPrivateFileMode);
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <map>
 
 #include "support/XvfbDisplay.h"
 #include "toolkit/GtkHost.h"
@@ -12,6 +11,8 @@
 #include "toolkit/ResourceSet.h"
 #include "toolkit/SkinResources.h"
 #include "toolkit/WindowBase.h"
+#include "ui/skin/SkinPackage.h"
+#include "ui/windows/CMessageBoxWnd.h"
 #include "utils/StringUtils.h"
 
 using namespace Toolkit;
@@ -19,33 +20,6 @@ using namespace Toolkit;
 unsigned long XidOf(GtkWidget* widget);  // X11Window.cpp: X11's names clash with the toolkit's
 
 namespace WindowTest {
-
-namespace {
-
-bool g_chinese = false;
-
-std::wstring TestText(const std::wstring& id) {
-    static const std::map<std::wstring, std::pair<std::wstring, std::wstring>> texts = {
-        {L"IDProductName", {L"Quorvex", L"Quorvex 壓縮"}},
-        {L"IDLangLbl", {L"Language:", L"語言："}},
-        {L"IDInstallDirLbl", {L"Folder:", L"安裝目錄："}},
-        {L"IDOtherLbl", {L"Options:", L"其他選項："}},
-        {L"IDCreateDSCb", {L"Desktop icon", L"建立桌面捷徑圖示"}},
-        {L"IDCreateQSCb", {L"Pin", L"釘選到工作列"}},
-        {L"IDFinished", {L"Installation complete", L"安裝完成"}},
-        {L"IDProgressing", {L"Installing:%d%%", L"正在安裝:%d%%"}},
-        {L"IDProgressLb", {L"Preparing", L"準備中"}},
-        {L"IDMsgTip", {L"Tip", L"提示"}},
-        {L"IDMsgExit", {L"Are you sure you want to exit?", L"您確定要退出安裝嗎？"}},
-        {L"IDoK", {L"Yes", L"是"}},
-        {L"IDcancel", {L"No", L"否"}},
-    };
-    const auto it = texts.find(id);
-    if (it == texts.end()) return id;
-    return g_chinese ? it->second.second : it->second.first;
-}
-
-}  // namespace
 
 void SetUpDisplay() {
     std::string error;
@@ -56,16 +30,15 @@ void SetUpDisplay() {
     int argc = 0;
     char** argv = nullptr;
     if (!InitGtkHost(&argc, &argv)) std::abort();
-    if (!SkinResources::Instance().OpenFolder(QV_WINDOWS_TEST_SKIN, &error)) {
-        std::fprintf(stderr, "cannot open the test skin: %s\n", error.c_str());
+    Skin::OpenSkinPackage();
+    if (!SkinResources::Instance().IsOpen()) {
+        std::fprintf(stderr, "the built-in skin is missing\n");
         std::abort();
     }
-    SetTextProvider(&TestText);
 }
 
 void TearDownDisplay() { XvfbDisplay::Stop(); }
 
-void UseChineseTexts(bool on) { g_chinese = on; }
 
 bool PumpUntil(const std::function<bool()>& done, int ms) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
@@ -131,70 +104,47 @@ void Click(CWindowBase& window, const std::wstring& control) {
     Xdo("mousemove " + At(window, control) + " sleep 0.05 click 1");
 }
 
-void Key(CWindowBase& window, const std::string& keys) {
+void PressKeys(CWindowBase& window, const std::string& keys) {
     Xdo("windowfocus --sync " + std::to_string(Xid(window)) + " key " + keys);
 }
 
-static GtkWindow* MappedTopLevel(const std::wstring& title) {
-    const std::string utf8 = Utils::ToUtf8(title);
-    GList* all = gtk_window_list_toplevels();
-    GtkWindow* found = nullptr;
-    for (GList* l = all; l; l = l->next) {
-        GtkWindow* w = GTK_WINDOW(l->data);
-        const char* t = gtk_window_get_title(w);
-        if (t && utf8 == t && gtk_widget_get_mapped(GTK_WIDGET(w))) found = w;
-    }
-    g_list_free(all);
-    return found;
+CWindowBase* TopBox() {
+    const auto windows = CWindowBase::OpenWindows();
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it)
+        if (dynamic_cast<CMessageBoxWnd*>(*it)) return *it;
+    return nullptr;
 }
 
-bool BoxOnScreen(const std::wstring& title) { return MappedTopLevel(title) != nullptr; }
-
-std::shared_ptr<bool> AnswerBox(const std::wstring& title, std::function<void()> click, std::function<void()> first) {
+std::shared_ptr<bool> AnswerBox(const std::wstring& control, std::function<void(CWindowBase&)> first) {
     struct Pending {
-        std::wstring title;
-        std::function<void()> click, first;
+        std::wstring control;
+        std::function<void(CWindowBase&)> first;
+        CWindowBase* box = nullptr;
         int seenTicks = 0;
         int clicks = 0;
         std::shared_ptr<bool> done = std::make_shared<bool>(false);
     };
-    auto* pending = new Pending{title, std::move(click), std::move(first)};
+    auto* pending = new Pending{control, std::move(first)};
     std::shared_ptr<bool> done = pending->done;
     g_timeout_add_full(
         G_PRIORITY_DEFAULT, 100,
         [](gpointer data) -> gboolean {
             auto* p = static_cast<Pending*>(data);
-            if (!MappedTopLevel(p->title)) return *p->done ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
+            CWindowBase* box = TopBox();
+            if (!box || !Mapped(*box) || (*p->done && box != p->box))
+                return *p->done ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
             if (++p->seenTicks < 3) return G_SOURCE_CONTINUE;  // let it draw and take input
             if (!*p->done) {
                 *p->done = true;
-                if (p->first) p->first();
+                p->box = box;
+                if (p->first) p->first(*box);
+                if (!box->IsWindow()) return G_SOURCE_REMOVE;
             }
-            if ((p->seenTicks - 3) % 4 == 0 && p->clicks++ < 15) p->click();
+            if ((p->seenTicks - 3) % 4 == 0 && p->clicks++ < 15) Click(*box, p->control);
             return G_SOURCE_CONTINUE;
         },
         pending, [](gpointer data) { delete static_cast<Pending*>(data); });
     return done;
-}
-
-void ClickInBox(const std::wstring& title, int fromRight, int fromBottom) {
-    GtkWindow* w = MappedTopLevel(title);
-    if (!w) return;
-    int x = 0, y = 0;
-    gdk_window_get_origin(gtk_widget_get_window(GTK_WIDGET(w)), &x, &y);
-    const int width = gtk_widget_get_allocated_width(GTK_WIDGET(w));
-    const int height = gtk_widget_get_allocated_height(GTK_WIDGET(w));
-    Xdo("mousemove " + std::to_string(x + width - fromRight) + " " + std::to_string(y + height - fromBottom) +
-        " sleep 0.05 click 1");
-}
-
-void CloseBox(const std::wstring& title) {
-    GtkWindow* w = MappedTopLevel(title);
-    if (!w) return;
-    int x = 0, y = 0;
-    gdk_window_get_origin(gtk_widget_get_window(GTK_WIDGET(w)), &x, &y);
-    const int width = gtk_widget_get_allocated_width(GTK_WIDGET(w));
-    Xdo("mousemove " + std::to_string(x + width - 12) + " " + std::to_string(y + 12) + " sleep 0.05 click 1");
 }
 
 void SendWmDelete(CWindowBase& window) {

@@ -12,7 +12,7 @@ class CControlUI;
 
 namespace WindowTest {
 
-// Starts Xvfb, the GTK host, the test skin (tests/ui/windows/data/skin) and its texts.
+// Starts Xvfb, the GTK host and the built-in skin in en-US.
 void SetUpDisplay();
 void TearDownDisplay();
 
@@ -29,24 +29,17 @@ std::string At(Toolkit::CWindowBase& window, const std::wstring& control);
 bool Mapped(Toolkit::CWindowBase& window);
 void Click(Toolkit::CWindowBase& window, const std::wstring& control);
 // Focuses the window and presses a key combination ("alt+F4", "Escape").
-void Key(Toolkit::CWindowBase& window, const std::string& keys);
+void PressKeys(Toolkit::CWindowBase& window, const std::string& keys);
 // The window manager's close: WM_DELETE_WINDOW to the window.
 void SendWmDelete(Toolkit::CWindowBase& window);
 
-// A top-level window of this title is shown; clicks at a point measured from its bottom-right
-// corner (for boxes whose objects the test cannot reach).
-bool BoxOnScreen(const std::wstring& title);
-// Answers the next box of this title: once it has been on screen for a moment, `first` runs
-// once, then `click` runs every 400 ms while the box stays (a click that came before the box
-// could take it is repeated). The flag turns true when `first` has run.
-std::shared_ptr<bool> AnswerBox(const std::wstring& title, std::function<void()> click,
-                                std::function<void()> first = {});
-void ClickInBox(const std::wstring& title, int fromRight, int fromBottom);
-// Clicks the cross of a test box (24 by 24 at the right end of its 30-pixel title row).
-void CloseBox(const std::wstring& title);
-
-
-// The texts: en-US by default; zh-TW after UseChineseTexts(true).
-void UseChineseTexts(bool on);
+// The newest open message box, or null.
+Toolkit::CWindowBase* TopBox();
+// Answers the next message box: once it has been on screen for a moment, `first` runs once
+// (with the box), then the control `control` is clicked every 400 ms while the box stays (a
+// click that came before the box could take it is repeated). The flag turns true when
+// `first` has run.
+std::shared_ptr<bool> AnswerBox(const std::wstring& control,
+                                std::function<void(Toolkit::CWindowBase&)> first = {});
 
 }  // namespace WindowTest

@@ -1,0 +1,104 @@
+#include "config/InstallerSettings.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+#include "config/CommandLineArgs.h"
+#include "utils/NumberParsing.h"
+#include "utils/ProfileFile.h"
+#include "utils/SpecialFolders.h"
+#include "utils/StringUtils.h"
+#include "utils/SystemInfo.h"
+
+#ifndef QV_DOWNLOAD_HOST
+#define QV_DOWNLOAD_HOST "https://dl.varnelsoft.com"
+#endif
+
+namespace {
+
+double ClampScale(double v) { return std::clamp(v, 0.0, 1.0); }
+
+}  // namespace
+
+InstallerSettings::InstallerSettings() { SetDownloadUrl(DefaultDownloadUrl()); }
+
+std::wstring InstallerSettings::DefaultDownloadUrl() { return Utils::FromUtf8(QV_DOWNLOAD_HOST) + L"/software/178"; }
+
+std::wstring InstallerSettings::SubstituteRoute(const std::wstring& url, const std::wstring& shortVersionName) {
+    if (url.find(L"${ROUTE}") == std::wstring::npos) return url;
+    const std::wstring route =
+        shortVersionName.find(L"XP") != std::wstring::npos ? L"download_silent_xp" : L"download_silent";
+    return Utils::ReplaceAll(url, L"${ROUTE}", route);
+}
+
+void InstallerSettings::SetDownloadUrl(const std::wstring& url) {
+    if (url.find(L"${ROUTE}") == std::wstring::npos) {
+        DownloadUrl = url;
+        return;
+    }
+    DownloadUrl = SubstituteRoute(url, Utils::GetOsVersionName().second);
+}
+
+void InstallerSettings::LoadFile(const std::filesystem::path& executable) {
+    ExeFileName = Utils::FromUtf8(executable.filename().string());
+    const std::filesystem::path file = executable.parent_path() / Utils::ToUtf8(kConfigFileName);
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(file, ec)) {
+        // One parse for all keys; each value is cut as the system's 260-character buffer cuts it.
+        const Utils::ProfileFile profile = Utils::ProfileFile::Load(file);
+        const auto get = [&](const wchar_t* key, const std::wstring& fallback) {
+            std::wstring v = profile.Get(kConfigSection, key).value_or(fallback);
+            if (v.size() > kProfileBufferChars - 1) v.resize(kProfileBufferChars - 1);
+            return v;
+        };
+        SetDownloadUrl(get(L"DownloadUrl", DefaultDownloadUrl()));
+        DownloadType = profile.GetInt(kConfigSection, L"DownloadType", 1);
+        IsCheckNet = get(L"IsCheckNet", L"true") == L"true";
+        IsEnableAppAnalytics = get(L"IsEnableAppAnalytics", L"true") == L"true";
+        DlAppNameSuffix = get(L"DlAppNameSuffix", L".downloader");
+        DlAppVersion = get(L"m_DlAppVersion", L"");
+        DownloadScale = ClampScale(Utils::ParseLeadingDouble(get(L"DownloadScale", L"0.7")).value_or(0.0));
+        InstCmd = get(L"InstCmd", L"");
+    }
+    ProductName = L"Quorvex";
+    ProductVersion = L"1.1.0";
+}
+
+void InstallerSettings::ApplyCommandLine(const CommandLineArgs& args) {
+    if (args.Has(L"-downloadurl")) SetDownloadUrl(args.GetString(L"-downloadurl"));
+    DownloadType = args.GetInt(L"-downloadtype", DownloadType);
+    DownloadScale = ClampScale(args.GetDouble(L"-downloadscale", DownloadScale));
+    IsCheckNet = args.GetBool(L"-ischecknet", IsCheckNet);
+    IsEnableAppAnalytics = args.GetBool(L"-isenableappanalytics", IsEnableAppAnalytics);
+    if (args.Has(L"-dlappnamesuffix")) DlAppNameSuffix = args.GetString(L"-dlappnamesuffix");
+    if (args.Has(L"-dlappversion")) DlAppVersion = args.GetString(L"-dlappversion");
+    if (args.Has(L"-instcmd")) InstCmd = args.GetString(L"-instcmd");
+}
+
+void InstallerSettings::ApplyCommandLine(const std::vector<std::wstring>& arguments) {
+    ApplyCommandLine(CommandLineArgs(arguments));
+}
+
+InstallerSettings& InstallerSettings::Instance() {
+    static InstallerSettings* settings = [] {
+        auto* s = new InstallerSettings();
+        s->LoadFile(Utils::ExecutablePath());
+        return s;
+    }();
+    return *settings;
+}
+
+std::vector<std::wstring> ReadProcessArguments() {
+    std::ifstream in("/proc/self/cmdline", std::ios::binary);
+    const std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::wstring> args;
+    size_t start = 0;
+    while (start < raw.size()) {
+        size_t end = raw.find('\0', start);
+        if (end == std::string::npos) end = raw.size();
+        args.push_back(Utils::FromUtf8(raw.substr(start, end - start)));
+        start = end + 1;
+    }
+    return args;
+}

@@ -1,0 +1,225 @@
+// skin-art: draws every image of the installer's skin with cairo and writes them as PNG, each
+// at 1x ("name.png") and 2x ("name@2x.png"). The drawing code is the source of the art: change
+// a shape or a colour here and rebuild.
+//
+//   skin-art SKIN_OUT ICON_OUT
+//
+// SKIN_OUT receives the tree the skin package holds ("res/...", "lang/.../res/lan.png");
+// ICON_OUT receives the product icon ("product.png", "product@2x.png"). Exit codes: 0 written,
+// 1 a file could not be written, 2 usage.
+#include <cairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "ArtPalette.h"
+#include "ArtShapes.h"
+
+namespace fs = std::filesystem;
+using namespace Art;
+
+namespace {
+
+using Draw = std::function<void(cairo_t*)>;
+
+int g_failures = 0;
+
+// Renders `draw` on a w x h canvas (in 1x units) at both scales.
+void Render(const fs::path& out, const std::string& name, int w, int h, const Draw& draw) {
+    for (int scale : {1, 2}) {
+        fs::path file = out / name;
+        if (scale == 2) file.replace_filename(file.stem().string() + "@2x" + file.extension().string());
+        std::error_code ec;
+        fs::create_directories(file.parent_path(), ec);
+        cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w * scale, h * scale);
+        cairo_t* cr = cairo_create(s);
+        cairo_scale(cr, scale, scale);
+        draw(cr);
+        cairo_destroy(cr);
+        if (cairo_surface_write_to_png(s, file.c_str()) != CAIRO_STATUS_SUCCESS) {
+            std::fprintf(stderr, "skin-art: cannot write %s\n", file.c_str());
+            ++g_failures;
+        }
+        cairo_surface_destroy(s);
+    }
+}
+
+std::string FrameName(const char* folder, int i) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%s/%03d.png", folder, i);
+    return buf;
+}
+
+// ---- main window ----
+
+void Background(cairo_t* cr) {
+    const double w = 600, h = 400;
+    SetColor(cr, kWhite);
+    cairo_paint(cr);
+    // A cool wash under the title and the product name, fading into the white body.
+    cairo_pattern_t* wash = cairo_pattern_create_linear(0, 0, 0, 170);
+    AddStop(wash, 0, kWash, 1);
+    AddStop(wash, 1, kWash, 0);
+    cairo_rectangle(cr, 0, 0, w, 170);
+    cairo_set_source(cr, wash);
+    cairo_fill(cr);
+    cairo_pattern_destroy(wash);
+    // Two soft waves along the bottom edge.
+    Wave(cr, w, h, 34, 18, 0.15, kBlue, 0.05);
+    Wave(cr, w, h, 22, 12, 0.55, kBlueDeep, 0.06);
+}
+
+void Logo(cairo_t* cr, double size) { ProductMark(cr, 0, 0, size); }
+
+void TitleButton(cairo_t* cr, bool close, Rgb ink) {
+    cairo_set_line_width(cr, 1.6);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    SetColor(cr, ink);
+    if (close) {
+        cairo_move_to(cr, 2.5, 2.5);
+        cairo_line_to(cr, 12.5, 12.5);
+        cairo_move_to(cr, 12.5, 2.5);
+        cairo_line_to(cr, 2.5, 12.5);
+    } else {
+        cairo_move_to(cr, 2.5, 7.5);
+        cairo_line_to(cr, 12.5, 7.5);
+    }
+    cairo_stroke(cr);
+}
+
+void BoxCloseButton(cairo_t* cr, int state) {
+    if (state > 0) {
+        SetColor(cr, state == 1 ? kHover : kPress);
+        cairo_arc(cr, 12, 12, 11, 0, 2 * M_PI);
+        cairo_fill(cr);
+    }
+    cairo_set_line_width(cr, 1.6);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    SetColor(cr, state == 0 ? kGreyIcon : kGreyDark);
+    cairo_move_to(cr, 8, 8);
+    cairo_line_to(cr, 16, 16);
+    cairo_move_to(cr, 16, 8);
+    cairo_line_to(cr, 8, 16);
+    cairo_stroke(cr);
+}
+
+void ComboArrow(cairo_t* cr) {
+    cairo_set_line_width(cr, 1.8);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+    SetColor(cr, kBlue);
+    cairo_move_to(cr, 3.5, 5.5);
+    cairo_line_to(cr, 7.5, 9.5);
+    cairo_line_to(cr, 11.5, 5.5);
+    cairo_stroke(cr);
+}
+
+void EditFrame(cairo_t* cr) {
+    RoundedRect(cr, 0.5, 0.5, 39, 39, 4);
+    SetColor(cr, kWhite);
+    cairo_fill_preserve(cr);
+    cairo_set_line_width(cr, 1);
+    SetColor(cr, kLine);
+    cairo_stroke(cr);
+}
+
+void ProgressTrack(cairo_t* cr) {
+    RoundedRect(cr, 0, 0, 40, 10, 5);
+    SetColor(cr, kTrack);
+    cairo_fill(cr);
+}
+
+void ProgressFill(cairo_t* cr) {
+    RoundedRect(cr, 0, 0, 40, 10, 5);
+    cairo_pattern_t* p = cairo_pattern_create_linear(0, 0, 0, 10);
+    AddStop(p, 0, kBlueLight, 1);
+    AddStop(p, 1, kBlue, 1);
+    cairo_set_source(cr, p);
+    cairo_fill(cr);
+    cairo_pattern_destroy(p);
+}
+
+void CheckBox(cairo_t* cr, bool ticked) {
+    RoundedRect(cr, 0.75, 0.75, 16.5, 16.5, 3);
+    if (ticked) {
+        SetColor(cr, kBlue);
+        cairo_fill(cr);
+        cairo_set_line_width(cr, 2);
+        cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+        cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+        SetColor(cr, kWhite);
+        cairo_move_to(cr, 4.5, 9.2);
+        cairo_line_to(cr, 7.6, 12.2);
+        cairo_line_to(cr, 13.5, 5.8);
+        cairo_stroke(cr);
+    } else {
+        SetColor(cr, kWhite);
+        cairo_fill_preserve(cr);
+        cairo_set_line_width(cr, 1.5);
+        SetColor(cr, kGreyIcon);
+        cairo_stroke(cr);
+    }
+}
+
+void LanguageBadge(cairo_t* cr) {
+    // A small globe: the language resource image.
+    cairo_set_line_width(cr, 1.4);
+    SetColor(cr, kBlue);
+    cairo_arc(cr, 12, 12, 9, 0, 2 * M_PI);
+    cairo_stroke(cr);
+    cairo_save(cr);
+    cairo_translate(cr, 12, 12);
+    cairo_scale(cr, 0.45, 1);
+    cairo_arc(cr, 0, 0, 9, 0, 2 * M_PI);
+    cairo_restore(cr);
+    cairo_stroke(cr);
+    cairo_move_to(cr, 3, 12);
+    cairo_line_to(cr, 21, 12);
+    cairo_stroke(cr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: skin-art SKIN_OUT ICON_OUT\n");
+        return 2;
+    }
+    const fs::path skin = argv[1], icon = argv[2];
+
+    Render(skin, "res/mainWnd/bg.png", 600, 400, Background);
+    Render(skin, "res/mainWnd/logo.png", 68, 68, [](cairo_t* cr) { Logo(cr, 68); });
+    Render(skin, "res/mainWnd/langCombo.png", 15, 15, ComboArrow);
+    Render(skin, "res/mainWnd/installDirEdit.png", 40, 40, EditFrame);
+    Render(skin, "res/mainWnd/installPrg1.png", 40, 10, ProgressTrack);
+    Render(skin, "res/mainWnd/installPrg2.png", 40, 10, ProgressFill);
+    Render(skin, "res/mainWnd/treatyCb1.png", 18, 18, [](cairo_t* cr) { CheckBox(cr, false); });
+    Render(skin, "res/mainWnd/treatyCb2.png", 18, 18, [](cairo_t* cr) { CheckBox(cr, true); });
+
+    const Rgb titleInk[3] = {kGreyIcon, kBlue, kBlueDeep};
+    for (int state = 0; state < 3; ++state) {
+        const std::string n = std::to_string(state + 1);
+        Render(skin, "res/common/minbtn" + n + ".png", 15, 15,
+               [&](cairo_t* cr) { TitleButton(cr, false, titleInk[state]); });
+        Render(skin, "res/common/closebtn" + n + ".png", 15, 15,
+               [&](cairo_t* cr) { TitleButton(cr, true, titleInk[state]); });
+        Render(skin, "res/MessageBoxWnd/closeBtn" + n + ".png", 24, 24,
+               [&](cairo_t* cr) { BoxCloseButton(cr, state); });
+    }
+    for (const char* lang : {"lang/Default/res/lan.png", "lang/en-US/res/lan.png"})
+        Render(skin, lang, 24, 24, LanguageBadge);
+
+    for (int i = 0; i < kInstallFrames; ++i)
+        Render(skin, FrameName("res/mainWnd/progressAnimate", i), 200, 200,
+               [i](cairo_t* cr) { InstallingFrame(cr, i); });
+    for (int i = 0; i < kFinishFrames; ++i)
+        Render(skin, FrameName("res/mainWnd/finishedAnimate", i), 70, 70,
+               [i](cairo_t* cr) { FinishedFrame(cr, i); });
+
+    Render(icon, "product.png", 64, 64, [](cairo_t* cr) { Logo(cr, 64); });
+    return g_failures ? 1 : 0;
+}
