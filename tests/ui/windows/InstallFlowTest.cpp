@@ -9,6 +9,7 @@
 #include "config/InstallerSettings.h"
 #include "support/WindowTestSupport.h"
 #include "tests/analytics/tracker/TrackerTestSupport.h"
+#include "tests/install/ProcessTableLock.h"
 #include "tests/install/TestEnvironment.h"
 #include "toolkit/CheckBox.h"
 #include "toolkit/Edit.h"
@@ -102,6 +103,9 @@ protected:
         return Utils::ReadRegString(name, value) ? Utils::ToUtf8(value) : "";
     }
 
+    // Held for the whole test: the pre-check looks for uninstaller copies machine-wide, and
+    // other test programs run them.
+    installtest::ProcessTableLock processTable_;
     std::unique_ptr<PackageServer::Server> server;
     std::unique_ptr<CMainWnd> window;
     fs::path folder;
