@@ -1,11 +1,10 @@
 #include "config/InstallerSettings.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 
 #include "config/CommandLineArgs.h"
 #include "utils/NumberParsing.h"
+#include "utils/ProcessArguments.h"
 #include "utils/ProfileFile.h"
 #include "utils/SpecialFolders.h"
 #include "utils/StringUtils.h"
@@ -89,16 +88,4 @@ InstallerSettings& InstallerSettings::Instance() {
     return *settings;
 }
 
-std::vector<std::wstring> ReadProcessArguments() {
-    std::ifstream in("/proc/self/cmdline", std::ios::binary);
-    const std::string raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::vector<std::wstring> args;
-    size_t start = 0;
-    while (start < raw.size()) {
-        size_t end = raw.find('\0', start);
-        if (end == std::string::npos) end = raw.size();
-        args.push_back(Utils::FromUtf8(raw.substr(start, end - start)));
-        start = end + 1;
-    }
-    return args;
-}
+std::vector<std::wstring> ReadProcessArguments() { return Utils::ProcessArguments(); }

@@ -48,5 +48,5 @@ struct InstallerSettings {
     static InstallerSettings& Instance();
 };
 
-// The process arguments as the system holds them (/proc/self/cmdline), decoded as UTF-8.
+// The process arguments as the system holds them (Utils::ProcessArguments).
 std::vector<std::wstring> ReadProcessArguments();
