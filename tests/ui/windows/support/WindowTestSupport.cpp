@@ -108,29 +108,33 @@ void PressKeys(CWindowBase& window, const std::string& keys) {
     Xdo("windowfocus --sync " + std::to_string(Xid(window)) + " key " + keys);
 }
 
-CWindowBase* TopBox() {
+CWindowBase* TopBox(const std::wstring& layout) {
     const auto windows = CWindowBase::OpenWindows();
-    for (auto it = windows.rbegin(); it != windows.rend(); ++it)
-        if (dynamic_cast<CMessageBoxWnd*>(*it)) return *it;
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+        auto* box = dynamic_cast<CMessageBoxWnd*>(*it);
+        if (box && (layout.empty() || box->GetSkinFile() == layout)) return box;
+    }
     return nullptr;
 }
 
-std::shared_ptr<bool> AnswerBox(const std::wstring& control, std::function<void(CWindowBase&)> first) {
+std::shared_ptr<bool> AnswerBox(const std::wstring& control, std::function<void(CWindowBase&)> first,
+                                const std::wstring& layout) {
     struct Pending {
         std::wstring control;
+        std::wstring layout;
         std::function<void(CWindowBase&)> first;
         CWindowBase* box = nullptr;
         int seenTicks = 0;
         int clicks = 0;
         std::shared_ptr<bool> done = std::make_shared<bool>(false);
     };
-    auto* pending = new Pending{control, std::move(first)};
+    auto* pending = new Pending{control, layout, std::move(first)};
     std::shared_ptr<bool> done = pending->done;
     g_timeout_add_full(
         G_PRIORITY_DEFAULT, 100,
         [](gpointer data) -> gboolean {
             auto* p = static_cast<Pending*>(data);
-            CWindowBase* box = TopBox();
+            CWindowBase* box = TopBox(p->layout);
             if (!box || !Mapped(*box) || (*p->done && box != p->box))
                 return *p->done ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
             if (++p->seenTicks < 3) return G_SOURCE_CONTINUE;  // let it draw and take input
