@@ -13,6 +13,7 @@
 #include "app/InstanceLock.h"
 #include "config/LocaleTable.h"
 #include "app/ProcessHardening.h"
+#include "app/ScreenSize.h"
 #include "utils/Log.h"
 #ifdef QV_WITH_INSTALL
 #include "install/CSilentInstaller.h"
@@ -51,6 +52,7 @@ int main(int argc, char** argv) {
 
     // 1. Hardening, before any thread or library starts.
     HardenProcess();
+    InstallScreenSizeProvider();  // for the analytics' screen size
 
     // 2. Last-chance crash trace, then the system's own handling. The handler only leaves a
     // marker; the report itself is sent by the next start (step 5), where it is safe.
