@@ -284,6 +284,8 @@ TEST_F(ExistingInstallation, InstallTheLatestVersionRunsTheOldUninstallerFirst) 
     EXPECT_FALSE(fs::exists(installed / "old.txt")) << "the old copy's uninstaller did not run";
     EXPECT_TRUE(fs::exists(installed / "compressor.exe"));
     EXPECT_EQ(SetIni(installed, "InstallLanguage"), "zh-TW") << "the previous language is kept";
+    EXPECT_EQ(static_cast<CComboUI*>(window->FindControl(L"langCombo"))->GetCurSel(), 1)
+        << "the language list shows the previous language";
 }
 
 TEST_F(ExistingInstallation, AFailingOldUninstallerIsToldAndTheInstallerCloses) {

@@ -151,6 +151,47 @@ std::shared_ptr<bool> AnswerBox(const std::wstring& control, std::function<void(
     return done;
 }
 
+static GtkWidget* FolderChooser() {
+    GList* all = gtk_window_list_toplevels();
+    GtkWidget* found = nullptr;
+    for (GList* l = all; l; l = l->next)
+        if (GTK_IS_FILE_CHOOSER_DIALOG(l->data) && gtk_widget_get_mapped(GTK_WIDGET(l->data))) found = GTK_WIDGET(l->data);
+    g_list_free(all);
+    return found;
+}
+
+bool FolderChooserOpen() { return FolderChooser() != nullptr; }
+
+void AnswerFolderChooser(const std::string& folder, bool accept) {
+    struct Answer {
+        std::string folder;
+        bool accept;
+        int ticks = 0;
+        bool pointed = false;
+    };
+    g_timeout_add_full(
+        G_PRIORITY_DEFAULT, 100,
+        [](gpointer data) -> gboolean {
+            auto* a = static_cast<Answer*>(data);
+            GtkWidget* dialog = FolderChooser();
+            if (++a->ticks > 150) return G_SOURCE_REMOVE;
+            if (!dialog) return G_SOURCE_CONTINUE;
+            // In folder mode, accepting with nothing selected chooses the folder shown.
+            if (a->accept && !a->pointed) {
+                gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog), a->folder.c_str());
+                a->pointed = true;
+                return G_SOURCE_CONTINUE;
+            }
+            gchar* current = gtk_file_chooser_get_current_folder(GTK_FILE_CHOOSER(dialog));
+            const bool there = !a->accept || (current && a->folder == current);
+            g_free(current);
+            if (!there) return G_SOURCE_CONTINUE;
+            gtk_dialog_response(GTK_DIALOG(dialog), a->accept ? GTK_RESPONSE_ACCEPT : GTK_RESPONSE_CANCEL);
+            return G_SOURCE_REMOVE;
+        },
+        new Answer{folder, accept}, [](gpointer data) { delete static_cast<Answer*>(data); });
+}
+
 void SendWmDelete(CWindowBase& window) {
     const std::string cmd = std::string(QV_SEND_WM_DELETE) + " " + std::to_string(Xid(window));
     (void)std::system(cmd.c_str());

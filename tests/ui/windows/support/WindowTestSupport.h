@@ -44,4 +44,8 @@ std::shared_ptr<bool> AnswerBox(const std::wstring& control,
                                 std::function<void(Toolkit::CWindowBase&)> first = {},
                                 const std::wstring& layout = L"");
 
+// Answers the next folder chooser once it shows: with `folder` chosen (accept) or cancelled.
+void AnswerFolderChooser(const std::string& folder, bool accept);
+bool FolderChooserOpen();
+
 }  // namespace WindowTest
