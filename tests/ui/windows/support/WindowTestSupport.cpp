@@ -22,6 +22,11 @@ unsigned long XidOf(GtkWidget* widget);  // X11Window.cpp: X11's names clash wit
 namespace WindowTest {
 
 void SetUpDisplay() {
+    // The folder chooser would otherwise start a session bus (dbus-launch) that outlives the
+    // test; local files need neither the bus nor GVfs.
+    setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent-qv-test-bus", 1);
+    setenv("GIO_USE_VFS", "local", 1);
+    setenv("GTK_USE_PORTAL", "0", 1);
     std::string error;
     if (!XvfbDisplay::Start(&error)) {
         std::fprintf(stderr, "cannot start Xvfb: %s\n", error.c_str());
