@@ -30,6 +30,6 @@ for t in "${targets[@]}"; do
     status=1
     echo "   FINDING: see build-fuzz/$t.log and build-fuzz/findings/"
   fi
-  grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|Done )|ERROR:|SUMMARY:' "build-fuzz/$t.log" | sed 's/^/   /' || true
+  grep -aE '^(stat::number_of_executed_units|stat::peak_rss_mb|Done )|ERROR:|SUMMARY:' "build-fuzz/$t.log" | sed 's/^/   /' || true
 done
 exit $status
