@@ -1,7 +1,7 @@
 // Fuzz target: what a server or an address hands the download engine. Every input is read as a
-// final address (its digest segment, its libcurl form) and, line by line, as response headers
-// (the Content-Range a ranged part trusts). Must never crash, and a position it accepts must be
-// one the header really states.
+// final address (its digest segment, its libcurl and URL-moniker forms) and, line by line, as
+// response headers (the Content-Range a ranged part trusts). Must never crash, and a position it
+// accepts must be one the header really states.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "download/ContentRange.h"
+#include "download/CWinDownloader.h"
 #include "download/CurlSupport.h"
 #include "download/UrlDigest.h"
 #include "utils/StringUtils.h"
@@ -20,7 +21,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The digest is the text between the last two "/", so it never holds one itself.
     if (digest.find('/') != std::string::npos || digest.size() >= text.size() + (text.empty() ? 1 : 0))
         std::abort();
-    (void)Download::CurlUrl(Utils::FromUtf8(text));
+    const std::wstring wide = Utils::FromUtf8(text);
+    (void)Download::CurlUrl(wide);
+    // The URL-moniker downloader's address: printable ASCII only, unless it names a local file.
+    const std::wstring escaped = CWinDownloader::PrepareUrl(wide);
+    if (wide.rfind(L"file:///", 0) != 0)
+        for (wchar_t c : escaped)
+            if (c < 33 || c > 126) std::abort();
 
     std::string_view rest(text);
     while (!rest.empty()) {
