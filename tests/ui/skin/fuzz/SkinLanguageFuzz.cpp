@@ -39,19 +39,25 @@ constexpr const char* kFiles[] = {
 constexpr std::string_view kCut = "\n####\n";
 
 // The skin folder, made once per process and removed at exit.
-const std::filesystem::path& SkinFolder() {
-    static const std::filesystem::path folder = [] {
-        const char* root = std::getenv("TMPDIR");
+class SkinFolder {
+public:
+    SkinFolder() {
+        // The test script's root when it sets one, so a run leaves nothing elsewhere.
+        const char* root = std::getenv("QV_TEST_ROOT");
+        if (!root || !*root) root = std::getenv("TMPDIR");
         std::string tmpl = (std::filesystem::path(root && *root ? root : "/tmp") / "qv-skinfuzz.XXXXXX").string();
         if (!mkdtemp(tmpl.data())) std::abort();
-        std::atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(SkinFolder(), ec);
-        });
-        return std::filesystem::path(tmpl);
-    }();
-    return folder;
-}
+        path_ = tmpl;
+    }
+    ~SkinFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    const std::filesystem::path& Path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
 
 std::vector<std::string_view> Split(std::string_view input) {
     std::vector<std::string_view> pieces;
@@ -90,7 +96,8 @@ struct LanguageBox : Toolkit::INotifyUI {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     const std::vector<std::string_view> pieces = Split(input);
-    const std::filesystem::path& folder = SkinFolder();
+    static const SkinFolder skin;
+    const std::filesystem::path& folder = skin.Path();
     for (std::size_t i = 0; i < std::size(kFiles); ++i) {
         const std::filesystem::path file = folder / kFiles[i];
         std::error_code ec;
