@@ -1,6 +1,8 @@
 // The installer's entry point: start-up in a fixed order, the installer's work, then shutdown
 // in reverse. Everything here runs on the main thread.
 #include <clocale>
+#include <cstdio>
+#include <memory>
 #include <csignal>
 #include <curl/curl.h>
 #include <optional>
@@ -11,10 +13,15 @@
 #include "app/InstanceLock.h"
 #include "config/LocaleTable.h"
 #include "app/ProcessHardening.h"
+#include "app/ScreenSize.h"
 #include "utils/Log.h"
 #ifdef QV_WITH_INSTALL
 #include "install/CSilentInstaller.h"
 #include "install/InstallerAnalytics.h"
+#endif
+#ifdef QV_WITH_WINDOWS
+#include "ui/windows/CMainWnd.h"
+#include "ui/windows/MainWindowStartup.h"
 #endif
 
 namespace {
@@ -22,10 +29,18 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitAlreadyRunning = -1;  // 255 as the shell shows it
 constexpr int kExitNoStandardDescriptors = 10;
+constexpr int kExitNoWindow = 1;
+
+int NoWindow() {
+    std::fputs("quorvex-installer: no display found (DISPLAY is not set or cannot be opened);\n"
+               "  \"-silent\" installs without a window: quorvex-installer -silent [-installdir=FOLDER]\n",
+               stderr);
+    return kExitNoWindow;
+}
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
     // 0. Before anything opens a file: a closed standard descriptor would be taken by that
     // file and receive the trace or a child's output. Without one we cannot run safely.
     if (!OpenClosedStandardDescriptors()) return kExitNoStandardDescriptors;
@@ -37,6 +52,7 @@ int main() {
 
     // 1. Hardening, before any thread or library starts.
     HardenProcess();
+    InstallScreenSizeProvider();  // for the analytics' screen size
 
     // 2. Last-chance crash trace, then the system's own handling. The handler only leaves a
     // marker; the report itself is sent by the next start (step 5), where it is safe.
@@ -76,8 +92,31 @@ int main() {
 
     // The installer's work. "-silent": the whole install without a window.
     int exitCode = kExitOk;
+    bool silent = false;
 #ifdef QV_WITH_INSTALL
-    if (CSilentInstaller::Requested(arguments)) exitCode = CSilentInstaller().Run(arguments);
+    silent = CSilentInstaller::Requested(arguments);
+    if (silent) exitCode = CSilentInstaller().Run(arguments);
+#endif
+    // Otherwise the window: 7. skin and start language, 8. the main window, run modally. Its
+    // object lives until step 11, so the orchestrator it owns goes after the tracker.
+#ifdef QV_WITH_WINDOWS
+    std::unique_ptr<CMainWnd> window;
+    if (!silent) {
+        // The toolkit sees only the program name: installer options are not its business.
+        int toolkitArgc = argc > 0 ? 1 : 0;
+        char* toolkitArgs[] = {argc > 0 ? argv[0] : nullptr, nullptr};
+        char** toolkitArgv = toolkitArgs;
+        if (!MainWindowStartup::OpenDisplay(&toolkitArgc, &toolkitArgv)) {
+            exitCode = NoWindow();
+        } else {
+            MainWindowStartup::PrepareSkin();
+            window = MainWindowStartup::RunMainWindow(settings.ProductName);
+        }
+    }
+#else
+    (void)argc;
+    (void)argv;
+    if (!silent) exitCode = NoWindow();
 #endif
 
     // Shutdown in reverse order: 9. analytics (sends what is queued), 10. the HTTP library.
@@ -85,6 +124,10 @@ int main() {
     InstallerAnalytics::Release(settings);
 #endif
     curl_global_cleanup();
+    // 11. The window and the orchestrator it owns (its runners wait for their threads).
+#ifdef QV_WITH_WINDOWS
+    window.reset();
+#endif
     lock.Release();
     return exitCode;
 }

@@ -27,6 +27,17 @@ InstallEventReducer::InstallEventReducer(double downloadScale, std::wstring inst
     product_.installPath = std::move(installFolder);
 }
 
+void InstallEventReducer::Restart(std::wstring installFolder) {
+    product_ = ProductReport{};
+    product_.installPath = std::move(installFolder);
+    outcome_ = InstallOutcome::kRunning;
+    failureValue_ = 0;
+    failureText_.clear();
+    percent_ = 0;
+    downloadStarted_ = false;
+    downloadStartMs_ = 0;
+}
+
 InstallReaction InstallEventReducer::Apply(int32_t code, double value, const std::wstring& text, uint32_t nowMs) {
     InstallReaction r;
     const auto fail = [&](InstallOutcome outcome) {

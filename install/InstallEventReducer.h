@@ -56,6 +56,10 @@ class InstallEventReducer {
 public:
     InstallEventReducer(double downloadScale, std::wstring installFolder);
 
+    // A new attempt (a retry after a failure): outcome, reports and the bar's floor start
+    // afresh; the install smoothing goes on from where it was, as the window's does.
+    void Restart(std::wstring installFolder);
+
     // One event; `nowMs` is a monotonic millisecond tick (the download's duration is
     // measured between 1001 and 1003 with it, in unsigned 32-bit arithmetic).
     InstallReaction Apply(int32_t code, double value, const std::wstring& text, uint32_t nowMs);

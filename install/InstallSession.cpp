@@ -107,7 +107,9 @@ std::optional<PreCheckFailure> InstallSession::RunPreChecks() {
 }
 
 void InstallSession::Start() {
-    reducer_ = std::make_unique<InstallEventReducer>(params_.downloadScale, params_.folder);
+    // The first attempt takes the bar's download share; later ones keep the smoothing.
+    if (!installer_) reducer_ = std::make_unique<InstallEventReducer>(params_.downloadScale, params_.folder);
+    else reducer_->Restart(params_.folder);
     if (!installer_) {
         installer_ = std::make_unique<CDownloadInstaller>(onStageEvent_, L"", L"", L"", L"en-US", true, true, true);
     }

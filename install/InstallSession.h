@@ -72,7 +72,8 @@ public:
     // "<folder>/__Package_Quorvex.exe".
     std::wstring PackagePath() const;
 
-    // Starts the chain with the current parameters; a fresh reducer follows its events.
+    // Starts the chain with the current parameters; the reducer starts a new attempt (its
+    // install smoothing carries on across attempts, as the window's bar does).
     void Start();
 
     // Handles one event on the owner's thread: reduces it, writes the installation records

@@ -10,6 +10,8 @@ class CButtonUI : public CLabelUI {
 public:
     CButtonUI() : CLabelUI(TextStyle{HAlign::Center, VAlign::Center, false}) {}
     std::wstring_view GetClass() const override { return L"Button"; }
+    AccessibleRole GetAccessibleRole() const override { return AccessibleRole::PushButton; }
+    bool HasClickAction() const override { return true; }
 
     bool IsFocusable() const override { return IsKeyboardEnabled(); }
     bool Activate() override;

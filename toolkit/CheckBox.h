@@ -10,6 +10,8 @@ class CCheckBoxUI : public CButtonUI {
 public:
     CCheckBoxUI() = default;
     std::wstring_view GetClass() const override { return L"CheckBox"; }
+    AccessibleRole GetAccessibleRole() const override { return AccessibleRole::CheckBox; }
+    bool IsChecked() const override { return selected_; }
 
     bool IsSelected() const { return selected_; }
     // Changes the state; raises "selectchanged" only when it changed and `notify` is true.

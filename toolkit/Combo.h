@@ -17,6 +17,8 @@ class CComboUI : public CLabelUI, private IPopupList {
 public:
     CComboUI() : CLabelUI(TextStyle{HAlign::Left, VAlign::Center, false}) {}
     std::wstring_view GetClass() const override { return L"Combo"; }
+    AccessibleRole GetAccessibleRole() const override { return AccessibleRole::ComboBox; }
+    std::wstring GetAccessibleName() const override { return TextToPaint(); }
 
     // ---- items ----
     int GetCount() const { return static_cast<int>(items_.size()); }

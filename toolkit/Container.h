@@ -15,6 +15,9 @@ public:
     ~CContainerUI() override;
 
     std::wstring_view GetClass() const override { return L"Container"; }
+    int GetChildCount() const override { return GetCount(); }
+    CControlUI* GetChildAt(int index) const override { return GetItemAt(index); }
+    AccessibleRole GetAccessibleRole() const override { return AccessibleRole::Panel; }
 
     int GetCount() const { return static_cast<int>(items_.size()); }
     CControlUI* GetItemAt(int index) const;

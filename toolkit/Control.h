@@ -22,6 +22,9 @@ namespace Toolkit {
 class CPaintManagerUI;
 class ITextPeer;
 
+// What a control is to assistive technology (screen readers).
+enum class AccessibleRole { Filler, Panel, Label, PushButton, CheckBox, ComboBox, ProgressBar, TextEntry, PageTabList };
+
 // State bits of interactive controls.
 inline constexpr std::uint32_t UISTATE_HOT = 1;
 inline constexpr std::uint32_t UISTATE_PUSHED = 2;
@@ -58,6 +61,24 @@ public:
         (void)child;
         return false;
     }
+    // Children for assistive technology, in document order (layout containers have them).
+    virtual int GetChildCount() const { return 0; }
+    virtual CControlUI* GetChildAt(int index) const {
+        (void)index;
+        return nullptr;
+    }
+    // ---- accessibility ----
+    virtual AccessibleRole GetAccessibleRole() const { return AccessibleRole::Filler; }
+    // What a screen reader says: the text shown (after the text lookup), else the tooltip
+    // (buttons that show only a picture).
+    virtual std::wstring GetAccessibleName() const {
+        std::wstring text = GetDisplayText();
+        return text.empty() ? toolTip_ : text;
+    }
+    // A check box that is ticked.
+    virtual bool IsChecked() const { return false; }
+    // The control has a "click" action (what a mouse click does).
+    virtual bool HasClickAction() const { return false; }
     // The native text field this control wants over it, or null (see NativePeer.h).
     virtual ITextPeer* TextPeer() { return nullptr; }
     // Depth-first visit of this control and its descendants; stops when `visit` returns true.

@@ -13,6 +13,7 @@ class CEditUI : public CLabelUI, private ITextPeer {
 public:
     CEditUI() : CLabelUI(TextStyle{HAlign::Left, VAlign::Center, false}) {}
     std::wstring_view GetClass() const override { return L"Edit"; }
+    AccessibleRole GetAccessibleRole() const override { return AccessibleRole::TextEntry; }
 
     void SetText(const std::wstring& text) override;
     // The native entry reports a change made by the user.

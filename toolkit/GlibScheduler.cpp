@@ -58,15 +58,22 @@ void GlibScheduler::Post(std::function<void()> work) {
 
 int GlibScheduler::OnPosted(void* data) {
     auto* self = static_cast<GlibScheduler*>(data);
-    std::deque<std::function<void()>> batch;
+    // One item per dispatch, with the next dispatch scheduled before the item runs: an item
+    // may start a nested main loop (a modal box opened by a posted event), and work posted
+    // before or during that loop must still run inside it, in posting order.
+    std::function<void()> work;
+    bool more = false;
     {
         std::lock_guard lock(self->mutex_);
-        batch.swap(self->posted_);
+        if (!self->posted_.empty()) {
+            work = std::move(self->posted_.front());
+            self->posted_.pop_front();
+        }
+        more = !self->posted_.empty();
+        if (!more) self->drainScheduled_ = false;
     }
-    for (auto& work : batch) work();
-    std::lock_guard lock(self->mutex_);
-    if (!self->posted_.empty()) return G_SOURCE_CONTINUE;  // posted while the batch ran
-    self->drainScheduled_ = false;
+    if (more) g_idle_add_full(G_PRIORITY_DEFAULT, &GlibScheduler::OnPosted, self, nullptr);
+    if (work) work();
     return G_SOURCE_REMOVE;
 }
 

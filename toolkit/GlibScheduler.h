@@ -1,6 +1,7 @@
 #pragma once
 // The toolkit's timers and posted work on the GLib main loop (default main context). Posted
-// work runs in posting order, one batch per main-loop iteration, from any posting thread.
+// work runs in posting order, one item per main-loop dispatch, from any posting thread; work
+// posted while an item runs a nested main loop (a modal box) runs inside that loop.
 #include <deque>
 #include <map>
 #include <memory>

@@ -4,11 +4,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "toolkit/NativePeer.h"
 #include "toolkit/GObjectPtr.h"
 #include "toolkit/GtkPopupList_gtk.h"
 #include "toolkit/Painter.h"
-#include "toolkit/TextRenderer.h"
 #include "toolkit/WindowBase.h"
 #include "toolkit/WindowIcon.h"
 #include "utils/StringUtils.h"
@@ -70,18 +68,12 @@ cairo_region_t* OutlineRegion(int x0, int y0, int w, int h, Size round) {
     return region;
 }
 
-std::string CssColor(Color c) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "rgba(%u,%u,%u,%.3f)", (c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF,
-                  ((c >> 24) & 0xFF) / 255.0);
-    return buf;
-}
 
 }  // namespace
 
 GtkWindowHost::GtkWindowHost(CWindowBase& window, CWindowBase* owner, const std::wstring& title, int width, int height)
     : owner_window_(window), manager_(window.PaintManager()), client_{width, height} {
-    window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    window_ = NewAccessibleWindow(this);
     g_object_ref_sink(window_);
     gtk_window_set_title(GTK_WINDOW(window_), Utils::ToUtf8(title).c_str());
     gtk_window_set_decorated(GTK_WINDOW(window_), FALSE);
@@ -99,6 +91,7 @@ GtkWindowHost::GtkWindowHost(CWindowBase& window, CWindowBase* owner, const std:
     }
 
     fixed_ = gtk_fixed_new();
+    fields_ = std::make_unique<GtkTextFields>(fixed_, manager_);
     gtk_widget_set_size_request(fixed_, width + 2 * margin_, height + 2 * margin_);
     gtk_container_add(GTK_CONTAINER(window_), fixed_);
     gtk_widget_show(fixed_);
@@ -131,8 +124,10 @@ void GtkWindowHost::Destroy() {
     destroyed_ = true;
     popup_.reset();
     if (manager_.GetHost() == this) manager_.SetHost(nullptr);
-    entries_.clear();
+    fields_->Clear();
+    accessibles_.Clear();
     if (window_) {
+        g_object_set_data(G_OBJECT(window_), "qv-host", nullptr);
         g_signal_handlers_disconnect_by_data(window_, this);
         gtk_widget_destroy(window_);
     }
@@ -144,7 +139,9 @@ void GtkWindowHost::OnDestroy(GtkWidget*, gpointer p) {
     self->destroyed_ = true;
     self->popup_.reset();
     if (self->manager_.GetHost() == self) self->manager_.SetHost(nullptr);
-    self->entries_.clear();
+    self->fields_->Clear();
+    self->accessibles_.Clear();
+    g_object_set_data(G_OBJECT(self->window_), "qv-host", nullptr);
     self->owner_window_.OnNativeDestroyed();
 }
 
@@ -267,7 +264,7 @@ gboolean GtkWindowHost::OnKeyPress(GtkWidget*, GdkEventKey* e, gpointer p) {
         return TRUE;
     }
     GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(self->window_));
-    const bool inEntry = focus && GTK_IS_ENTRY(focus) && self->ControlOfEntry(focus);
+    const bool inEntry = focus && GTK_IS_ENTRY(focus) && self->fields_->ControlOf(focus);
     if (inEntry && vk != Key::Tab && vk != Key::Escape) {
         // Text keys belong to the entry; the filters still see Enter first.
         std::intptr_t result = 0;
@@ -402,134 +399,26 @@ void GtkWindowHost::InvalidateRect(const Rect& r) {
     gtk_widget_queue_draw_area(window_, r.left + margin_, r.top + margin_, r.Width(), r.Height());
 }
 
-CControlUI* GtkWindowHost::ControlOfEntry(GtkWidget* entry) const {
-    for (const auto& [control, widget] : entries_)
-        if (widget == entry) return control;
-    return nullptr;
-}
-
-void GtkWindowHost::StyleEntry(GtkWidget* entry, ITextPeer* peer) {
-    const FontInfo font = peer->PeerFont();
-    std::string families;
-    std::string list = Text::FamilyList(font.face), cur;
-    list += ',';
-    for (char c : list) {
-        if (c != ',') {
-            cur += c;
-            continue;
-        }
-        if (cur.empty()) continue;
-        if (!families.empty()) families += ", ";
-        families += "\"" + cur + "\"";
-        cur.clear();
-    }
-    const std::string css = "entry { background: none; background-color: transparent; border: none; box-shadow: none;"
-                            " outline: none; padding: 0; margin: 0; min-height: 0; min-width: 0;"
-                            " color: " + CssColor(peer->PeerTextColor()) + "; font-family: " + families +
-                            "; font-size: " + std::to_string(font.size) + "px; font-weight: " +
-                            (font.bold ? "bold" : "normal") + "; font-style: " + (font.italic ? "italic" : "normal") +
-                            "; }";
-    const char* old = static_cast<const char*>(g_object_get_data(G_OBJECT(entry), "qv-css"));
-    if (old && css == old) return;
-    GtkCssProvider* provider = GTK_CSS_PROVIDER(g_object_get_data(G_OBJECT(entry), "qv-provider"));
-    if (!provider) {
-        provider = gtk_css_provider_new();
-        gtk_style_context_add_provider(gtk_widget_get_style_context(entry), GTK_STYLE_PROVIDER(provider),
-                                       GTK_STYLE_PROVIDER_PRIORITY_APPLICATION + 1);
-        g_object_set_data_full(G_OBJECT(entry), "qv-provider", provider, g_object_unref);
-    }
-    gtk_css_provider_load_from_data(provider, css.c_str(), -1, nullptr);
-    g_object_set_data_full(G_OBJECT(entry), "qv-css", g_strdup(css.c_str()), g_free);
-}
-
-GtkWidget* GtkWindowHost::EntryFor(CControlUI* control, ITextPeer* peer) {
-    auto it = entries_.find(control);
-    if (it != entries_.end()) return it->second;
-    GtkWidget* entry = gtk_entry_new();
-    gtk_entry_set_has_frame(GTK_ENTRY(entry), FALSE);
-    gtk_entry_set_width_chars(GTK_ENTRY(entry), 1);
-    if (peer->PeerMaxChars() > 0) gtk_entry_set_max_length(GTK_ENTRY(entry), peer->PeerMaxChars());
-    gtk_entry_set_visibility(GTK_ENTRY(entry), !peer->PeerPassword());
-    gtk_editable_set_editable(GTK_EDITABLE(entry), !peer->PeerReadOnly());
-    settingText_ = true;
-    gtk_entry_set_text(GTK_ENTRY(entry), Utils::ToUtf8(peer->PeerText()).c_str());
-    settingText_ = false;
-    g_signal_connect(entry, "changed", G_CALLBACK(OnEntryChanged), this);
-    g_signal_connect(entry, "focus-in-event", G_CALLBACK(OnEntryFocusIn), this);
-    gtk_fixed_put(GTK_FIXED(fixed_), entry, 0, 0);
-    entries_[control] = entry;
-    peer->PeerAttached(true);
-    return entry;
-}
-
 void GtkWindowHost::LayoutChanged() {
-    if (destroyed_ || !manager_.GetRoot()) return;
-    std::vector<std::pair<CControlUI*, ITextPeer*>> peers;
-    manager_.GetRoot()->FindFirst([&](CControlUI* c) {
-        if (ITextPeer* peer = c->TextPeer()) peers.emplace_back(c, peer);
-        return false;
-    });
-    for (const auto& [control, peer] : peers) {
-        const Rect r = peer->PeerRect();
-        const bool show = control->IsReallyVisible() && !r.IsEmpty();
-        auto it = entries_.find(control);
-        if (!show) {
-            if (it != entries_.end()) gtk_widget_hide(it->second);
-            continue;
-        }
-        GtkWidget* entry = EntryFor(control, peer);
-        StyleEntry(entry, peer);
-        gtk_widget_set_sensitive(entry, control->IsEnabled());
-        gtk_fixed_move(GTK_FIXED(fixed_), entry, r.left + margin_, r.top + margin_);
-        gtk_widget_set_size_request(entry, r.Width(), r.Height());
-        gtk_widget_show(entry);
-    }
+    if (!destroyed_ && manager_.GetRoot()) fields_->Sync(manager_.GetRoot(), margin_);
 }
 
 void GtkWindowHost::FocusChanged(CControlUI* control) {
     if (destroyed_) return;
-    auto it = control ? entries_.find(control) : entries_.end();
-    if (it != entries_.end()) {
-        if (!gtk_widget_has_focus(it->second)) gtk_widget_grab_focus(it->second);
-        return;
-    }
+    accessibles_.FocusMoved(focus_, control);
+    focus_ = control;
+    if (fields_->Focus(control)) return;
     GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(window_));
     if (focus && GTK_IS_ENTRY(focus)) gtk_window_set_focus(GTK_WINDOW(window_), nullptr);
 }
 
-void GtkWindowHost::OnEntryChanged(GtkEditable* editable, gpointer p) {
-    auto* self = static_cast<GtkWindowHost*>(p);
-    if (self->settingText_ || self->destroyed_) return;
-    if (CControlUI* control = self->ControlOfEntry(GTK_WIDGET(editable))) {
-        if (ITextPeer* peer = control->TextPeer())
-            peer->PeerTextEdited(Utils::FromUtf8(gtk_entry_get_text(GTK_ENTRY(editable))));
-    }
-}
-
-gboolean GtkWindowHost::OnEntryFocusIn(GtkWidget* entry, GdkEvent*, gpointer p) {
-    auto* self = static_cast<GtkWindowHost*>(p);
-    if (CControlUI* control = self->ControlOfEntry(entry)) self->manager_.SetFocus(control);
-    return FALSE;
-}
-
-void GtkWindowHost::PeerChanged(CControlUI* control) {
-    auto it = entries_.find(control);
-    ITextPeer* peer = control ? control->TextPeer() : nullptr;
-    if (it == entries_.end() || !peer) return;
-    settingText_ = true;
-    gtk_entry_set_text(GTK_ENTRY(it->second), Utils::ToUtf8(peer->PeerText()).c_str());
-    settingText_ = false;
-}
+void GtkWindowHost::PeerChanged(CControlUI* control) { fields_->TextChanged(control); }
 
 void GtkWindowHost::ControlRemoved(CControlUI* control) {
     if (popup_ && popup_->Owner() == control) popup_.reset();
-    // Controls report their removal from their base destructor, where only the pointer is
-    // still meaningful.
-    auto it = entries_.find(control);
-    if (it != entries_.end()) {
-        if (!destroyed_) gtk_widget_destroy(it->second);
-        entries_.erase(it);
-    }
+    if (focus_ == control) focus_ = nullptr;
+    accessibles_.Removed(control);
+    fields_->Removed(control, !destroyed_);
 }
 
 bool GtkWindowHost::ShowPopup(CControlUI* owner, IPopupList* list) {

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "toolkit/GtkAccessible_gtk.h"
+#include "toolkit/GtkTextFields_gtk.h"
 #include "toolkit/PaintManager.h"
 #include "toolkit/Platform.h"
 #include "toolkit/WindowPainter.h"
@@ -54,6 +56,8 @@ public:
     void ControlRemoved(CControlUI* control) override;
 
     GtkWidget* Widget() const { return window_; }
+    CPaintManagerUI& Manager() const { return manager_; }
+    AccessibleControls& Accessibles() { return accessibles_; }
     int Margin() const { return margin_; }
     bool IsComposited() const { return composited_; }
     // Screen rectangle of a control.
@@ -71,13 +75,8 @@ private:
     static gboolean OnWindowState(GtkWidget*, GdkEventWindowState* e, gpointer self);
     static void OnRealize(GtkWidget*, gpointer self);
     static void OnScaleChanged(GObject*, GParamSpec*, gpointer self);
-    static void OnEntryChanged(GtkEditable* editable, gpointer self);
-    static gboolean OnEntryFocusIn(GtkWidget* entry, GdkEvent*, gpointer self);
 
     void UpdateShape();
-    GtkWidget* EntryFor(CControlUI* control, ITextPeer* peer);
-    void StyleEntry(GtkWidget* entry, ITextPeer* peer);
-    CControlUI* ControlOfEntry(GtkWidget* entry) const;
     Point ToClient(double x, double y) const;
 
     CWindowBase& owner_window_;
@@ -88,11 +87,12 @@ private:
     bool composited_ = false;
     bool maximized_ = false;
     bool destroyed_ = false;
-    bool settingText_ = false;
     Size client_;
     Point position_{-1, -1};
     CWindowPainter painter_;
-    std::map<CControlUI*, GtkWidget*> entries_;
+    std::unique_ptr<GtkTextFields> fields_;  // made with the window's GtkFixed
+    AccessibleControls accessibles_{*this};
+    CControlUI* focus_ = nullptr;  // the focus last reported, for screen readers
     std::unique_ptr<GtkPopupList> popup_;
 };
 

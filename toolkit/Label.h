@@ -11,6 +11,7 @@ class CLabelUI : public CControlUI {
 public:
     CLabelUI() = default;
     std::wstring_view GetClass() const override { return L"Label"; }
+    AccessibleRole GetAccessibleRole() const override { return AccessibleRole::Label; }
 
     const TextStyle& GetTextStyle() const { return style_; }
     void SetTextStyle(const TextStyle& style);

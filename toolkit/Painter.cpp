@@ -77,8 +77,8 @@ double DeviceScale(cairo_t* cr) {
 
 // One cell of a nine-slice: source part `s` (window units; the image holds `k` pixels per
 // unit) of `surface` drawn into `d`, stretched or tiled.
-void DrawCell(cairo_t* cr, cairo_surface_t* surface, int k, const Rect& s, const Rect& d, bool tileX, bool tileY,
-              double alpha) {
+void DrawCell(cairo_t* cr, cairo_surface_t* surface, int k, double device, const Rect& s, const Rect& d, bool tileX,
+              bool tileY, double alpha) {
     if (s.IsEmpty() || d.IsEmpty()) return;
     const int pw = std::min(s.Width() * k, cairo_image_surface_get_width(surface) - s.left * k);
     const int ph = std::min(s.Height() * k, cairo_image_surface_get_height(surface) - s.top * k);
@@ -94,8 +94,7 @@ void DrawCell(cairo_t* cr, cairo_surface_t* surface, int k, const Rect& s, const
     cairo_pattern_set_matrix(pattern, &m);
     // PAD keeps the cells' edges opaque when they are stretched, so the slices join seamlessly.
     cairo_pattern_set_extend(pattern, (tileX || tileY) ? CAIRO_EXTEND_REPEAT : CAIRO_EXTEND_PAD);
-    // One image pixel on one screen pixel needs no filtering (and stays sharp).
-    const double device = DeviceScale(cr);
+    // One image pixel on one screen pixel (`device` pixels per unit) needs no filtering.
     cairo_pattern_set_filter(pattern, (sx == device && sy == device) ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
     cairo_save(cr);
     cairo_rectangle(cr, d.left, d.top, d.Width(), d.Height());
@@ -142,10 +141,11 @@ bool DrawImage(cairo_t* cr, const Image& image, const ImageDescriptor& desc, con
     const int dx[4] = {dst.left, dst.left + dc.left, dst.right - dc.right, dst.right};
     const int dy[4] = {dst.top, dst.top + dc.top, dst.bottom - dc.bottom, dst.bottom};
     cairo_surface_t* surface = image.Surface();
+    const double device = DeviceScale(cr);
     for (int row = 0; row < 3; ++row) {
         for (int col = 0; col < 3; ++col) {
             if (row == 1 && col == 1 && desc.hole) continue;
-            DrawCell(cr, surface, image.Scale(), {sx[col], sy[row], sx[col + 1], sy[row + 1]},
+            DrawCell(cr, surface, image.Scale(), device, {sx[col], sy[row], sx[col + 1], sy[row + 1]},
                      {dx[col], dy[row], dx[col + 1], dy[row + 1]}, desc.xTiled && col == 1, desc.yTiled && row == 1,
                      alpha);
         }

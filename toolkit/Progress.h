@@ -11,6 +11,7 @@ class CProgressUI : public CLabelUI {
 public:
     CProgressUI() : CLabelUI(TextStyle{HAlign::Center, VAlign::Center, false}) {}
     std::wstring_view GetClass() const override { return L"Progress"; }
+    AccessibleRole GetAccessibleRole() const override { return AccessibleRole::ProgressBar; }
 
     int GetMinValue() const { return min_; }
     int GetMaxValue() const { return max_; }

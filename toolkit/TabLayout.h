@@ -10,6 +10,7 @@ namespace Toolkit {
 class CTabLayoutUI : public CContainerUI {
 public:
     std::wstring_view GetClass() const override { return L"TabLayout"; }
+    AccessibleRole GetAccessibleRole() const override { return AccessibleRole::PageTabList; }
 
     int GetCurSel() const { return selected_; }
     bool SelectItem(int index, bool notify = true);

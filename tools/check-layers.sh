@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Fails when a library includes a header of a layer above it. Layers, lowest first:
 #   utils -> config -> {download, analytics, toolkit} -> install -> ui -> app
-# Folders on the same level do not include each other either. tests/, tools/ and bench/ may
-# include anything. Only the project's own quoted includes ("folder/...") are looked at.
+# tests/, tools/ and bench/ may include anything. Only the project's own quoted includes
+# ("folder/...") are looked at.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,7 +17,7 @@ for folder in "${!level[@]}"; do
     target=${target%%/*}
     [[ -n ${level[$target]+set} ]] || continue  # system headers, generated files
     [[ $target == "$folder" ]] && continue
-    if (( ${level[$target]} >= ${level[$folder]} )); then
+    if (( ${level[$target]} > ${level[$folder]} )); then
       echo "layer violation: ${hit%%:#include*} ($folder includes $target)"
       status=1
     fi

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The main job: builds the installer and starts it. Installs the Debian packages it needs first.
 #   tools/run.sh [installer options]
-# Without a display and without options it demonstrates an unattended install: a local package
-# server serves the sample package, and the installer downloads, checks and installs it into
-# $XDG_DATA_HOME/Pelmora (or /opt/Pelmora as root). A second run updates that copy.
+# Without options it demonstrates an install from a local package server that serves the sample
+# package: with a display the installer's window opens and the product is installed by
+# clicking; without one the install runs unattended. Either way it goes into
+# $XDG_DATA_HOME/Pelmora (or /opt/Pelmora as root) by default; a second run updates that copy.
 # This build sends its analytics to a local collector on 127.0.0.1:18090 (the demo starts one);
 # a vendor build sets QV_COLLECT_HOST to its own endpoint.
 set -euo pipefail
@@ -12,7 +13,7 @@ bash tools/setup-deps.sh
 cmake -S . -B build -G Ninja -UQV_SUBSYSTEMS -DQV_COLLECT_HOST=http://127.0.0.1:18090 -DCMAKE_BUILD_TYPE=Release -DQV_BUILD_TESTS=OFF -DQV_BUILD_BENCH=OFF -DQV_BUILD_TOOLS=ON >/dev/null
 cmake --build build
 
-if [[ -z ${DISPLAY:-} && -z ${WAYLAND_DISPLAY:-} && $# -eq 0 ]]; then
+if [[ $# -eq 0 ]]; then
   www=$(mktemp -d)
   cp build/tools/sample-package/qv-sample-package "$www/Quorvex_setup.exe"
   port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
@@ -25,9 +26,17 @@ if [[ -z ${DISPLAY:-} && -z ${WAYLAND_DISPLAY:-} && $# -eq 0 ]]; then
     curl -fsI "http://127.0.0.1:$port/Quorvex_setup.exe" >/dev/null 2>&1 && break
     sleep 0.1
   done
-  echo "unattended install from http://127.0.0.1:$port/Quorvex_setup.exe (diagnostic trace: quorvex-installer.log)"
-  build/app/quorvex-installer -silent -downloadurl="http://127.0.0.1:$port/Quorvex_setup.exe" 2>quorvex-installer.log \
-    || { status=$?; tail -n 5 quorvex-installer.log >&2; exit $status; }
+  url="http://127.0.0.1:$port/Quorvex_setup.exe"
+  if [[ -n ${DISPLAY:-} || -n ${WAYLAND_DISPLAY:-} ]]; then
+    echo "installer window, package from $url (diagnostic trace: quorvex-installer.log)"
+    status=0
+    build/app/quorvex-installer -downloadurl="$url" 2>quorvex-installer.log || status=$?
+  else
+    echo "unattended install from $url (diagnostic trace: quorvex-installer.log)"
+    status=0
+    build/app/quorvex-installer -silent -downloadurl="$url" 2>quorvex-installer.log || status=$?
+  fi
+  if [[ $status -ne 0 ]]; then tail -n 5 quorvex-installer.log >&2; exit $status; fi
   sleep 0.2
   echo "analytics: $(cat "$www/records.jsonl" 2>/dev/null | wc -l) records received by the local collector"
   exit 0

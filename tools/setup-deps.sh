@@ -13,6 +13,7 @@ base=(
   libcpp-httplib-dev nlohmann-json3-dev
   fonts-noto-cjk fonts-dejavu-core
   xvfb xauth xdotool x11-utils imagemagick
+  dbus dbus-x11 at-spi2-core python3-pyatspi
 )
 fuzz=(clang libclang-rt-14-dev)
 bench=(nginx-light hyperfine time bc zip unzip)

@@ -20,13 +20,9 @@ bool IsPrivateFolder(const std::string& path) {
 
 // Gives a folder this process just made its intended mode: mkdir honours the umask, which
 // can take bits away (or, set to 0, leave others' write bits the caller asked not to have).
-// Through a descriptor of the folder itself, never a link someone put in its place.
+// Never through a link someone put in its place; works on a folder the umask left unreadable.
 bool SetFolderMode(const std::string& path, unsigned mode) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool ok = ::fchmod(fd, mode) == 0;
-    ::close(fd);
-    return ok;
+    return ::fchmodat(AT_FDCWD, path.c_str(), mode, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 // mkdir that accepts an existing folder (but not an existing file or a dangling link).

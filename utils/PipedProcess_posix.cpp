@@ -74,6 +74,7 @@ int DecodeStatus(int status) {
         ::execvpe(argv[0], argv, envp);
     }
     fail();
+    ::_exit(127);  // not reached: fail() exits
 }
 
 // Owns posix_spawn_file_actions_t for the length of one start.

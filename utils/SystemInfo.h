@@ -19,6 +19,18 @@ bool IsProcessAdmin();
 // unchanged, when there is none.
 bool GetConsoleUserName(std::wstring& name);
 
+// The primary screen's size in device pixels; {0, 0} without a display. The utilities know no
+// windowing system: the entry point hands in a provider at start-up (one that asks GDK), and
+// without one the size is {0, 0}.
+struct ScreenSize {
+    int width = 0;
+    int height = 0;
+};
+using ScreenSizeProvider = ScreenSize (*)();
+// Call on the main thread before other threads exist; nullptr removes the provider.
+void SetScreenSizeProvider(ScreenSizeProvider provider);
+ScreenSize PrimaryScreenSize();
+
 // A new GUID as 32 hexadecimal digits; letters are upper case except in the third group.
 std::wstring NewGuidString();
 // MD5 of a file as 32 lower-case hexadecimal digits; "" for an empty path or an unreadable file.

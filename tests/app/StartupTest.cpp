@@ -19,6 +19,12 @@ extern char** environ;
 
 namespace {
 
+// The test's display, when it has one, for the installer's screen size.
+void AddDisplay(std::vector<std::string>& env) {
+    for (const char* name : {"DISPLAY", "XAUTHORITY"})
+        if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
+}
+
 // Runs the installer with XDG_RUNTIME_DIR pointing at `runtime` (or, with `runtimeAsTmpdir`,
 // without XDG_RUNTIME_DIR and TMPDIR there); returns its exit status. `closedDescriptors` are
 // closed in the child instead of being inherited (standard error is then not captured).
@@ -26,6 +32,7 @@ int RunInstaller(const std::filesystem::path& runtime, std::vector<std::string> 
                  const std::vector<int>& closedDescriptors = {}, bool runtimeAsTmpdir = false) {
     std::vector<std::string> env = {(runtimeAsTmpdir ? "TMPDIR=" : "XDG_RUNTIME_DIR=") + runtime.string(),
                                     "HOME=" + runtime.string(), "PATH=/usr/bin:/bin"};
+    AddDisplay(env);
     std::vector<char*> envp;
     for (auto& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
@@ -162,6 +169,7 @@ pid_t StartInstaller(const std::filesystem::path& runtime, std::vector<std::stri
                      const std::filesystem::path& errFile) {
     std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtime.string(), "HOME=" + runtime.string(),
                                     "PATH=/usr/bin:/bin"};
+    AddDisplay(env);
     std::vector<char*> envp;
     for (auto& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
@@ -229,4 +237,9 @@ TEST(Startup_Crash, ACrashIsReportedByTheNextStartAndKeptWhileTheCollectorIsDown
     for (const auto& entry : std::filesystem::recursive_directory_iterator(runtime / ".local/state"))
         if (entry.path().filename() == "EventCollect.staging") staged += testsupport::ReadFile(entry.path());
     EXPECT_NE(staged.find("崩溃退出"), std::string::npos) << staged.substr(0, 2000);
+    // The records carry the screen's size when there is a display (the test script's Xvfb).
+    if (const char* display = std::getenv("DISPLAY"); display && *display) {
+        EXPECT_EQ(staged.find("\"$screen_width\":0"), std::string::npos) << staged.substr(0, 2000);
+        EXPECT_NE(staged.find("\"$screen_width\":"), std::string::npos) << staged.substr(0, 2000);
+    }
 }

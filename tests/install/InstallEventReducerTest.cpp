@@ -113,3 +113,17 @@ TEST(InstallEventReducer_Outcome, EachFailureEndsWithItsOutcomeValueAndText) {
     temp(UNIST_CODE_FAIL, 3, L"no temp");
     EXPECT_EQ(temp.reducer.Outcome(), InstallOutcome::kTempUnusable);
 }
+
+TEST(InstallEventReducer_Outcome, ARetryStartsAfreshButKeepsTheInstallSmoothing) {
+    Feed feed;
+    EXPECT_EQ(feed(IST_CODE_PROGRESS, 0).percent, 74);
+    EXPECT_EQ(feed(IST_CODE_PROGRESS, 0).percent, 78);
+    feed(PKG_CODE_EXE_PATH, 0, L"/opt/Pelmora/compressor.exe");
+    feed(IST_CODE_FAIL, 0, L"Install failed");
+    feed.reducer.Restart(L"/opt/Other");
+    EXPECT_EQ(feed.reducer.Outcome(), InstallOutcome::kRunning);
+    EXPECT_EQ(feed.reducer.Product().installPath, L"/opt/Other");
+    EXPECT_EQ(feed.reducer.Product().exePath, L"");
+    EXPECT_EQ(feed(DL_CODE_PROGRESS, 0.5).percent, 35);  // the bar's floor went with the failure
+    EXPECT_EQ(feed(IST_CODE_PROGRESS, 0).percent, 83);   // smoothing went on from 0.30
+}

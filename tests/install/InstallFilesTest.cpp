@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "install/InstallFiles.h"
+#include "install/InterruptGuard.h"
 #include "tests/install/ChildScope.h"
 #include "tests/support/TempDir.h"
 #include "utils/StringUtils.h"
@@ -77,4 +78,19 @@ TEST(InstallFiles_Copy, AFullOrMissingTargetFolderFailsAndLeavesNothing) {
     });
     if (full == 121) GTEST_SKIP() << "no private mount namespace: the full folder is not tested";
     EXPECT_EQ(full, 0);
+}
+
+TEST(InstallFiles_Leftovers, EveryFileUnderThePackagesNameGoesButNoLinkIsFollowed) {
+    testsupport::TempDir tmp;
+    const fs::path folder = tmp / "Pelmora";
+    for (const char* name : {"__Package_Quorvex.exe", "__Package_Quorvex.exe.part", "__Package_Quorvex.exe_0"})
+        tmp.Write(std::string("Pelmora/") + name, "partial");
+    const fs::path outside = tmp.Write("outside", "keep");
+    fs::create_symlink(outside, folder / "__Package_Quorvex.exe_1");
+    tmp.Write("Pelmora/compressor.exe", "product");
+    InterruptGuard::RemoveDownloadLeftovers(W(folder / "__Package_Quorvex.exe"));
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(folder)) left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"compressor.exe"});
+    EXPECT_EQ(testsupport::ReadFile(outside), "keep");
 }

@@ -152,7 +152,9 @@ TEST(InstallFolderCheck_Creation, AReadOnlyFolderIsRefusedBeforeAnyDownload) {
     // An unprivileged user (65534 when the test runs as root) owns a folder it cannot write.
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     ASSERT_GE(fd, 0);
-    if (::geteuid() == 0) ASSERT_EQ(::fchown(fd, installtest::kNobody, installtest::kNobody), 0);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::fchown(fd, installtest::kNobody, installtest::kNobody), 0);
+    }
     ASSERT_EQ(::fchmod(fd, 0555), 0);
     // Reached through the descriptor: the test's own folders need not be open to that user.
     const std::wstring path = L"/proc/self/fd/" + std::to_wstring(fd);

@@ -158,5 +158,7 @@ TEST_F(SilentInstallTest, SilentInstall_WithoutAFolderUsesTheDefaultOne) {
     ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
     EXPECT_NE(result.out.find("installed: " + expected.string()), std::string::npos) << result.out;
     EXPECT_EQ(Registry("InstallPath"), expected.string());
-    if (::geteuid() != 0) EXPECT_TRUE(fs::exists(expected / "compressor.exe"));
+    if (::geteuid() != 0) {
+        EXPECT_TRUE(fs::exists(expected / "compressor.exe"));
+    }
 }

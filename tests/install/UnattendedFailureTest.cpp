@@ -96,7 +96,9 @@ TEST_F(UnattendedFailureTest, PreCheckFailuresHaveTheirExitCodesAndDownloadNothi
     EXPECT_FALSE(fs::exists(tmp / "trailing blank "));
 
     EXPECT_EQ(Gets(), 0);
-    if (collecting) EXPECT_TRUE(Tasks().empty()) << testing::PrintToString(Tasks());
+    if (collecting) {
+        EXPECT_TRUE(Tasks().empty()) << testing::PrintToString(Tasks());
+    }
 }
 
 TEST_F(UnattendedFailureTest, AnUnusablePrivateTemporaryFolderIsItsOwnCause) {
@@ -185,7 +187,9 @@ TEST_F(UnattendedFailureTest, AnInstallerStoppedMidDownloadLeavesNoDownloadBehin
         EXPECT_EQ(result.exitCode, 128 + SIGTERM) << result.err;
         EXPECT_TRUE(PackageLeftovers(folder).empty()) << testing::PrintToString(PackageLeftovers(folder));
         EXPECT_EQ(Registry("InstallPath"), "<none>");
-        if (collecting) EXPECT_EQ(Tasks(), std::vector<std::string>{"开始下载大包"});
+        if (collecting) {
+            EXPECT_EQ(Tasks(), std::vector<std::string>{"开始下载大包"});
+        }
     }
     server->ClearFaults();
 }
@@ -208,6 +212,8 @@ TEST_F(UnattendedFailureTest, AnInstallerStoppedMidInstallStopsThePackageGroup) 
         ASSERT_LE(tasks.size(), 4u) << testing::PrintToString(tasks);
         EXPECT_EQ(tasks[0], "开始下载大包");
         EXPECT_EQ(tasks[2], "大包下载完毕");
-        if (tasks.size() == 4) EXPECT_EQ(tasks[3], "安装失败原因:1.code=3；2.msg=Install failed: ended by signal 2 (Interrupt)");
+        if (tasks.size() == 4) {
+            EXPECT_EQ(tasks[3], "安装失败原因:1.code=3；2.msg=Install failed: ended by signal 2 (Interrupt)");
+        }
     }
 }

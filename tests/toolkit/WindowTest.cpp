@@ -7,9 +7,14 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
+#include <atomic>
+#include <thread>
+#include <unistd.h>
 
+#include "support/DbusSession.h"
 #include "support/TestSkin.h"
 #include "support/XvfbDisplay.h"
+#include "toolkit/CheckBox.h"
 #include "toolkit/Combo.h"
 #include "toolkit/Edit.h"
 #include "toolkit/GtkHost.h"
@@ -34,6 +39,8 @@ public:
     void SetUp() override {
         std::string error;
         ASSERT_TRUE(XvfbDisplay::Start(&error)) << error;
+        // Before GTK starts: its accessibility bridge finds the bus at start-up.
+        ASSERT_TRUE(DbusSession::Start(&error)) << error;
         int argc = 0;
         char** argv = nullptr;
         ASSERT_TRUE(InitGtkHost(&argc, &argv));
@@ -41,7 +48,10 @@ public:
         ASSERT_TRUE(TestSkin::WriteFolder(dir));
         ASSERT_TRUE(SkinResources::Instance().OpenZipCopy(TestSkin::MakeZip(dir)));
     }
-    void TearDown() override { XvfbDisplay::Stop(); }
+    void TearDown() override {
+        DbusSession::Stop();
+        XvfbDisplay::Stop();
+    }
 };
 const auto* g_env = ::testing::AddGlobalTestEnvironment(new DisplayEnvironment);
 
@@ -488,4 +498,42 @@ TEST(Window_Peers, AControlOfTheWindowsOwnGetsANativeTextField) {
     ASSERT_TRUE(entry && GTK_IS_ENTRY(entry));
     EXPECT_STREQ(gtk_entry_get_text(GTK_ENTRY(entry)), "set by code");
     w.SendMessage(WM_CLOSE);
+}
+
+TEST(Window_Access, AScreenReaderSeesTheControlsAndClicksAButton) {
+    static std::map<std::wstring, std::wstring> texts;
+    texts = {{L"IDTitle", L"Welcome"}, {L"IDOk", L"OK"}, {L"IDAgree", L"I agree"}};
+    SetTextProvider([](const std::wstring& id) {
+        auto it = texts.find(id);
+        return it == texts.end() ? id : it->second;
+    });
+    TestWindow w(L"refresh.xml");
+    ASSERT_TRUE(w.Create(nullptr, L"Quorvex access"));
+    static_cast<CCheckBoxUI*>(w.FindControl(L"agreeCb"))->Selected(true, false);
+    w.FindControl(L"restorebtn")->SetVisible(false);
+    w.CenterWindow();
+    ASSERT_TRUE(PumpUntil([&] { return w.Mapped(); }));
+    Pump(200);
+    // The probe blocks on the registry while this thread answers for the window.
+    std::atomic<bool> done{false};
+    std::string out;
+    std::thread probe([&] {
+        out = Output("/usr/bin/python3 " QV_ATSPI_PROBE " " + std::to_string(getpid()) + " 'Quorvex access' OK 2>&1");
+        done = true;
+    });
+    const bool finished = PumpUntil([&] { return done.load(); }, 60000);
+    probe.join();
+    ASSERT_TRUE(finished);
+    if (std::getenv("QV_SHOW_ACCESS_TREE")) std::fprintf(stderr, "%s", out.c_str());
+    EXPECT_NE(out.find("|panel||"), std::string::npos) << out;
+    EXPECT_NE(out.find("|label|Welcome|"), std::string::npos) << out;
+    EXPECT_NE(out.find("|push button|Maximise|"), std::string::npos) << out;  // no text: its tooltip
+    EXPECT_NE(out.find("|push button|OK|enabled,focusable,sensitive,showing,visible"), std::string::npos) << out;
+    EXPECT_NE(out.find("|check box|I agree|checkable,checked,enabled,focusable,sensitive,showing,visible"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("clicked"), std::string::npos) << out;
+    EXPECT_TRUE(PumpUntil([&] { return w.Saw(L"click:okBtn"); })) << "the click did not reach the window";
+    w.SendMessage(WM_CLOSE);
+    SetTextProvider(nullptr);
 }

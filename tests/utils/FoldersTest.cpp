@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "tests/support/ScopedEnv.h"
@@ -58,15 +62,47 @@ TEST(Folders_Temp, RefusesALinkOrAFolderOthersCanEnter) {
 }
 
 TEST(Folders_Temp, RefusesAFolderAnotherUserMade) {
-    if (geteuid() != 0) GTEST_SKIP() << "needs root to make a folder for another uid";
     TempDir dir;
-    chmod(dir.path().c_str(), 0755);
     const auto theirs = dir.path() / "~VarNelTemp.92482B06FB471E17";
+    if (geteuid() == 0) {
+        chmod(dir.path().c_str(), 0755);
+        std::filesystem::create_directory(theirs);
+        chmod(theirs.c_str(), 0700);
+        ASSERT_EQ(chown(theirs.c_str(), 65534, 65534), 0);
+        TempRootOverride root(dir.path());
+        EXPECT_EQ(GetTempFolder(), L"");
+        return;
+    }
+    // Unprivileged: inside a user and mount namespace of our own, root's private home folder
+    // mounted at the name stands for a folder another user made (mode 0700, so only its owner
+    // is wrong).
+    const char* foreign = "/root";
+    struct stat st {};
+    if (lstat(foreign, &st) != 0 || !S_ISDIR(st.st_mode) || (st.st_mode & 0777) != 0700 || st.st_uid == geteuid())
+        GTEST_SKIP() << "no private folder of another user to stand in (/root with mode 0700)";
     std::filesystem::create_directory(theirs);
-    chmod(theirs.c_str(), 0700);
-    ASSERT_EQ(chown(theirs.c_str(), 65534, 65534), 0);
-    TempRootOverride root(dir.path());
-    EXPECT_EQ(GetTempFolder(), L"");
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const uid_t uid = geteuid();
+        const gid_t gid = getegid();
+        if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) _exit(10);
+        const auto put = [](const char* file, const std::string& text) {
+            std::ofstream out(file);
+            out << text;
+            return static_cast<bool>(out.flush());
+        };
+        if (!put("/proc/self/setgroups", "deny") || !put("/proc/self/uid_map", "0 " + std::to_string(uid) + " 1") ||
+            !put("/proc/self/gid_map", "0 " + std::to_string(gid) + " 1"))
+            _exit(11);
+        if (mount(foreign, theirs.c_str(), nullptr, MS_BIND, nullptr) != 0) _exit(12);
+        setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+        _exit(GetTempFolder().empty() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) >= 10) GTEST_SKIP() << "user namespaces are not available here";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "a folder of another user was accepted";
 }
 
 TEST(Folders_Create, MakesEveryLevelAndAcceptsExistingOnes) {

@@ -41,6 +41,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "tools/sample-package/DesktopEntries.h"
 #include "tools/sample-package/SampleIo.h"
 
 extern char** environ;
@@ -87,6 +88,14 @@ bool WriteText(const fs::path& target, const std::string& text) {
     out << text;
     out.close();
     return static_cast<bool>(out);
+}
+
+// The menu entry, and the desktop copy when "-dsc" is on; the list of written entries joins the
+// manifest so the uninstaller removes it with the rest.
+std::string InstallDesktopEntries(const fs::path& dir, const std::string& dscOption) {
+    const bool desktopIcon = dscOption == "true" || dscOption == "1";
+    sample::WriteDesktopEntries(dir.string(), desktopIcon);
+    return std::string(sample::kEntryListName) + "\n";
 }
 
 void Flood(int fd, long bytes) {
@@ -174,6 +183,7 @@ int main(int argc, char** argv) {
         WriteText(dir / "uninst.mode", mode + "\n");
         manifest += "uninst.mode\n";
     }
+    manifest += InstallDesktopEntries(dir, opt("-dsc"));
     WriteText(dir / "install.manifest", manifest);
     Say("Progress=0.8");
     sample::Pause(delay);

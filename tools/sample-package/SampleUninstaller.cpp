@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/sample-package/DesktopEntries.h"
 #include "tools/sample-package/SampleIo.h"
 
 namespace fs = std::filesystem;
@@ -42,10 +43,14 @@ std::string ReadMode(const fs::path& folder) {
     return mode.empty() ? "success" : mode;
 }
 
+// The menu and desktop entries go first: they name files about to be removed.
+void RemoveEntries(const fs::path& folder) { sample::RemoveDesktopEntries(folder.string()); }
+
 // Removes the listed files; false when one of them could not be removed.
 bool RemoveInstalled(const fs::path& folder) {
     std::ifstream in(folder / "install.manifest");
     if (!in) return false;
+    RemoveEntries(folder);
     std::vector<std::string> names;
     for (std::string name; std::getline(in, name);)
         if (!name.empty() && name.find('/') == std::string::npos && name != "..") names.push_back(name);

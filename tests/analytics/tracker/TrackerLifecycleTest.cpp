@@ -87,6 +87,23 @@ TEST_F(TrackerLifecycleTest, RecordsTheCollectorRefusedAreKeptAndSentByTheNextRu
     EXPECT_EQ(TaskNames(), (std::vector<std::string>{"kept", "AppCrashed", "VnEventUninstall"}));
 }
 
+TEST_F(TrackerLifecycleTest, StagedRecordsAreSentByTheNextRunEvenWhenItTracksNothing) {
+    // A crash report staged while the collector was down must not wait for a run that happens
+    // to track something of its own.
+    UsageTracker::start(Config(), Environment());
+    collector_.AnswerStatus(503);
+    UsageTracker::instance()->trackCrash("staged");
+    UsageTracker::release();
+    ASSERT_EQ(collector_.RecordCount(), 0u);
+
+    collector_.AnswerNormally();
+    UsageTracker::start(Config(), Environment());
+    UsageTracker::release();
+    EXPECT_EQ(TaskNames(), (std::vector<std::string>{"AppCrashed"}));
+    EXPECT_FALSE(fs::exists(TrackerFolder() / collect::RecordStore::kStagingFileName) &&
+                 fs::file_size(TrackerFolder() / collect::RecordStore::kStagingFileName) > 0);
+}
+
 TEST_F(TrackerLifecycleTest, AnUnreachableCollectorDoesNotHoldTheCallerAndLosesNothing) {
     TrackerConfig config = Config();
     config.serverUrl = "http://127.0.0.1:" + std::to_string(collecttest::UnusedPort()) + "/collect?project=pc";

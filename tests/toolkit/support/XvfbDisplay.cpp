@@ -13,7 +13,7 @@ namespace {
 pid_t g_pid = -1;
 }
 
-bool Start(std::string* error) {
+bool Start(std::string* error, const char* screen) {
     int fds[2];
     if (pipe(fds) != 0) {
         *error = "pipe failed";
@@ -30,7 +30,7 @@ bool Start(std::string* error) {
             dup2(fds[1], 3);
             close(fds[1]);
         }
-        execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset",
+        execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp", "-noreset",
                static_cast<char*>(nullptr));
         _exit(127);
     }

@@ -5,8 +5,9 @@
 
 namespace XvfbDisplay {
 
-// Starts Xvfb on a free display and points DISPLAY at it. False when Xvfb cannot start.
-bool Start(std::string* error);
+// Starts Xvfb on a free display of the given screen ("WxHxDepth") and points DISPLAY at it.
+// False when Xvfb cannot start.
+bool Start(std::string* error, const char* screen = "1280x800x24");
 void Stop();
 
 }  // namespace XvfbDisplay

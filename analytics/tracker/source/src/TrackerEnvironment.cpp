@@ -1,6 +1,7 @@
 #include "analytics/tracker/source/src/TrackerEnvironment.h"
 
 #include "analytics/tracker/source/src/TrackerPlatform.h"
+#include "utils/SystemInfo.h"
 #include "utils/SystemLocale.h"
 
 #ifndef QV_COLLECT_HOST
@@ -23,6 +24,9 @@ TrackerEnvironment TrackerEnvironment::System() {
     env.defaultServerUrl = BuiltInServerUrl();
     env.createGuid = &platform::CreateGuidBytes;
     env.systemLocale = &Utils::SystemLanguageAndCountry;
+    const Utils::ScreenSize screen = Utils::PrimaryScreenSize();
+    env.screenWidth = screen.width;
+    env.screenHeight = screen.height;
     return env;
 }
 

@@ -22,7 +22,8 @@ struct TrackerEnvironment {
     std::filesystem::path executableFolder;
     // The base of the tracker's default folder "<base>/VNLocal/<appName>/" ($XDG_STATE_HOME).
     std::filesystem::path localStateFolder;
-    // The primary screen's size in pixels, 0 when unknown (the tracker itself has no display).
+    // The primary screen's size in pixels, 0 when unknown (the tracker itself has no display:
+    // System() asks Utils::PrimaryScreenSize, which the entry point connects to the desktop).
     int screenWidth = 0;
     int screenHeight = 0;
     // The default collection endpoint, used when TrackerConfig::serverUrl is empty.
@@ -32,7 +33,7 @@ struct TrackerEnvironment {
     LocaleSource systemLocale;
 
     // The running process: the executable's folder, $XDG_STATE_HOME (else ~/.local/state), the
-    // built-in endpoint, libuuid and the locale variables.
+    // screen size, the built-in endpoint, libuuid and the locale variables.
     static TrackerEnvironment System();
 
     // The built-in collection endpoint: the configured host + "/collect?project=pc" (HTTPS when

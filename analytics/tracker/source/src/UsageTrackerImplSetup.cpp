@@ -2,8 +2,10 @@
 // The tracking operations themselves are in UsageTrackerImpl.cpp.
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
+#include "analytics/core/RecordStore.h"
 #include "analytics/core/Sdk.h"
 #include "analytics/tracker/source/src/CollectCoreLease.h"
 #include "analytics/tracker/source/src/CommonProperties.h"
@@ -95,6 +97,11 @@ void UsageTrackerImpl::init() {
     const std::string identity = loggedIn ? state_->userId : state_->distinctId;
     core_ = CollectCoreLease::acquire(state_->localFolder, serverUrl_, identity, loggedIn);
     if (!core_) throw VnException("collect::Sdk::Init is failed", kSource, "init", __LINE__);
+    // Records an earlier run could not send (a crash report among them) leave at this run's
+    // release, even when this run tracks nothing itself.
+    std::error_code ec;
+    const auto staged = std::filesystem::file_size(state_->localFolder + collect::RecordStore::kStagingFileName, ec);
+    if (!ec && staged > 0) state_->pending.store(1);
 
     registerCommonProperties();
     state_->saveUninstallInfo(appStore_, appName_, appVersion_);
