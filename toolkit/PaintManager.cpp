@@ -378,37 +378,42 @@ void CPaintManagerUI::PostNotify(CControlUI* sender, const std::wstring& type, s
             post = true;
         }
     }
-    if (post) {
-        std::shared_ptr<AsyncQueue> q = queue_;
-        Scheduler().Post([q] {
-            CPaintManagerUI* owner;
-            {
-                std::lock_guard lock(q->mutex);
-                owner = q->owner;
-            }
-            if (owner) owner->DeliverQueued();
-        });
-    }
+    if (post) PostDelivery(queue_);
+}
+
+void CPaintManagerUI::PostDelivery(const std::shared_ptr<AsyncQueue>& queue) {
+    std::shared_ptr<AsyncQueue> q = queue;
+    Scheduler().Post([q] {
+        CPaintManagerUI* owner;
+        {
+            std::lock_guard lock(q->mutex);
+            owner = q->owner;
+        }
+        if (owner) owner->DeliverQueued();
+    });
 }
 
 void CPaintManagerUI::DeliverQueued() {
     thread_.Check("CPaintManagerUI::DeliverQueued");
+    // One notification per scheduler turn, with the next turn posted before it is sent: a
+    // receiver may start a nested loop (a modal box), and the notifications queued behind
+    // this one - the box's own close request among them - must be delivered inside it.
     std::shared_ptr<AsyncQueue> q = queue_;
-    for (;;) {
-        TNotifyUI msg;
-        {
-            std::lock_guard lock(q->mutex);
-            if (q->items.empty()) {
-                q->deliveryPosted = false;
-                return;
-            }
-            msg = std::move(q->items.front());
-            q->items.pop_front();
-        }
-        SendNotify(msg);
+    TNotifyUI msg;
+    bool more = false;
+    {
         std::lock_guard lock(q->mutex);
-        if (!q->owner) return;  // a receiver destroyed the window
+        if (q->items.empty()) {
+            q->deliveryPosted = false;
+            return;
+        }
+        msg = std::move(q->items.front());
+        q->items.pop_front();
+        more = !q->items.empty();
+        if (!more) q->deliveryPosted = false;
     }
+    if (more) PostDelivery(q);
+    SendNotify(msg);
 }
 
 // ---- timers ----

@@ -143,7 +143,8 @@ public:
                     bool async = false);
     // Asynchronous, from any thread: queued and delivered in order on the scheduler's thread.
     void PostNotify(CControlUI* sender, const std::wstring& type, std::intptr_t wParam = 0, std::intptr_t lParam = 0);
-    // Delivers everything queued so far (normally run by the scheduler).
+    // Delivers the oldest queued notification and posts a further turn for the rest (run by
+    // the scheduler; one per turn so a nested loop started by a receiver still gets the rest).
     void DeliverQueued();
 
     // ---- control timers ----
@@ -154,6 +155,7 @@ public:
 
 private:
     struct AsyncQueue;
+    void PostDelivery(const std::shared_ptr<AsyncQueue>& queue);
     void CollectFocusable(CControlUI* control, std::vector<CControlUI*>& out) const;
     void SetHot(CControlUI* control);
 

@@ -50,6 +50,35 @@ TEST(Notify_Async, QueuedInOrderAndDeliveredOnTheSchedulerTurn) {
     EXPECT_EQ(t.log, (std::vector<std::wstring>{L"first:btn:1:0", L"second:btn:2:0"}));
 }
 
+TEST(Notify_Async, ANestedLoopStartedByADeliveredNotificationGetsTheOnesQueuedAfterIt) {
+    // A modal box opened from a notification runs a nested loop until its own close request
+    // arrives; that request and everything queued behind the opening notification must be
+    // delivered inside the nested loop, in order, not after the box has returned.
+    Tree t(kLayout);
+    CControlUI* btn = t.Find("btn");
+    std::vector<std::wstring> seen;
+    bool closed = false;
+    btn->AddNotifyDelegate([&](TNotifyUI& m) {
+        seen.push_back(m.type);
+        if (m.type == L"close") closed = true;
+        if (m.type == L"open") {
+            t.clock.RunPosted();  // the box's loop
+            seen.push_back(closed ? L"box-closed" : L"box-left-open");
+        }
+        return true;
+    });
+    t.manager.PostNotify(btn, L"open");
+    t.manager.PostNotify(btn, L"close");
+    t.manager.PostNotify(btn, L"after");
+    t.clock.RunPosted();
+    EXPECT_EQ(seen, (std::vector<std::wstring>{L"open", L"close", L"after", L"box-closed"}));
+    // Nothing is delivered twice and the queue takes new notifications afterwards.
+    t.manager.PostNotify(btn, L"later");
+    t.clock.RunPosted();
+    EXPECT_EQ(seen.back(), L"later");
+    EXPECT_EQ(seen.size(), 5u);
+}
+
 TEST(Notify_Async, NotificationOfARemovedControlIsDropped) {
     Tree t(kLayout);
     t.manager.PostNotify(t.Find("btn"), L"stale");
