@@ -7,6 +7,7 @@
 
 #include "analytics/tracker/source/src/UsageTracker.h"
 #include "config/InstallerSettings.h"
+#include "install/InstallCodes.h"
 #include "support/WindowTestSupport.h"
 #include "tests/analytics/tracker/TrackerTestSupport.h"
 #include "tests/install/ProcessTableLock.h"
@@ -253,6 +254,46 @@ TEST_F(InstallFlow, AutoStartupStartsTheProductAtSuccessAndTheButtonOnlyCloses) 
     EXPECT_TRUE(PumpUntil([this] { return !window->IsWindow(); }));
     Pump(800);
     EXPECT_FALSE(Xdo("search --class quorvex-compressor >/dev/null 2>&1")) << "the finish button started the product again";
+}
+
+TEST_F(InstallFlow, FinishPageComesToTheFrontAndClosesAfterThePackagesDelays) {
+    InstallerSettings::Instance().InstCmd = L"--delay=300";
+    Open();
+    TypeFolder(folder);
+    Click(*window, L"customeInstallBtn");
+    ASSERT_TRUE(WaitForPage(2, 5000));
+    // The delays as the orchestrator hands them over from the package's status lines.
+    window->SendMessage(WM_INSTALLER_EVENT, 0,
+                        reinterpret_cast<std::intptr_t>(new UiEventRecord{PKG_CODE_TOP_SHOW, 700, L""}));
+    window->SendMessage(WM_INSTALLER_EVENT, 0,
+                        reinterpret_cast<std::intptr_t>(new UiEventRecord{PKG_CODE_FINISH_CLOSE, 2000, L""}));
+    ASSERT_TRUE(WaitForPage(3)) << "the installation did not finish";
+    // Hidden by the user's other windows, it comes back on its own once.
+    window->ShowWindow(false);
+    ASSERT_TRUE(PumpUntil([this] { return !Mapped(*window); }));
+    EXPECT_TRUE(PumpUntil([this] { return Mapped(*window); }, 1500)) << "not brought to the front";
+    window->ShowWindow(false);
+    Pump(900);
+    ASSERT_TRUE(window->IsWindow()) << "closed before its delay";
+    EXPECT_FALSE(Mapped(*window)) << "brought to the front more than once";
+    EXPECT_TRUE(PumpUntil([this] { return !window->IsWindow(); }, 2500)) << "not closed after its delay";
+}
+
+TEST_F(InstallFlow, ZeroDelaysNeitherBringToTheFrontNorClose) {
+    InstallerSettings::Instance().InstCmd = L"--delay=300";
+    Open();
+    TypeFolder(folder);
+    Click(*window, L"customeInstallBtn");
+    ASSERT_TRUE(WaitForPage(2, 5000));
+    window->SendMessage(WM_INSTALLER_EVENT, 0,
+                        reinterpret_cast<std::intptr_t>(new UiEventRecord{PKG_CODE_TOP_SHOW, 0, L""}));
+    window->SendMessage(WM_INSTALLER_EVENT, 0,
+                        reinterpret_cast<std::intptr_t>(new UiEventRecord{PKG_CODE_FINISH_CLOSE, 0, L""}));
+    ASSERT_TRUE(WaitForPage(3)) << "the installation did not finish";
+    window->ShowWindow(false);
+    Pump(1200);
+    EXPECT_TRUE(window->IsWindow());
+    EXPECT_FALSE(Mapped(*window));
 }
 
 // A copy installed earlier into the test folder, as the registry knows it.
