@@ -425,8 +425,11 @@ TEST_F(ExistingInstallationEndToEnd, InstallTheLatestVersionRunsTheOldUninstalle
     EXPECT_EQ(installtest::Ini(installed / "set.ini", "Install", "InstallLanguage"), "zh-TW") << "the previous language is kept";
     if (collecting) {
         const auto tasks = TasksAfter(before);
-        ASSERT_FALSE(tasks.empty());
-        EXPECT_EQ(tasks.back(), "安装成功") << ::testing::PrintToString(tasks);
+        ASSERT_EQ(tasks.size(), 4u) << ::testing::PrintToString(tasks);
+        EXPECT_EQ(tasks[0], "开始下载大包");
+        EXPECT_EQ(tasks[1].rfind("大包下载完毕用时0分", 0), 0u) << tasks[1];
+        EXPECT_EQ(tasks[2], "大包下载完毕");
+        EXPECT_EQ(tasks[3], "安装成功");
     }
 }
 
