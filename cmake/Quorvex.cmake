@@ -73,6 +73,8 @@ function(qv_add_fuzzer name)
     add_executable(${name} ${ARG_SOURCES})
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    # tools/fuzz.sh finds every target, whatever its name, and its seed corpus through this list.
+    file(WRITE ${CMAKE_BINARY_DIR}/fuzz-targets/${name} "${ARG_CORPUS}\n")
   else()
     add_executable(${name} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/FuzzReplayMain.cpp)
     if(QV_BUILD_TESTS AND ARG_CORPUS)

@@ -3,8 +3,9 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <strings.h>
+#include <string_view>
 
+#include "download/ContentRange.h"
 #include "download/CurlSupport.h"
 #include "download/PartJoin.h"
 #include "download/RetryBudget.h"
@@ -188,6 +189,7 @@ bool CMTCurlDownloader::getRealDownloadUrl(const std::string& url) {
     int rc = curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
     rc |= curl_easy_setopt(h, CURLOPT_URL, url.c_str());
     rc |= curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    rc |= curl_easy_setopt(h, CURLOPT_MAXREDIRS, Download::kMaxRedirects);
     rc |= curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
     rc |= Download::ApplyTlsTrust(h);  // the package is executed later: the peer must be verified
     rc |= curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Download::DiscardBody);
@@ -250,6 +252,7 @@ int CMTCurlDownloader::downloadExe(DownloadPartNode* part) {
     rc |= curl_easy_setopt(h, CURLOPT_URL, part->url.c_str());
     rc |= curl_easy_setopt(h, CURLOPT_TIMEOUT, 0L);
     rc |= curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    rc |= curl_easy_setopt(h, CURLOPT_MAXREDIRS, Download::kMaxRedirects);
     rc |= curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &CMTCurlDownloader::PartWriter);
     rc |= curl_easy_setopt(h, CURLOPT_WRITEDATA, part);
     rc |= curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &CMTCurlDownloader::PartHeader);
@@ -284,12 +287,11 @@ int CMTCurlDownloader::downloadExe(DownloadPartNode* part) {
 size_t CMTCurlDownloader::PartHeader(char* data, size_t size, size_t count, void* raw) {
     auto* part = static_cast<DownloadPartNode*>(raw);
     const size_t bytes = size * count;
-    const std::string line(data, bytes);
-    if (line.rfind("HTTP/", 0) == 0) {
+    const std::string_view line(data, bytes);
+    if (line.starts_with("HTTP/")) {
         part->contentRangeStart = -1;  // a new response (after a redirect) starts afresh
-    } else if (bytes > 14 && strncasecmp(line.c_str(), "content-range:", 14) == 0) {
-        long long first = -1;
-        if (std::sscanf(line.c_str() + 14, " bytes %lld-", &first) == 1) part->contentRangeStart = first;
+    } else if (const int64_t first = Download::ContentRangeStart(line); first >= 0) {
+        part->contentRangeStart = first;
     }
     return bytes;
 }

@@ -28,7 +28,7 @@ int CurlClient::Start() {
     // is asked again on the next attempt, so one lost request does not doom the download.
     if (effectiveUrl_.empty() || totalLength_ < 0) {
         CurlEasy head = Head(url);
-        if (head) {
+        if (head && headResult_ == CURLE_OK) {
             char* effective = nullptr;
             if (curl_easy_getinfo(head.get(), CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective)
                 effectiveUrl_ = effective;
@@ -85,6 +85,7 @@ int CurlClient::Transfer(Utils::FileHandle& partial) {
     rc |= curl_easy_setopt(h, CURLOPT_TIMEOUT, 0L);
     rc |= curl_easy_setopt(h, CURLOPT_URL, effectiveUrl_.c_str());
     rc |= curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    rc |= curl_easy_setopt(h, CURLOPT_MAXREDIRS, Download::kMaxRedirects);
     rc |= curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &CurlClient::WritePartial);
     rc |= curl_easy_setopt(h, CURLOPT_WRITEDATA, &partial);
     rc |= curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
@@ -131,6 +132,7 @@ CurlEasy CurlClient::Head(const std::string& url) {
     CURL* h = handle.get();
     int rc = curl_easy_setopt(h, CURLOPT_URL, url.c_str());
     rc |= curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    rc |= curl_easy_setopt(h, CURLOPT_MAXREDIRS, Download::kMaxRedirects);
     rc |= curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
     rc |= curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Download::DiscardBody);
     rc |= curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, 60L);
@@ -143,6 +145,7 @@ CurlEasy CurlClient::Head(const std::string& url) {
         if (rc != CURLE_OK) QLOG(L"error:%d:%S\r\n", rc, Download::CurlErrorText(rc));
     }
     QLOG(L"error:%d:%S\r\n", rc, Download::CurlErrorText(rc));
+    headResult_ = rc;
     return handle;
 }
 

@@ -46,7 +46,9 @@ public:
     int Start();
 
     // Header request for a narrow URL; the handle after the request, or none when no handle
-    // could be created. Its failure shows only as an unknown length.
+    // could be created. Its failure shows only as an unknown length: Start() takes neither the
+    // address nor the length of a request that failed (the handle then describes whatever
+    // response came last, such as one redirect of a chain cut short).
     Download::CurlEasy Head(const std::string& url);
     // The content length libcurl recorded for the handle; -1.0 when it has none.
     static double GetDownloadFileLength(CURL* handle);
@@ -79,5 +81,6 @@ private:
     int64_t lastProgressTime_ = 0;
     std::atomic<bool> cancelled_{false};
     std::string effectiveUrl_;
+    int headResult_ = CURLE_OK;  // of the last header request
     long stallSeconds_ = kDefaultStallSeconds;
 };

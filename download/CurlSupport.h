@@ -28,6 +28,11 @@ std::string CaBundleFromEnvironment();
 // replaces the system's. Returns the bitwise OR of the option results.
 CURLcode ApplyTlsTrust(CURL* handle);
 
+// Redirects a transfer follows at most. libcurl before 8.3 follows without limit, so a server
+// that redirects in a circle would hold the download forever; past the limit the transfer fails
+// with CURLE_TOO_MANY_REDIRECTS. Browsers stop at about 20; newer libcurl at 30.
+inline constexpr long kMaxRedirects = 30;
+
 // Receive buffer of every transfer: large enough that a fast loopback or LAN transfer is not
 // bound by write callbacks.
 inline constexpr long kReceiveBufferBytes = 256 * 1024;

@@ -6,6 +6,8 @@
 // while something is left (budget 6: three general failures end the run); a part of the
 // multi-connection downloader retries while something is left and charges afterwards (budget
 // 12: seven attempts when every failure is a general one).
+//
+// Thread: the thread of the one download (or part) that spends it.
 #include <curl/curl.h>
 
 class RetryBudget {

@@ -1,6 +1,7 @@
 // GIO (file:) and libsoup-3 (http, https) stand in for the system URL download service.
 #include "download/UrlMoniker.h"
 
+#include <algorithm>
 #include <chrono>
 #include <gio/gio.h>
 #include <libsoup/soup.h>
@@ -32,6 +33,8 @@ class Binding final : public IBinding {
 public:
     Binding() : cancellable_(g_cancellable_new()) {}
     ~Binding() { g_object_unref(cancellable_); }
+    Binding(const Binding&) = delete;
+    Binding& operator=(const Binding&) = delete;
     HRESULT Abort() override {
         g_cancellable_cancel(cancellable_);
         return kS_OK;
@@ -50,6 +53,8 @@ public:
         g_main_context_pop_thread_default(context_);
         g_main_context_unref(context_);
     }
+    ThreadContext(const ThreadContext&) = delete;
+    ThreadContext& operator=(const ThreadContext&) = delete;
 
 private:
     GMainContext* context_;

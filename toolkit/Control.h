@@ -77,6 +77,11 @@ public:
     }
     // A check box that is ticked.
     virtual bool IsChecked() const { return false; }
+    // A control showing a value in a range (a progress bar): true with the three numbers.
+    virtual bool GetAccessibleValue(double& minimum, double& maximum, double& current) const {
+        (void)minimum, (void)maximum, (void)current;
+        return false;
+    }
     // The control has a "click" action (what a mouse click does).
     virtual bool HasClickAction() const { return false; }
     // The native text field this control wants over it, or null (see NativePeer.h).

@@ -208,6 +208,46 @@ static void qv_clickable_action_init(AtkActionIface* iface) {
     iface->get_name = qv_clickable_get_name;
 }
 
+// ---- a control showing a value (progress bars) ----
+
+struct QvValueAccessible {
+    QvControlAccessible parent;
+};
+struct QvValueAccessibleClass {
+    QvControlAccessibleClass parent_class;
+};
+
+static void qv_value_value_init(AtkValueIface* iface);
+G_DEFINE_TYPE_WITH_CODE(QvValueAccessible, qv_value_accessible, qv_control_accessible_get_type(),
+                        G_IMPLEMENT_INTERFACE(ATK_TYPE_VALUE, qv_value_value_init))
+
+static void qv_value_accessible_init(QvValueAccessible*) {}
+static void qv_value_accessible_class_init(QvValueAccessibleClass*) {}
+
+static bool ValueOf(AtkValue* value, double& minimum, double& maximum, double& current) {
+    auto* self = QV_CONTROL_ACCESSIBLE(value);
+    minimum = maximum = current = 0;
+    return self->control && self->control->GetAccessibleValue(minimum, maximum, current);
+}
+
+static void qv_value_get_value_and_text(AtkValue* value, gdouble* current, gchar** text) {
+    double minimum, maximum, now;
+    ValueOf(value, minimum, maximum, now);
+    if (current) *current = now;
+    if (text) *text = nullptr;
+}
+
+static AtkRange* qv_value_get_range(AtkValue* value) {
+    double minimum, maximum, now;
+    if (!ValueOf(value, minimum, maximum, now)) return nullptr;
+    return atk_range_new(minimum, maximum, nullptr);
+}
+
+static void qv_value_value_init(AtkValueIface* iface) {
+    iface->get_value_and_text = qv_value_get_value_and_text;
+    iface->get_range = qv_value_get_range;
+}
+
 // ---- the window: GTK's own children plus the control tree ----
 
 struct QvWindowAccessible {
@@ -273,7 +313,10 @@ AccessibleControls::~AccessibleControls() { Clear(); }
 AtkObject* AccessibleControls::Ref(CControlUI* control, AtkObject* parent) {
     auto it = objects_.find(control);
     if (it == objects_.end()) {
-        const GType type = control->HasClickAction() ? qv_clickable_accessible_get_type() : qv_control_accessible_get_type();
+        double minimum, maximum, current;
+        const GType type = control->HasClickAction()                                   ? qv_clickable_accessible_get_type()
+                           : control->GetAccessibleValue(minimum, maximum, current) ? qv_value_accessible_get_type()
+                                                                                     : qv_control_accessible_get_type();
         auto* object = ATK_OBJECT(g_object_new(type, nullptr));
         auto* self = QV_CONTROL_ACCESSIBLE(object);
         self->control = control;

@@ -18,6 +18,7 @@ SurfacePtr RenderWindow(CPaintManagerUI& manager, const OffscreenOptions& option
     frame.margin = options.withShadow ? Paint::ShadowMargin(manager.GetShadow()) : 0;
     frame.shadow = frame.margin > 0;
     frame.roundedClip = options.clipToOutline;
+    frame.startsClear = true;
     const double scale = options.scale > 0 ? options.scale : 1.0;
     const int W = static_cast<int>(std::ceil((size.cx + 2 * frame.margin) * scale));
     const int H = static_cast<int>(std::ceil((size.cy + 2 * frame.margin) * scale));

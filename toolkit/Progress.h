@@ -12,6 +12,10 @@ public:
     CProgressUI() : CLabelUI(TextStyle{HAlign::Center, VAlign::Center, false}) {}
     std::wstring_view GetClass() const override { return L"Progress"; }
     AccessibleRole GetAccessibleRole() const override { return AccessibleRole::ProgressBar; }
+    bool GetAccessibleValue(double& minimum, double& maximum, double& current) const override {
+        minimum = min_, maximum = max_, current = value_;
+        return true;
+    }
 
     int GetMinValue() const { return min_; }
     int GetMaxValue() const { return max_; }

@@ -15,10 +15,12 @@ void CWindowPainter::Paint(cairo_t* cr, CPaintManagerUI& manager, const WindowFr
 
     // 1. The margin: fully transparent, then the shadow.
     if (frame.margin > 0) {
-        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-        cairo_set_source_rgba(cr, 0, 0, 0, 0);
-        cairo_paint(cr);
-        cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+        if (!frame.startsClear) {
+            cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+            cairo_set_source_rgba(cr, 0, 0, 0, 0);
+            cairo_paint(cr);
+            cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+        }
         if (frame.shadow) {
             if (!shadow_ || !(shadowClient_ == client)) {
                 shadow_.reset(Paint::CreateShadowSurface(client.cx, client.cy, manager.GetRoundCorner(), manager.GetShadow()));
@@ -39,7 +41,7 @@ void CWindowPainter::Paint(cairo_t* cr, CPaintManagerUI& manager, const WindowFr
     if (frame.opaque) {
         cairo_set_source_rgb(cr, 1, 1, 1);
         cairo_paint(cr);
-    } else {
+    } else if (!frame.startsClear || frame.shadow) {
         cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
         cairo_paint(cr);
         cairo_set_operator(cr, CAIRO_OPERATOR_OVER);

@@ -18,6 +18,7 @@ struct WindowFrame {
     bool shadow = false;      // draw the shadow in that margin
     bool roundedClip = true;  // cut to the rounded outline (off while maximised)
     bool opaque = false;      // no alpha channel to show through: the window starts white
+    bool startsClear = false; // the target is new and fully transparent: nothing to clear
 };
 
 class CWindowPainter {

@@ -173,6 +173,25 @@ TEST_F(IntegrityTest, AFailedDownloadLeavesNothingBehind) {
     }
 }
 
+TEST_F(IntegrityTest, RedirectsAreFollowedOnlySoFar) {
+    // A chain longer than any real one stands in for a server that redirects in a circle: every
+    // downloader gives up after a bounded number of hops, and none takes the hop where its header
+    // request stopped for the file's address (which would name no digest to check).
+    const std::string url = server->RedirectUrl("pkg.bin", 40);
+    for (Kind kind : {Kind::Single, Kind::Multi, Kind::UrlMoniker}) {
+        {
+            Download download(kind, url, out.File("t.bin"));
+            ASSERT_TRUE(download.Run()) << Name(kind) << ": still following redirects";
+            EXPECT_EQ(download.events.Last().code, DL_CODE_FAIL) << Name(kind);
+        }
+        EXPECT_EQ(Listing(out.Path()), std::vector<std::string>{}) << Name(kind);
+    }
+    // A short chain is still followed.
+    Download download(Kind::Multi, server->RedirectUrl("pkg.bin", 5), out.File("t.bin"));
+    ASSERT_TRUE(download.Run());
+    EXPECT_EQ(download.events.Last().code, DL_CODE_SUCCESS);
+}
+
 TEST_F(IntegrityTest, APlantedLinkIsNeverWrittenThrough) {
     // A link at the name of the partial file or of part file 0, pointing at a file of the user
     // the installer runs as: the download must never append to it.

@@ -532,6 +532,7 @@ TEST(Window_Access, AScreenReaderSeesTheControlsAndClicksAButton) {
     EXPECT_NE(out.find("|check box|I agree|checkable,checked,enabled,focusable,sensitive,showing,visible"),
               std::string::npos)
         << out;
+    EXPECT_NE(out.find("|progress bar||enabled,sensitive,showing,visible|0..100:42"), std::string::npos) << out;
     EXPECT_NE(out.find("clicked"), std::string::npos) << out;
     EXPECT_TRUE(PumpUntil([&] { return w.Saw(L"click:okBtn"); })) << "the click did not reach the window";
     w.SendMessage(WM_CLOSE);

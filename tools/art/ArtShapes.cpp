@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "toolkit/CairoPtr.h"
+
 namespace Art {
 
 namespace {
@@ -37,24 +39,24 @@ void Arrow(cairo_t* cr, double cx, double cy, double alpha) {
 
 // A colour fading in from transparent at angle a0 to opaque at a1 round (cx, cy): a conic
 // ramp built from thin mesh wedges, so a stroke along the arc has no seams.
-cairo_pattern_t* ConicRamp(double cx, double cy, double a0, double a1, Rgb c) {
+Toolkit::PatternPtr ConicRamp(double cx, double cy, double a0, double a1, Rgb c) {
     const int wedges = 48;
     const double reach = 140;
-    cairo_pattern_t* mesh = cairo_pattern_create_mesh();
+    Toolkit::PatternPtr mesh(cairo_pattern_create_mesh());
     for (int k = 0; k < wedges; ++k) {
         const double u0 = static_cast<double>(k) / wedges, u1 = static_cast<double>(k + 1) / wedges;
         const double b0 = a0 + (a1 - a0) * u0, b1 = a0 + (a1 - a0) * u1 + 0.002;
         const double alpha0 = std::pow(u0, 1.6), alpha1 = std::pow(u1, 1.6);
-        cairo_mesh_pattern_begin_patch(mesh);
-        cairo_mesh_pattern_move_to(mesh, cx, cy);
-        cairo_mesh_pattern_line_to(mesh, cx + reach * std::cos(b0), cy + reach * std::sin(b0));
-        cairo_mesh_pattern_line_to(mesh, cx + reach * std::cos(b1), cy + reach * std::sin(b1));
-        cairo_mesh_pattern_line_to(mesh, cx, cy);
-        cairo_mesh_pattern_set_corner_color_rgba(mesh, 0, c.r, c.g, c.b, alpha0);
-        cairo_mesh_pattern_set_corner_color_rgba(mesh, 1, c.r, c.g, c.b, alpha0);
-        cairo_mesh_pattern_set_corner_color_rgba(mesh, 2, c.r, c.g, c.b, alpha1);
-        cairo_mesh_pattern_set_corner_color_rgba(mesh, 3, c.r, c.g, c.b, alpha1);
-        cairo_mesh_pattern_end_patch(mesh);
+        cairo_mesh_pattern_begin_patch(mesh.get());
+        cairo_mesh_pattern_move_to(mesh.get(), cx, cy);
+        cairo_mesh_pattern_line_to(mesh.get(), cx + reach * std::cos(b0), cy + reach * std::sin(b0));
+        cairo_mesh_pattern_line_to(mesh.get(), cx + reach * std::cos(b1), cy + reach * std::sin(b1));
+        cairo_mesh_pattern_line_to(mesh.get(), cx, cy);
+        cairo_mesh_pattern_set_corner_color_rgba(mesh.get(), 0, c.r, c.g, c.b, alpha0);
+        cairo_mesh_pattern_set_corner_color_rgba(mesh.get(), 1, c.r, c.g, c.b, alpha0);
+        cairo_mesh_pattern_set_corner_color_rgba(mesh.get(), 2, c.r, c.g, c.b, alpha1);
+        cairo_mesh_pattern_set_corner_color_rgba(mesh.get(), 3, c.r, c.g, c.b, alpha1);
+        cairo_mesh_pattern_end_patch(mesh.get());
     }
     return mesh;
 }
@@ -93,20 +95,18 @@ void ProductMark(cairo_t* cr, double x, double y, double s) {
     cairo_save(cr);
     cairo_translate(cr, x, y);
     RoundedRect(cr, s * 0.04, s * 0.04, s * 0.92, s * 0.92, s * 0.24);
-    cairo_pattern_t* g = cairo_pattern_create_linear(0, 0, s, s);
-    AddStop(g, 0, kBlueLight, 1);
-    AddStop(g, 1, kBlueDeep, 1);
-    cairo_set_source(cr, g);
+    const Toolkit::PatternPtr g(cairo_pattern_create_linear(0, 0, s, s));
+    AddStop(g.get(), 0, kBlueLight, 1);
+    AddStop(g.get(), 1, kBlueDeep, 1);
+    cairo_set_source(cr, g.get());
     cairo_fill_preserve(cr);
-    cairo_pattern_destroy(g);
     // A soft sheen across the upper half.
     cairo_clip(cr);
-    cairo_pattern_t* sheen = cairo_pattern_create_linear(0, 0, 0, s * 0.6);
-    AddStop(sheen, 0, kWhite, 0.22);
-    AddStop(sheen, 1, kWhite, 0);
-    cairo_set_source(cr, sheen);
+    const Toolkit::PatternPtr sheen(cairo_pattern_create_linear(0, 0, 0, s * 0.6));
+    AddStop(sheen.get(), 0, kWhite, 0.22);
+    AddStop(sheen.get(), 1, kWhite, 0);
+    cairo_set_source(cr, sheen.get());
     cairo_paint(cr);
-    cairo_pattern_destroy(sheen);
     cairo_reset_clip(cr);
     // The mark: a ring with a tail, a "Q" that doubles as a magnifier over a package.
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
@@ -129,13 +129,12 @@ void InstallingFrame(cairo_t* cr, int i) {
 
     // Breathing halo.
     const double breath = 0.5 + 0.5 * std::sin(kTau * t * 2);
-    cairo_pattern_t* halo = cairo_pattern_create_radial(cx, cy, 50, cx, cy, 96);
-    AddStop(halo, 0, kBlue, 0.10 + 0.06 * breath);
-    AddStop(halo, 1, kBlue, 0);
-    cairo_set_source(cr, halo);
+    const Toolkit::PatternPtr halo(cairo_pattern_create_radial(cx, cy, 50, cx, cy, 96));
+    AddStop(halo.get(), 0, kBlue, 0.10 + 0.06 * breath);
+    AddStop(halo.get(), 1, kBlue, 0);
+    cairo_set_source(cr, halo.get());
     cairo_arc(cr, cx, cy, 96, 0, kTau);
     cairo_fill(cr);
-    cairo_pattern_destroy(halo);
 
     // Track ring and the comet running round it twice per loop.
     cairo_set_line_width(cr, 5);
@@ -144,12 +143,11 @@ void InstallingFrame(cairo_t* cr, int i) {
     cairo_stroke(cr);
     const double head = -M_PI / 2 + kTau * 2 * t;
     const double length = kTau * 0.36;
-    cairo_pattern_t* tail = ConicRamp(cx, cy, head - length, head, kBlue);
-    cairo_set_source(cr, tail);
+    const Toolkit::PatternPtr tail(ConicRamp(cx, cy, head - length, head, kBlue));
+    cairo_set_source(cr, tail.get());
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
     cairo_arc(cr, cx, cy, 76, head - length, head);
     cairo_stroke(cr);
-    cairo_pattern_destroy(tail);
     SetColor(cr, kBlue);
     cairo_arc(cr, cx + 76 * std::cos(head), cy + 76 * std::sin(head), 4.2, 0, kTau);
     cairo_fill(cr);
@@ -165,13 +163,12 @@ void InstallingFrame(cairo_t* cr, int i) {
 
     // Centre disc with the download arrow sliding through it.
     const double r = 54 + 1.5 * breath;
-    cairo_pattern_t* disc = cairo_pattern_create_linear(cx, cy - r, cx, cy + r);
-    AddStop(disc, 0, kBlueLight, 1);
-    AddStop(disc, 1, kBlue, 1);
-    cairo_set_source(cr, disc);
+    const Toolkit::PatternPtr disc(cairo_pattern_create_linear(cx, cy - r, cx, cy + r));
+    AddStop(disc.get(), 0, kBlueLight, 1);
+    AddStop(disc.get(), 1, kBlue, 1);
+    cairo_set_source(cr, disc.get());
     cairo_arc(cr, cx, cy, r, 0, kTau);
     cairo_fill_preserve(cr);
-    cairo_pattern_destroy(disc);
     cairo_new_path(cr);
     // The arrow dips towards the tray twice per loop.
     Arrow(cr, cx, cy - 7 + 5 * std::sin(kTau * 2 * t), 1.0);
@@ -202,13 +199,12 @@ void FinishedFrame(cairo_t* cr, int i) {
     }
     if (grow <= 0) return;
     const double r = 29 * grow;
-    cairo_pattern_t* disc = cairo_pattern_create_linear(cx, cy - r, cx, cy + r);
-    AddStop(disc, 0, kBlueLight, 1);
-    AddStop(disc, 1, kBlue, 1);
-    cairo_set_source(cr, disc);
+    const Toolkit::PatternPtr disc(cairo_pattern_create_linear(cx, cy - r, cx, cy + r));
+    AddStop(disc.get(), 0, kBlueLight, 1);
+    AddStop(disc.get(), 1, kBlue, 1);
+    cairo_set_source(cr, disc.get());
     cairo_arc(cr, cx, cy, std::max(r, 0.1), 0, kTau);
     cairo_fill(cr);
-    cairo_pattern_destroy(disc);
     if (tick <= 0) return;
 
     // The tick is drawn along its length: short stroke first, then the long one.

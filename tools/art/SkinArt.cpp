@@ -18,6 +18,7 @@
 
 #include "ArtPalette.h"
 #include "ArtShapes.h"
+#include "toolkit/CairoPtr.h"
 
 namespace fs = std::filesystem;
 using namespace Art;
@@ -35,16 +36,18 @@ void Render(const fs::path& out, const std::string& name, int w, int h, const Dr
         if (scale == 2) file.replace_filename(file.stem().string() + "@2x" + file.extension().string());
         std::error_code ec;
         fs::create_directories(file.parent_path(), ec);
-        cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w * scale, h * scale);
-        cairo_t* cr = cairo_create(s);
-        cairo_scale(cr, scale, scale);
-        draw(cr);
-        cairo_destroy(cr);
-        if (cairo_surface_write_to_png(s, file.c_str()) != CAIRO_STATUS_SUCCESS) {
+        const Toolkit::SurfacePtr s(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w * scale, h * scale));
+        {
+            const Toolkit::CairoPtr cr(cairo_create(s.get()));
+            cairo_scale(cr.get(), scale, scale);
+            draw(cr.get());
+        }
+        // A surface cairo could not make, or drawing that failed, writes nothing either.
+        if (cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS ||
+            cairo_surface_write_to_png(s.get(), file.c_str()) != CAIRO_STATUS_SUCCESS) {
             std::fprintf(stderr, "skin-art: cannot write %s\n", file.c_str());
             ++g_failures;
         }
-        cairo_surface_destroy(s);
     }
 }
 
@@ -61,13 +64,12 @@ void Background(cairo_t* cr) {
     SetColor(cr, kWhite);
     cairo_paint(cr);
     // A cool wash under the title and the product name, fading into the white body.
-    cairo_pattern_t* wash = cairo_pattern_create_linear(0, 0, 0, 170);
-    AddStop(wash, 0, kWash, 1);
-    AddStop(wash, 1, kWash, 0);
+    const Toolkit::PatternPtr wash(cairo_pattern_create_linear(0, 0, 0, 170));
+    AddStop(wash.get(), 0, kWash, 1);
+    AddStop(wash.get(), 1, kWash, 0);
     cairo_rectangle(cr, 0, 0, w, 170);
-    cairo_set_source(cr, wash);
+    cairo_set_source(cr, wash.get());
     cairo_fill(cr);
-    cairo_pattern_destroy(wash);
     // Two soft waves along the bottom edge.
     Wave(cr, w, h, 34, 18, 0.15, kBlue, 0.05);
     Wave(cr, w, h, 22, 12, 0.55, kBlueDeep, 0.06);
@@ -135,12 +137,11 @@ void ProgressTrack(cairo_t* cr) {
 
 void ProgressFill(cairo_t* cr) {
     RoundedRect(cr, 0, 0, 40, 10, 5);
-    cairo_pattern_t* p = cairo_pattern_create_linear(0, 0, 0, 10);
-    AddStop(p, 0, kBlueLight, 1);
-    AddStop(p, 1, kBlue, 1);
-    cairo_set_source(cr, p);
+    const Toolkit::PatternPtr p(cairo_pattern_create_linear(0, 0, 0, 10));
+    AddStop(p.get(), 0, kBlueLight, 1);
+    AddStop(p.get(), 1, kBlue, 1);
+    cairo_set_source(cr, p.get());
     cairo_fill(cr);
-    cairo_pattern_destroy(p);
 }
 
 void CheckBox(cairo_t* cr, bool ticked) {

@@ -152,7 +152,9 @@ int main(int argc, char** argv) {
     {
         std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
         f.write(archive.data(), static_cast<std::streamsize>(archive.size()));
-        if (!f.good()) {
+        // The last buffered bytes reach the disk only on close: a full disk shows there.
+        f.close();
+        if (f.fail()) {
             std::fprintf(stderr, "skin-zip: cannot write '%s'\n", tmp.c_str());
             return 1;
         }

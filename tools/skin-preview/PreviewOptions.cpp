@@ -20,6 +20,18 @@ const char* PreviewUsage() {
            "  --list                 print the control tree\n";
 }
 
+namespace {
+
+// The whole text as a number; strtod alone takes "2x" as 2 and "nan" as a number.
+bool WholeNumber(const std::string& text, double& out) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    out = std::strtod(text.c_str(), &end);
+    return end == text.c_str() + text.size();
+}
+
+}  // namespace
+
 bool ParsePreviewOptions(int argc, char** argv, PreviewOptions& o, std::string& error) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -48,14 +60,22 @@ bool ParsePreviewOptions(int argc, char** argv, PreviewOptions& o, std::string& 
         else if (a == "--texts") { if (!value(v)) return false; o.texts.push_back(v); }
         else if (a == "--scale") {
             if (!value(v)) return false;
-            o.scale = std::atof(v.c_str());
-            if (o.scale <= 0 || o.scale > 8) { error = "bad --scale"; return false; }
+            // Written so that NaN fails too: the canvas size is computed from it.
+            if (!WholeNumber(v, o.scale) || !(o.scale > 0 && o.scale <= 8)) { error = "bad --scale"; return false; }
         } else if (a == "--select" || a == "--set") {
             if (!value(v)) return false;
             const size_t eq = v.find('=');
             if (eq == std::string::npos || eq == 0) { error = a + " needs NAME=VALUE"; return false; }
-            if (a == "--select") o.select.emplace_back(v.substr(0, eq), std::atoi(v.c_str() + eq + 1));
-            else o.set.emplace_back(v.substr(0, eq), v.substr(eq + 1));
+            if (a == "--select") {
+                double index = -1;
+                if (!WholeNumber(v.substr(eq + 1), index) || !(index >= 0 && index <= 1000) || index != static_cast<int>(index)) {
+                    error = "--select needs a page number";
+                    return false;
+                }
+                o.select.emplace_back(v.substr(0, eq), static_cast<int>(index));
+            } else {
+                o.set.emplace_back(v.substr(0, eq), v.substr(eq + 1));
+            }
         } else {
             error = "unknown option " + a;
             return false;

@@ -30,6 +30,11 @@ std::size_t TextTable::Size() const {
     return texts_.size();
 }
 
+void TextTable::Clear() {
+    std::unique_lock lock(mutex_);
+    texts_.clear();
+}
+
 std::wstring GetText(const wchar_t* id) { return id ? TextTable::Instance().Lookup(id) : std::wstring(); }
 
 std::wstring GetText(const std::wstring& id) { return TextTable::Instance().Lookup(id); }

@@ -20,6 +20,9 @@ public:
     std::wstring Lookup(const std::wstring& id) const;
     bool Contains(const std::wstring& id) const;
     std::size_t Size() const;
+    // Empties the table. Only tools and tests that load one skin after another use it; the
+    // installer keeps every layer it loaded.
+    void Clear();
 
 private:
     mutable std::shared_mutex mutex_;

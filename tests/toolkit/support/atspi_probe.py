@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 # Looks at a running program through the AT-SPI registry like a screen reader would: prints
-# the accessible tree of its window titled TITLE ("depth|role|name|states" per line), then
+# the accessible tree of its window titled TITLE ("depth|role|name|states" per line, progress
+# bars with "|min..max:value"), then
 # invokes the "click" action of the push button named BUTTON.
 #   atspi_probe.py PID TITLE BUTTON
 import sys
@@ -21,7 +22,11 @@ def find_app(pid):
 
 def walk(node, depth, out):
     states = sorted(pyatspi.stateToString(s) for s in node.getState().getStates())
-    out.append((depth, node, "%d|%s|%s|%s" % (depth, node.getRoleName(), node.name, ",".join(states))))
+    line = "%d|%s|%s|%s" % (depth, node.getRoleName(), node.name, ",".join(states))
+    if node.getRoleName() == "progress bar":
+        value = node.queryValue()
+        line += "|%g..%g:%g" % (value.minimumValue, value.maximumValue, value.currentValue)
+    out.append((depth, node, line))
     for child in node:
         if child is not None:
             walk(child, depth + 1, out)

@@ -20,6 +20,7 @@
 #include "ui/skin/TextTable.h"
 #include "tools/package-server/PackageServer.h"
 #include "ui/windows/CMainWnd.h"
+#include "ui/windows/CMessageBoxWnd.h"
 #include "utils/ProfileFile.h"
 #include "utils/RegistryStore.h"
 #include "utils/StringUtils.h"
@@ -238,6 +239,22 @@ TEST_F(InstallFlow, CloseCommandsDoNothingWhileInstalling) {
     EXPECT_TRUE(PumpUntil([this] { return !window->IsWindow(); })) << "Alt+F4 on the finish page did not close";
 }
 
+TEST_F(InstallFlow, AutoStartupStartsTheProductAtSuccessAndTheButtonOnlyCloses) {
+    InstallerSettings::Instance().InstCmd = L"--startup=AutoStartup";
+    Open();
+    TypeFolder(folder);
+    Click(*window, L"customeInstallBtn");
+    ASSERT_TRUE(WaitForPage(3));
+    EXPECT_TRUE(Xdo("search --sync --class quorvex-compressor >/dev/null")) << "the product did not start at success";
+    // Out of the way of the finish button (no window manager stacks windows here).
+    Xdo("search --class quorvex-compressor windowkill >/dev/null 2>&1");
+    Pump(300);
+    Click(*window, L"openProduceBtn");
+    EXPECT_TRUE(PumpUntil([this] { return !window->IsWindow(); }));
+    Pump(800);
+    EXPECT_FALSE(Xdo("search --class quorvex-compressor >/dev/null 2>&1")) << "the finish button started the product again";
+}
+
 // A copy installed earlier into the test folder, as the registry knows it.
 class ExistingInstallation : public InstallFlow {
 protected:
@@ -267,6 +284,23 @@ TEST_F(ExistingInstallation, InstallTheLatestVersionRunsTheOldUninstallerFirst) 
     EXPECT_FALSE(fs::exists(installed / "old.txt")) << "the old copy's uninstaller did not run";
     EXPECT_TRUE(fs::exists(installed / "compressor.exe"));
     EXPECT_EQ(SetIni(installed, "InstallLanguage"), "zh-TW") << "the previous language is kept";
+    EXPECT_EQ(static_cast<CComboUI*>(window->FindControl(L"langCombo"))->GetCurSel(), 1)
+        << "the language list shows the previous language";
+}
+
+TEST_F(ExistingInstallation, AFailingOldUninstallerIsToldAndTheInstallerCloses) {
+    std::ofstream(installed / "uninst.mode") << "fail\n";
+    // Both answers wait from the start: the notice comes inside the loop that took the first.
+    auto chosen = AnswerBox(L"okBtn", {}, kInstalledTipLayout);
+    std::wstring told;
+    auto notice = AnswerBox(
+        L"closebtn", [&](CWindowBase& box) { told = box.FindControl(L"textLbl")->GetText(); }, kNoticeLayout);
+    Open();
+    ASSERT_TRUE(PumpUntil([&] { return *chosen && *notice; }, 20000)) << "no notice about the uninstaller";
+    EXPECT_EQ(told, Skin::GetText(L"IDMsgSoftRunning"));
+    EXPECT_TRUE(PumpUntil([this] { return !window->IsWindow(); })) << "with a previous installation the installer closes";
+    EXPECT_TRUE(fs::exists(installed / "old.txt")) << "nothing may change when the old uninstaller failed";
+    EXPECT_FALSE(fs::exists(installed / "__Package_Quorvex.exe")) << "nothing is downloaded";
 }
 
 TEST_F(ExistingInstallation, LaunchItStartsTheProductAndCloses) {

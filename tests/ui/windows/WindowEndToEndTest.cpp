@@ -112,6 +112,9 @@ protected:
         launch.args = {"-downloadurl=" + server->FileUrl("Quorvex_setup.exe")};
         launch.args.insert(launch.args.end(), args.begin(), args.end());
         launch.env = {std::string("DISPLAY=") + std::getenv("DISPLAY")};
+        // Sanitizer builds: the child reports with the same suppressions (GTK's own caches).
+        for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"})
+            if (const char* value = std::getenv(name)) launch.env.push_back(std::string(name) + "=" + value);
         if (::geteuid() == 0) {
             launch.tmpfsOn = "/opt";
             launch.tmpfsBytes = size_t(2) << 30;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "install/InstallFiles.h"
+#include "tests/support/TempDir.h"
+#include "utils/StringUtils.h"
 #include "support/WindowTestSupport.h"
 #include "tests/install/TestEnvironment.h"
 #include "toolkit/CheckBox.h"
@@ -228,6 +230,26 @@ TEST_F(MainWindow, CustomFolderKeepsTheProposalAndAppendsTheProductElsewhere) {
     EXPECT_EQ(window->CustomInstallFolder(), proposed) << "the same folder written with a trailing separator";
     edit->SetText(L"/srv/apps");
     EXPECT_EQ(window->CustomInstallFolder(), L"/srv/apps/Pelmora");
+}
+
+TEST_F(MainWindow, FolderDialogFillsTheFieldAndCancelLeavesIt) {
+    Select(1);
+    Pump(100);
+    auto* edit = static_cast<CEditUI*>(window->FindControl(L"installDirEdit"));
+    const std::wstring before = edit->GetText();
+    testsupport::TempDir chosen;
+    // The desktop's chooser runs its own loop inside the click: answer it from a timer.
+    AnswerFolderChooser("", false);
+    Click(*window, L"chDirBtn");
+    ASSERT_TRUE(PumpUntil([] { return !FolderChooserOpen(); }, 8000));
+    Pump(200);
+    EXPECT_EQ(edit->GetText(), before) << "a cancelled chooser changed the field";
+
+    AnswerFolderChooser(chosen.path().string(), true);
+    Click(*window, L"chDirBtn");
+    ASSERT_TRUE(PumpUntil([&] { return edit->GetText() == Utils::FromUtf8(chosen.path().string()); }, 8000))
+        << Utils::ToUtf8(edit->GetText());
+    EXPECT_EQ(window->CustomInstallFolder(), Utils::FromUtf8((chosen.path() / "Pelmora").string()));
 }
 
 }  // namespace

@@ -22,6 +22,11 @@ unsigned long XidOf(GtkWidget* widget);  // X11Window.cpp: X11's names clash wit
 namespace WindowTest {
 
 void SetUpDisplay() {
+    // The folder chooser would otherwise start a session bus (dbus-launch) that outlives the
+    // test; local files need neither the bus nor GVfs.
+    setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent-qv-test-bus", 1);
+    setenv("GIO_USE_VFS", "local", 1);
+    setenv("GTK_USE_PORTAL", "0", 1);
     std::string error;
     if (!XvfbDisplay::Start(&error)) {
         std::fprintf(stderr, "cannot start Xvfb: %s\n", error.c_str());
@@ -108,29 +113,33 @@ void PressKeys(CWindowBase& window, const std::string& keys) {
     Xdo("windowfocus --sync " + std::to_string(Xid(window)) + " key " + keys);
 }
 
-CWindowBase* TopBox() {
+CWindowBase* TopBox(const std::wstring& layout) {
     const auto windows = CWindowBase::OpenWindows();
-    for (auto it = windows.rbegin(); it != windows.rend(); ++it)
-        if (dynamic_cast<CMessageBoxWnd*>(*it)) return *it;
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+        auto* box = dynamic_cast<CMessageBoxWnd*>(*it);
+        if (box && (layout.empty() || box->GetSkinFile() == layout)) return box;
+    }
     return nullptr;
 }
 
-std::shared_ptr<bool> AnswerBox(const std::wstring& control, std::function<void(CWindowBase&)> first) {
+std::shared_ptr<bool> AnswerBox(const std::wstring& control, std::function<void(CWindowBase&)> first,
+                                const std::wstring& layout) {
     struct Pending {
         std::wstring control;
+        std::wstring layout;
         std::function<void(CWindowBase&)> first;
         CWindowBase* box = nullptr;
         int seenTicks = 0;
         int clicks = 0;
         std::shared_ptr<bool> done = std::make_shared<bool>(false);
     };
-    auto* pending = new Pending{control, std::move(first)};
+    auto* pending = new Pending{control, layout, std::move(first)};
     std::shared_ptr<bool> done = pending->done;
     g_timeout_add_full(
         G_PRIORITY_DEFAULT, 100,
         [](gpointer data) -> gboolean {
             auto* p = static_cast<Pending*>(data);
-            CWindowBase* box = TopBox();
+            CWindowBase* box = TopBox(p->layout);
             if (!box || !Mapped(*box) || (*p->done && box != p->box))
                 return *p->done ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
             if (++p->seenTicks < 3) return G_SOURCE_CONTINUE;  // let it draw and take input
@@ -145,6 +154,47 @@ std::shared_ptr<bool> AnswerBox(const std::wstring& control, std::function<void(
         },
         pending, [](gpointer data) { delete static_cast<Pending*>(data); });
     return done;
+}
+
+static GtkWidget* FolderChooser() {
+    GList* all = gtk_window_list_toplevels();
+    GtkWidget* found = nullptr;
+    for (GList* l = all; l; l = l->next)
+        if (GTK_IS_FILE_CHOOSER_DIALOG(l->data) && gtk_widget_get_mapped(GTK_WIDGET(l->data))) found = GTK_WIDGET(l->data);
+    g_list_free(all);
+    return found;
+}
+
+bool FolderChooserOpen() { return FolderChooser() != nullptr; }
+
+void AnswerFolderChooser(const std::string& folder, bool accept) {
+    struct Answer {
+        std::string folder;
+        bool accept;
+        int ticks = 0;
+        bool pointed = false;
+    };
+    g_timeout_add_full(
+        G_PRIORITY_DEFAULT, 100,
+        [](gpointer data) -> gboolean {
+            auto* a = static_cast<Answer*>(data);
+            GtkWidget* dialog = FolderChooser();
+            if (++a->ticks > 150) return G_SOURCE_REMOVE;
+            if (!dialog) return G_SOURCE_CONTINUE;
+            // In folder mode, accepting with nothing selected chooses the folder shown.
+            if (a->accept && !a->pointed) {
+                gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog), a->folder.c_str());
+                a->pointed = true;
+                return G_SOURCE_CONTINUE;
+            }
+            gchar* current = gtk_file_chooser_get_current_folder(GTK_FILE_CHOOSER(dialog));
+            const bool there = !a->accept || (current && a->folder == current);
+            g_free(current);
+            if (!there) return G_SOURCE_CONTINUE;
+            gtk_dialog_response(GTK_DIALOG(dialog), a->accept ? GTK_RESPONSE_ACCEPT : GTK_RESPONSE_CANCEL);
+            return G_SOURCE_REMOVE;
+        },
+        new Answer{folder, accept}, [](gpointer data) { delete static_cast<Answer*>(data); });
 }
 
 void SendWmDelete(CWindowBase& window) {

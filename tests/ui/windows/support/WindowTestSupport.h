@@ -33,13 +33,19 @@ void PressKeys(Toolkit::CWindowBase& window, const std::string& keys);
 // The window manager's close: WM_DELETE_WINDOW to the window.
 void SendWmDelete(Toolkit::CWindowBase& window);
 
-// The newest open message box, or null.
-Toolkit::CWindowBase* TopBox();
+// The newest open message box (of this layout when given), or null.
+Toolkit::CWindowBase* TopBox(const std::wstring& layout = L"");
 // Answers the next message box: once it has been on screen for a moment, `first` runs once
 // (with the box), then the control `control` is clicked every 400 ms while the box stays (a
 // click that came before the box could take it is repeated). The flag turns true when
-// `first` has run.
+// `first` has run. With `layout`, only a box of that layout is answered, so several answers
+// can wait for boxes that come one after the other.
 std::shared_ptr<bool> AnswerBox(const std::wstring& control,
-                                std::function<void(Toolkit::CWindowBase&)> first = {});
+                                std::function<void(Toolkit::CWindowBase&)> first = {},
+                                const std::wstring& layout = L"");
+
+// Answers the next folder chooser once it shows: with `folder` chosen (accept) or cancelled.
+void AnswerFolderChooser(const std::string& folder, bool accept);
+bool FolderChooserOpen();
 
 }  // namespace WindowTest
