@@ -182,7 +182,7 @@ void CComboUI::SetAttribute(std::wstring_view name, std::wstring_view value) {
     if (lower == L"dropup") dropUp_ = ParseBool(value);
     else if (lower == L"itemfont") itemFont_ = ParseInt(value);
     else if (lower == L"itemtextpadding") itemTextPadding_ = ParseRect(value);
-    else if (lower == L"itemheight") itemHeight_ = std::max(0, ParseInt(value));
+    else if (lower == L"itemheight") itemHeight_ = std::max(0, ParseLength(value));
     else if (lower == L"itemalign") {
         TextStyle s{itemAlign_};
         ApplyAlign(s, value);

@@ -99,7 +99,7 @@ void CContainerUI::SetAttribute(std::wstring_view name, std::wstring_view value)
         inset_ = ParseRect(value);
         NeedUpdate();
     } else if (lower == L"childpadding") {
-        childPadding_ = ParseInt(value);
+        childPadding_ = ParseLength(value);
         NeedUpdate();
     } else {
         CControlUI::SetAttribute(name, value);

@@ -144,12 +144,12 @@ void CControlUI::SetAttribute(std::wstring_view rawName, std::wstring_view value
     const std::wstring name = Utils::AsciiLower(std::wstring(rawName));
     const std::wstring v(value);
     if (name == L"name") name_ = v;
-    else if (name == L"width") SetFixedWidth(ParseInt(value));
-    else if (name == L"height") SetFixedHeight(ParseInt(value));
-    else if (name == L"minwidth") SetMinWidth(ParseInt(value));
-    else if (name == L"maxwidth") SetMaxWidth(ParseInt(value));
-    else if (name == L"minheight") SetMinHeight(ParseInt(value));
-    else if (name == L"maxheight") SetMaxHeight(ParseInt(value));
+    else if (name == L"width") SetFixedWidth(ParseLength(value));
+    else if (name == L"height") SetFixedHeight(ParseLength(value));
+    else if (name == L"minwidth") SetMinWidth(ParseLength(value));
+    else if (name == L"maxwidth") SetMaxWidth(ParseLength(value));
+    else if (name == L"minheight") SetMinHeight(ParseLength(value));
+    else if (name == L"maxheight") SetMaxHeight(ParseLength(value));
     else if (name == L"padding") SetPadding(ParseRect(value));
     else if (name == L"visible") SetVisible(ParseBool(value));
     else if (name == L"enabled") SetEnabled(ParseBool(value));
@@ -169,7 +169,7 @@ void CControlUI::SetAttribute(std::wstring_view rawName, std::wstring_view value
             hasSideBorders_ = true;
             borderSize_ = 0;
         } else {
-            SetBorderSize(ParseInt(value));
+            SetBorderSize(ParseLength(value));
         }
     } else if (name == L"bordercolor") SetBorderColor(ParseColor(value));
     else if (name == L"borderround") borderRound_ = ParseSize(value);

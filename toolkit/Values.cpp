@@ -1,5 +1,6 @@
 #include "toolkit/Values.h"
 
+#include <algorithm>
 #include <climits>
 #include <cwctype>
 
@@ -29,7 +30,9 @@ int ReadInt(std::wstring_view text, size_t& pos) {
     return static_cast<int>(value);
 }
 
-// Reads the integer that follows the next comma (0 when there is none).
+int ClampLength(int v) { return std::clamp(v, -kMaxLayoutLength, kMaxLayoutLength); }
+
+// Reads the length that follows the next comma (0 when there is none).
 int ReadNextPart(std::wstring_view text, size_t& pos) {
     const size_t comma = text.find(L',', pos);
     if (comma == std::wstring_view::npos) {
@@ -37,7 +40,7 @@ int ReadNextPart(std::wstring_view text, size_t& pos) {
         return 0;
     }
     pos = comma + 1;
-    return ReadInt(text, pos);
+    return ClampLength(ReadInt(text, pos));
 }
 
 int HexDigit(wchar_t c) {
@@ -54,10 +57,12 @@ int ParseInt(std::wstring_view text) {
     return ReadInt(text, pos);
 }
 
+int ParseLength(std::wstring_view text) { return ClampLength(ParseInt(text)); }
+
 Rect ParseRect(std::wstring_view text) {
     size_t pos = 0;
     Rect r;
-    r.left = ReadInt(text, pos);
+    r.left = ClampLength(ReadInt(text, pos));
     r.top = ReadNextPart(text, pos);
     r.right = ReadNextPart(text, pos);
     r.bottom = ReadNextPart(text, pos);
@@ -67,7 +72,7 @@ Rect ParseRect(std::wstring_view text) {
 Size ParseSize(std::wstring_view text) {
     size_t pos = 0;
     Size s;
-    s.cx = ReadInt(text, pos);
+    s.cx = ClampLength(ReadInt(text, pos));
     s.cy = ReadNextPart(text, pos);
     return s;
 }

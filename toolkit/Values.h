@@ -15,9 +15,16 @@ using Color = std::uint32_t;  // 0xAARRGGBB
 // non-digit ("12px" is 12, "x" is 0). Values beyond the int range are clamped.
 int ParseInt(std::wstring_view text);
 
-// "left,top,right,bottom": each part is read like ParseInt; missing parts are 0.
+// Lengths in a layout (sizes, insets, paddings, borders) are kept within this many pixels
+// either way: no screen is that large, and sums of many of them still fit an int, so a skin
+// with absurd numbers lays out wrongly but never overflows.
+inline constexpr int kMaxLayoutLength = 1 << 16;
+
+// An integer read like ParseInt, then held within +/-kMaxLayoutLength.
+int ParseLength(std::wstring_view text);
+// "left,top,right,bottom": each part is read like ParseLength; missing parts are 0.
 Rect ParseRect(std::wstring_view text);
-// "cx,cy" (also used for points).
+// "cx,cy" (also used for points), each part read like ParseLength.
 Size ParseSize(std::wstring_view text);
 
 // ARGB hex: one optional leading '#' is skipped, the rest is read in base 16 (an "0x" prefix

@@ -76,6 +76,17 @@ TEST(BoxLayout_Float, FloatChildSitsAtItsPosOutsideTheFlow) {
     EXPECT_EQ(t.Pos("flow"), (Rect{0, 0, 200, 100}));
 }
 
+TEST(BoxLayout_Limits, AbsurdLengthsLayOutWithoutOverflow) {
+    // Found by the layout fuzzer: insets and sizes near the int limit overflowed the sums of
+    // the layout (the sanitizer build stops on a signed overflow).
+    Tree a(R"(<Window size="100,100"><VerticalLayout><HorizontalLayout/>
+        <HorizontalLayout name="h" inset=",2222222222"></HorizontalLayout></VerticalLayout></Window>)");
+    EXPECT_GE(a.Pos("h").Height(), 0);
+    Tree b(R"(<Window size="100,100"><HorizontalLayout inset="7777777777"><Button name="b" width="7"/>
+        <Control width="9999999999"/><Control/></HorizontalLayout></Window>)");
+    EXPECT_EQ(b.Pos("b").Width(), 7);
+}
+
 TEST(TabLayout_Select, OnePageShownWithTheFullInnerRectangle) {
     Tree t(R"(<Window size="200,100"><TabLayout name="tabs" selectedid="1" inset="2,2,2,2">
         <Control name="p0"/><Control name="p1"/><Control name="p2"/></TabLayout></Window>)");

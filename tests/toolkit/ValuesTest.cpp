@@ -35,6 +35,11 @@ TEST(Values_Numbers, IntegersRectanglesAndSizes) {
     EXPECT_EQ(ParseRect(L"1, 2"), (Rect{1, 2, 0, 0}));
     EXPECT_EQ(ParseSize(L"600,400"), (Size{600, 400}));
     EXPECT_EQ(ParseSize(L"7"), (Size{7, 0}));
+    // Lengths stay within a bound that sums of many of them cannot overflow.
+    EXPECT_EQ(ParseLength(L"7777777777"), kMaxLayoutLength);
+    EXPECT_EQ(ParseLength(L"-7777777777"), -kMaxLayoutLength);
+    EXPECT_EQ(ParseRect(L"7777777777,1,2,-2222222222"), (Rect{kMaxLayoutLength, 1, 2, -kMaxLayoutLength}));
+    EXPECT_EQ(ParseSize(L"1,2222222222"), (Size{1, kMaxLayoutLength}));
 }
 
 TEST(Values_ImageDescriptor, PlainPathAndEveryProperty) {
