@@ -102,7 +102,10 @@ protected:
     }
 
     pid_t Spawn(Launch launch) {
+        // XDG_DATA_HOME is given explicitly (the default under HOME): as root the package would
+        // otherwise write its menu entry into the machine's /usr/local/share.
         std::vector<std::string> env = {"HOME=" + (tmp / "home").string(), "XDG_RUNTIME_DIR=" + (tmp / "runtime").string(),
+                                        "XDG_DATA_HOME=" + (tmp / "home" / ".local" / "share").string(),
                                         "PATH=/usr/bin:/bin", "LANG=C.UTF-8"};
         env.insert(env.end(), launch.env.begin(), launch.env.end());
         launch.args.insert(launch.args.begin(), INSTALLER_EXE);
