@@ -60,7 +60,7 @@ ChildOutputPump::End ChildOutputPump::Run(Utils::PipedProcess& process, const Ch
         int which[2];
         for (int i = 0; i < 2; ++i) {
             if (!open[i]) continue;
-            fds[count] = {pipes[i]->Native().read, POLLIN, 0};
+            fds[count] = {pipes[i]->Native().read.Native(), POLLIN, 0};
             which[count++] = i;
         }
         const int ready = ::poll(fds, count, exited ? 0 : kPollMs);

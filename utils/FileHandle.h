@@ -74,6 +74,8 @@ public:
     FileError WriteAll(const void* data, size_t size);
     // Reads up to `size` bytes at `offset`: the count read, 0 at the end, or minus the error number.
     int64_t ReadAt(void* data, size_t size, int64_t offset) const;
+    // Reads up to `size` bytes at the current position (pipes too); results as ReadAt's.
+    int64_t Read(void* data, size_t size);
     // Sets the size (cutting or extending with a hole).
     FileError Truncate(int64_t size);
     // Closes; the error reports a lost write. Closing a closed handle succeeds.

@@ -164,6 +164,15 @@ int64_t FileHandle::ReadAt(void* data, size_t size, int64_t offset) const {
     }
 }
 
+int64_t FileHandle::Read(void* data, size_t size) {
+    if (file_ < 0) return -EBADF;
+    for (;;) {
+        const ssize_t n = ::read(file_, data, size);
+        if (n >= 0) return n;
+        if (errno != EINTR) return -errno;
+    }
+}
+
 FileError FileHandle::Truncate(int64_t size) {
     if (file_ < 0) return {EBADF};
     for (;;) {

@@ -110,9 +110,9 @@ void PipedProcess::Start(const std::vector<std::string>& argv, const std::filesy
     if (!fa.ok) throw Exception("posix_spawn_file_actions_init");
     // dup2 onto 0..2 clears close-on-exec on the copies; closefrom drops everything else,
     // including descriptors that other libraries opened without O_CLOEXEC.
-    if (posix_spawn_file_actions_adddup2(&fa.actions, stdin_->Native().read, 0) != 0 ||
-        posix_spawn_file_actions_adddup2(&fa.actions, stdout_->Native().write, 1) != 0 ||
-        posix_spawn_file_actions_adddup2(&fa.actions, stderr_->Native().write, 2) != 0 ||
+    if (posix_spawn_file_actions_adddup2(&fa.actions, stdin_->Native().read.Native(), 0) != 0 ||
+        posix_spawn_file_actions_adddup2(&fa.actions, stdout_->Native().write.Native(), 1) != 0 ||
+        posix_spawn_file_actions_adddup2(&fa.actions, stderr_->Native().write.Native(), 2) != 0 ||
         posix_spawn_file_actions_addclosefrom_np(&fa.actions, 3) != 0)
         throw Exception("posix_spawn_file_actions");
     if (!workingFolder.empty() &&
@@ -154,24 +154,18 @@ void PipedProcess::Start(const std::vector<std::string>& argv, const SpawnOption
     cargv.push_back(nullptr);
     const std::string folder = workingFolder.string();
 
-    int errorPipe[2];
-    if (::pipe2(errorPipe, O_CLOEXEC) != 0) throw Exception("pipe2");
+    // The child reports a failed start as its errno on this pipe (close-on-exec: an exec closes it).
+    Pipe errorPipe;
     const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
     if (pid == 0)
-        ExecChild(cargv.data(), environ, stdin_->Native().read, stdout_->Native().write, stderr_->Native().write, errorPipe[1],
-                  options, folder.empty() ? nullptr : folder.c_str(), parent);
-    ::close(errorPipe[1]);
-    if (pid < 0) {
-        ::close(errorPipe[0]);
-        throw Exception("fork failed");
-    }
+        ExecChild(cargv.data(), environ, stdin_->Native().read.Native(), stdout_->Native().write.Native(),
+                  stderr_->Native().write.Native(), errorPipe.Native().write.Native(), options,
+                  folder.empty() ? nullptr : folder.c_str(), parent);
+    errorPipe.CloseWrite();
+    if (pid < 0) throw Exception("fork failed");
     int childErrno = 0;
-    ssize_t n;
-    do {
-        n = ::read(errorPipe[0], &childErrno, sizeof childErrno);
-    } while (n < 0 && errno == EINTR);
-    ::close(errorPipe[0]);
+    const std::ptrdiff_t n = errorPipe.Read(&childErrno, sizeof childErrno);
     pid_ = pid;
     if (n > 0) {
         Wait();

@@ -4,6 +4,7 @@
 #include "config/InstallerSettings.h"
 #include "config/LocaleTable.h"
 #include "tests/support/TempDir.h"
+#include "utils/StringUtils.h"
 #include "utils/SystemLocale.h"
 
 using testsupport::TempDir;
@@ -35,7 +36,7 @@ TEST(InstallerSettings_Defaults, NoFileAndNoOptions) {
     EXPECT_EQ(s.DlAppNameSuffix, L".downloader");
     EXPECT_EQ(s.DlAppVersion, L"");
     EXPECT_EQ(s.InstCmd, L"");
-    EXPECT_TRUE(s.DownloadUrl.ends_with(L"/software/178"));
+    EXPECT_EQ(s.DownloadUrl, Utils::FromUtf8(QV_DOWNLOAD_HOST "/software/178"));
     EXPECT_TRUE(s.IsCurlReady);
 }
 
@@ -46,7 +47,7 @@ TEST(InstallerSettings_File, EmptySectionTurnsTheNetworkCheckOn) {
     EXPECT_TRUE(s.IsCheckNet);
     EXPECT_EQ(s.DownloadType, 1);
     EXPECT_DOUBLE_EQ(s.DownloadScale, 0.7);
-    EXPECT_EQ(s.DownloadUrl, InstallerSettings::DefaultDownloadUrl());
+    EXPECT_EQ(s.DownloadUrl, Utils::FromUtf8(QV_DOWNLOAD_HOST "/software/178"));
 }
 
 TEST(InstallerSettings_File, ReadsEveryKeyWithItsRules) {

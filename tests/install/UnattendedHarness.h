@@ -39,7 +39,7 @@ struct Result {
 // Extra circumstances of one run.
 struct Launch {
     std::vector<std::string> args;
-    std::vector<std::string> env;  // added to the clean environment
+    std::vector<std::string> env;  // added to the clean environment, replacing its own values
     std::string tmpfsOn;           // a folder to cover with a small tmpfs in a private namespace
     size_t tmpfsBytes = 64 << 20;
     bool noNetwork = false;        // a network namespace with only loopback (down)
@@ -107,7 +107,12 @@ protected:
         std::vector<std::string> env = {"HOME=" + (tmp / "home").string(), "XDG_RUNTIME_DIR=" + (tmp / "runtime").string(),
                                         "XDG_DATA_HOME=" + (tmp / "home" / ".local" / "share").string(),
                                         "PATH=/usr/bin:/bin", "LANG=C.UTF-8"};
-        env.insert(env.end(), launch.env.begin(), launch.env.end());
+        for (const std::string& extra : launch.env) {
+            // An entry replaces the clean environment's value of the same name.
+            const std::string name = extra.substr(0, extra.find('=') + 1);
+            std::erase_if(env, [&](const std::string& e) { return e.rfind(name, 0) == 0; });
+            env.push_back(extra);
+        }
         launch.args.insert(launch.args.begin(), INSTALLER_EXE);
         std::vector<char*> envp, argv;
         for (auto& e : env) envp.push_back(e.data());

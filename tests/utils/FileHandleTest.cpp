@@ -8,6 +8,7 @@
 
 #include "tests/support/TempDir.h"
 #include "utils/FileHandle.h"
+#include "utils/Pipe_posix.h"
 
 using namespace Utils;
 using testsupport::TempDir;
@@ -147,6 +148,37 @@ TEST(FileHandle, WritesAppendsAndReadsAtOffsets) {
     EXPECT_EQ(file.WriteAll("x", 1).code, EBADF);
     EXPECT_EQ(Content(dir.path() / "moved"), "hello");
     EXPECT_EQ(FileSize(dir.path() / "moved"), 5);
+}
+
+// The pipes' ends are file handles too: read in order (no offsets on a pipe), closed once.
+TEST(FileHandle, PipeEndsReadInOrderAndCloseOnce) {
+    Utils::Pipe pipe;
+    const int readFd = pipe.Native().read.Native();
+    ASSERT_TRUE(pipe.WriteAll("abcdef", 6));
+    char buffer[8] = {};
+    EXPECT_EQ(pipe.Native().read.ReadAt(buffer, 2, 0), -ESPIPE);
+    EXPECT_EQ(pipe.Read(buffer, 4), 4);
+    EXPECT_EQ(std::string(buffer, 4), "abcd");
+    pipe.CloseWrite();
+    EXPECT_FALSE(pipe.WriteAll("x", 1));
+    EXPECT_EQ(pipe.Read(buffer, 8), 2);
+    EXPECT_EQ(pipe.Read(buffer, 8), 0);  // the end of data once the writer is gone
+    pipe.CloseRead();
+    pipe.CloseRead();
+    EXPECT_EQ(pipe.Read(buffer, 1), -1);
+    EXPECT_EQ(::fcntl(readFd, F_GETFD), -1);
+    EXPECT_EQ(errno, EBADF);
+
+    // An adopted descriptor is the handle's to close.
+    int fds[2];
+    ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+    {
+        FileHandle writer(fds[1]);
+        ASSERT_TRUE(writer.WriteAll("z", 1));
+    }
+    FileHandle reader(fds[0]);
+    EXPECT_EQ(reader.Read(buffer, 8), 1);
+    EXPECT_EQ(reader.Read(buffer, 8), 0);
 }
 
 TEST(FileHandle, ErrorsCarryTheirCause) {
