@@ -130,13 +130,7 @@ int CSilentInstaller::Run(const std::vector<std::wstring>& arguments) {
     LanguageId() = static_cast<uint16_t>(lcid != 0 ? lcid : 1033);
     params.languageId = LanguageId().load();
 
-    params.downloadUrl = settings.DownloadUrl;
-    params.downloadType = settings.DownloadType;
-    params.instCmd = settings.InstCmd;
-    params.checkNetwork = settings.IsCheckNet;
-    params.downloadScale = settings.DownloadScale;
-    params.curlReady = settings.IsCurlReady;
-    params.installerFileName = settings.ExeFileName;
+    TakeInstallSettings(params, settings);
     folder_ = params.folder = ChooseFolder(arguments, params.previous);
 
     InstallSession session([this](int32_t code, double value, const wchar_t* text) {

@@ -8,6 +8,8 @@
 
 #include "install/InstalledCopy.h"
 
+struct InstallerSettings;
+
 struct InstallParams {
     // The user's choices.
     std::wstring downloadUrl;
@@ -36,3 +38,8 @@ struct InstallParams {
     // The previous installation (empty when there is none).
     PreviousInstallation previous;
 };
+
+// Copies the settings that steer an install (package URL, downloader type, package switches,
+// network probe, download share, HTTP library state, the installer's file name) into
+// `params`, the same way for every front end.
+void TakeInstallSettings(InstallParams& params, const InstallerSettings& settings);

@@ -45,7 +45,7 @@ void CMainWnd::SetInstallButtonsEnabled(bool enabled) {
 bool CMainWnd::StartInstall(const std::wstring& folder, bool desktopIcon, bool taskbarPin) {
     const InstallerSettings& settings = InstallerSettings::Instance();
     InstallParams params;
-    params.downloadUrl = settings.DownloadUrl;
+    TakeInstallSettings(params, settings);
     params.folder = folder;
     params.language = LanguageCode;
     params.languageId = LanguageId().load();
@@ -53,12 +53,6 @@ bool CMainWnd::StartInstall(const std::wstring& folder, bool desktopIcon, bool t
     params.taskbarPin = taskbarPin;
     params.userIsAdmin = admin_.userIsAdmin;
     params.processIsAdmin = admin_.processIsAdmin;
-    params.downloadType = settings.DownloadType;
-    params.instCmd = settings.InstCmd;
-    params.checkNetwork = settings.IsCheckNet;
-    params.downloadScale = settings.DownloadScale;
-    params.curlReady = settings.IsCurlReady;
-    params.installerFileName = settings.ExeFileName;
     params.previous = previous_;
     session_->SetParams(params);
 
