@@ -132,7 +132,8 @@ StatusChildRun::Result StatusChildRun::Run(const std::wstring& program, const st
         QLOG(L"child %d still runs after its final line; left running\r\n", group);
         result.end = End::kLeftRunning;
         g_currentGroup.store(0);
-        process_.reset();  // closes the pipes, leaves the child be
+        process_->LetGo();  // its guard steps aside: the child outlives this thread and process
+        process_.reset();   // closes the pipes
         return result;
     }
     if (end == ChildOutputPump::End::kIdle) {

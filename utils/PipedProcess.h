@@ -18,8 +18,11 @@ struct SpawnOptions {
     // The child leads a process group of its own (its id is the child's pid), so that it and
     // everything it starts can be signalled together.
     bool ownProcessGroup = false;
-    // Sent to the child by the kernel when the thread that started it ends (also when the
-    // whole process is killed); 0 for none.
+    // Sent to the child (and, with ownProcessGroup, its group) when the thread that started it
+    // ends, also when the whole process is killed; 0 for none. The system ties this signal to
+    // the starting thread, not to the process, so a small guard process stands between the two:
+    // the guard gets the signal from the system and passes it on, relays the child's end as
+    // its own, and steps aside on LetGo() so that a child left running outlives its starter.
     int parentDeathSignal = 0;
     // When >= 0, the program that runs is this open file (fexecve), not the file argv[0] names:
     // what was checked through the descriptor is what runs. argv[0] is still passed as is.
@@ -58,6 +61,10 @@ public:
     // Blocks until the child ends; its exit code (as above), or -1 when there is no child.
     int Wait();
     bool IsRunning() { return pid_ > 0 && !TryExitCode().has_value(); }
+    // For a child started with a parent-death signal: its guard steps aside, so the child
+    // keeps running whatever becomes of this process. The child is no longer ours afterwards
+    // (no exit code, no signal). Nothing happens for other children.
+    void LetGo();
     // The signal that ended the child (0 when it exited, still runs, or never started): an
     // exit code of 128 + N alone cannot tell a signal from an exit status.
     int TermSignal() const { return termSignal_; }
@@ -67,6 +74,7 @@ private:
     std::unique_ptr<Pipe> stdout_;
     std::unique_ptr<Pipe> stdin_;
     pid_t pid_ = -1;
+    bool guarded_ = false;
     std::optional<int> exitCode_;
     int termSignal_ = 0;
 };

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -75,6 +76,91 @@ int DecodeStatus(int status) {
     }
     fail();
     ::_exit(127);  // not reached: fail() exits
+}
+
+// What the guard's handlers saw (the guard is a process of its own: these are its copies).
+volatile sig_atomic_t g_guardChildEnded = 0;
+volatile sig_atomic_t g_guardReleased = 0;
+volatile sig_atomic_t g_guardDeath = 0;
+
+void GuardHandler(int sig) {
+    if (sig == SIGCHLD) g_guardChildEnded = 1;
+    else if (sig == SIGUSR1) g_guardReleased = 1;
+    else g_guardDeath = sig;
+}
+
+// The guard between a starter thread and its child: the system sends it the parent-death
+// signal when the starting thread ends, which it passes on to the child (its group, when the
+// guard leads one); SIGUSR1 makes it step aside without a word; the child's end becomes its
+// own (the same exit status, or death by the same signal). Only async-signal-safe calls.
+[[noreturn]] void GuardChild(char* const* argv, char* const* envp, int in, int out, int err, int errorFd,
+                             const SpawnOptions& options, const char* workingFolder, pid_t parent) {
+    const auto fail = [&errorFd]() {
+        const int e = errno;
+        [[maybe_unused]] ssize_t n = ::write(errorFd, &e, sizeof e);
+        ::_exit(127);
+    };
+    const int deathSignal = options.parentDeathSignal;
+    struct sigaction dfl{};
+    dfl.sa_handler = SIG_DFL;
+    for (int sig = 1; sig < NSIG; ++sig) ::sigaction(sig, &dfl, nullptr);
+    // 1. The signals the guard waits for are blocked until it waits, so none is lost.
+    sigset_t handled, waiting;
+    sigemptyset(&handled);
+    sigaddset(&handled, SIGCHLD);
+    sigaddset(&handled, SIGUSR1);
+    sigaddset(&handled, deathSignal);
+    if (::sigprocmask(SIG_SETMASK, &handled, nullptr) != 0) fail();
+    sigemptyset(&waiting);
+    struct sigaction on{};
+    on.sa_handler = GuardHandler;
+    sigfillset(&on.sa_mask);
+    for (int sig : {SIGCHLD, SIGUSR1, deathSignal})
+        if (::sigaction(sig, &on, nullptr) != 0) fail();
+    // 2. The group (the child joins it) and the signal for the starter's end.
+    if (options.ownProcessGroup && ::setpgid(0, 0) != 0) fail();
+    if (::prctl(PR_SET_PDEATHSIG, deathSignal) != 0) fail();
+    if (::getppid() != parent) ::_exit(127);  // the starter ended before the request took effect
+    // 3. The child itself: no group or death signal of its own.
+    SpawnOptions inner = options;
+    inner.ownProcessGroup = false;
+    inner.parentDeathSignal = 0;
+    const pid_t child = ::fork();
+    if (child == 0) ExecChild(argv, envp, in, out, err, errorFd, inner, workingFolder, parent);
+    if (child < 0) fail();
+    // The guard holds nothing: the pipes reach their end when the child's copies close.
+    if (::syscall(SYS_close_range, 0u, ~0u, 0u) != 0)
+        for (int fd = 0; fd < 65536; ++fd) ::close(fd);
+    // 4. Wait for the child's end, a release or the starter's end.
+    for (;;) {
+        ::sigsuspend(&waiting);
+        if (g_guardDeath != 0) {
+            if (options.ownProcessGroup) ::kill(-::getpid(), deathSignal);
+            else ::kill(child, deathSignal);
+            ::_exit(128 + deathSignal);
+        }
+        if (g_guardReleased) ::_exit(0);
+        if (g_guardChildEnded) {
+            g_guardChildEnded = 0;
+            int status = 0;
+            pid_t r;
+            do {
+                r = ::waitpid(child, &status, WNOHANG);
+            } while (r < 0 && errno == EINTR);
+            if (r != child) continue;
+            if (WIFEXITED(status)) ::_exit(WEXITSTATUS(status));
+            const int sig = WTERMSIG(status);
+            const struct rlimit noCore{0, 0};
+            ::setrlimit(RLIMIT_CORE, &noCore);
+            ::sigaction(sig, &dfl, nullptr);
+            sigset_t only;
+            sigemptyset(&only);
+            sigaddset(&only, sig);
+            ::sigprocmask(SIG_UNBLOCK, &only, nullptr);
+            ::kill(::getpid(), sig);
+            ::_exit(128 + sig);
+        }
+    }
 }
 
 // Owns posix_spawn_file_actions_t for the length of one start.
@@ -158,15 +244,18 @@ void PipedProcess::Start(const std::vector<std::string>& argv, const SpawnOption
     Pipe errorPipe;
     const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
-    if (pid == 0)
-        ExecChild(cargv.data(), environ, stdin_->Native().read.Native(), stdout_->Native().write.Native(),
-                  stderr_->Native().write.Native(), errorPipe.Native().write.Native(), options,
-                  folder.empty() ? nullptr : folder.c_str(), parent);
+    if (pid == 0) {
+        const auto start = options.parentDeathSignal != 0 ? GuardChild : ExecChild;
+        start(cargv.data(), environ, stdin_->Native().read.Native(), stdout_->Native().write.Native(),
+              stderr_->Native().write.Native(), errorPipe.Native().write.Native(), options,
+              folder.empty() ? nullptr : folder.c_str(), parent);
+    }
     errorPipe.CloseWrite();
     if (pid < 0) throw Exception("fork failed");
     int childErrno = 0;
     const std::ptrdiff_t n = errorPipe.Read(&childErrno, sizeof childErrno);
     pid_ = pid;
+    guarded_ = options.parentDeathSignal != 0;
     if (n > 0) {
         Wait();
         throw Exception("exec failed: errno " + std::to_string(childErrno));
@@ -204,6 +293,14 @@ int PipedProcess::Wait() {
     exitCode_ = (r == pid_) ? DecodeStatus(status) : -1;
     termSignal_ = (r == pid_ && WIFSIGNALED(status)) ? WTERMSIG(status) : 0;
     return *exitCode_;
+}
+
+void PipedProcess::LetGo() {
+    if (!guarded_ || pid_ <= 0 || exitCode_) return;
+    if (::kill(pid_, SIGUSR1) == 0) Wait();
+    exitCode_.reset();
+    termSignal_ = 0;
+    pid_ = -1;
 }
 
 }  // namespace Utils

@@ -287,9 +287,9 @@ TEST_F(UnattendedFailureTest, ARerunWhileTheEarlierPackageRunsIsRefusedAndLeaves
 }
 
 // A package that reports success and stays on (as one starting the product does) is left
-// running when its installer finishes. Disabled: today the runner's thread ends with the run and
-// the package's parent-death signal stops it at once.
-TEST_F(UnattendedFailureTest, DISABLED_APackageLeftRunningOutlivesItsInstaller) {
+// running when its installer finishes: the parent-death signal (bound to the runner's thread by
+// the system) must not reach it once its guard has stepped aside.
+TEST_F(UnattendedFailureTest, APackageLeftRunningOutlivesItsInstaller) {
     const fs::path folder = tmp / "lingering";
     const fs::path package = folder / "__Package_Quorvex.exe";
     StopRunningFrom cleanup{package};
