@@ -183,7 +183,7 @@ TEST_F(UnattendedFailureTest, AnInstallerStoppedMidDownloadLeavesNoDownloadBehin
             if (!downloading) std::this_thread::sleep_for(std::chrono::milliseconds(25));
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        ASSERT_TRUE(downloading);
+        ASSERT_TRUE(downloading) << testsupport::ReadFile(tmp / "err.txt");
         ::kill(pid, SIGTERM);
         const Result result = Finish(pid);
         EXPECT_EQ(result.exitCode, 128 + SIGTERM) << result.err;
@@ -218,6 +218,19 @@ TEST_F(UnattendedFailureTest, AnInstallerStoppedMidInstallStopsThePackageGroup) 
             EXPECT_EQ(tasks[3], "安装失败原因:1.code=3；2.msg=Install failed: ended by signal 2 (Interrupt)");
         }
     }
+}
+
+TEST_F(UnattendedFailureTest, AnInstallerKilledOutrightStillStopsThePackageGroup) {
+    // SIGKILL cannot be handled: the package learns of its installer's end from the system's
+    // parent-death signal alone.
+    const fs::path folder = tmp / "killed";
+    const pid_t pid = Spawn(Launch{InstallArgs(folder, "--hang-after=progress --pids=" + (tmp / "pids").string())});
+    ASSERT_TRUE(WaitForOutput("progress 7"));
+    for (int i = 0; i < 200 && !fs::exists(tmp / "pids"); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    ::kill(pid, SIGKILL);
+    const Result result = Finish(pid);
+    EXPECT_EQ(result.exitCode, 128 + SIGKILL) << result.err;
+    EXPECT_TRUE(BothGone(tmp / "pids"));
 }
 
 namespace {
