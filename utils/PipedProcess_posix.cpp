@@ -78,17 +78,6 @@ int DecodeStatus(int status) {
     ::_exit(127);  // not reached: fail() exits
 }
 
-// What the guard's handlers saw (the guard is a process of its own: these are its copies).
-volatile sig_atomic_t g_guardChildEnded = 0;
-volatile sig_atomic_t g_guardReleased = 0;
-volatile sig_atomic_t g_guardDeath = 0;
-
-void GuardHandler(int sig) {
-    if (sig == SIGCHLD) g_guardChildEnded = 1;
-    else if (sig == SIGUSR1) g_guardReleased = 1;
-    else g_guardDeath = sig;
-}
-
 // The guard between a starter thread and its child: the system sends it the parent-death
 // signal when the starting thread ends, which it passes on to the child (its group, when the
 // guard leads one); SIGUSR1 makes it step aside without a word; the child's end becomes its
@@ -104,19 +93,14 @@ void GuardHandler(int sig) {
     struct sigaction dfl{};
     dfl.sa_handler = SIG_DFL;
     for (int sig = 1; sig < NSIG; ++sig) ::sigaction(sig, &dfl, nullptr);
-    // 1. The signals the guard waits for are blocked until it waits, so none is lost.
-    sigset_t handled, waiting;
+    // 1. The signals the guard waits for stay blocked and are taken synchronously (no handler:
+    // a blocked signal is kept pending even where its default is to be ignored).
+    sigset_t handled;
     sigemptyset(&handled);
     sigaddset(&handled, SIGCHLD);
     sigaddset(&handled, SIGUSR1);
     sigaddset(&handled, deathSignal);
     if (::sigprocmask(SIG_SETMASK, &handled, nullptr) != 0) fail();
-    sigemptyset(&waiting);
-    struct sigaction on{};
-    on.sa_handler = GuardHandler;
-    sigfillset(&on.sa_mask);
-    for (int sig : {SIGCHLD, SIGUSR1, deathSignal})
-        if (::sigaction(sig, &on, nullptr) != 0) fail();
     // 2. The group (the child joins it) and the signal for the starter's end.
     if (options.ownProcessGroup && ::setpgid(0, 0) != 0) fail();
     if (::prctl(PR_SET_PDEATHSIG, deathSignal) != 0) fail();
@@ -125,41 +109,43 @@ void GuardHandler(int sig) {
     SpawnOptions inner = options;
     inner.ownProcessGroup = false;
     inner.parentDeathSignal = 0;
-    const pid_t child = ::fork();
+    // A bare clone: the library's fork runs handlers (and instrumentation) that assume more
+    // of this copy of the process than a forked child may use.
+    const pid_t child = static_cast<pid_t>(::syscall(SYS_clone, SIGCHLD, 0, 0, 0, 0));
     if (child == 0) ExecChild(argv, envp, in, out, err, errorFd, inner, workingFolder, parent);
     if (child < 0) fail();
     // The guard holds nothing: the pipes reach their end when the child's copies close.
     if (::syscall(SYS_close_range, 0u, ~0u, 0u) != 0)
         for (int fd = 0; fd < 65536; ++fd) ::close(fd);
-    // 4. Wait for the child's end, a release or the starter's end.
+    // 4. Wait for the child's end, a release or the starter's end. The raw system call: a
+    // library wrapper may be replaced by instrumentation that this forked copy cannot serve.
     for (;;) {
-        ::sigsuspend(&waiting);
-        if (g_guardDeath != 0) {
+        siginfo_t info{};
+        const long sig = ::syscall(SYS_rt_sigtimedwait, &handled, &info, nullptr, _NSIG / 8);
+        if (sig < 0) continue;  // interrupted
+        if (sig == deathSignal) {
             if (options.ownProcessGroup) ::kill(-::getpid(), deathSignal);
             else ::kill(child, deathSignal);
             ::_exit(128 + deathSignal);
         }
-        if (g_guardReleased) ::_exit(0);
-        if (g_guardChildEnded) {
-            g_guardChildEnded = 0;
-            int status = 0;
-            pid_t r;
-            do {
-                r = ::waitpid(child, &status, WNOHANG);
-            } while (r < 0 && errno == EINTR);
-            if (r != child) continue;
-            if (WIFEXITED(status)) ::_exit(WEXITSTATUS(status));
-            const int sig = WTERMSIG(status);
-            const struct rlimit noCore{0, 0};
-            ::setrlimit(RLIMIT_CORE, &noCore);
-            ::sigaction(sig, &dfl, nullptr);
-            sigset_t only;
-            sigemptyset(&only);
-            sigaddset(&only, sig);
-            ::sigprocmask(SIG_UNBLOCK, &only, nullptr);
-            ::kill(::getpid(), sig);
-            ::_exit(128 + sig);
-        }
+        if (sig == SIGUSR1) ::_exit(0);
+        int status = 0;
+        pid_t r;
+        do {
+            r = ::waitpid(child, &status, WNOHANG);
+        } while (r < 0 && errno == EINTR);
+        if (r != child) continue;
+        if (WIFEXITED(status)) ::_exit(WEXITSTATUS(status));
+        const int end = WTERMSIG(status);
+        const struct rlimit noCore{0, 0};
+        ::setrlimit(RLIMIT_CORE, &noCore);
+        ::sigaction(end, &dfl, nullptr);
+        sigset_t only;
+        sigemptyset(&only);
+        sigaddset(&only, end);
+        ::sigprocmask(SIG_UNBLOCK, &only, nullptr);
+        ::kill(::getpid(), end);
+        ::_exit(128 + end);
     }
 }
 
