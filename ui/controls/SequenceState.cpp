@@ -86,19 +86,19 @@ std::wstring SequenceState::FrameName(std::wstring_view pattern, std::uint32_t f
             continue;
         }
         // %[flags][width][.precision](d|i|u), nothing else.
-        std::string spec = "%";
+        std::string conversion = "%";
         std::size_t j = i + 1;
         auto isFlag = [](wchar_t f) { return f == L'-' || f == L'+' || f == L' ' || f == L'0'; };
-        while (j < pattern.size() && isFlag(pattern[j])) spec += static_cast<char>(pattern[j++]);
+        while (j < pattern.size() && isFlag(pattern[j])) conversion += static_cast<char>(pattern[j++]);
         for (int part = 0; part < 2; ++part) {
             if (part == 1) {
                 if (j >= pattern.size() || pattern[j] != L'.') break;
-                spec += '.';
+                conversion += '.';
                 ++j;
             }
             int digits = 0;
             while (j < pattern.size() && std::iswdigit(pattern[j]) && digits < 3) {
-                spec += static_cast<char>(pattern[j++]);
+                conversion += static_cast<char>(pattern[j++]);
                 ++digits;
             }
         }
@@ -107,11 +107,11 @@ std::wstring SequenceState::FrameName(std::wstring_view pattern, std::uint32_t f
         if (conv != L'd' && conv != L'i' && conv != L'u') return {};
         char buf[320];
         if (conv == L'u') {
-            spec += 'u';
-            std::snprintf(buf, sizeof buf, spec.c_str(), static_cast<unsigned>(frame));
+            conversion += 'u';
+            std::snprintf(buf, sizeof buf, conversion.c_str(), static_cast<unsigned>(frame));
         } else {
-            spec += 'd';
-            std::snprintf(buf, sizeof buf, spec.c_str(), static_cast<int>(frame));
+            conversion += 'd';
+            std::snprintf(buf, sizeof buf, conversion.c_str(), static_cast<int>(frame));
         }
         out += Utils::FromUtf8(buf);
         converted = true;

@@ -28,8 +28,8 @@ void CMessageBoxWnd::OnClick(TNotifyUI& msg) {
     }
 }
 
-int ShowSkinMessageBox(CWindowBase* owner, const SkinWindowSpec& spec, const wchar_t* text, const wchar_t* caption) {
-    CMessageBoxWnd box(spec);
+int ShowSkinMessageBox(CWindowBase* owner, const SkinWindowSpec& window, const wchar_t* text, const wchar_t* caption) {
+    CMessageBoxWnd box(window);
     if (!box.Create(owner, L"消息框", WS_VISIBLE | WS_OVERLAPPEDWINDOW, 0)) return box.Result();
     box.SetTexts(text, caption);
     box.CenterWindow();

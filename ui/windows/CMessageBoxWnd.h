@@ -12,7 +12,7 @@
 
 class CMessageBoxWnd : public CSkinFrame {
 public:
-    explicit CMessageBoxWnd(SkinWindowSpec spec) : CSkinFrame(std::move(spec)) {}
+    explicit CMessageBoxWnd(SkinWindowSpec window) : CSkinFrame(std::move(window)) {}
 
     void InitWindow() override;
     void OnClick(Toolkit::TNotifyUI& msg) override;
@@ -28,9 +28,9 @@ private:
     Toolkit::CControlUI* captionLbl_ = nullptr;
 };
 
-// Shows the box described by `spec` modally over `owner` (may be null), with `text` in
+// Shows the box described by `window` modally over `owner` (may be null), with `text` in
 // "textLbl" and `caption` in "captionLbl" when given and present; returns the answer.
-int ShowSkinMessageBox(Toolkit::CWindowBase* owner, const SkinWindowSpec& spec, const wchar_t* text,
+int ShowSkinMessageBox(Toolkit::CWindowBase* owner, const SkinWindowSpec& window, const wchar_t* text,
                        const wchar_t* caption);
 
 // The five layouts.

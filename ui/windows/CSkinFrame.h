@@ -8,7 +8,7 @@
 
 class CSkinFrame : public Toolkit::CWindowBase {
 public:
-    explicit CSkinFrame(SkinWindowSpec spec) : spec_(std::move(spec)) {}
+    explicit CSkinFrame(SkinWindowSpec window) : spec_(std::move(window)) {}
 
     std::wstring GetWindowClassName() const override { return spec_.className; }
     std::wstring GetSkinFile() override { return spec_.skinFile; }

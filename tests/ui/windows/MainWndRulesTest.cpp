@@ -47,9 +47,9 @@ TEST(MainWndRules, ProgressTextFormatsOnlyOneInteger) {
 }
 
 TEST(SkinWindowSpec, ClassNameIsTheFileNameUpToItsLastDot) {
-    const SkinWindowSpec spec = SkinWindowSpec::ForLayout(L"NetworkTipWnd.xml");
-    EXPECT_EQ(spec.skinFolder, L"");
-    EXPECT_EQ(spec.skinFile, L"NetworkTipWnd.xml");
-    EXPECT_EQ(spec.className, L"NetworkTipWnd");
+    const SkinWindowSpec window = SkinWindowSpec::ForLayout(L"NetworkTipWnd.xml");
+    EXPECT_EQ(window.skinFolder, L"");
+    EXPECT_EQ(window.skinFile, L"NetworkTipWnd.xml");
+    EXPECT_EQ(window.className, L"NetworkTipWnd");
     EXPECT_EQ(SkinWindowSpec::ForLayout(L"a.b.xml").className, L"a.b");
 }
