@@ -38,6 +38,19 @@ TEST(BoxLayout_Both, SameRulesWithAxesExchanged) {
     EXPECT_EQ(v.Pos("f"), (Rect{5, 72, 55, 266}));
 }
 
+TEST(BoxLayout_Padding, AFlexibleChildKeepsItsTrailingPadding) {
+    // The last flexible child gets what is left less its own bottom (right) padding, and the
+    // fixed child after it starts below that padding.
+    Tree v(R"(<Window size="100,300"><VerticalLayout><Control name="a" height="50"/>
+        <Control name="f" padding="0,0,0,20"/><Control name="b" height="30"/></VerticalLayout></Window>)");
+    EXPECT_EQ(v.Pos("f"), (Rect{0, 50, 100, 250}));
+    EXPECT_EQ(v.Pos("b"), (Rect{0, 270, 100, 300}));
+    Tree h(R"(<Window size="300,100"><HorizontalLayout><Control name="a" width="50"/>
+        <Control name="f" padding="0,0,20,0"/><Control name="b" width="30"/></HorizontalLayout></Window>)");
+    EXPECT_EQ(h.Pos("f"), (Rect{50, 0, 250, 100}));
+    EXPECT_EQ(h.Pos("b"), (Rect{270, 0, 300, 100}));
+}
+
 TEST(BoxLayout_Limits, MinAndMaxBoundSharesAndFixedSizes) {
     Tree t(R"(<Window size="100,300"><VerticalLayout>
         <Control name="fixed" height="500" maxheight="40"/><Control name="small" maxheight="30"/>
