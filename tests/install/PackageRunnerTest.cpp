@@ -33,6 +33,8 @@ protected:
     int Finals() const { return events.Count(INSTALL_SUCCESS) + events.Count(IST_CODE_FAIL); }
 
     testsupport::TempDir tmp;
+    // The sample package writes its menu entry under the data folder: keep it in the test's own.
+    testsupport::ScopedEnv dataHome{"XDG_DATA_HOME", (tmp.path() / "data").string()};
     EventRecorder events;
 };
 

@@ -51,6 +51,8 @@ protected:
 
     installtest::ProcessTableLock processTable;
     testsupport::TempDir tmp;
+    // The sample package writes its menu entry under the data folder: keep it in the test's own.
+    testsupport::ScopedEnv dataHome{"XDG_DATA_HOME", (tmp.path() / "data").string()};
     EventRecorder events;
     std::wstring commandLine;
 };
