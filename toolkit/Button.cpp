@@ -102,6 +102,13 @@ void CButtonUI::PaintStatusImage(cairo_t* cr) {
     DrawImage(cr, foreImage_);
 }
 
+void CButtonUI::CollectShownImages(std::vector<std::wstring>& descriptors) const {
+    CLabelUI::CollectShownImages(descriptors);
+    // A window's first frame shows its buttons at rest (a disabled one falls back to normal).
+    for (const std::wstring* image : {IsEnabled() ? nullptr : &disabledImage_, &normalImage_, &foreImage_})
+        if (image && !image->empty()) descriptors.push_back(*image);
+}
+
 Color CButtonUI::CurrentTextColor() const {
     if (IsEnabled()) {
         if ((state_ & UISTATE_PUSHED) && pushedTextColor_) return pushedTextColor_;

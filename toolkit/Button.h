@@ -23,6 +23,8 @@ public:
     void SetPushedImage(const std::wstring& d) { pushedImage_ = d; Invalidate(); }
     void SetDisabledImage(const std::wstring& d) { disabledImage_ = d; Invalidate(); }
 
+    void CollectShownImages(std::vector<std::wstring>& descriptors) const override;
+
 protected:
     void PaintBkColor(cairo_t* cr) override;
     void PaintStatusImage(cairo_t* cr) override;

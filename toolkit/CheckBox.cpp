@@ -55,6 +55,12 @@ void CCheckBoxUI::PaintStatusImage(cairo_t* cr) {
     CButtonUI::PaintStatusImage(cr);
 }
 
+void CCheckBoxUI::CollectShownImages(std::vector<std::wstring>& descriptors) const {
+    CButtonUI::CollectShownImages(descriptors);
+    if (selected_ && !IsEnabled() && !selectedDisabledImage_.empty()) descriptors.push_back(selectedDisabledImage_);
+    if (selected_ && !selectedImage_.empty()) descriptors.push_back(selectedImage_);
+}
+
 Color CCheckBoxUI::CurrentTextColor() const {
     if (selected_ && selectedTextColor_ && IsEnabled() && !(state_ & (UISTATE_HOT | UISTATE_PUSHED)))
         return selectedTextColor_;

@@ -20,6 +20,8 @@ public:
     bool Activate() override;
     void SetAttribute(std::wstring_view name, std::wstring_view value) override;
 
+    void CollectShownImages(std::vector<std::wstring>& descriptors) const override;
+
 protected:
     void PaintBkColor(cairo_t* cr) override;
     void PaintStatusImage(cairo_t* cr) override;

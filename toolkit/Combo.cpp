@@ -207,6 +207,12 @@ void CComboUI::SetAttribute(std::wstring_view name, std::wstring_view value) {
     Invalidate();
 }
 
+void CComboUI::CollectShownImages(std::vector<std::wstring>& descriptors) const {
+    CLabelUI::CollectShownImages(descriptors);
+    for (const std::wstring* image : {IsEnabled() ? nullptr : &disabledImage_, &normalImage_})
+        if (image && !image->empty()) descriptors.push_back(*image);
+}
+
 void CComboUI::PaintStatusImage(cairo_t* cr) {
     bool drawn = false;
     if (!IsEnabled()) drawn = DrawImage(cr, disabledImage_);

@@ -52,6 +52,8 @@ public:
     void SetAttribute(std::wstring_view name, std::wstring_view value) override;
     void SetManager(CPaintManagerUI* manager, CControlUI* parent) override;
 
+    void CollectShownImages(std::vector<std::wstring>& descriptors) const override;
+
 protected:
     void PaintStatusImage(cairo_t* cr) override;
     std::wstring TextToPaint() const override;

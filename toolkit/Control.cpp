@@ -294,6 +294,10 @@ void CControlUI::PaintBkImage(cairo_t* cr) {
     if (!bkImageText_.empty()) DrawImage(cr, bkImageText_);
 }
 
+void CControlUI::CollectShownImages(std::vector<std::wstring>& descriptors) const {
+    if (!bkImageText_.empty()) descriptors.push_back(bkImageText_);
+}
+
 void CControlUI::PaintBorder(cairo_t* cr) {
     if (hasSideBorders_) {
         Paint::DrawSideBorders(cr, rect_, sideBorders_, borderColor_);

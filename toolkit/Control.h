@@ -183,6 +183,9 @@ public:
 
     // ---- painting ----
     virtual void DoPaint(cairo_t* cr, const Rect& dirty);
+    // Adds the image attribute values the next paint draws in the present state (a window
+    // decodes them ahead of its first frame).
+    virtual void CollectShownImages(std::vector<std::wstring>& descriptors) const;
     void Invalidate();
     // Layout must be recomputed (size, visibility or content changed).
     void NeedUpdate();

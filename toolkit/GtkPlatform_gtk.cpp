@@ -50,6 +50,13 @@ public:
         std::exit(code);
     }
 
+    int ScreenScale() const override {
+        GdkDisplay* display = display_ ? gdk_display_get_default() : nullptr;
+        GdkMonitor* monitor = display ? gdk_display_get_primary_monitor(display) : nullptr;
+        if (display && !monitor) monitor = gdk_display_get_monitor(display, 0);
+        return monitor ? gdk_monitor_get_scale_factor(monitor) : 1;
+    }
+
 private:
     bool display_;
     GlibScheduler scheduler_;

@@ -1,3 +1,4 @@
+#include "toolkit/FontWarmup.h"
 #include "toolkit/GtkTextFields_gtk.h"
 
 #include <cstdio>
@@ -67,6 +68,7 @@ void GtkTextFields::Style(GtkWidget* entry, ITextPeer* peer) {
 GtkWidget* GtkTextFields::FieldFor(CControlUI* control, ITextPeer* peer) {
     auto it = fields_.find(control);
     if (it != fields_.end()) return it->second;
+    FontWarmup::Finish();  // the entry's text must find the warmed fonts, not start a map of its own
     GtkWidget* entry = gtk_entry_new();
     gtk_entry_set_has_frame(GTK_ENTRY(entry), FALSE);
     gtk_entry_set_width_chars(GTK_ENTRY(entry), 1);

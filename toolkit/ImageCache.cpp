@@ -12,11 +12,31 @@
 #include "toolkit/ResourceSet.h"
 #include "toolkit/SkinResources.h"
 #include "utils/StringUtils.h"
+#include "utils/Thread.h"
 
 namespace Toolkit {
 
 Image::Image(cairo_surface_t* surface, int width, int height, int scale)
     : surface_(surface), width_(width), height_(height), scale_(scale) {}
+
+// A preload under way: the names to decode and, once the worker has ended, what it decoded.
+// The worker uses only this object; the user-interface thread reads it after the join.
+struct ImageCache::Preloading {
+    struct Job {
+        std::wstring name;
+        std::string key;
+    };
+    std::vector<Job> jobs;
+    int scale = 1;
+    PlainMap decoded;
+    std::size_t decodes = 0;
+    std::unique_ptr<Utils::Thread> thread;
+};
+
+ImageCache::ImageCache() = default;
+ImageCache::~ImageCache() {
+    if (preloading_) preloading_->thread->Join();
+}
 
 ImageCache& ImageCache::Instance() {
     static ImageCache cache;
@@ -101,7 +121,7 @@ std::shared_ptr<const Image> ImageCache::Decode(const std::string& bytes) {
     return std::make_shared<Image>(s, gdk_pixbuf_get_width(pixbuf), gdk_pixbuf_get_height(pixbuf));
 }
 
-std::shared_ptr<const Image> ImageCache::Load(const std::wstring& name) {
+std::shared_ptr<const Image> ImageCache::Load(const std::wstring& name, std::size_t& decodes) {
     std::string bytes;
     if (!SkinResources::Instance().Read(name, bytes)) {
         const std::string path = Utils::ToUtf8(name);
@@ -114,7 +134,7 @@ std::shared_ptr<const Image> ImageCache::Load(const std::wstring& name) {
         }
     }
     if (bytes.empty()) return nullptr;
-    ++decodes_;
+    ++decodes;
     return Decode(bytes);
 }
 
@@ -127,24 +147,64 @@ std::string CacheKey(const std::wstring& name, int scale) {
 }
 }  // namespace
 
-std::shared_ptr<const Image> ImageCache::Plain(const std::wstring& name, int scale) {
+std::shared_ptr<const Image> ImageCache::Plain(PlainMap& plain, const std::wstring& name, int scale,
+                                               std::size_t& decodes) {
     const std::string key = CacheKey(name, scale);
-    auto it = plain_.find(key);
-    if (it != plain_.end()) return it->second;
+    auto it = plain.find(key);
+    if (it != plain.end()) return it->second;
     std::shared_ptr<const Image> image;
     if (scale > 1) {
-        if (auto dense = Load(HighDensityName(name))) {
+        if (auto dense = Load(HighDensityName(name), decodes)) {
             // The drawn size is the 1x size, so descriptors keep their meaning.
             cairo_surface_t* s = cairo_surface_reference(dense->Surface());
             image = std::make_shared<Image>(s, (dense->Width() + 1) / 2, (dense->Height() + 1) / 2, 2);
         } else {
-            image = Plain(name, 1);
+            image = Plain(plain, name, 1, decodes);
         }
     } else {
-        image = Load(name);
+        image = Load(name, decodes);
     }
-    plain_.emplace(key, image);  // a miss is remembered too
+    plain.emplace(key, image);  // a miss is remembered too
     return image;
+}
+
+bool ImageCache::Preload(const std::vector<std::wstring>& names, int scale) {
+    TakePreloaded();
+    auto preload = std::make_unique<Preloading>();
+    preload->scale = scale >= 2 ? 2 : 1;
+    for (const std::wstring& requested : names) {
+        if (requested.empty()) continue;
+        const std::wstring* alias = SharedResources().FindImageAlias(requested);
+        const std::wstring& name = alias ? *alias : requested;
+        std::string key = CacheKey(name, preload->scale);
+        if (plain_.count(key)) continue;
+        bool queued = false;
+        for (const auto& job : preload->jobs) queued = queued || job.key == key;
+        if (queued) continue;
+        // A name without an "@2x" file falls back to its 1x image: one already held is lent
+        // to the worker (images are immutable) rather than decoded again.
+        if (auto held = plain_.find(CacheKey(name, 1)); preload->scale > 1 && held != plain_.end())
+            preload->decoded.insert(*held);
+        preload->jobs.push_back({name, std::move(key)});
+    }
+    if (preload->jobs.empty()) return false;
+    Preloading* raw = preload.get();
+    preload->thread = std::make_unique<Utils::Thread>(raw, L"image preload", [](void* p) -> unsigned {
+        auto* work = static_cast<Preloading*>(p);
+        for (const auto& job : work->jobs) Plain(work->decoded, job.name, work->scale, work->decodes);
+        return 0;
+    });
+    if (!preload->thread->Resume()) return false;
+    preloading_ = std::move(preload);
+    return true;
+}
+
+void ImageCache::TakePreloaded() {
+    if (!preloading_) return;
+    std::unique_ptr<Preloading> done = std::move(preloading_);
+    done->thread->Join();
+    decodes_ += done->decodes;
+    for (auto& [key, image] : done->decoded) plain_.emplace(key, std::move(image));  // kept entries win
 }
 
 std::shared_ptr<const Image> ImageCache::Get(const std::wstring& requested, bool hasMask, Color mask, int scale) {
@@ -152,7 +212,8 @@ std::shared_ptr<const Image> ImageCache::Get(const std::wstring& requested, bool
     const std::wstring* alias = SharedResources().FindImageAlias(requested);
     const std::wstring& name = alias ? *alias : requested;
     const int wanted = scale >= 2 ? 2 : 1;
-    std::shared_ptr<const Image> base = Plain(name, wanted);
+    TakePreloaded();
+    std::shared_ptr<const Image> base = Plain(plain_, name, wanted, decodes_);
     if (!base || !hasMask) return base;
     auto mk = std::make_pair(CacheKey(name, base->Scale()), mask & 0x00FFFFFFu);
     auto mit = masked_.find(mk);
@@ -163,6 +224,7 @@ std::shared_ptr<const Image> ImageCache::Get(const std::wstring& requested, bool
 }
 
 void ImageCache::Clear() {
+    TakePreloaded();
     plain_.clear();
     masked_.clear();
 }

@@ -9,11 +9,16 @@
 // written for the 1x image apply unchanged); without one the 1x image is returned and cairo
 // scales it.
 //
-// Thread: the user-interface thread only.
+// A window about to be shown can hand the names its first frame draws to Preload(): a worker
+// decodes them while the native window is made, and the next Get() takes them over.
+//
+// Thread: the user-interface thread only (the preload worker touches none of the cache's state
+// before Get() has joined it).
 #include <cstddef>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "toolkit/CairoPtr.h"
 #include "toolkit/Values.h"
@@ -51,18 +56,36 @@ public:
     // Decodes from bytes without caching (tests, tools).
     static std::shared_ptr<const Image> Decode(const std::string& bytes);
 
+    // Starts decoding the images of these names (as Get() takes them) at `scale` on a worker
+    // thread; names already cached, or already being preloaded, are left out. The next Get()
+    // or Clear() waits for the worker and keeps what it decoded, so nothing is decoded twice.
+    // Returns whether a worker was started.
+    bool Preload(const std::vector<std::wstring>& names, int scale = 1);
+
     // Drops everything (a language switch reloads images).
     void Clear();
     // Number of decodes performed since start (proves the once-only rule in tests).
     std::size_t DecodeCount() const { return decodes_; }
 
-private:
-    std::shared_ptr<const Image> Load(const std::wstring& name);
-    std::shared_ptr<const Image> Plain(const std::wstring& name, int scale);
+    ImageCache();
+    ~ImageCache();
 
-    std::map<std::string, std::shared_ptr<const Image>> plain_;           // key: normalised name, "@2x" marked
+private:
+    struct Preloading;
+
+    // Reads and decodes one name, counting the decode; any thread.
+    static std::shared_ptr<const Image> Load(const std::wstring& name, std::size_t& decodes);
+    // The plain image of a resolved name at a scale, from `plain` or loaded into it; any thread,
+    // on a map of its own.
+    using PlainMap = std::map<std::string, std::shared_ptr<const Image>>;
+    static std::shared_ptr<const Image> Plain(PlainMap& plain, const std::wstring& name, int scale, std::size_t& decodes);
+    // Joins a running preload and takes over its images.
+    void TakePreloaded();
+
+    PlainMap plain_;                                                      // key: normalised name, "@2x" marked
     std::map<std::pair<std::string, Color>, std::shared_ptr<const Image>> masked_;
     std::size_t decodes_ = 0;
+    std::unique_ptr<Preloading> preloading_;
 };
 
 }  // namespace Toolkit

@@ -51,6 +51,8 @@ public:
     virtual void ReportLoadFailure(const std::wstring& text, const std::wstring& caption) = 0;
     // Ends the process (the real host calls exit).
     virtual void ExitProcess(int code) = 0;
+    // Pixels per window unit a new window will most likely get (images are readied for it).
+    virtual int ScreenScale() const { return 1; }
 };
 
 // The platform windows are created on; null until a host is installed.

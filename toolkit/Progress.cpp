@@ -44,6 +44,11 @@ void CProgressUI::SetAttribute(std::wstring_view name, std::wstring_view value) 
     Invalidate();
 }
 
+void CProgressUI::CollectShownImages(std::vector<std::wstring>& descriptors) const {
+    CLabelUI::CollectShownImages(descriptors);
+    if (!foreImage_.empty()) descriptors.push_back(foreImage_);
+}
+
 void CProgressUI::PaintStatusImage(cairo_t* cr) {
     const Rect fill = GetFillRect();
     if (fill.IsEmpty()) return;

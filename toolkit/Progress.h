@@ -29,6 +29,8 @@ public:
 
     void SetAttribute(std::wstring_view name, std::wstring_view value) override;
 
+    void CollectShownImages(std::vector<std::wstring>& descriptors) const override;
+
 protected:
     void PaintStatusImage(cairo_t* cr) override;
 

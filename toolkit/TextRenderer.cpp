@@ -9,6 +9,7 @@
 #include <memory>
 #include <tuple>
 
+#include "toolkit/FontWarmup.h"
 #include "toolkit/GObjectPtr.h"
 #include "utils/StringUtils.h"
 
@@ -31,27 +32,10 @@ PangoFontDescription* Description(const FontInfo& font) {
     FontKey key{font.face, font.size, font.bold, font.italic, CurrentLanguage()};
     auto it = cache.find(key);
     if (it != cache.end()) return it->second.get();
-    PangoFontDescription* d = pango_font_description_new();
-    const std::string families = FamilyList(font.face);
-    pango_font_description_set_family(d, families.c_str());
-    pango_font_description_set_absolute_size(d, std::max(1, font.size) * PANGO_SCALE);
-    pango_font_description_set_weight(d, font.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
-    pango_font_description_set_style(d, font.italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
+    PangoFontDescription* d = NewFontDescription(font, key.language);
     cache.emplace(key, std::unique_ptr<PangoFontDescription, void (*)(PangoFontDescription*)>(
                            d, pango_font_description_free));
     return d;
-}
-
-const cairo_font_options_t* FontOptions() {
-    static cairo_font_options_t* options = [] {
-        cairo_font_options_t* o = cairo_font_options_create();
-        // Grey anti-aliasing: sub-pixel colour fringes look wrong on a translucent window.
-        cairo_font_options_set_antialias(o, CAIRO_ANTIALIAS_GRAY);
-        cairo_font_options_set_hint_style(o, CAIRO_HINT_STYLE_SLIGHT);
-        cairo_font_options_set_hint_metrics(o, CAIRO_HINT_METRICS_ON);
-        return o;
-    }();
-    return options;
 }
 
 GObjectPtr<PangoLayout> MakeLayout(cairo_t* cr, const std::string& utf8, const FontInfo& font, const TextStyle& style,
@@ -99,10 +83,33 @@ cairo_t* MeasureContext() {
 
 }  // namespace
 
-std::string FamilyList(const std::wstring& face) {
+const cairo_font_options_t* FontOptions() {
+    static cairo_font_options_t* options = [] {
+        cairo_font_options_t* o = cairo_font_options_create();
+        // Grey anti-aliasing: sub-pixel colour fringes look wrong on a translucent window.
+        cairo_font_options_set_antialias(o, CAIRO_ANTIALIAS_GRAY);
+        cairo_font_options_set_hint_style(o, CAIRO_HINT_STYLE_SLIGHT);
+        cairo_font_options_set_hint_metrics(o, CAIRO_HINT_METRICS_ON);
+        return o;
+    }();
+    return options;
+}
+
+PangoFontDescription* NewFontDescription(const FontInfo& font, const std::wstring& language) {
+    PangoFontDescription* d = pango_font_description_new();
+    const std::string families = FamilyList(font.face, language);
+    pango_font_description_set_family(d, families.c_str());
+    pango_font_description_set_absolute_size(d, std::max(1, font.size) * PANGO_SCALE);
+    pango_font_description_set_weight(d, font.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+    pango_font_description_set_style(d, font.italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
+    return d;
+}
+
+std::string FamilyList(const std::wstring& face) { return FamilyList(face, CurrentLanguage()); }
+
+std::string FamilyList(const std::wstring& face, const std::wstring& lang) {
     std::string list;
     if (!face.empty()) list = Utils::ToUtf8(face) + ",";
-    const std::wstring& lang = CurrentLanguage();
     const bool traditional = lang == L"zh-TW" || lang == L"zh-HK" || lang == L"zh-MO";
     list += "Microsoft YaHei,";
     list += traditional ? "Noto Sans CJK TC,Noto Sans CJK SC," : "Noto Sans CJK SC,Noto Sans CJK TC,";
@@ -113,6 +120,7 @@ std::string FamilyList(const std::wstring& face) {
 void Draw(cairo_t* cr, const std::wstring& text, const Rect& box, const FontInfo& font, Color color,
           const TextStyle& style) {
     if (text.empty() || box.IsEmpty() || (color >> 24) == 0) return;
+    FontWarmup::Finish();
     const std::string utf8 = Utils::ToUtf8(text);
     const GObjectPtr<PangoLayout> layout = MakeLayout(cr, utf8, font, style, box.Width());
     PangoRectangle ink, logical;
@@ -142,6 +150,7 @@ void Draw(cairo_t* cr, const std::wstring& text, const Rect& box, const FontInfo
 
 Size Measure(const std::wstring& text, const FontInfo& font, const TextStyle& style, int maxWidth) {
     if (text.empty()) return {};
+    FontWarmup::Finish();
     const std::string utf8 = Utils::ToUtf8(text);
     TextStyle s = style;
     s.endEllipsis = false;
@@ -152,6 +161,7 @@ Size Measure(const std::wstring& text, const FontInfo& font, const TextStyle& st
 }
 
 int UnknownGlyphs(const std::wstring& text, const FontInfo& font) {
+    FontWarmup::Finish();
     const std::string utf8 = Utils::ToUtf8(text);
     const GObjectPtr<PangoLayout> layout = MakeLayout(MeasureContext(), utf8, font, TextStyle{}, 0);
     return pango_layout_get_unknown_glyphs_count(layout.get());

@@ -4,7 +4,9 @@
 #include <atomic>
 #include <mutex>
 
+#include "toolkit/FontWarmup.h"
 #include "toolkit/ImageCache.h"
+#include "toolkit/Label.h"
 #include "toolkit/LayoutBuilder.h"
 #include "utils/Log.h"
 #include "utils/StringUtils.h"
@@ -19,6 +21,20 @@ std::atomic<int> g_quitCode{0};
 std::vector<CWindowBase*>& Registry() {
     static std::vector<CWindowBase*> windows;
     return windows;
+}
+
+// What a newly built tree's first frame shows: its texts with their fonts and the names of
+// its images (hidden controls and pages left out).
+void CollectFirstFrame(const CControlUI& control, const CPaintManagerUI& manager,
+                       std::vector<FontWarmup::Sample>& texts, std::vector<std::wstring>& images) {
+    if (!control.IsVisible()) return;
+    if (const auto* label = dynamic_cast<const CLabelUI*>(&control))
+        texts.push_back({label->GetDisplayText(), manager.GetFont(label->GetFontId())});
+    std::vector<std::wstring> descriptors;
+    control.CollectShownImages(descriptors);
+    for (const std::wstring& descriptor : descriptors) images.push_back(ParseImageDescriptor(descriptor).file);
+    for (int i = 0; i < control.GetChildCount(); ++i)
+        if (const CControlUI* child = control.GetChildAt(i)) CollectFirstFrame(*child, manager, texts, images);
 }
 }  // namespace
 
@@ -85,6 +101,13 @@ bool CWindowBase::Create(CWindowBase* owner, const std::wstring& title, std::uin
         platform->ExitProcess(1);
         return false;
     }
+    // The first frame's fonts (for the process's first window) and images are made ready on
+    // workers while the native window is made; the first paint takes them over.
+    std::vector<FontWarmup::Sample> texts;
+    std::vector<std::wstring> images;
+    CollectFirstFrame(*built.root, manager_, texts, images);
+    FontWarmup::Start(texts, CurrentLanguage());
+    ImageCache::Instance().Preload(images, platform->ScreenScale());
     const Size size{width > 0 ? width : manager_.GetInitSize().cx, height > 0 ? height : manager_.GetInitSize().cy};
     manager_.SetClientSize(size);
     native_ = platform->CreateNativeWindow(*this, owner, title, size.cx, size.cy);

@@ -2,7 +2,7 @@
 // references: a bare GTK window that draws one rectangle, and a plain GTK 3 window with the
 // same kinds of controls built by GtkBuilder (labels, buttons, an entry, a combo box, a
 // progress bar, Chinese text). Usage: bench_toolkit_first_frame toolkit|bare|gtkbuilder
-// Prints "first_frame_ms=N rss_kib=N" (the toolkit adds where its time went); run it under an
+// Prints "first_frame_ms=N rss_kib=N" (bare and toolkit add where their time went); run it under an
 // X server (run.sh uses Xvfb).
 #include <gtk/gtk.h>
 
@@ -122,7 +122,9 @@ int main(int argc, char** argv) {
     }
     if (bare) {
         gtk_init(&argc, &argv);
+        Phase("gtk");
         GtkWidget* w = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+        Phase("created");
         gtk_window_set_default_size(GTK_WINDOW(w), 600, 400);
         gtk_widget_set_app_paintable(w, TRUE);
         g_signal_connect(w, "draw", G_CALLBACK(BareDraw), nullptr);

@@ -1,5 +1,6 @@
 // Skin resources from an in-memory zip, and the image cache.
 #include <gtest/gtest.h>
+#include <cairo.h>
 #include <zip.h>
 
 #include <cstring>
@@ -98,4 +99,65 @@ TEST(ImageCache_Decode, EachImageDecodedOnceAndMissesRemembered) {
     EXPECT_EQ(cache.Get(L"IDNine").get(), a.get());
     // Bytes that are no image decode to nothing.
     EXPECT_FALSE(ImageCache::Decode("not an image"));
+}
+
+TEST(ImageCache_Preload, AWorkerDecodesEachNameOnceAndGetTakesItsImages) {
+    SkinGuard guard;
+    const std::string dir = TestSkin::PrivateFolder("qv_skin_preload");
+    ASSERT_TRUE(TestSkin::WriteFolder(dir));
+    ASSERT_TRUE(SkinResources::Instance().OpenZipCopy(TestSkin::MakeZip(dir)));
+    ImageCache& cache = ImageCache::Instance();
+    cache.Clear();
+    SharedResources().AddImageAlias(L"IDNine", L"nine.png");
+    const size_t before = cache.DecodeCount();
+    // Case, an alias and a repeat name one image; a missing name decodes nothing.
+    ASSERT_TRUE(cache.Preload({L"nine.png", L"NINE.png", L"IDNine", L"missing.png", L"logo.png", L""}));
+    auto nine = cache.Get(L"nine.png");
+    ASSERT_TRUE(nine);
+    EXPECT_EQ(nine->Width(), 30);
+    EXPECT_EQ(cache.DecodeCount(), before + 2);
+    EXPECT_EQ(cache.Get(L"IDNine").get(), nine.get());
+    EXPECT_TRUE(cache.Get(L"logo.png"));
+    EXPECT_FALSE(cache.Get(L"missing.png"));  // the miss is remembered too
+    EXPECT_EQ(cache.DecodeCount(), before + 2);
+    // The same pixels as a plain decode.
+    std::string bytes;
+    ASSERT_TRUE(SkinResources::Instance().Read(L"nine.png", bytes));
+    auto direct = ImageCache::Decode(bytes);
+    ASSERT_TRUE(direct);
+    cairo_surface_flush(nine->Surface());
+    const auto* a = cairo_image_surface_get_data(nine->Surface());
+    const auto* b = cairo_image_surface_get_data(direct->Surface());
+    EXPECT_EQ(std::memcmp(a, b, static_cast<size_t>(cairo_image_surface_get_stride(direct->Surface())) * 30), 0);
+
+    // Names already held start no worker.
+    EXPECT_FALSE(cache.Preload({L"nine.png", L"logo.png", L"missing.png"}));
+    // At scale 2 the "@2x" file is decoded; a name without one keeps its held 1x image.
+    ASSERT_TRUE(cache.Preload({L"dense.png", L"nine.png"}, 2));
+    auto dense = cache.Get(L"dense.png", false, 0, 2);
+    ASSERT_TRUE(dense);
+    EXPECT_EQ(dense->Scale(), 2);
+    EXPECT_EQ(dense->Width(), 20);
+    EXPECT_EQ(cache.Get(L"nine.png", false, 0, 2).get(), nine.get());
+    EXPECT_EQ(cache.DecodeCount(), before + 3);
+}
+
+TEST(ImageCache_Preload, ClearWaitsForTheWorkerAndDropsItsImages) {
+    SkinGuard guard;
+    const std::string dir = TestSkin::PrivateFolder("qv_skin_preload_clear");
+    ASSERT_TRUE(TestSkin::WriteFolder(dir));
+    ASSERT_TRUE(SkinResources::Instance().OpenZipCopy(TestSkin::MakeZip(dir)));
+    ImageCache& cache = ImageCache::Instance();
+    cache.Clear();
+    ASSERT_TRUE(cache.Preload({L"bg.png", L"nine.png"}));
+    cache.Clear();  // e.g. a language switch right after a window was made
+    const size_t before = cache.DecodeCount();
+    EXPECT_TRUE(cache.Get(L"bg.png"));
+    EXPECT_EQ(cache.DecodeCount(), before + 1);
+    // A preload started while another is under way takes the first one's images over first.
+    ASSERT_TRUE(cache.Preload({L"nine.png"}));
+    ASSERT_TRUE(cache.Preload({L"logo.png"}));
+    EXPECT_TRUE(cache.Get(L"nine.png"));
+    EXPECT_TRUE(cache.Get(L"logo.png"));
+    EXPECT_EQ(cache.DecodeCount(), before + 3);
 }
