@@ -6,13 +6,14 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <tuple>
 
 #include "toolkit/GObjectPtr.h"
 #include "toolkit/TextRenderer.h"
 #include "utils/StringUtils.h"
-#include "utils/Thread.h"
+#include "utils/SignalStack.h"
 
 namespace Toolkit {
 namespace {
@@ -32,12 +33,12 @@ struct Warmup {
     std::vector<Job> jobs;
     std::wstring language;
     PangoFontMap* map = nullptr;  // made and filled by the worker; read after the join
-    std::unique_ptr<Utils::Thread> thread;
+    std::thread thread;
     std::thread::id owner;
 
     // A warm-up never finished (the process ends first) still ends its worker and its map.
     ~Warmup() {
-        if (thread) thread->Join();
+        if (thread.joinable()) thread.join();
         if (map) g_object_unref(map);
     }
 };
@@ -73,8 +74,8 @@ std::vector<Job> Group(const std::vector<FontWarmup::Sample>& samples) {
 
 // The worker: lays every job out on a fresh map, with the options, language and descriptions
 // Text::Draw and Text::Measure use, so their look-ups later hit what it loaded.
-unsigned Work(void* raw) {
-    auto* w = static_cast<Warmup*>(raw);
+void Work(Warmup* w) {
+    Utils::EnsureAlternateSignalStack();  // a crash here is still reported
     PangoFontMap* map = pango_cairo_font_map_new();
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1, 1);
     cairo_t* cr = cairo_create(surface);
@@ -95,7 +96,6 @@ unsigned Work(void* raw) {
     }
     cairo_destroy(cr);
     w->map = map;
-    return 0;
 }
 
 }  // namespace
@@ -109,9 +109,12 @@ bool FontWarmup::Start(const std::vector<Sample>& samples, const std::wstring& l
     if (warmup->jobs.empty()) return false;
     warmup->language = language;
     warmup->owner = std::this_thread::get_id();
-    Warmup* raw = warmup.get();
-    warmup->thread = std::make_unique<Utils::Thread>(raw, L"font warm-up", Work);
-    if (!warmup->thread->Resume()) return false;
+    try {
+        // Not a waiting start: the point is that the caller goes on at once.
+        warmup->thread = std::thread(Work, warmup.get());
+    } catch (const std::system_error&) {
+        return false;  // no thread: the fonts load on demand
+    }
     g_pending = std::move(warmup);
     return true;
 }
@@ -126,7 +129,7 @@ void FontWarmup::Finish() {
         done = std::move(g_pending);
     }
     if (!done) return;
-    done->thread->Join();
+    done->thread.join();
     if (!done->map) return;
     pango_cairo_font_map_set_default(PANGO_CAIRO_FONT_MAP(done->map));  // takes its own reference
 }

@@ -7,12 +7,14 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <system_error>
+#include <thread>
 
 #include "toolkit/GObjectPtr.h"
 #include "toolkit/ResourceSet.h"
 #include "toolkit/SkinResources.h"
 #include "utils/StringUtils.h"
-#include "utils/Thread.h"
+#include "utils/SignalStack.h"
 
 namespace Toolkit {
 
@@ -30,12 +32,12 @@ struct ImageCache::Preloading {
     int scale = 1;
     PlainMap decoded;
     std::size_t decodes = 0;
-    std::unique_ptr<Utils::Thread> thread;
+    std::thread thread;
 };
 
 ImageCache::ImageCache() = default;
 ImageCache::~ImageCache() {
-    if (preloading_) preloading_->thread->Join();
+    if (preloading_) preloading_->thread.join();
 }
 
 ImageCache& ImageCache::Instance() {
@@ -188,13 +190,14 @@ bool ImageCache::Preload(const std::vector<std::wstring>& names, int scale) {
         preload->jobs.push_back({name, std::move(key)});
     }
     if (preload->jobs.empty()) return false;
-    Preloading* raw = preload.get();
-    preload->thread = std::make_unique<Utils::Thread>(raw, L"image preload", [](void* p) -> unsigned {
-        auto* work = static_cast<Preloading*>(p);
-        for (const auto& job : work->jobs) Plain(work->decoded, job.name, work->scale, work->decodes);
-        return 0;
-    });
-    if (!preload->thread->Resume()) return false;
+    try {
+        preload->thread = std::thread([work = preload.get()] {
+            Utils::EnsureAlternateSignalStack();  // a crash here is still reported
+            for (const auto& job : work->jobs) Plain(work->decoded, job.name, work->scale, work->decodes);
+        });
+    } catch (const std::system_error&) {
+        return false;  // no thread: Get() decodes on demand
+    }
     preloading_ = std::move(preload);
     return true;
 }
@@ -202,7 +205,7 @@ bool ImageCache::Preload(const std::vector<std::wstring>& names, int scale) {
 void ImageCache::TakePreloaded() {
     if (!preloading_) return;
     std::unique_ptr<Preloading> done = std::move(preloading_);
-    done->thread->Join();
+    done->thread.join();
     decodes_ += done->decodes;
     for (auto& [key, image] : done->decoded) plain_.emplace(key, std::move(image));  // kept entries win
 }

@@ -9,8 +9,8 @@
 // written for the 1x image apply unchanged); without one the 1x image is returned and cairo
 // scales it.
 //
-// A window about to be shown can hand the names its first frame draws to Preload(): a worker
-// decodes them while the native window is made, and the next Get() takes them over.
+// A window about to be shown hands the names its first frame draws to Preload(): a worker
+// decodes them while the window is mapped, and the next Get() takes them over.
 //
 // Thread: the user-interface thread only (the preload worker touches none of the cache's state
 // before Get() has joined it).

@@ -23,18 +23,24 @@ std::vector<CWindowBase*>& Registry() {
     return windows;
 }
 
-// What a newly built tree's first frame shows: its texts with their fonts and the names of
-// its images (hidden controls and pages left out).
-void CollectFirstFrame(const CControlUI& control, const CPaintManagerUI& manager,
-                       std::vector<FontWarmup::Sample>& texts, std::vector<std::wstring>& images) {
+// What a tree's next frame shows, hidden controls and pages left out: its texts with their
+// fonts, or the names of its images.
+void CollectShownTexts(const CControlUI& control, const CPaintManagerUI& manager,
+                       std::vector<FontWarmup::Sample>& texts) {
     if (!control.IsVisible()) return;
     if (const auto* label = dynamic_cast<const CLabelUI*>(&control))
         texts.push_back({label->GetDisplayText(), manager.GetFont(label->GetFontId())});
+    for (int i = 0; i < control.GetChildCount(); ++i)
+        if (const CControlUI* child = control.GetChildAt(i)) CollectShownTexts(*child, manager, texts);
+}
+
+void CollectShownImages(const CControlUI& control, std::vector<std::wstring>& images) {
+    if (!control.IsVisible()) return;
     std::vector<std::wstring> descriptors;
     control.CollectShownImages(descriptors);
     for (const std::wstring& descriptor : descriptors) images.push_back(ParseImageDescriptor(descriptor).file);
     for (int i = 0; i < control.GetChildCount(); ++i)
-        if (const CControlUI* child = control.GetChildAt(i)) CollectFirstFrame(*child, manager, texts, images);
+        if (const CControlUI* child = control.GetChildAt(i)) CollectShownImages(*child, images);
 }
 }  // namespace
 
@@ -101,13 +107,11 @@ bool CWindowBase::Create(CWindowBase* owner, const std::wstring& title, std::uin
         platform->ExitProcess(1);
         return false;
     }
-    // The first frame's fonts (for the process's first window) and images are made ready on
-    // workers while the native window is made; the first paint takes them over.
+    // The process's first window: the fonts of its texts load on a worker while the native
+    // window is made (the first text call takes them over).
     std::vector<FontWarmup::Sample> texts;
-    std::vector<std::wstring> images;
-    CollectFirstFrame(*built.root, manager_, texts, images);
+    CollectShownTexts(*built.root, manager_, texts);
     FontWarmup::Start(texts, CurrentLanguage());
-    ImageCache::Instance().Preload(images, platform->ScreenScale());
     const Size size{width > 0 ? width : manager_.GetInitSize().cx, height > 0 ? height : manager_.GetInitSize().cy};
     manager_.SetClientSize(size);
     native_ = platform->CreateNativeWindow(*this, owner, title, size.cx, size.cy);
@@ -118,6 +122,11 @@ bool CWindowBase::Create(CWindowBase* owner, const std::wstring& title, std::uin
     manager_.AttachRoot(std::move(built.root));
     manager_.AddNotifier(this);
     InitWindow();
+    // The images of the first frame, as InitWindow left the window (its page, its language: a
+    // language switch drops decoded images), decode on a worker while the window is shown.
+    std::vector<std::wstring> images;
+    if (const CControlUI* root = manager_.GetRoot()) CollectShownImages(*root, images);
+    ImageCache::Instance().Preload(images, platform->ScreenScale());
     if (exStyle_ & WS_EX_TOPMOST) native_->SetKeepAbove(true);
     if (style_ & WS_VISIBLE) native_->Show(true, true);
     return true;

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "toolkit/Button.h"
+#include "toolkit/ImageCache.h"
 #include "toolkit/LayoutBuilder.h"
 #include "toolkit/SkinResources.h"
 #include "toolkit/WindowBase.h"
@@ -280,4 +281,25 @@ TEST_F(WindowBaseTest, MaximisedStateReportedLaterTogglesTheButtons) {
     w.OnMaximizedChanged(false);
     EXPECT_TRUE(w.FindControl(L"maxbtn")->IsVisible());
     EXPECT_FALSE(w.FindControl(L"restorebtn")->IsVisible());
+}
+
+TEST_F(WindowBaseTest, TheImagesOfTheFirstFrameAreDecodedAheadAndNoHiddenOnes) {
+    ASSERT_TRUE(TestSkin::WriteFolder(dir_));
+    std::ofstream(dir_ + "/first.xml") << R"(<Window size="300,200"><VerticalLayout bkimage="bg.png">
+        <Button name="b" height="24" normalimage="close1.png" hotimage="close2.png"/>
+        <Control name="hidden" height="10" visible="false" bkimage="nine.png"/>
+        <TabLayout><Control bkimage="logo.png"/><Control bkimage="arrow.png"/></TabLayout></VerticalLayout></Window>)";
+    ASSERT_TRUE(SkinResources::Instance().OpenFolder(dir_));
+    ImageCache& cache = ImageCache::Instance();
+    cache.Clear();
+    TestWindow w(L"first.xml");
+    ASSERT_TRUE(w.Create(nullptr, L"w"));
+    // Held already (or being decoded): asking again starts nothing.
+    EXPECT_FALSE(cache.Preload({L"bg.png", L"close1.png", L"logo.png"}));
+    // Not on the first frame: a hover image, a hidden control, the unselected page.
+    EXPECT_TRUE(cache.Preload({L"close2.png"}));
+    EXPECT_TRUE(cache.Preload({L"nine.png"}));
+    EXPECT_TRUE(cache.Preload({L"arrow.png"}));
+    cache.Clear();
+    w.SendMessage(WM_CLOSE);
 }
