@@ -3,6 +3,7 @@
 #include <cairo.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "toolkit/Container.h"
 #include "utils/StringUtils.h"
@@ -149,14 +150,51 @@ void CPaintManagerUI::UpdateLayout() {
 
 void CPaintManagerUI::Invalidate(const Rect& rect) {
     thread_.Check("CPaintManagerUI::Invalidate");
-    if (host_) host_->InvalidateRect(rect);
+    if (!host_) return;
+    if (covered_.empty()) {
+        host_->InvalidateRect(rect);
+        return;
+    }
+    if (rect.IsEmpty()) return;
+    // Inside a paint's layout: only the parts that paint does not draw.
+    const cairo_rectangle_int_t whole{rect.left, rect.top, rect.Width(), rect.Height()};
+    cairo_region_t* left = cairo_region_create_rectangle(&whole);
+    for (const Rect& c : covered_) {
+        const cairo_rectangle_int_t r{c.left, c.top, c.Width(), c.Height()};
+        cairo_region_subtract_rectangle(left, &r);
+    }
+    for (int i = 0; i < cairo_region_num_rectangles(left); ++i) {
+        cairo_rectangle_int_t r;
+        cairo_region_get_rectangle(left, i, &r);
+        host_->InvalidateRect({r.x, r.y, r.x + r.width, r.y + r.height});
+    }
+    cairo_region_destroy(left);
 }
 
 void CPaintManagerUI::Invalidate() { Invalidate({0, 0, clientSize_.cx, clientSize_.cy}); }
 
+void CPaintManagerUI::UpdateLayoutFor(cairo_t* cr, const Rect& dirty) {
+    thread_.Check("CPaintManagerUI::UpdateLayoutFor");
+    if (!needUpdate_) return;
+    cairo_rectangle_list_t* clip = cairo_copy_clip_rectangle_list(cr);
+    if (clip->status == CAIRO_STATUS_SUCCESS) {
+        for (int i = 0; i < clip->num_rectangles; ++i) {
+            // Only whole pixels inside the clip count as painted.
+            const cairo_rectangle_t& r = clip->rectangles[i];
+            const Rect inside{static_cast<int>(std::ceil(r.x)), static_cast<int>(std::ceil(r.y)),
+                              static_cast<int>(std::floor(r.x + r.width)), static_cast<int>(std::floor(r.y + r.height))};
+            const Rect cut = inside.Intersect(dirty);
+            if (!cut.IsEmpty()) covered_.push_back(cut);
+        }
+    }
+    cairo_rectangle_list_destroy(clip);
+    UpdateLayout();
+    covered_.clear();
+}
+
 void CPaintManagerUI::Paint(cairo_t* cr, const Rect& dirty) {
     thread_.Check("CPaintManagerUI::Paint");
-    UpdateLayout();
+    UpdateLayoutFor(cr, dirty);
     if (root_) root_->DoPaint(cr, dirty);
 }
 

@@ -102,7 +102,13 @@ public:
     void UpdateLayout();
     void Invalidate(const Rect& rect);
     void Invalidate();
-    // Paints the part of the window inside `dirty` (client coordinates) on `cr`.
+    // Runs a pending layout for a paint about to draw `dirty` (client coordinates) within the
+    // clip of `cr`: controls that move inside that area ask the host for no repaint (that paint
+    // draws them), so a layout no longer costs a second frame. A clip that is no list of
+    // rectangles in user space covers nothing.
+    void UpdateLayoutFor(cairo_t* cr, const Rect& dirty);
+    // Paints the part of the window inside `dirty` (client coordinates) on `cr`, after
+    // UpdateLayoutFor(cr, dirty).
     void Paint(cairo_t* cr, const Rect& dirty);
     // Forces every control to be drawn in the given state (skin-preview).
     void ForceState(CControlUI* control, std::uint32_t state, bool disabled);
@@ -174,6 +180,7 @@ private:
     Color disabledTextColor_ = 0xFFA7A6AA;
     Size clientSize_;
     bool needUpdate_ = true;
+    std::vector<Rect> covered_;  // while Paint() lays out: the areas it is about to paint
     CControlUI* hot_ = nullptr;
     CControlUI* capture_ = nullptr;
     CControlUI* focus_ = nullptr;

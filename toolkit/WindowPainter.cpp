@@ -36,6 +36,9 @@ void CWindowPainter::Paint(cairo_t* cr, CPaintManagerUI& manager, const WindowFr
     // 2. The window's own area: cut to its outline and started clear, so the shadow does not
     //    tint it, or white where nothing can show through (the shape cut hides the corners).
     cairo_translate(cr, frame.margin, frame.margin);
+    // The layout sees the caller's clip, before the rounded cut makes it a curve: what moves
+    // inside it is drawn by this paint (the cut corners show no control anyway).
+    manager.UpdateLayoutFor(cr, dirty);
     Paint::RoundedRectPath(cr, 0, 0, client.cx, client.cy, frame.roundedClip ? manager.GetRoundCorner() : Size{});
     cairo_clip(cr);
     if (frame.opaque) {

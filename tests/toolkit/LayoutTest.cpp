@@ -1,8 +1,10 @@
 // Box and tab layouts, built from layout text as window code sees them.
+#include <cairo.h>
 #include <gtest/gtest.h>
 
 #include "TreeHelpers.h"
 #include "toolkit/BoxLayout.h"
+#include "toolkit/CairoPtr.h"
 #include "toolkit/TabLayout.h"
 
 using namespace Toolkit;
@@ -129,4 +131,45 @@ TEST(TabLayout_Select, SelectedIdPastThePagesShowsTheFirst) {
     EXPECT_EQ(t.As<CTabLayoutUI>("tabs")->GetCurSel(), 0);
     EXPECT_TRUE(t.Find("p0")->IsVisible());
     EXPECT_FALSE(t.Find("p1")->IsVisible());
+}
+
+namespace {
+struct RecordingHost : IWindowHost {
+    std::vector<Rect> asked;
+    void InvalidateRect(const Rect& rect) override { asked.push_back(rect); }
+};
+}  // namespace
+
+// A layout run by a paint moves controls the paint then draws anyway: asking the host for
+// those areas again would cost a second frame right after every first one.
+TEST(PaintManager_Paint, ALayoutInsideAPaintAsksOnlyForWhatThatPaintLeavesOut) {
+    Tree t(R"(<Window size="200,100"><HorizontalLayout>
+        <Control name="a" bkcolor="#FFFF0000"/><Control name="b" bkcolor="#FF00FF00"/></HorizontalLayout></Window>)");
+    RecordingHost host;
+    t.manager.SetHost(&host);
+    SurfacePtr surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 240, 100));
+    cairo_t* cr = cairo_create(surface.get());
+
+    t.manager.SetClientSize({240, 100});
+    EXPECT_FALSE(host.asked.empty());  // outside a paint a change still asks for its repaint
+    host.asked.clear();
+    t.manager.Paint(cr, {0, 0, 240, 100});
+    EXPECT_TRUE(host.asked.empty());
+    EXPECT_EQ(t.Pos("b").left, 120);
+
+    // A paint clipped to the left part: what moves beyond the clip is still asked for, and
+    // only that.
+    t.manager.SetClientSize({200, 100});
+    host.asked.clear();
+    cairo_rectangle(cr, 0, 0, 80, 100);
+    cairo_clip(cr);
+    t.manager.Paint(cr, {0, 0, 200, 100});
+    EXPECT_EQ(t.Pos("b").left, 100);
+    ASSERT_FALSE(host.asked.empty());
+    for (const Rect& r : host.asked) EXPECT_GE(r.left, 80) << r.left << "," << r.top << "," << r.right << "," << r.bottom;
+    bool bAsked = false;
+    for (const Rect& r : host.asked) bAsked = bAsked || (r.left <= 100 && r.right >= 200);
+    EXPECT_TRUE(bAsked);
+    cairo_destroy(cr);
+    t.manager.SetHost(nullptr);
 }
