@@ -141,6 +141,12 @@ std::shared_ptr<const Image> ImageCache::Load(const std::wstring& name, std::siz
 }
 
 namespace {
+// A requested name through the image alias table.
+const std::wstring& Resolve(const std::wstring& requested) {
+    const std::wstring* alias = SharedResources().FindImageAlias(requested);
+    return alias ? *alias : requested;
+}
+
 std::string CacheKey(const std::wstring& name, int scale) {
     std::string key = SkinResources::NormalizeName(name);
     if (!name.empty() && (name[0] == L'/')) key = "/" + Utils::ToUtf8(name);  // files on disk keep their case
@@ -176,8 +182,7 @@ bool ImageCache::Preload(const std::vector<std::wstring>& names, int scale) {
     preload->scale = scale >= 2 ? 2 : 1;
     for (const std::wstring& requested : names) {
         if (requested.empty()) continue;
-        const std::wstring* alias = SharedResources().FindImageAlias(requested);
-        const std::wstring& name = alias ? *alias : requested;
+        const std::wstring& name = Resolve(requested);
         std::string key = CacheKey(name, preload->scale);
         if (plain_.count(key)) continue;
         bool queued = false;
@@ -212,8 +217,7 @@ void ImageCache::TakePreloaded() {
 
 std::shared_ptr<const Image> ImageCache::Get(const std::wstring& requested, bool hasMask, Color mask, int scale) {
     if (requested.empty()) return nullptr;
-    const std::wstring* alias = SharedResources().FindImageAlias(requested);
-    const std::wstring& name = alias ? *alias : requested;
+    const std::wstring& name = Resolve(requested);
     const int wanted = scale >= 2 ? 2 : 1;
     TakePreloaded();
     std::shared_ptr<const Image> base = Plain(plain_, name, wanted, decodes_);

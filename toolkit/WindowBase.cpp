@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <mutex>
 
 #include "toolkit/FontWarmup.h"
@@ -23,24 +24,12 @@ std::vector<CWindowBase*>& Registry() {
     return windows;
 }
 
-// What a tree's next frame shows, hidden controls and pages left out: its texts with their
-// fonts, or the names of its images.
-void CollectShownTexts(const CControlUI& control, const CPaintManagerUI& manager,
-                       std::vector<FontWarmup::Sample>& texts) {
+// Visits the controls a tree's next frame shows: hidden controls and pages are left out.
+void ForEachShown(const CControlUI& control, const std::function<void(const CControlUI&)>& visit) {
     if (!control.IsVisible()) return;
-    if (const auto* label = dynamic_cast<const CLabelUI*>(&control))
-        texts.push_back({label->GetDisplayText(), manager.GetFont(label->GetFontId())});
+    visit(control);
     for (int i = 0; i < control.GetChildCount(); ++i)
-        if (const CControlUI* child = control.GetChildAt(i)) CollectShownTexts(*child, manager, texts);
-}
-
-void CollectShownImages(const CControlUI& control, std::vector<std::wstring>& images) {
-    if (!control.IsVisible()) return;
-    std::vector<std::wstring> descriptors;
-    control.CollectShownImages(descriptors);
-    for (const std::wstring& descriptor : descriptors) images.push_back(ParseImageDescriptor(descriptor).file);
-    for (int i = 0; i < control.GetChildCount(); ++i)
-        if (const CControlUI* child = control.GetChildAt(i)) CollectShownImages(*child, images);
+        if (const CControlUI* child = control.GetChildAt(i)) ForEachShown(*child, visit);
 }
 }  // namespace
 
@@ -110,7 +99,10 @@ bool CWindowBase::Create(CWindowBase* owner, const std::wstring& title, std::uin
     // The process's first window: the fonts of its texts load on a worker while the native
     // window is made (the first text call takes them over).
     std::vector<FontWarmup::Sample> texts;
-    CollectShownTexts(*built.root, manager_, texts);
+    ForEachShown(*built.root, [&](const CControlUI& c) {
+        if (const auto* label = dynamic_cast<const CLabelUI*>(&c))
+            texts.push_back({label->GetDisplayText(), manager_.GetFont(label->GetFontId())});
+    });
     FontWarmup::Start(texts, CurrentLanguage());
     const Size size{width > 0 ? width : manager_.GetInitSize().cx, height > 0 ? height : manager_.GetInitSize().cy};
     manager_.SetClientSize(size);
@@ -125,7 +117,11 @@ bool CWindowBase::Create(CWindowBase* owner, const std::wstring& title, std::uin
     // The images of the first frame, as InitWindow left the window (its page, its language: a
     // language switch drops decoded images), decode on a worker while the window is shown.
     std::vector<std::wstring> images;
-    if (const CControlUI* root = manager_.GetRoot()) CollectShownImages(*root, images);
+    if (const CControlUI* root = manager_.GetRoot()) {
+        std::vector<std::wstring> descriptors;
+        ForEachShown(*root, [&](const CControlUI& c) { c.CollectShownImages(descriptors); });
+        for (const std::wstring& descriptor : descriptors) images.push_back(ParseImageDescriptor(descriptor).file);
+    }
     ImageCache::Instance().Preload(images, platform->ScreenScale());
     if (exStyle_ & WS_EX_TOPMOST) native_->SetKeepAbove(true);
     if (style_ & WS_VISIBLE) native_->Show(true, true);
