@@ -1,6 +1,19 @@
 # Shared build helpers: warnings, sanitizers, test and fuzz target registration.
 include(GoogleTest)
 
+if(WIN32 AND NOT QV_SANITIZER STREQUAL "")
+  message(FATAL_ERROR "The Windows build has no sanitizer configuration (QV_SANITIZER='${QV_SANITIZER}')")
+endif()
+if(WIN32)
+  # Unicode W functions, a lean <windows.h> without min/max macros, Windows 10 APIs available
+  # (older systems are refused by the manifest's supported-OS list anyway).
+  add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00
+                          WINVER=0x0A00 CURL_STATICLIB)
+  # One self-contained executable: the C and C++ runtimes and winpthreads linked in, so the
+  # programs import system DLLs only.
+  add_link_options(-static -static-libgcc -static-libstdc++)
+endif()
+
 if(QV_SANITIZER STREQUAL "asan")
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
                       -fno-sanitize-recover=undefined)
@@ -30,12 +43,56 @@ function(qv_target_defaults target)
   target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
 endfunction()
 
-# qv_add_library(name SOURCES ... [LIBS ...]): one static library per subsystem folder.
+# qv_os_sources(out REQUIRED|OPTIONAL sources...): the sources for the system being built.
+# Operating-system services live in twins named X_posix.cpp / X_gtk.cpp (Linux) and X_win32.cpp
+# (Windows) behind one shared header; lists name the Linux file and Windows builds take its twin.
+# A library's twin must exist (REQUIRED); a test source without one is Linux-only (OPTIONAL).
+function(qv_os_sources out mode)
+  set(result)
+  foreach(src ${ARGN})
+    if(WIN32 AND src MATCHES "^(.*)_(posix|gtk)\\.cpp$")
+      set(twin "${CMAKE_MATCH_1}_win32.cpp")
+      if(EXISTS "${CMAKE_CURRENT_SOURCE_DIR}/${twin}" OR EXISTS "${twin}")
+        list(APPEND result ${twin})
+      elseif(mode STREQUAL "REQUIRED")
+        message(WARNING "${CMAKE_CURRENT_SOURCE_DIR}: ${src} has no Windows twin ${twin}")
+      endif()
+    elseif(NOT WIN32 AND src MATCHES "_win32\\.cpp$")
+      # A Windows-only source named in a shared list.
+    else()
+      list(APPEND result ${src})
+    endif()
+  endforeach()
+  if(result)
+    list(REMOVE_DUPLICATES result)
+  endif()
+  set(${out} ${result} PARENT_SCOPE)
+endfunction()
+
+# qv_runtime_path(out path): a build-machine path as the programs under test see it. Windows
+# programs run under wine, which shows the build machine's root as drive Z:.
+function(qv_runtime_path out path)
+  if(WIN32 AND path MATCHES "^/")
+    set(path "Z:${path}")
+  endif()
+  set(${out} "${path}" PARENT_SCOPE)
+endfunction()
+# The source tree as the programs under test see it (for compile definitions of test data paths).
+qv_runtime_path(QV_RUNTIME_SOURCE_DIR "${PROJECT_SOURCE_DIR}")
+
+# qv_add_library(name SOURCES ... [LIBS ...] [POSIX_LIBS ...] [WIN32_LIBS ...]): one static
+# library per subsystem folder; the *_LIBS lists are linked only on their system.
 function(qv_add_library name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
-  add_library(${name} STATIC ${ARG_SOURCES})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;POSIX_LIBS;WIN32_LIBS" ${ARGN})
+  qv_os_sources(sources REQUIRED ${ARG_SOURCES})
+  add_library(${name} STATIC ${sources})
   qv_target_defaults(${name})
   target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+  if(WIN32)
+    target_link_libraries(${name} PUBLIC ${ARG_WIN32_LIBS})
+  else()
+    target_link_libraries(${name} PUBLIC ${ARG_POSIX_LIBS})
+  endif()
 endfunction()
 
 # qv_add_test(name SOURCES ... [LIBS ...] [LABELS ...] [THREADED] [TIMEOUT s]):
@@ -43,7 +100,8 @@ endfunction()
 # that the ThreadSanitizer configuration builds and runs (label "tsan").
 function(qv_add_test name)
   cmake_parse_arguments(ARG "THREADED" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
-  add_executable(${name} ${ARG_SOURCES})
+  qv_os_sources(sources OPTIONAL ${ARG_SOURCES})
+  add_executable(${name} ${sources})
   qv_target_defaults(${name})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   set(labels ${ARG_LABELS})
@@ -58,10 +116,15 @@ function(qv_add_test name)
   if(labels)
     list(APPEND props LABELS "${labels}")
   endif()
+  if(WIN32)
+    # Test programs run under wine, whose start is slower than a native process.
+    list(APPEND labels windows)
+    list(APPEND props LABELS "${labels}")
+  endif()
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     PROPERTIES ${props}
-    DISCOVERY_TIMEOUT 60)
+    DISCOVERY_TIMEOUT 120)
 endfunction()
 
 # qv_add_fuzzer(name SOURCES ... [LIBS ...] [CORPUS dir]): a libFuzzer target
@@ -78,7 +141,8 @@ function(qv_add_fuzzer name)
   else()
     add_executable(${name} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/FuzzReplayMain.cpp)
     if(QV_BUILD_TESTS AND ARG_CORPUS)
-      add_test(NAME ${name}_corpus COMMAND ${name} ${ARG_CORPUS})
+      qv_runtime_path(corpus "${ARG_CORPUS}")
+      add_test(NAME ${name}_corpus COMMAND ${name} ${corpus})
       set_tests_properties(${name}_corpus PROPERTIES LABELS fuzz TIMEOUT 120)
     endif()
   endif()

@@ -3,6 +3,7 @@
 # already present. Runs apt-get as root, or through sudo for another user.
 #   tools/setup-deps.sh            build + test packages
 #   tools/setup-deps.sh fuzz bench also the fuzzing (clang, libFuzzer) and benchmark extras
+#   tools/setup-deps.sh windows    also the Windows cross build and wine
 set -euo pipefail
 
 base=(
@@ -17,13 +18,17 @@ base=(
 )
 fuzz=(clang libclang-rt-14-dev)
 bench=(nginx-light hyperfine time bc zip unzip)
+# The Windows cross build: mingw-w64 (posix threads), wine to run its tests, ccache, and what
+# tools/windows/build-deps.sh needs to build the libraries from Debian's sources (dpkg-dev).
+windows=(g++-mingw-w64-x86-64-posix wine wine64 libz-mingw-w64-dev mingw-w64-tools ccache dpkg-dev)
 
 want=("${base[@]}")
 for group in "$@"; do
   case "$group" in
     fuzz) want+=("${fuzz[@]}") ;;
     bench) want+=("${bench[@]}") ;;
-    *) echo "setup-deps: unknown group '$group' (known: fuzz bench)" >&2; exit 2 ;;
+    windows) want+=("${windows[@]}") ;;
+    *) echo "setup-deps: unknown group '$group' (known: fuzz bench windows)" >&2; exit 2 ;;
   esac
 done
 

@@ -28,5 +28,6 @@ int main(int argc, char** argv) {
     }
     LLVMFuzzerTestOneInput(nullptr, 0);
     std::printf("replayed %zu inputs\n", count);
-    return 0;
+    // A corpus that yields nothing (a wrong path, say) must not pass as a replayed one.
+    return argc > 1 && count == 0 ? 1 : 0;
 }

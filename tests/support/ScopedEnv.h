@@ -11,14 +11,21 @@ class ScopedEnv {
 public:
     ScopedEnv(std::string name, const std::string& value) : name_(std::move(name)) {
         if (const char* old = std::getenv(name_.c_str())) saved_ = old;
-        setenv(name_.c_str(), value.c_str(), 1);
+        Set(name_, value.c_str());
     }
-    ~ScopedEnv() {
-        if (saved_) setenv(name_.c_str(), saved_->c_str(), 1);
-        else unsetenv(name_.c_str());
-    }
+    ~ScopedEnv() { Set(name_, saved_ ? saved_->c_str() : nullptr); }
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+    // Sets (value) or removes (nullptr) a variable of this process's environment.
+    static void Set(const std::string& name, const char* value) {
+#ifdef _WIN32
+        _putenv_s(name.c_str(), value ? value : "");
+#else
+        if (value) setenv(name.c_str(), value, 1);
+        else unsetenv(name.c_str());
+#endif
+    }
 
 private:
     std::string name_;

@@ -5,19 +5,36 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <string>
-#include <unistd.h>
 
 namespace testsupport {
 
 class TempDir {
 public:
+    // A new folder with a random name: create_directory reports whether it made the folder, so
+    // a name another test (or process) took first is never shared.
     TempDir() {
         const char* root = std::getenv("QV_TEST_ROOT");
-        std::string tmpl = (std::filesystem::path(root && *root ? root : "/tmp") / "qv.XXXXXX").string();
-        if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-        path_ = tmpl;
+        const std::filesystem::path base =
+            root && *root ? std::filesystem::path(root) : std::filesystem::temp_directory_path();
+        std::random_device seed;
+        std::mt19937_64 rng(seed());
+        static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::string name = "qv.";
+            for (int i = 0; i < 8; ++i) name += kChars[rng() % (sizeof kChars - 1)];
+            std::error_code ec;
+            if (std::filesystem::create_directory(base / name, ec)) {
+                path_ = base / name;
+                std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                             std::filesystem::perm_options::replace, ec);
+                return;
+            }
+            if (ec) throw std::runtime_error("cannot create a folder in " + base.string() + ": " + ec.message());
+        }
+        throw std::runtime_error("no free folder name in " + base.string());
     }
     ~TempDir() {
         std::error_code ec;

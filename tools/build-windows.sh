@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Builds the Windows installer (x86-64, mingw-w64, static) and its test programs:
+#   bash tools/build-windows.sh [--build-dir DIR] [ninja targets...]
+# leaves DIR/app/quorvex-installer.exe (DIR defaults to build-windows). Steps: the Debian
+# packages, the third-party libraries (cached, tools/windows/build-deps.sh), a native host build
+# for what the build machine makes (the skin package and icon, the servers and the end-to-end
+# driver that runs the exe under wine), then the cross build itself.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+dir=build-windows
+while [[ $# -gt 0 ]]; do
+  case "$1" in
+    --build-dir) dir=$2; shift 2 ;;
+    --) shift; break ;;
+    *) break ;;
+  esac
+done
+[[ $dir = /* ]] || dir=$root/$dir
+
+bash tools/setup-deps.sh windows
+deps=$(bash tools/windows/build-deps.sh | tail -1)
+
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+jobs=${QV_BUILD_JOBS:-$(nproc)}
+
+# 1. Host programs: plain native build, only the targets the Windows build and its tests use.
+host=$dir/host
+cmake -S . -B "$host" -G Ninja "${launcher[@]}" -DCMAKE_BUILD_TYPE=Release -UQV_SUBSYSTEMS \
+  -DQV_SANITIZER= -DQV_BUILD_BENCH=OFF -DQV_BUILD_TOOLS=ON -DQV_BUILD_TESTS=ON \
+  -DQV_COLLECT_HOST=http://127.0.0.1:9 \
+  -DQV_WINDOWS_INSTALLER="$dir/app/quorvex-installer.exe" \
+  -DQV_WINDOWS_SAMPLE_PACKAGE="$dir/tools/sample-package/Quorvex_setup.exe" >/dev/null
+host_targets=(qv_skin_zip)
+if ninja -C "$host" -t targets all 2>/dev/null | grep -q '^qv_wine_unattended_tests:'; then
+  host_targets+=(qv_wine_unattended_tests)
+fi
+cmake --build "$host" -j "$jobs" --target "${host_targets[@]}"
+
+# 2. The cross build.
+cmake -S . -B "$dir" -G Ninja "${launcher[@]}" \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
+  -DQV_WINDOWS_DEPS="$deps" -DCMAKE_PREFIX_PATH="$deps" -DQV_HOST_BUILD_DIR="$host" \
+  -DQV_HOST_SKIN_ZIP="$host/skin/skin.zip" \
+  -DQV_HOST_ICON_PNG="$host/skin/art/icon/product.png" \
+  -DQV_HOST_ICON2X_PNG="$host/skin/art/icon/product@2x.png" \
+  -DQV_BUILD_BENCH=OFF -DQV_BUILD_TOOLS=ON -DQV_BUILD_TESTS=ON \
+  -DQV_COLLECT_HOST=http://127.0.0.1:9 >/dev/null
+cmake --build "$dir" -j "$jobs" ${1:+--target "$@"}
