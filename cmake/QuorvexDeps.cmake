@@ -4,6 +4,8 @@
 find_package(Threads REQUIRED)
 
 if(WIN32)
+  # Debian's mingw zlib ships an import library too; the installer links nothing but system DLLs.
+  set(ZLIB_USE_STATIC_LIBS ON)
   find_package(ZLIB REQUIRED)
   find_package(CURL REQUIRED CONFIG)
   add_library(qv::curl INTERFACE IMPORTED GLOBAL)

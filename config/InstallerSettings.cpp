@@ -4,6 +4,7 @@
 
 #include "config/CommandLineArgs.h"
 #include "utils/NumberParsing.h"
+#include "utils/PathText.h"
 #include "utils/ProcessArguments.h"
 #include "utils/ProfileFile.h"
 #include "utils/SpecialFolders.h"
@@ -40,19 +41,16 @@ void InstallerSettings::SetDownloadUrl(const std::wstring& url) {
 }
 
 void InstallerSettings::LoadFile(const std::filesystem::path& executable) {
-    ExeFileName = Utils::FromUtf8(executable.filename().string());
-    const std::filesystem::path file = executable.parent_path() / Utils::ToUtf8(kConfigFileName);
+    ExeFileName = Utils::PathToWide(executable.filename());
+    const std::filesystem::path file = executable.parent_path() / Utils::PathFromWide(kConfigFileName);
     std::error_code ec;
     if (std::filesystem::is_regular_file(file, ec)) {
-        // One parse for all keys; each value is cut as the system's 260-character buffer cuts it.
-        const Utils::ProfileFile profile = Utils::ProfileFile::Load(file);
+        // The system's profile reader, each value cut as its 260-character buffer cuts it.
         const auto get = [&](const wchar_t* key, const std::wstring& fallback) {
-            std::wstring v = profile.Get(kConfigSection, key).value_or(fallback);
-            if (v.size() > kProfileBufferChars - 1) v.resize(kProfileBufferChars - 1);
-            return v;
+            return Utils::GetProfileString(kConfigSection, key, fallback, kProfileBufferChars, file);
         };
         SetDownloadUrl(get(L"DownloadUrl", DefaultDownloadUrl()));
-        DownloadType = profile.GetInt(kConfigSection, L"DownloadType", 1);
+        DownloadType = Utils::GetProfileInt(kConfigSection, L"DownloadType", 1, file);
         IsCheckNet = get(L"IsCheckNet", L"true") == L"true";
         IsEnableAppAnalytics = get(L"IsEnableAppAnalytics", L"true") == L"true";
         DlAppNameSuffix = get(L"DlAppNameSuffix", L".downloader");

@@ -33,7 +33,10 @@ uint16_t LanguageIdForPosixLocale(const std::string& posixLocale) {
     return lcid ? static_cast<uint16_t>(lcid) : 1033;
 }
 
-uint16_t SystemDefaultLanguageId() { return LanguageIdForPosixLocale(Utils::SystemPosixLocale()); }
+uint16_t SystemDefaultLanguageId() {
+    if (const auto id = Utils::SystemDefaultLangId()) return *id;
+    return LanguageIdForPosixLocale(Utils::SystemPosixLocale());
+}
 
 std::atomic<uint16_t>& LanguageId() {
     static std::atomic<uint16_t> id{SystemDefaultLanguageId()};

@@ -11,9 +11,10 @@ const std::map<int, std::wstring>& LocaleTable();
 // The LCID of a locale name in the table (exact match), or 0.
 int LcidForLocaleName(const std::wstring& localeName);
 
-// The system's UI language: the first of LC_ALL, LC_MESSAGES, LANG that is set, as a POSIX
-// locale ("zh_TW.UTF-8"). zh_TW is 1028, zh_HK 3076, zh_MO 5124, other names through the
-// table ("de_DE" -> "de-DE" -> 1031); 1033 when nothing matches.
+// The system's default language: the system's own identifier where it has one (Windows);
+// otherwise from the user's locale name (Linux: the first of LC_ALL, LC_MESSAGES, LANG that is
+// set, "zh_TW.UTF-8"): zh_TW is 1028, zh_HK 3076, zh_MO 5124, other names through the table
+// ("de_DE" -> "de-DE" -> 1031); 1033 when nothing matches.
 uint16_t SystemDefaultLanguageId();
 uint16_t LanguageIdForPosixLocale(const std::string& posixLocale);
 

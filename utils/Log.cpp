@@ -1,29 +1,22 @@
 #include "utils/Log.h"
 
-#include <cerrno>
+#include <atomic>
 #include <cstdarg>
 #include <cwchar>
-#include <ctime>
 #include <memory>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include "utils/StringUtils.h"
 
 namespace Utils {
+namespace {
+
+std::atomic<LogSink> g_sink{nullptr};
+
+}  // namespace
+
+void SetLogSink(LogSink sink) { g_sink.store(sink); }
+
 namespace detail {
-
-LogClock LocalNow() {
-    timespec ts{};
-    clock_gettime(CLOCK_REALTIME, &ts);
-    tm local{};
-    localtime_r(&ts.tv_sec, &local);
-    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-            local.tm_min,         local.tm_sec,     static_cast<int>(ts.tv_nsec / 1000000)};
-}
-
-int CurrentProcessId() { return static_cast<int>(getpid()); }
-int CurrentThreadId() { return static_cast<int>(syscall(SYS_gettid)); }
 
 std::wstring QualifiedFunctionName(const char* prettyFunction) {
     const std::string s = prettyFunction ? prettyFunction : "";
@@ -104,7 +97,8 @@ std::wstring WidenArgument(const char* text) {
 
 void OutputLog(const wchar_t* format, ...) {
     if (!format) return;
-    // glibc's vswprintf has no count-only form: try a stack buffer, then grow on the heap. Text
+    // Try a stack buffer, then grow on the heap. Some C libraries report a buffer that is too
+    // small by a negative count, others by the count they needed: both mean "grow". Text
     // arguments arrive wide (see LogStatement), so only the size can make it fail; past 16 Mi
     // characters the line is written cut rather than lost.
     constexpr size_t kMaxChars = size_t{1} << 24;
@@ -112,45 +106,38 @@ void OutputLog(const wchar_t* format, ...) {
     std::unique_ptr<wchar_t[]> heap;
     wchar_t* buffer = stackBuffer;
     size_t capacity = sizeof(stackBuffer) / sizeof(stackBuffer[0]);
-    int written = -1;
+    size_t length = 0;
     while (true) {
         buffer[0] = L'\0';
         va_list args;
         va_start(args, format);
-        written = vswprintf(buffer, capacity, format, args);
+        const int written = vswprintf(buffer, capacity, format, args);
         va_end(args);
-        if (written >= 0) break;
+        if (written >= 0 && static_cast<size_t>(written) < capacity) {
+            length = static_cast<size_t>(written);
+            break;
+        }
         if (capacity >= kMaxChars) {
             buffer[capacity - 1] = L'\0';
-            written = static_cast<int>(std::wcslen(buffer));
+            length = std::wcslen(buffer);
             break;
         }
         capacity *= 4;
         heap.reset(new (std::nothrow) wchar_t[capacity]);
         if (!heap) {
             buffer = stackBuffer;
-            capacity = sizeof(stackBuffer) / sizeof(stackBuffer[0]);
-            written = 0;  // nothing fits: at least the line break marks the statement
+            length = 0;  // nothing fits: at least the line end marks the statement
             break;
         }
         buffer = heap.get();
     }
-    std::wstring_view text(buffer, static_cast<size_t>(written));
+    std::wstring_view text(buffer, length);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) text.remove_suffix(1);
-    std::string line = ToUtf8(text);
-    line += '\n';
-    // One write per line keeps lines from different threads whole.
-    const char* p = line.data();
-    size_t left = line.size();
-    while (left > 0) {
-        const ssize_t n = ::write(STDERR_FILENO, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return;
-        }
-        p += n;
-        left -= static_cast<size_t>(n);
+    if (const LogSink sink = g_sink.load()) {
+        sink(text);
+        return;
     }
+    detail::EmitSystemLine(text);
 }
 
 }  // namespace Utils

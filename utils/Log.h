@@ -1,6 +1,7 @@
 #pragma once
-// The diagnostic trace: one line per statement on standard error, each with the prefix
-// "<P%05d><T%05d><YYYY-MM-DD hh:mm:ss.mmm>(Qualified::Function)<%04d>: ".
+// The diagnostic trace: one line per statement, each with the prefix
+// "<P%05d><T%05d><YYYY-MM-DD hh:mm:ss.mmm>(Qualified::Function)<%04d>: ". Lines go to the
+// system's developer channel: standard error on Linux, the debugger output on Windows.
 //
 // Message formats follow the Windows convention of this code base: "%s" takes a wide string
 // (const wchar_t*), "%S" a narrow one. Only the format is interpreted; argument text is
@@ -13,25 +14,35 @@
 #include <array>
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <utility>
 
 namespace Utils {
 
-// Formats `format` (wide printf syntax, Linux meaning) and emits one line on standard error.
-// A trailing "\r\n" or "\n" in the text is replaced by exactly one newline.
+// Formats `format` (wide printf syntax, ISO meaning: "%ls" for wide text) and emits one line.
+// A trailing "\r\n" or "\n" in the text is replaced by exactly one line end.
 void OutputLog(const wchar_t* format, ...);
+
+// Where lines go instead of the system's channel, for programs that want to see their own
+// trace (tests). The sink gets each line without its line end, possibly from several threads
+// at once. nullptr restores the system's channel. Set it while no other thread logs.
+using LogSink = void (*)(std::wstring_view line);
+void SetLogSink(LogSink sink);
 
 namespace detail {
 struct LogClock {
     int year, month, day, hour, minute, second, millisecond;
 };
+// The system's parts of a line (one pair of files per system).
 LogClock LocalNow();
 int CurrentProcessId();
 int CurrentThreadId();
+// Hands one finished line (no line end) to the system's developer channel.
+void EmitSystemLine(std::wstring_view line);
 // "void CDownloadInstaller::Start(int)" -> "CDownloadInstaller::Start".
 std::wstring QualifiedFunctionName(const char* prettyFunction);
-// Rewrites a Windows-style wide format for the Linux wide printf family. Every string
+// Rewrites a Windows-style wide format for the ISO wide printf family. Every string
 // conversion ("%s", "%S", "%hs", "%ls", ...) becomes "%ls" and every character conversion
 // "%lc", because LogStatement hands over all text arguments already widened; everything else
 // is unchanged.

@@ -11,12 +11,14 @@ inline constexpr uint32_t kVerdictConnected = 0;
 inline constexpr uint32_t kVerdictNoNetwork = 1;
 inline constexpr uint32_t kVerdictNoInternet = 2;
 
-// 0x40 with verdict 0 on full connectivity; 0x20 with verdict 2 on a limited network or a
-// captive portal; 0 with verdict 1 without a network; 0 when no monitor is available.
+// On Windows the flags are the network list manager's NLM_CONNECTIVITY bits; the caller must
+// have initialised COM on its thread. Verdict 1 without any connectivity, 2 with some but not
+// to the Internet, 0 with the Internet; the whole value is 0 when no probe is available.
+// On Linux: 0x40 with verdict 0 on full connectivity; 0x20 with verdict 2 on a limited network
+// or a captive portal; 0 with verdict 1 without a network.
 uint32_t CheckNetwork();
 
-// The mapping itself, from GLib's GNetworkConnectivity values (1 local, 2 limited, 3 portal,
-// 4 full) and whether any network is available.
-uint32_t ClassifyConnectivity(int gioConnectivity, bool networkAvailable);
+// The verdict for the flags and the system's word on the Internet, logged as the trace wants it.
+uint32_t CombineConnectivity(uint32_t flags, bool internet);
 
 }  // namespace Utils

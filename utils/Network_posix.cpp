@@ -1,4 +1,5 @@
 #include "utils/Network.h"
+#include "utils/Network_posix.h"
 
 #include <gio/gio.h>
 
@@ -13,15 +14,7 @@ uint32_t ClassifyConnectivity(int gioConnectivity, bool networkAvailable) {
         else if (gioConnectivity == G_NETWORK_CONNECTIVITY_LIMITED || gioConnectivity == G_NETWORK_CONNECTIVITY_PORTAL)
             flags = kConnectivityLocalNetwork;
     }
-    uint32_t verdict = kVerdictConnected;
-    if (flags == 0) {
-        QLOG(L"GetConnectivity %d", static_cast<int>(flags));
-        verdict = kVerdictNoNetwork;
-    } else if (flags != kConnectivityInternet) {
-        QLOG(L"get_IsConnectedToInternet:%d", 0);
-        verdict = kVerdictNoInternet;
-    }
-    return flags | (verdict << 16);
+    return CombineConnectivity(flags, flags == kConnectivityInternet);
 }
 
 uint32_t CheckNetwork() {

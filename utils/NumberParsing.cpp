@@ -4,7 +4,6 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
-#include <locale.h>
 
 namespace Utils {
 namespace {
@@ -13,15 +12,10 @@ namespace {
 std::string AsciiPrefix(const std::wstring& text) {
     std::string out;
     for (wchar_t c : text) {
-        if (c <= 0 || c > 0x7E) break;
+        if (static_cast<long>(c) <= 0 || c > 0x7E) break;
         out += static_cast<char>(c);
     }
     return out;
-}
-
-locale_t CLocale() {
-    static locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-    return c;
 }
 
 }  // namespace
@@ -38,7 +32,7 @@ std::optional<int> ParseLeadingInt(const std::wstring& text) {
 std::optional<double> ParseLeadingDouble(const std::wstring& text) {
     const std::string s = AsciiPrefix(text);
     char* end = nullptr;
-    const double v = strtod_l(s.c_str(), &end, CLocale());
+    const double v = detail::StrtodClassic(s.c_str(), &end);
     if (end == s.c_str() || std::isnan(v)) return std::nullopt;
     return v;
 }

@@ -13,4 +13,9 @@ std::optional<int> ParseLeadingInt(const std::wstring& text);
 // arrives as +-HUGE_VAL or a tiny number (callers clamp).
 std::optional<double> ParseLeadingDouble(const std::wstring& text);
 
+namespace detail {
+// strtod with the "C" locale's rules (one per system).
+double StrtodClassic(const char* text, char** end);
+}  // namespace detail
+
 }  // namespace Utils

@@ -1,16 +1,9 @@
 #include "utils/ProfileFile.h"
 
-#include <cerrno>
-#include <climits>
 #include <cstdint>
-#include <cstdio>
-#include <fcntl.h>
 #include <fstream>
 #include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include "utils/ProfileUpdate.h"
 #include "utils/StringUtils.h"
 
 namespace Utils {
@@ -82,12 +75,22 @@ ProfileFile ProfileFile::Parse(std::string_view text) {
     return p;
 }
 
+ProfileFile ProfileFile::FromFileBytes(std::string_view bytes) {
+    ProfileEncoding encoding = detail::DefaultProfileEncoding();
+    const std::string text = detail::DecodeProfileBytes(bytes, encoding);
+    ProfileFile p = Parse(text);
+    p.encoding_ = encoding;
+    return p;
+}
+
+std::string ProfileFile::ToFileBytes() const { return detail::EncodeProfileText(Serialize(), encoding_); }
+
 ProfileFile ProfileFile::Load(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) return {};
     std::ostringstream ss;
     ss << in.rdbuf();
-    return Parse(ss.str());
+    return FromFileBytes(ss.str());
 }
 
 std::optional<ProfileFile> ProfileFile::LoadForUpdate(const std::filesystem::path& file) {
@@ -98,7 +101,7 @@ std::optional<ProfileFile> ProfileFile::LoadForUpdate(const std::filesystem::pat
     std::ostringstream ss;
     ss << in.rdbuf();
     if (in.bad()) return std::nullopt;
-    return Parse(ss.str());
+    return FromFileBytes(ss.str());
 }
 
 std::optional<ProfileFile::Range> ProfileFile::FindSection(std::wstring_view section) const {
@@ -177,45 +180,6 @@ std::string ProfileFile::Serialize() const {
     return out;
 }
 
-bool ProfileFile::Save(const std::filesystem::path& path, unsigned mode) const {
-    // Through a link, the target is replaced (beside itself), never the link.
-    const auto target = ResolveProfileTarget(path);
-    if (!target) return false;
-    const std::filesystem::path& file = *target;
-    struct stat st{};
-    if (::stat(file.c_str(), &st) == 0) mode = st.st_mode & 07777;
-    const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
-    std::string tmpl = (folder / ("." + file.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
-    if (fd < 0) return false;
-    const std::string data = Serialize();
-    bool ok = ::fchmod(fd, mode) == 0;  // explicit: neither mkstemp's 0600 nor the umask decide
-    size_t done = 0;
-    while (ok && done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ok = false;
-        else done += static_cast<size_t>(n);
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(tmpl.c_str(), file.c_str()) == 0;
-    if (!ok) ::unlink(tmpl.c_str());
-    return ok;
-}
-
-std::wstring GetProfileString(std::wstring_view section, std::wstring_view key, std::wstring_view fallback,
-                              size_t bufferChars, const std::filesystem::path& file) {
-    if (bufferChars == 0) return {};
-    std::wstring value = ProfileFile::Load(file).Get(section, key).value_or(std::wstring(fallback));
-    if (value.size() > bufferChars - 1) value.resize(bufferChars - 1);
-    return value;
-}
-
-int GetProfileInt(std::wstring_view section, std::wstring_view key, int fallback, const std::filesystem::path& file) {
-    return ProfileFile::Load(file).GetInt(section, key, fallback);
-}
-
 int ProfileFile::GetInt(std::wstring_view section, std::wstring_view key, int fallback) const {
     // As the system's integer read: blanks skipped, a sign, "0x"/"0X" for hexadecimal, digits
     // accumulated as a 32-bit unsigned number (out-of-range values wrap), an empty value is
@@ -245,13 +209,6 @@ int ProfileFile::GetInt(std::wstring_view section, std::wstring_view key, int fa
     }
     if (negative) n = 0u - n;
     return static_cast<int32_t>(n);
-}
-
-bool WriteProfileString(std::wstring_view section, std::wstring_view key, std::wstring_view value,
-                        const std::filesystem::path& file) {
-    // A refusal depends only on the names and the value: found before any file is touched.
-    if (ProfileFile probe; !probe.Set(section, key, value)) return false;
-    return UpdateProfileFile(file, [&](ProfileFile& p) { return p.Set(section, key, value); });
 }
 
 }  // namespace Utils

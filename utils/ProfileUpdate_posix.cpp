@@ -1,6 +1,7 @@
 #include "utils/ProfileUpdate.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <string>
 #include <sys/file.h>
@@ -115,7 +116,7 @@ bool UpdateProfileFile(const std::filesystem::path& file, const std::function<bo
         //    the rename.
         std::string text;
         if (!ReadAll(d.fd, text)) return false;
-        ProfileFile profile = ProfileFile::Parse(text);
+        ProfileFile profile = ProfileFile::FromFileBytes(text);
         if (!change(profile)) {
             if (created) ::unlink(path);
             return false;
@@ -123,6 +124,33 @@ bool UpdateProfileFile(const std::filesystem::path& file, const std::function<bo
         return profile.Save(*target, newFileMode);
     }
     return false;
+}
+
+bool ProfileFile::Save(const std::filesystem::path& path, unsigned mode) const {
+    // Through a link, the target is replaced (beside itself), never the link.
+    const auto target = ResolveProfileTarget(path);
+    if (!target) return false;
+    const std::filesystem::path& file = *target;
+    struct stat st{};
+    if (::stat(file.c_str(), &st) == 0) mode = st.st_mode & 07777;
+    const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
+    std::string tmpl = (folder / ("." + file.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
+    if (fd < 0) return false;
+    const std::string data = ToFileBytes();
+    bool ok = ::fchmod(fd, mode) == 0;  // explicit: neither mkstemp's 0600 nor the umask decide
+    size_t done = 0;
+    while (ok && done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) ok = false;
+        else done += static_cast<size_t>(n);
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && ::rename(tmpl.c_str(), file.c_str()) == 0;
+    if (!ok) ::unlink(tmpl.c_str());
+    return ok;
 }
 
 }  // namespace Utils

@@ -1,9 +1,9 @@
 #pragma once
-// The per-user registry: string values under key paths such as "Software\VarNelSoft\Quorvex",
-// kept in $XDG_CONFIG_HOME/VarNelSoft/registry.ini, one section per key path. Values are
-// stored quoted so that surrounding blanks and quotes survive exactly; a value holding a
-// line break is refused rather than cut.
-#include <filesystem>
+// The per-user registry: string values under key paths such as "Software\VarNelSoft\Quorvex".
+// On Windows, REG_SZ values under HKEY_CURRENT_USER. On Linux, kept in
+// $XDG_CONFIG_HOME/VarNelSoft/registry.ini, one section per key path, values quoted so that
+// surrounding blanks and quotes survive exactly. On both, a value holding a line break is
+// refused rather than cut, and value names are compared without case.
 #include <string>
 
 namespace Utils {
@@ -12,7 +12,6 @@ inline constexpr wchar_t kProductRegistryKey[] = L"Software\\VarNelSoft\\Quorvex
 
 class RegistryStore {
 public:
-    static std::filesystem::path StorePath();
     static bool Read(const std::wstring& keyPath, const std::wstring& valueName, std::wstring& value);
     static bool Write(const std::wstring& keyPath, const std::wstring& valueName, const std::wstring& value);
 };

@@ -6,8 +6,11 @@
 #include "utils/SpecialFolders.h"
 
 namespace Utils {
+namespace {
 
-std::filesystem::path RegistryStore::StorePath() { return ConfigHome() / "VarNelSoft" / "registry.ini"; }
+std::filesystem::path StorePath() { return ConfigHome() / "VarNelSoft" / "registry.ini"; }
+
+}  // namespace
 
 bool RegistryStore::Read(const std::wstring& keyPath, const std::wstring& valueName, std::wstring& value) {
     const auto stored = ProfileFile::Load(StorePath()).Get(keyPath, valueName);

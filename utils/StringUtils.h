@@ -21,8 +21,9 @@ std::string Trim(const std::string& text);
 // replacement that contains the pattern terminates (it is not searched again).
 std::wstring ReplaceAll(std::wstring text, const std::wstring& pattern, const std::wstring& replacement);
 
-// Code-page conversions through iconv: 0 is the locale's charset, 65001 UTF-8, any other N
-// is "CP" + N (936 is GBK). Input is taken up to its first zero. Empty on any failure.
+// Code-page conversions: 0 is the system code page (on Linux the locale's charset), 65001
+// UTF-8, any other N that code page (936 is GBK). Input is taken up to its first zero. Empty on
+// any failure: an invalid sequence, or a character the target cannot hold.
 std::string WideToMultiByte(const std::wstring& text, unsigned codePage);
 std::wstring MultiByteToWide(const std::string& text, unsigned codePage);
 

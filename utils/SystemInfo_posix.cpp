@@ -21,34 +21,11 @@
 namespace Utils {
 namespace {
 
-// One os-release value, unquoted ("NAME=\"Debian GNU/Linux\"" -> "Debian GNU/Linux").
-std::string ReleaseValue(const std::string& text, const std::string& key) {
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.rfind(key + "=", 0) != 0) continue;
-        std::string v = Trim(line.substr(key.size() + 1));
-        if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
-            v = v.substr(1, v.size() - 2);
-        return v;
-    }
-    return {};
-}
-
 struct EvpCtxDeleter {
     void operator()(EVP_MD_CTX* c) const { EVP_MD_CTX_free(c); }
 };
 
 }  // namespace
-
-std::wstring OsVersionFromRelease(const std::string& osRelease, const std::string& kernelRelease) {
-    const std::string name = ReleaseValue(osRelease, "NAME");
-    const std::string version = ReleaseValue(osRelease, "VERSION_ID");
-    std::string result = name;
-    if (!version.empty()) result += (result.empty() ? "" : " ") + version;
-    if (result.empty()) result = kernelRelease;
-    return FromUtf8(result);
-}
 
 std::pair<std::wstring, std::wstring> GetOsVersionName() {
     std::string release;

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <regex>
-#include <thread>
+#include <string>
 
 #include "utils/Log.h"
+#include "utils/StringUtils.h"
 
 namespace {
 
@@ -11,10 +14,18 @@ struct Widget {
     void Report(const wchar_t* text) { QLOG(L"text=%s n=%d\r\n", text, 42); }
 };
 
+std::string g_captured;
+
+void CaptureLine(std::wstring_view line) { g_captured += Utils::ToUtf8(line) + "\n"; }
+
+// The lines `f` logs, as UTF-8, each followed by "\n". The sink replaces the system's channel
+// (standard error or the debugger output), so the same text is checked on every system.
 std::string Capture(const std::function<void()>& f) {
-    testing::internal::CaptureStderr();
+    g_captured.clear();
+    Utils::SetLogSink(&CaptureLine);
     f();
-    return testing::internal::GetCapturedStderr();
+    Utils::SetLogSink(nullptr);
+    return g_captured;
 }
 
 }  // namespace
