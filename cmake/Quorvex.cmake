@@ -112,13 +112,12 @@ function(qv_add_test name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
   endif()
+  if(WIN32)
+    # Test programs of the Windows build run under wine.
+    list(APPEND labels windows)
+  endif()
   set(props TIMEOUT ${ARG_TIMEOUT})
   if(labels)
-    list(APPEND props LABELS "${labels}")
-  endif()
-  if(WIN32)
-    # Test programs run under wine, whose start is slower than a native process.
-    list(APPEND labels windows)
     list(APPEND props LABELS "${labels}")
   endif()
   gtest_discover_tests(${name}

@@ -17,7 +17,8 @@
 //                           status answered (-1: none), record count, error
 //
 // Threads: one accept thread and one thread per connection. Every public method is safe from
-// any thread. Starting it ignores SIGPIPE in the process, as every server must.
+// any thread. Starting it ignores SIGPIPE in the process where the system has one, as every
+// server must. Windows builds serve plain HTTP only: starting with TLS files fails there.
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -32,11 +33,10 @@
 
 #include <nlohmann/json.hpp>
 
-typedef struct ssl_ctx_st SSL_CTX;
+#include "tools/collector/CollectorConnection.h"
+#include "tools/collector/CollectorListener.h"
 
 namespace collector {
-
-class CollectorConnection;
 
 // What the collector saw of one upload and how it answered.
 struct UploadRequest {
@@ -124,11 +124,10 @@ private:
     std::function<void(const std::string&)> sink_;     // guarded by mutex_
     std::function<void(const std::string&)> log_;      // guarded by mutex_ (copied out)
 
+    TlsServerContextPtr tls_;     // set before the accept thread starts, kept after Stop
+    CollectorListener listener_;
     std::list<std::unique_ptr<Worker>> workers_;  // guarded by mutex_
-    int listenFd_ = -1;
-    int wakeFds_[2] = {-1, -1};
-    std::uint16_t port_ = 0;
-    SSL_CTX* tls_ = nullptr;
+    std::uint16_t port_ = 0;      // the last port listened on
     std::thread acceptThread_;
 };
 

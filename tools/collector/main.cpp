@@ -6,19 +6,19 @@
 // Listens on 127.0.0.1 (port 0 or none: a free port), prints "listening <base URL>" on standard
 // output, one line per upload after that, and appends every kept record to --records as one
 // JSON line. The fault options set the starting mode; the /_collector/... control paths change
-// it while it runs. Ends on SIGINT or SIGTERM with exit status 0.
-#include <pthread.h>
-
+// it while it runs. Ends with exit status 0 on SIGINT or SIGTERM (on Windows: Ctrl+C, Ctrl+Break
+// or the console closing). --tls is refused on Windows, whose build has no TLS library.
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <mutex>
 #include <string>
 
+#include "tools/collector/StopRequest.h"
 #include "tools/collector/TestCollector.h"
 
 namespace {
@@ -73,12 +73,8 @@ int main(int argc, char** argv) {
         }
     }
 
-    // Signals are taken synchronously by the main thread; every other thread has them blocked.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // Before the collector starts its threads, so the stop request reaches this one.
+    collector::StopRequest stopRequest;
 
     std::ofstream records;
     if (!recordsFile.empty()) {
@@ -105,18 +101,29 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (!portFile.empty()) {
-        // Written whole under a temporary name, so a reader never sees a partial number.
-        const std::string temp = portFile + ".tmp";
-        std::ofstream(temp) << server.Port() << '\n';
-        std::rename(temp.c_str(), portFile.c_str());
+        // "PORT\n" on every system (binary: no carriage return on Windows), written whole under a
+        // temporary name so a reader never sees a partial number; the filesystem rename replaces
+        // an old file on every system (std::rename does not on Windows).
+        const std::filesystem::path temp = portFile + ".tmp";
+        std::error_code renamed;
+        const bool written = static_cast<bool>(std::ofstream(temp, std::ios::binary) << server.Port() << '\n' << std::flush);
+        if (written) std::filesystem::rename(temp, portFile, renamed);
+        if (!written || renamed) {
+            std::fprintf(stderr, "qv-test-collector: cannot write %s\n", portFile.c_str());
+            server.Stop();
+            return 1;
+        }
     }
     {
         std::lock_guard lock(outputLock);
         std::cout << "listening " << server.BaseUrl() << std::endl;
     }
 
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
+    const bool requested = stopRequest.Wait();
     server.Stop();
+    if (!requested) {
+        std::fprintf(stderr, "qv-test-collector: cannot wait for a stop request\n");
+        return 1;
+    }
     return 0;
 }

@@ -1,14 +1,15 @@
 #include "tools/package-server/PackageServer.h"
 
+#include <httplib.h>
+#include <zlib.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fcntl.h>
-#include <httplib.h>
-#include <openssl/evp.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <zlib.h>
+#include <filesystem>
+#include <fstream>
+
+#include "tools/package-server/Md5.h"
 
 namespace PackageServer {
 namespace {
@@ -29,6 +30,9 @@ bool ParseRange(const std::string& header, int64_t size, int64_t& first, int64_t
     return true;
 }
 
+// Names arrive as UTF-8 (URLs, options); the path type takes them as such on every system.
+std::filesystem::path PathOf(const std::string& utf8) { return std::filesystem::path(std::u8string(utf8.begin(), utf8.end())); }
+
 std::string LastSegment(const std::string& path) {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -48,18 +52,24 @@ bool Gzip(const std::string& input, std::string& output) {
     return rc == Z_STREAM_END;
 }
 
-// What one response body does: where it starts in the file and which fault it carries.
+// Reads `size` bytes at `offset`; false on any shortfall.
+bool ReadAt(std::ifstream& file, int64_t offset, char* buffer, int64_t size) {
+    file.clear();
+    file.seekg(offset);
+    file.read(buffer, static_cast<std::streamsize>(size));
+    return file.gcount() == static_cast<std::streamsize>(size);
+}
+
+// What one response body does: where it starts in the file and which fault it carries. Its
+// file is read by one thread at a time (httplib calls a response's provider in turn).
 struct Body {
-    int fd = -1;
+    std::ifstream file;
     int64_t start = 0;
     int64_t length = 0;
     int64_t dropAfter = -1;
     int64_t stallAfter = -1;
     int stallMs = 0;
     bool stalled = false;
-    ~Body() {
-        if (fd >= 0) ::close(fd);
-    }
 };
 
 }  // namespace
@@ -76,11 +86,23 @@ Server::Server(Options options) : options_(std::move(options)) {}
 
 Server::~Server() { Stop(); }
 
+bool Server::SupportsTls() {
+#ifdef CPPHTTPLIB_OPENSSL_SUPPORT
+    return true;
+#else
+    return false;
+#endif
+}
+
 bool Server::Start() {
     if (!options_.certFile.empty() && !options_.keyFile.empty()) {
+#ifdef CPPHTTPLIB_OPENSSL_SUPPORT
         auto tls = std::make_unique<httplib::SSLServer>(options_.certFile.c_str(), options_.keyFile.c_str());
         if (!tls->is_valid()) return false;
         http_ = std::move(tls);
+#else
+        return false;  // never plain HTTP where HTTPS was asked for
+#endif
     } else {
         http_ = std::make_unique<httplib::Server>();
     }
@@ -188,34 +210,27 @@ bool Server::SleepUnlessStopping(int milliseconds) {
 }
 
 std::string Server::FileMd5(const std::string& path) {
-    FILE* file = std::fopen(path.c_str(), "rb");
+    std::ifstream file(PathOf(path), std::ios::binary);
     if (!file) return {};
-    EVP_MD_CTX* ctx = EVP_MD_CTX_new();
-    bool ok = ctx && EVP_DigestInit_ex(ctx, EVP_md5(), nullptr) == 1;
+    Md5 md5;
     std::vector<char> buffer(1 << 20);
-    size_t n;
-    while (ok && (n = std::fread(buffer.data(), 1, buffer.size(), file)) > 0) ok = EVP_DigestUpdate(ctx, buffer.data(), n) == 1;
-    ok = ok && !std::ferror(file);
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned size = 0;
-    ok = ok && EVP_DigestFinal_ex(ctx, digest, &size) == 1;
-    EVP_MD_CTX_free(ctx);
-    std::fclose(file);
-    if (!ok) return {};
-    std::string hex;
-    char two[3];
-    for (unsigned i = 0; i < size; ++i) {
-        std::snprintf(two, sizeof two, "%02x", digest[i]);
-        hex += two;
+    while (file) {
+        file.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        if (file.gcount() > 0 && !md5.Update(buffer.data(), static_cast<size_t>(file.gcount()))) return {};
     }
-    return hex;
+    if (file.bad()) return {};  // a read error, not the end of the file
+    return md5.FinishHex();
 }
 
 std::string Server::CachedMd5(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return {};
-    const std::string key = path + "|" + std::to_string(st.st_size) + "|" + std::to_string(st.st_mtim.tv_sec) +
-                            "." + std::to_string(st.st_mtim.tv_nsec);
+    // Keyed by size and modification time too, so a file a test rewrites is hashed again.
+    std::error_code error;
+    const auto size = std::filesystem::file_size(PathOf(path), error);
+    if (error) return {};
+    const auto modified = std::filesystem::last_write_time(PathOf(path), error);
+    if (error) return {};
+    const std::string key = path + "|" + std::to_string(size) + "|" +
+                            std::to_string(modified.time_since_epoch().count());
     {
         std::lock_guard lock(mutex_);
         for (const auto& [k, v] : md5Cache_)
@@ -277,20 +292,23 @@ void Server::Handle(const httplib::Request& req, httplib::Response& res) {
         return;
     }
 
-    const std::string file = options_.root + "/" + LastSegment(path);
-    struct stat st {};
-    int fd = LastSegment(path).empty() || LastSegment(path) == ".." ? -1 : ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (fd >= 0) ::close(fd);
+    auto body = std::make_shared<Body>();
+    int64_t size = -1;
+    const std::string name = LastSegment(path);
+    const std::filesystem::path file = PathOf(options_.root + "/" + name);
+    std::error_code error;
+    if (!name.empty() && name != ".." && std::filesystem::is_regular_file(file, error)) {
+        body->file.open(file, std::ios::binary);
+        // The size of the file opened, whatever happens to the name meanwhile.
+        if (body->file && body->file.seekg(0, std::ios::end)) size = static_cast<int64_t>(body->file.tellg());
+    }
+    if (size < 0) {
         res.status = 404;
         res.set_content("not found\n", "text/plain");
         record.status = 404;
         Record(record);
         return;
     }
-    auto body = std::make_shared<Body>();
-    body->fd = fd;
-    const int64_t size = st.st_size;
 
     int64_t first = 0, last = size - 1;
     const bool ranged = ParseRange(record.range, size, first, last);
@@ -352,7 +370,7 @@ void Server::Handle(const httplib::Request& req, httplib::Response& res) {
 
     if (gzip && body->length <= (int64_t{64} << 20)) {
         std::string raw(static_cast<size_t>(body->length), '\0');
-        if (::pread(fd, raw.data(), raw.size(), first) == static_cast<ssize_t>(raw.size())) {
+        if (ReadAt(body->file, first, raw.data(), body->length)) {
             std::string packed;
             if (Gzip(raw, packed)) {
                 res.set_header("Content-Encoding", "gzip");
@@ -383,9 +401,8 @@ void Server::Handle(const httplib::Request& req, httplib::Response& res) {
                 }
             }
             char buffer[kChunk];
-            const ssize_t n = ::pread(body->fd, buffer, static_cast<size_t>(chunk), body->start + at);
-            if (n <= 0) return false;
-            return sink.write(buffer, static_cast<size_t>(n));
+            if (!ReadAt(body->file, body->start + at, buffer, chunk)) return false;  // the file shrank
+            return sink.write(buffer, static_cast<size_t>(chunk));
         });
 }
 

@@ -5,7 +5,8 @@
 //   GET  /redirect/<n>/<name>     302 chain of n more hops ending at "/<md5 of the file>/<name>"
 // Only the last path segment names the file; the segments before it are free (the downloaders
 // read a digest from them). Faults are switched on and off while it runs (see FaultRule and the
-// setters); every request is recorded.
+// setters); every request is recorded. HTTPS needs a TLS library, which only the Linux build
+// links (see SupportsTls).
 //
 // Threads: Start/Stop on the owner's thread; requests are served on a pool of worker threads;
 // every other member function may be called from any thread.
@@ -58,7 +59,7 @@ struct Options {
     std::string root;                // the folder served
     std::string host = "127.0.0.1";  // loopback only by default
     int port = 0;                    // 0: any free port
-    std::string certFile, keyFile;   // both set: HTTPS
+    std::string certFile, keyFile;   // both set: HTTPS (Start fails where it is unsupported)
 };
 
 class Server {
@@ -68,7 +69,8 @@ public:
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
 
-    // Binds and starts serving; false when the port cannot be bound or the TLS files not loaded.
+    // Binds and starts serving; false when the port cannot be bound, the TLS files not loaded,
+    // or HTTPS was asked for in a build without TLS.
     bool Start();
     void Stop();
     int Port() const { return port_; }
@@ -93,6 +95,8 @@ public:
 
     // Lower-case hexadecimal MD5 of a file; "" when it cannot be read.
     static std::string FileMd5(const std::string& path);
+    // Whether this build can serve HTTPS (the Windows build has no TLS library).
+    static bool SupportsTls();
 
 private:
     struct Plan;

@@ -3,6 +3,7 @@
 //   qv-package-server 8080 ./packages            (the same as --port 8080 --root ./packages)
 //   qv-package-server --port 8080 --root ./packages
 //   qv-package-server --port 8443 --root ./packages --cert server.pem --key server.key
+//                                                (HTTPS: not in the Windows build, which has no TLS)
 //
 // Faults (all optional, combinable):
 //   --drop-after N[:TIMES]       close the connection after N body bytes of a GET
@@ -13,12 +14,14 @@
 //   --gzip                       gzip the body when the request advertises gzip
 //   --random-drops P[:SEED]      cut each GET body at a random offset with probability P
 //   --host ADDR                  address to listen on (default 127.0.0.1)
-// Runs until interrupted (SIGINT / SIGTERM) and prints one line per request.
+// Runs until interrupted (SIGINT / SIGTERM; Ctrl+C on Windows) and prints one line per request.
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
+#include <thread>
+#include <vector>
 
 #include "tools/package-server/PackageServer.h"
 
@@ -97,6 +100,10 @@ int main(int argc, char** argv) {
         }
     }
     if (options.root.empty() || options.port < 0 || options.port > 65535) return Usage();
+    if (!options.certFile.empty() && !PackageServer::Server::SupportsTls()) {
+        std::fprintf(stderr, "qv-package-server: HTTPS (--cert, --key) is not available in this build: it has no TLS library\n");
+        return 2;
+    }
 
     PackageServer::Server server(options);
     for (const auto& rule : rules) server.AddRule(rule);
@@ -115,7 +122,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     size_t shown = 0;
     while (!g_stop) {
-        ::usleep(100 * 1000);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
         const auto requests = server.Requests();
         for (; shown < requests.size(); ++shown) {
             const auto& r = requests[shown];

@@ -42,7 +42,19 @@ prefix=$cache/deps-$stamp
 # they are; copied on every run so the cache key does not depend on them.
 copy_headers() {
   mkdir -p "$prefix/include"
-  cp /usr/include/httplib.h "$prefix/include/"
+  # Debian's libcpp-httplib-dev ships the header split from a compiled library that mingw lacks;
+  # the source package holds the single-header form.
+  local httplib_version
+  httplib_version=$(version_of cpp-httplib)
+  if [[ ! -f $prefix/.httplib-$httplib_version ]]; then
+    local tmp
+    tmp=$(mktemp -d)
+    (cd "$tmp" && apt-get source -qq --download-only cpp-httplib >/dev/null 2>&1 &&
+      tar -xf ./*.orig.tar.* )
+    cp "$(find "$tmp" -maxdepth 2 -name httplib.h | head -1)" "$prefix/include/httplib.h"
+    rm -rf "$tmp"
+    touch "$prefix/.httplib-$httplib_version"
+  fi
   rm -rf "$prefix/include/nlohmann" && cp -r /usr/include/nlohmann "$prefix/include/"
   # The package's CMake files find the headers relative to themselves.
   mkdir -p "$prefix/share/cmake"

@@ -22,8 +22,9 @@ if [[ ! -f $WINEPREFIX/.quorvex-ready ]]; then
   wineserver -w
   touch "$WINEPREFIX/.quorvex-ready"
 fi
-wineserver -p
-trap 'wineserver -k 2>/dev/null || true' EXIT
+# The server outlives each program and ends by itself a minute after the last one (never killed
+# here: another run may share the prefix).
+wineserver -p60 2>/dev/null || true
 
 # The Windows programs print their own results; a program that exits without running any test
 # (a 32-bit exe under a 64-bit wine exits 0 untouched) leaves ctest without its discovered tests

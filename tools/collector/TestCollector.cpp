@@ -1,23 +1,8 @@
 #include "tools/collector/TestCollector.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/time.h>
-#include <unistd.h>
-
-#include <openssl/err.h>
-#include <openssl/ssl.h>
-
 #include <atomic>
-#include <cerrno>
-#include <csignal>
-#include <cstring>
 #include <map>
 
-#include "tools/collector/CollectorConnection.h"
 #include "tools/collector/UploadDecoder.h"
 
 namespace collector {
@@ -25,7 +10,6 @@ namespace {
 
 constexpr std::size_t kMaxHeaderBytes = 64 * 1024;
 constexpr std::size_t kMaxBodyBytes = 64u << 20;
-constexpr int kSocketTimeoutSeconds = 10;  // a stuck client never holds a worker for long
 
 struct ParsedRequest {
     std::string method, target;
@@ -81,7 +65,7 @@ int ReadRequest(CollectorConnection& connection, ParsedRequest& request) {
     std::size_t headerEnd;
     while ((headerEnd = data.find("\r\n\r\n")) == std::string::npos) {
         if (data.size() > kMaxHeaderBytes) return 400;
-        const ssize_t n = connection.Read(buffer, sizeof buffer);
+        const std::ptrdiff_t n = connection.Read(buffer, sizeof buffer);
         if (n <= 0) return 0;
         data.append(buffer, static_cast<std::size_t>(n));
     }
@@ -117,7 +101,7 @@ int ReadRequest(CollectorConnection& connection, ParsedRequest& request) {
         return 0;
     request.body = data.substr(headerEnd + 4);
     while (request.body.size() < length) {
-        const ssize_t n = connection.Read(buffer, sizeof buffer);
+        const std::ptrdiff_t n = connection.Read(buffer, sizeof buffer);
         if (n <= 0) return 0;
         request.body.append(buffer, static_cast<std::size_t>(n));
     }
@@ -161,49 +145,25 @@ struct TestCollector::Worker {
 
 TestCollector::TestCollector() = default;
 
-TestCollector::~TestCollector() {
-    Stop();
-    if (tls_) SSL_CTX_free(tls_);
-}
+TestCollector::~TestCollector() { Stop(); }
 
 std::string TestCollector::BaseUrl() const {
     return std::string(tls_ ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_);
 }
 
 bool TestCollector::Start(std::uint16_t port, const std::optional<TlsFiles>& tls, std::string* error) {
-    const auto fail = [&](std::string why) {
-        if (error) *error = std::move(why);
-        if (listenFd_ >= 0) ::close(listenFd_), listenFd_ = -1;
+    if (acceptThread_.joinable()) {
+        if (error) *error = "already started";
         return false;
-    };
-    if (acceptThread_.joinable()) return fail("already started");
-    std::signal(SIGPIPE, SIG_IGN);
-
-    if (tls) {
-        if (!tls_) tls_ = SSL_CTX_new(TLS_server_method());
-        if (!tls_ || SSL_CTX_use_certificate_chain_file(tls_, tls->certificateChainFile.c_str()) != 1 ||
-            SSL_CTX_use_PrivateKey_file(tls_, tls->privateKeyFile.c_str(), SSL_FILETYPE_PEM) != 1) {
-            ERR_clear_error();
-            return fail("cannot load the TLS certificate or key");
-        }
     }
-
-    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (listenFd_ < 0) return fail(std::string("socket: ") + std::strerror(errno));
-    const int one = 1;
-    ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
-    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
-        return fail(std::string("bind: ") + std::strerror(errno));
-    if (::listen(listenFd_, 64) != 0) return fail(std::string("listen: ") + std::strerror(errno));
-    socklen_t length = sizeof address;
-    if (::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        return fail(std::string("getsockname: ") + std::strerror(errno));
-    port_ = ntohs(address.sin_port);
-    if (::pipe2(wakeFds_, O_CLOEXEC | O_NONBLOCK) != 0) return fail(std::string("pipe: ") + std::strerror(errno));
+    // A restart without TLS files serves plain HTTP again.
+    tls_.reset();
+    if (tls) {
+        tls_ = LoadTlsServerContext(tls->certificateChainFile, tls->privateKeyFile, error);
+        if (!tls_) return false;
+    }
+    if (!listener_.Listen(port, error)) return false;
+    port_ = listener_.Port();
     {
         std::lock_guard lock(mutex_);
         stopping_ = false;
@@ -220,8 +180,7 @@ void TestCollector::Stop() {
         ++generation_;
     }
     changed_.notify_all();
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t ignored = ::write(wakeFds_[1], &byte, 1);
+    listener_.Wake();
     acceptThread_.join();
 
     std::list<std::unique_ptr<Worker>> workers;
@@ -231,30 +190,16 @@ void TestCollector::Stop() {
     }
     for (auto& worker : workers) worker->connection->Abort();
     for (auto& worker : workers) worker->thread.join();
-
-    ::close(listenFd_);
-    ::close(wakeFds_[0]);
-    ::close(wakeFds_[1]);
-    listenFd_ = wakeFds_[0] = wakeFds_[1] = -1;
+    workers.clear();  // the connections go while the listener still holds the socket library
+    listener_.Close();
 }
 
 void TestCollector::AcceptLoop() {
     for (;;) {
-        pollfd fds[2] = {{listenFd_, POLLIN, 0}, {wakeFds_[0], POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
-            if (errno == EINTR) continue;
-            return;
-        }
-        if (fds[1].revents) return;
-        if (!(fds[0].revents & POLLIN)) continue;
-        const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) continue;
-        const timeval timeout{kSocketTimeoutSeconds, 0};
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
-
+        const SocketHandle socket = listener_.Accept();
+        if (socket == kNoSocket) return;
         auto worker = std::make_unique<Worker>();
-        worker->connection = std::make_shared<CollectorConnection>(fd, tls_);
+        worker->connection = std::make_shared<CollectorConnection>(socket, tls_.get());
         Worker* raw = worker.get();
         std::lock_guard lock(mutex_);
         // Join the workers that have finished, so a long run does not pile up threads.
@@ -275,10 +220,7 @@ void TestCollector::AcceptLoop() {
 }
 
 void TestCollector::Serve(CollectorConnection& connection) {
-    if (!connection.Handshake()) {
-        ERR_clear_error();
-        return;
-    }
+    if (!connection.Handshake()) return;
     ParsedRequest parsed;
     const int failure = ReadRequest(connection, parsed);
     if (failure == 0) return;
