@@ -59,7 +59,12 @@ StatusChildRun::~StatusChildRun() = default;
 
 long StatusChildRun::IdleLimitMs() { return LimitFromEnvironment("QV_CHILD_IDLE_LIMIT_MS", kIdleLimitMs); }
 long StatusChildRun::ExitGraceMs() { return LimitFromEnvironment("QV_CHILD_EXIT_GRACE_MS", kExitGraceMs); }
-pid_t StatusChildRun::CurrentGroup() { return g_currentGroup.load(); }
+std::int64_t StatusChildRun::CurrentGroup() { return g_currentGroup.load(); }
+
+bool StatusChildRun::StopCurrent() {
+    const pid_t group = g_currentGroup.load();
+    return group > 0 && ::kill(-group, SIGKILL) == 0;
+}
 
 std::wstring StatusChildRun::DescribeEnd(const Result& result) {
     if (result.end == End::kIdleStopped) {
@@ -75,7 +80,8 @@ std::wstring StatusChildRun::DescribeEnd(const Result& result) {
     return L"exit status " + std::to_wstring(result.exitStatus);
 }
 
-void StatusChildRun::StopGroup(pid_t group) {
+void StatusChildRun::StopGroup() {
+    const auto group = static_cast<pid_t>(process_->Pid());
     if (::kill(-group, SIGTERM) != 0 && errno != ESRCH) QLOG(L"kill -%d: %S\r\n", group, std::strerror(errno));
     for (long waited = 0; waited < kStopWaitMs; waited += 50) {
         if (process_->TryExitCode()) break;
@@ -103,8 +109,8 @@ StatusChildRun::Result StatusChildRun::Run(const std::wstring& program, const st
     for (const auto& arg : Utils::SplitCommandLine(commandLine)) argv.push_back(Utils::ToUtf8(arg));
     Utils::SpawnOptions options;
     options.ownProcessGroup = true;
-    options.parentDeathSignal = SIGTERM;
-    options.programFd = file.Native();
+    options.stopWithStarter = true;
+    options.program = &file;
     try {
         process_ = std::make_unique<Utils::PipedProcess>();
         process_->Start(argv, options);
@@ -114,7 +120,7 @@ StatusChildRun::Result StatusChildRun::Run(const std::wstring& program, const st
         process_.reset();
         return result;
     }
-    const pid_t group = process_->Pid();
+    const auto group = static_cast<pid_t>(process_->Pid());
     g_currentGroup.store(group);
 
     // 3. Lines until the final state, the rest drained.
@@ -138,7 +144,7 @@ StatusChildRun::Result StatusChildRun::Run(const std::wstring& program, const st
     }
     if (end == ChildOutputPump::End::kIdle) {
         QLOG(L"child %d silent for %ld ms; its group is stopped\r\n", group, IdleLimitMs());
-        StopGroup(group);
+        StopGroup();
         process_->Wait();
         result.end = End::kIdleStopped;
     } else {

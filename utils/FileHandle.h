@@ -1,14 +1,18 @@
 #pragma once
 // The one owner of an open file, and the file-system helpers that go with it.
 //
-// Every open refuses a symbolic link at the last path component, so a link planted at a name
-// the installer writes can never redirect the write (the installer often runs as root). A file
-// the installer creates gets exactly the mode asked for, whatever the process umask. Only regular
-// files are opened, and an existing file is opened for writing only when the effective user
-// owns it.
+// Every open refuses a symbolic link (any reparse point) at the last path component, so a link
+// planted at a name the installer writes can never redirect the write (the installer often runs
+// with full rights). Only regular files are opened. Where files carry a mode (POSIX), a file the
+// installer creates gets exactly the mode asked for, whatever the process umask, and an existing
+// file is opened for writing only when the effective user owns it; on Windows a new file takes
+// the access rules its folder hands down, and the mode arguments are not used.
 //
-// Failures carry the system error number; FileError::Cause() sorts it into the causes that
-// failure reports tell apart (no space, no permission, a refused link, ...).
+// A file stays open to others for reading, writing, renaming and removal, on every system.
+//
+// Failures carry the system error number (errno, or GetLastError on Windows); FileError::Cause()
+// sorts it into the causes that failure reports tell apart (no space, no permission, a refused
+// link, ...).
 //
 // Threads: a FileHandle belongs to one thread at a time (moves hand it over); the free functions
 // may be called from any thread.
@@ -48,10 +52,10 @@ public:
     static constexpr unsigned kModePrivate = 0600;  // the owner only
 
     FileHandle() = default;
-    // Adopts an open descriptor (closed on destruction).
+    // Adopts an open descriptor or handle (closed on destruction).
     explicit FileHandle(NativeFile file) : file_(file) {}
     ~FileHandle();
-    FileHandle(FileHandle&& other) noexcept : file_(other.Release()) {}
+    FileHandle(FileHandle&& other) noexcept : append_(other.append_), file_(other.Release()) {}
     FileHandle& operator=(FileHandle&& other) noexcept;
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
@@ -72,7 +76,8 @@ public:
     int64_t Size() const;
     // Writes every byte (short writes and interruptions are retried).
     FileError WriteAll(const void* data, size_t size);
-    // Reads up to `size` bytes at `offset`: the count read, 0 at the end, or minus the error number.
+    // Reads up to `size` bytes at `offset`: the count read, 0 at the end, or minus the error
+    // number. (On Windows the read also moves the handle's own position.)
     int64_t ReadAt(void* data, size_t size, int64_t offset) const;
     // Reads up to `size` bytes at the current position (pipes too); results as ReadAt's.
     int64_t Read(void* data, size_t size);
@@ -83,6 +88,9 @@ public:
     NativeFile Release();
 
 private:
+    // Opened by OpenAppend: every write goes to the end (on POSIX the descriptor's own flag
+    // does this and this stays unused).
+    bool append_ = false;
     NativeFile file_ = kNone;
 #if defined(_WIN32)
     static constexpr NativeFile kNone = nullptr;

@@ -7,7 +7,8 @@
 
 namespace Utils {
 
-Pipe::Pipe() : ends_(std::make_unique<Ends>()) {
+// Both ends of a POSIX pipe can be polled: which one stays makes no difference.
+Pipe::Pipe(KeptEnd) : ends_(std::make_unique<Ends>()) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) throw Exception();
     ends_->read = FileHandle(fds[0]);

@@ -12,13 +12,25 @@
 
 #include "utils/CommandLine.h"
 #include "utils/Exception.h"
+#include "utils/FileHandle.h"
 #include "utils/Pipe_posix.h"
 #include "utils/StringUtils.h"
 
 extern char** environ;
 
 namespace Utils {
+
+// Nothing beyond the process id: POSIX waits on a child through its id.
+struct PipedProcess::Handles {};
+
 namespace {
+
+// What the forked side needs of the spawn options, in plain values.
+struct ForkPlan {
+    bool ownProcessGroup = false;
+    int parentDeathSignal = 0;  // 0 for none
+    int programFd = -1;         // -1: run the file argv[0] names
+};
 
 int DecodeStatus(int status) {
     if (WIFEXITED(status)) return WEXITSTATUS(status);
@@ -29,7 +41,7 @@ int DecodeStatus(int status) {
 // The child side of a forked start: only async-signal-safe calls. Reports a failure as its
 // errno on `errorFd` (close-on-exec: a successful exec closes it without a word).
 [[noreturn]] void ExecChild(char* const* argv, char* const* envp, int in, int out, int err, int errorFd,
-                            const SpawnOptions& options, const char* workingFolder, pid_t parent) {
+                            const ForkPlan& options, const char* workingFolder, pid_t parent) {
     const auto fail = [&errorFd]() {
         const int e = errno;
         [[maybe_unused]] ssize_t n = ::write(errorFd, &e, sizeof e);
@@ -83,7 +95,7 @@ int DecodeStatus(int status) {
 // guard leads one); SIGUSR1 makes it step aside without a word; the child's end becomes its
 // own (the same exit status, or death by the same signal). Only async-signal-safe calls.
 [[noreturn]] void GuardChild(char* const* argv, char* const* envp, int in, int out, int err, int errorFd,
-                             const SpawnOptions& options, const char* workingFolder, pid_t parent) {
+                             const ForkPlan& options, const char* workingFolder, pid_t parent) {
     const auto fail = [&errorFd]() {
         const int e = errno;
         [[maybe_unused]] ssize_t n = ::write(errorFd, &e, sizeof e);
@@ -106,7 +118,7 @@ int DecodeStatus(int status) {
     if (::prctl(PR_SET_PDEATHSIG, deathSignal) != 0) fail();
     if (::getppid() != parent) ::_exit(127);  // the starter ended before the request took effect
     // 3. The child itself: no group or death signal of its own.
-    SpawnOptions inner = options;
+    ForkPlan inner = options;
     inner.ownProcessGroup = false;
     inner.parentDeathSignal = 0;
     // A bare clone: the library's fork runs handlers (and instrumentation) that assume more
@@ -162,7 +174,10 @@ struct FileActions {
 }  // namespace
 
 PipedProcess::PipedProcess()
-    : stderr_(std::make_unique<Pipe>()), stdout_(std::make_unique<Pipe>()), stdin_(std::make_unique<Pipe>()) {}
+    : stderr_(std::make_unique<Pipe>()),
+      stdout_(std::make_unique<Pipe>()),
+      stdin_(std::make_unique<Pipe>()),
+      handles_(std::make_unique<Handles>()) {}
 
 PipedProcess::~PipedProcess() {
     if (pid_ > 0) TryExitCode();
@@ -225,15 +240,19 @@ void PipedProcess::Start(const std::vector<std::string>& argv, const SpawnOption
     for (const auto& a : argv) cargv.push_back(const_cast<char*>(a.c_str()));
     cargv.push_back(nullptr);
     const std::string folder = workingFolder.string();
+    ForkPlan plan;
+    plan.ownProcessGroup = options.ownProcessGroup;
+    plan.parentDeathSignal = options.stopWithStarter ? SIGTERM : 0;
+    plan.programFd = options.program ? options.program->Native() : -1;
 
     // The child reports a failed start as its errno on this pipe (close-on-exec: an exec closes it).
     Pipe errorPipe;
     const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
     if (pid == 0) {
-        const auto start = options.parentDeathSignal != 0 ? GuardChild : ExecChild;
+        const auto start = plan.parentDeathSignal != 0 ? GuardChild : ExecChild;
         start(cargv.data(), environ, stdin_->Native().read.Native(), stdout_->Native().write.Native(),
-              stderr_->Native().write.Native(), errorPipe.Native().write.Native(), options,
+              stderr_->Native().write.Native(), errorPipe.Native().write.Native(), plan,
               folder.empty() ? nullptr : folder.c_str(), parent);
     }
     errorPipe.CloseWrite();
@@ -241,7 +260,8 @@ void PipedProcess::Start(const std::vector<std::string>& argv, const SpawnOption
     int childErrno = 0;
     const std::ptrdiff_t n = errorPipe.Read(&childErrno, sizeof childErrno);
     pid_ = pid;
-    guarded_ = options.parentDeathSignal != 0;
+    guarded_ = plan.parentDeathSignal != 0;
+    grouped_ = options.ownProcessGroup;
     if (n > 0) {
         Wait();
         throw Exception("exec failed: errno " + std::to_string(childErrno));
@@ -251,13 +271,20 @@ void PipedProcess::Start(const std::vector<std::string>& argv, const SpawnOption
     stdin_->CloseRead();
 }
 
+void PipedProcess::Start(const std::wstring& commandLine, const SpawnOptions& options,
+                             const std::filesystem::path& workingFolder) {
+    std::vector<std::string> argv;
+    for (const auto& arg : SplitCommandLine(commandLine)) argv.push_back(ToUtf8(arg));
+    Start(argv, options, workingFolder);
+}
+
 std::optional<int> PipedProcess::TryExitCode() {
     if (exitCode_) return exitCode_;
     if (pid_ <= 0) return std::nullopt;
     int status = 0;
     pid_t r;
     do {
-        r = waitpid(pid_, &status, WNOHANG);
+        r = waitpid(static_cast<pid_t>(pid_), &status, WNOHANG);
     } while (r < 0 && errno == EINTR);
     if (r == pid_) {
         exitCode_ = DecodeStatus(status);
@@ -274,19 +301,26 @@ int PipedProcess::Wait() {
     int status = 0;
     pid_t r;
     do {
-        r = waitpid(pid_, &status, 0);
+        r = waitpid(static_cast<pid_t>(pid_), &status, 0);
     } while (r < 0 && errno == EINTR);
     exitCode_ = (r == pid_) ? DecodeStatus(status) : -1;
     termSignal_ = (r == pid_ && WIFSIGNALED(status)) ? WTERMSIG(status) : 0;
     return *exitCode_;
 }
 
+bool PipedProcess::StopGroup() {
+    if (!grouped_ || pid_ <= 0) return false;
+    return ::kill(-static_cast<pid_t>(pid_), SIGKILL) == 0 || errno == ESRCH;
+}
+
 void PipedProcess::LetGo() {
     if (!guarded_ || pid_ <= 0 || exitCode_) return;
-    if (::kill(pid_, SIGUSR1) == 0) Wait();
+    if (::kill(static_cast<pid_t>(pid_), SIGUSR1) == 0) Wait();
     exitCode_.reset();
     termSignal_ = 0;
     pid_ = -1;
+    guarded_ = false;
+    grouped_ = false;
 }
 
 }  // namespace Utils

@@ -3,8 +3,8 @@
 // the owner calls Resume() when it is ready. Owned and driven by one thread only (the owner):
 // construction, Resume, Join and destruction are not synchronised against each other.
 //
-// Every worker gets its own alternate signal stack before its work runs, so a crash handler
-// still runs when the worker dies of a stack overflow.
+// Every worker gets its reserve for a crash handler (EnsureAlternateSignalStack) before its work
+// runs, so the crash report is still made when the worker dies of a stack overflow.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -17,9 +17,10 @@ public:
     using WorkFunction = std::function<unsigned(void*)>;
     static constexpr uint32_t kNoThread = 0xFFFFFFFFu;
 
-    // Creates the thread suspended and names it: the name cut to 15 bytes of UTF-8, or
-    // "t" + the thread id when the name is empty. When the thread cannot be created the
-    // object has no handle (HasHandle() is false) and Resume() does nothing.
+    // Creates the thread suspended and names it for debuggers: the name, or "t" + the thread
+    // id when the name is empty; where the system keeps short thread names (Linux: 15 bytes)
+    // it is cut on a UTF-8 character boundary. When the thread cannot be created the object
+    // has no handle (HasHandle() is false) and Resume() does nothing.
     Thread(void* argument, std::wstring name, WorkFunction work);
     // Joins. A thread that was never resumed ends without running its work function.
     ~Thread();
@@ -36,7 +37,7 @@ public:
     // Kernel thread id; kNoThread when there is no thread (or after Join).
     uint32_t Id() const;
     const std::wstring& Name() const { return name_; }
-    // The name given to the system for this thread (what debuggers and /proc show).
+    // The name given to the system for this thread, in UTF-8 (what debuggers show).
     const std::string& DebuggerName() const { return debuggerName_; }
 
 private:
