@@ -39,6 +39,8 @@ void OnFatalSignal(int sig, siginfo_t*, void*) {
 
 }  // namespace
 
+std::wstring CrashHandler::Describe(int crashCode) { return L"signal " + std::to_wstring(crashCode); }
+
 bool CrashHandler::PrepareThread() { return Utils::EnsureAlternateSignalStack(); }
 
 bool CrashHandler::Install(Reporter reporter) {

@@ -20,17 +20,17 @@ CrashMarker::CrashMarker(const std::filesystem::path& path) {
 
 bool CrashMarker::Prepare() const {
     if (!path_[0]) return false;
-    return Utils::CreateFolders(std::filesystem::path(path_).parent_path(), 0700);
+    return Utils::CreateFolders(Path().parent_path(), 0700);
 }
 
-void CrashMarker::Write(int signalNumber) const noexcept {
+void CrashMarker::Write(int crashCode) const noexcept {
     if (!path_[0]) return;
     const int savedErrno = errno;
     char text[32] = "signal ";
     size_t length = 7;
     char digits[12];
     size_t count = 0;
-    unsigned value = signalNumber < 0 ? 0u : static_cast<unsigned>(signalNumber);
+    unsigned value = crashCode < 0 ? 0u : static_cast<unsigned>(crashCode);
     do {
         digits[count++] = static_cast<char>('0' + value % 10);
         value /= 10;

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,21 +29,33 @@ std::filesystem::path TrustedRuntimeFolder() {
 
 }  // namespace
 
+// The open, locked lock file; closing it releases the lock.
+struct InstanceLock::Holder {
+    explicit Holder(int descriptor) : fd(descriptor) {}
+    ~Holder() {
+        ::flock(fd, LOCK_UN);
+        ::close(fd);
+    }
+    Holder(const Holder&) = delete;
+    Holder& operator=(const Holder&) = delete;
+    int fd;
+};
+
 InstanceLock::InstanceLock(std::wstring lockName) : name_(std::move(lockName)) {}
 
 InstanceLock::~InstanceLock() { Release(); }
 
-std::filesystem::path InstanceLock::LockPath() const {
+std::wstring InstanceLock::ObjectName() const {
     const std::string file = "D1A547DB89C0BC61_" + Utils::ToUtf8(name_);
-    if (auto runtime = TrustedRuntimeFolder(); !runtime.empty()) return runtime / file;
+    if (auto runtime = TrustedRuntimeFolder(); !runtime.empty()) return Utils::FromUtf8((runtime / file).string());
     const std::wstring privateTemp = Utils::GetTempFolder();
     if (privateTemp.empty()) return {};
-    return std::filesystem::path(Utils::ToUtf8(privateTemp)) / file;
+    return Utils::FromUtf8((std::filesystem::path(Utils::ToUtf8(privateTemp)) / file).string());
 }
 
 InstanceLock::Result InstanceLock::TryAcquire() {
-    if (fd_ >= 0) return Result::Acquired;
-    const std::filesystem::path path = LockPath();
+    if (held_) return Result::Acquired;
+    const std::filesystem::path path(Utils::ToUtf8(ObjectName()));
     if (path.empty()) {
         QLOG(L"instance lock: no private folder for the lock file\r\n");
         return Result::Unavailable;
@@ -61,13 +74,8 @@ InstanceLock::Result InstanceLock::TryAcquire() {
         QLOG(L"instance lock: flock failed: %S\r\n", std::strerror(err));
         return Result::Unavailable;
     }
-    fd_ = fd;
+    held_ = std::make_unique<Holder>(fd);
     return Result::Acquired;
 }
 
-void InstanceLock::Release() {
-    if (fd_ < 0) return;
-    ::flock(fd_, LOCK_UN);
-    ::close(fd_);
-    fd_ = -1;
-}
+void InstanceLock::Release() { held_.reset(); }

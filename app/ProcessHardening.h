@@ -1,15 +1,22 @@
 #pragma once
-// Start-up hardening: nothing from outside the system folders is loaded by the toolkit's
-// plug-in machinery or by any child process (package, uninstaller), and no file the installer
-// opens can take the place of a standard descriptor.
+// Start-up hardening: nothing from outside the system folders is loaded into the installer or
+// (on Linux) into any child process (package, uninstaller), and no file the installer opens
+// can take the place of a standard stream.
 
-// Puts /dev/null on each of descriptors 0, 1 and 2 that is closed (an empty pipe end where
-// /dev/null cannot be opened), so the trace and the children's inherited handles never land
-// in the first file the installer opens (the lock file, a package). Call first thing in
-// main, before anything opens a file. False when a descriptor could not be filled.
+// Makes sure each standard stream (input, output, error) has a target before anything opens a
+// file: one that is closed gets the null device, so the trace, the progress lines and the
+// children's inherited handles never land in the first file the installer opens (the lock
+// file, a package). On Windows a program started without console streams first tries the
+// console of the process that started it, so an unattended run from a console shows its
+// progress there. Call first thing, before anything opens a file. False when a stream could
+// not be given a target.
 bool OpenClosedStandardDescriptors();
 
-// Removes the loader and module-path variables (LD_PRELOAD, LD_LIBRARY_PATH, LD_AUDIT, the
-// GTK, GIO and GdkPixbuf module paths) from the process environment. Missing variables are
-// skipped. Call on the main thread before any other thread exists.
+// Narrows what the process loads to the system's own folders and makes a few faults fatal
+// instead of exploitable: Linux removes the loader and module-path variables (LD_PRELOAD,
+// LD_LIBRARY_PATH, LD_AUDIT, the GTK, GIO and GdkPixbuf module paths) from the environment and
+// ignores SIGPIPE (a write to a vanished reader fails instead of killing the installer);
+// Windows restricts the DLL search to the system folder, takes the current folder out of it,
+// loads the system libraries the installer may pull in later from there by full path, and
+// ends the process on heap corruption. Call on the main thread before any other thread exists.
 void HardenProcess();

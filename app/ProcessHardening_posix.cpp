@@ -1,6 +1,7 @@
 #include "app/ProcessHardening.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <unistd.h>
@@ -43,4 +44,5 @@ void HardenProcess() {
         "GIO_EXTRA_MODULES", "GDK_PIXBUF_MODULE_FILE", "GDK_PIXBUF_MODULEDIR",
     };
     for (const char* name : kVariables) unsetenv(name);
+    std::signal(SIGPIPE, SIG_IGN);
 }

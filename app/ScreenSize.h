@@ -3,10 +3,11 @@
 // windowing system.
 #include "utils/SystemInfo.h"
 
-// The primary monitor's size in device pixels from GDK (the first monitor where the display
-// names no primary one), {0, 0} when no display can be opened. Opens and closes its own
-// display connection, so it works before and independently of the window's toolkit start-up.
-Utils::ScreenSize GdkPrimaryScreenSize();
+// The primary monitor's size in pixels, {0, 0} when no display can be reached. Linux asks GDK
+// (the first monitor where the display names no primary one) in device pixels through a
+// display connection of its own, so it works before and independently of the window's toolkit
+// start-up; Windows asks the system metrics, in the pixels the process's DPI awareness sees.
+Utils::ScreenSize PrimaryMonitorSize();
 
-// Hands GdkPrimaryScreenSize to Utils::PrimaryScreenSize (start-up, main thread).
+// Hands PrimaryMonitorSize to Utils::PrimaryScreenSize (start-up, main thread).
 void InstallScreenSizeProvider();

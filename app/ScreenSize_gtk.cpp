@@ -14,7 +14,7 @@ struct DisplayConnection {
 
 }  // namespace
 
-Utils::ScreenSize GdkPrimaryScreenSize() {
+Utils::ScreenSize PrimaryMonitorSize() {
     DisplayConnection connection;
     if (!connection.display) return {};
     GdkMonitor* monitor = gdk_display_get_primary_monitor(connection.display);
@@ -27,4 +27,4 @@ Utils::ScreenSize GdkPrimaryScreenSize() {
     return {area.width * scale, area.height * scale};
 }
 
-void InstallScreenSizeProvider() { Utils::SetScreenSizeProvider(&GdkPrimaryScreenSize); }
+void InstallScreenSizeProvider() { Utils::SetScreenSizeProvider(&PrimaryMonitorSize); }

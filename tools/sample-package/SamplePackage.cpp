@@ -1,6 +1,8 @@
-// qv-sample-package: a silent package for the Quorvex installer. It installs a small working
-// product (compressor.exe, a gzip file compressor) and its uninstaller ("uninst.ep") into the
-// folder given after "/D=" and reports on standard output with the package status lines.
+// qv-sample-package (Quorvex_setup.exe on Windows): a silent package for the Quorvex installer.
+// It installs a small working product (compressor.exe, a gzip file compressor) and its
+// uninstaller ("uninst.ep") into the folder given after "/D=", writes the product's menu
+// shortcut (and the desktop one with "-dsc=true"), and reports on standard output with the
+// package status lines.
 //
 //   qv-sample-package "/S" -console=show -version=1.0.0 -adminact=true -authorizationact=false
 //       -dsc=true -ssc=true [switches] -inslang="en-US" -instdir="<folder>" /D=<folder>
@@ -20,33 +22,27 @@
 //   --flood=N              after the final line, write N more bytes (status-like lines too)
 //   --flood-stderr=N       write N bytes to standard error before installing
 //   --silent               install but print nothing
-//   --crash                stop with SIGABRT before the final line
+//   --crash                abort() before the final line
 //   --exit=N               exit code (default 0)
 //   --delay=MS             pause between progress steps (default 10)
 //   --hold=MS              stay alive this long after the final line
 //   --linger=S             leave a background process (sleep S) that keeps the output open
 //   --uninstaller=MODE     how the installed uninstaller behaves later: success (default),
 //                          fail, error, silent, acp, split, flood, hang
-//   --hang                 print nothing and never end (with a child of its own, "sleep",
-//                          in the same process group)
+//   --hang                 print nothing and never end (with a sleeping child of its own that
+//                          whatever stops the package must stop too)
 //   --pids=FILE            write "<own pid> <child pid>" to FILE (with --hang)
 //   --hang-after=progress  print the first progress line, then hang as --hang does
-#include <csignal>
-#include <spawn.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
-#include "tools/sample-package/DesktopEntries.h"
+#include "tools/sample-package/Payload.h"
 #include "tools/sample-package/SampleIo.h"
-
-extern char** environ;
-extern "C" const char qv_payload_product_begin[], qv_payload_product_end[];
-extern "C" const char qv_payload_uninstaller_begin[], qv_payload_uninstaller_end[];
+#include "tools/sample-package/SampleSystem.h"
+#include "tools/sample-package/Shortcuts.h"
 
 namespace fs = std::filesystem;
 
@@ -64,23 +60,19 @@ void Say(const std::string& utf8Line) {
     if (g.silent) return;
     const std::string bytes = sample::Encode(utf8Line, g.encode) + "\n";
     if (!g.split || bytes.size() < 4) {
-        sample::WriteFd(1, bytes);
+        sample::WriteOut(bytes);
         return;
     }
     const size_t a = bytes.size() / 3, b = 2 * bytes.size() / 3;
-    sample::WriteFd(1, bytes.substr(0, a));
+    sample::WriteOut(bytes.substr(0, a));
     sample::Pause(40);
-    sample::WriteFd(1, bytes.substr(a, b - a));
+    sample::WriteOut(bytes.substr(a, b - a));
     sample::Pause(40);
-    sample::WriteFd(1, bytes.substr(b));
+    sample::WriteOut(bytes.substr(b));
 }
 
-bool WritePayload(const fs::path& target, const char* begin, const char* end) {
-    std::ofstream out(target, std::ios::binary | std::ios::trunc);
-    out.write(begin, end - begin);
-    out.close();
-    if (!out) return false;
-    return ::chmod(target.c_str(), 0755) == 0;
+bool WritePayload(const fs::path& target, const sample::PayloadBytes& payload) {
+    return payload.data && payload.size > 0 && sample::WriteProgram(target, payload.data, payload.size);
 }
 
 bool WriteText(const fs::path& target, const std::string& text) {
@@ -90,36 +82,29 @@ bool WriteText(const fs::path& target, const std::string& text) {
     return static_cast<bool>(out);
 }
 
-// The menu entry, and the desktop copy when "-dsc" is on; the list of written entries joins the
-// manifest so the uninstaller removes it with the rest.
-std::string InstallDesktopEntries(const fs::path& dir, const std::string& dscOption) {
+// The menu shortcut, and the desktop one when "-dsc" is on; the list of written shortcuts joins
+// the manifest so the uninstaller removes it with the rest.
+std::string ShortcutsManifestLine(const std::string& folder, const std::string& dscOption) {
     const bool desktopIcon = dscOption == "true" || dscOption == "1";
-    sample::WriteDesktopEntries(dir.string(), desktopIcon);
-    return std::string(sample::kEntryListName) + "\n";
+    return sample::InstallShortcuts(folder, desktopIcon) + "\n";
 }
 
-void Flood(int fd, long bytes) {
+void Flood(bool toError, long bytes) {
     const std::string chunk =
         "installing component 0123456789 abcdefghijklmnopqrstuvwxyz\nState=Fail\nError=late noise\n";
     for (long written = 0; written < bytes; written += static_cast<long>(chunk.size()))
-        if (!sample::WriteFd(fd, chunk)) return;
-}
-
-// Starts "sleep" in this process group, records both pids, and waits for ever (a package
-// that hangs; what stops it must stop its whole group).
-[[noreturn]] void HangWithChild(const std::string& pidFile) {
-    std::string program = "/bin/sleep", arg = "3600";
-    char* argvSleep[] = {program.data(), arg.data(), nullptr};
-    pid_t child = 0;
-    posix_spawn(&child, program.c_str(), nullptr, nullptr, argvSleep, environ);
-    if (!pidFile.empty()) WriteText(pidFile, std::to_string(::getpid()) + " " + std::to_string(child) + "\n");
-    for (;;) ::pause();
+        if (!(toError ? sample::WriteErr(chunk) : sample::WriteOut(chunk))) return;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    const std::vector<std::string> args = sample::Arguments(argc, argv);
+    // The sleeping child this program starts of itself where the system has no "sleep".
+    if (args.size() == 1 && args[0].rfind("--sleep=", 0) == 0) {
+        sample::Pause(std::atoi(args[0].c_str() + 8) * 1000);
+        return 0;
+    }
     size_t folderArg = args.size();
     for (size_t i = 0; i < args.size(); ++i)
         if (args[i].rfind("/D=", 0) == 0) folderArg = i;
@@ -135,11 +120,11 @@ int main(int argc, char** argv) {
     const int delay = std::atoi(opt("--delay", "10").c_str());
     const int exitCode = std::atoi(opt("--exit", "0").c_str());
 
-    if (has("--hang")) HangWithChild(opt("--pids"));
-    if (!g.encode.empty() && !g.silent) sample::WriteFd(1, "Encode=" + g.encode + "\n");
-    if (const long n = std::atol(opt("--flood-stderr", "0").c_str()); n > 0) Flood(2, n);
+    if (has("--hang")) sample::HangWithChild(opt("--pids"));
+    if (!g.encode.empty() && !g.silent) sample::WriteOut("Encode=" + g.encode + "\n");
+    if (const long n = std::atol(opt("--flood-stderr", "0").c_str()); n > 0) Flood(true, n);
     Say("Progress=0.05");
-    if (opt("--hang-after") == "progress") HangWithChild(opt("--pids"));
+    if (opt("--hang-after") == "progress") sample::HangWithChild(opt("--pids"));
 
     std::string folder;
     if (!sample::TailAfter(args, "/D=", folder)) folder = opt("-instdir");
@@ -158,19 +143,19 @@ int main(int argc, char** argv) {
         return exitCode;
     }
 
-    const fs::path dir(folder);
+    const fs::path dir = sample::PathFromUtf8(folder);
     std::error_code ec;
     fs::create_directories(dir, ec);
     const fs::path product = dir / "compressor.exe";
     const fs::path uninstaller = dir / "uninst.ep";
-    if (ec || !WritePayload(product, qv_payload_product_begin, qv_payload_product_end)) {
-        Say("Error=cannot write " + product.string());
+    if (ec || !WritePayload(product, sample::ProductPayload())) {
+        Say("Error=cannot write " + sample::PathToUtf8(product));
         return 4;
     }
     Say("Progress=0.4");
     sample::Pause(delay);
-    if (!WritePayload(uninstaller, qv_payload_uninstaller_begin, qv_payload_uninstaller_end)) {
-        Say("Error=cannot write " + uninstaller.string());
+    if (!WritePayload(uninstaller, sample::UninstallerPayload())) {
+        Say("Error=cannot write " + sample::PathToUtf8(uninstaller));
         return 4;
     }
     Say("Progress=0.6");
@@ -183,28 +168,22 @@ int main(int argc, char** argv) {
         WriteText(dir / "uninst.mode", mode + "\n");
         manifest += "uninst.mode\n";
     }
-    manifest += InstallDesktopEntries(dir, opt("-dsc"));
+    manifest += ShortcutsManifestLine(folder, opt("-dsc"));
     WriteText(dir / "install.manifest", manifest);
     Say("Progress=0.8");
     sample::Pause(delay);
 
     Say("InstPath=" + folder);
-    Say("ExePath=" + product.string());
-    if (!has("--no-uninst-ep")) Say("UninstEp=" + uninstaller.string());
+    Say("ExePath=" + sample::PathToUtf8(product));
+    if (!has("--no-uninst-ep")) Say("UninstEp=" + sample::PathToUtf8(uninstaller));
     Say("StartupStyle=" + opt("--startup", "UserStartup"));
     Say("InstallVersion=1.0.0");
     if (const std::string message = opt("--message"); !message.empty()) Say("Message=" + message);
     Say("Progress=1");
     if (has("--crash")) std::abort();
     Say("State=Success");
-    if (const long n = std::atol(opt("--flood", "0").c_str()); n > 0) Flood(1, n);
+    if (const long n = std::atol(opt("--flood", "0").c_str()); n > 0) Flood(false, n);
     sample::Pause(std::atoi(opt("--hold", "0").c_str()));
-    if (const std::string seconds = opt("--linger"); !seconds.empty()) {
-        // Inherits descriptors 0..2: the installer's pipes stay open after this process ends.
-        std::string program = "/bin/sleep", arg = seconds;
-        char* argvSleep[] = {program.data(), arg.data(), nullptr};
-        pid_t pid;
-        posix_spawn(&pid, program.c_str(), nullptr, nullptr, argvSleep, environ);
-    }
+    if (const std::string seconds = opt("--linger"); !seconds.empty()) sample::StartLingeringChild(seconds);
     return exitCode;
 }

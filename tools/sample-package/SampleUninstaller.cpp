@@ -11,12 +11,12 @@
 // (one progress line, then nothing and no end).
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 #include <string>
 #include <vector>
 
-#include "tools/sample-package/DesktopEntries.h"
 #include "tools/sample-package/SampleIo.h"
+#include "tools/sample-package/SampleSystem.h"
+#include "tools/sample-package/Shortcuts.h"
 
 namespace fs = std::filesystem;
 
@@ -27,13 +27,13 @@ bool g_split = false;
 void Say(const std::string& line) {
     const std::string bytes = line + "\n";
     if (!g_split) {
-        sample::WriteFd(1, bytes);
+        sample::WriteOut(bytes);
         return;
     }
     const size_t half = bytes.size() / 2;
-    sample::WriteFd(1, bytes.substr(0, half));
+    sample::WriteOut(bytes.substr(0, half));
     sample::Pause(40);
-    sample::WriteFd(1, bytes.substr(half));
+    sample::WriteOut(bytes.substr(half));
 }
 
 std::string ReadMode(const fs::path& folder) {
@@ -43,21 +43,27 @@ std::string ReadMode(const fs::path& folder) {
     return mode.empty() ? "success" : mode;
 }
 
-// The menu and desktop entries go first: they name files about to be removed.
-void RemoveEntries(const fs::path& folder) { sample::RemoveDesktopEntries(folder.string()); }
+// The menu and desktop shortcuts go first: they name files about to be removed.
+void RemoveEntries(const std::string& folder) { sample::RemoveShortcuts(folder); }
 
 // Removes the listed files; false when one of them could not be removed.
-bool RemoveInstalled(const fs::path& folder) {
+bool RemoveInstalled(const std::string& folderText) {
+    const fs::path folder = sample::PathFromUtf8(folderText);
     std::ifstream in(folder / "install.manifest");
     if (!in) return false;
-    RemoveEntries(folder);
+    RemoveEntries(folderText);
     std::vector<std::string> names;
-    for (std::string name; std::getline(in, name);)
-        if (!name.empty() && name.find('/') == std::string::npos && name != "..") names.push_back(name);
+    for (std::string name; std::getline(in, name);) {
+        if (!name.empty() && name.back() == '\r') name.pop_back();
+        // Plain names in the folder only: no separator of either system, no way up.
+        if (!name.empty() && name.find_first_of("/\\:") == std::string::npos && name != "." && name != "..")
+            names.push_back(name);
+    }
+    in.close();  // the manifest itself is on the list, and Windows removes no open file
     bool ok = true;
     for (const auto& name : names) {
         std::error_code ec;
-        fs::remove(folder / name, ec);
+        fs::remove(folder / sample::PathFromUtf8(name), ec);
         ok = ok && !ec;
     }
     std::error_code ec;
@@ -68,17 +74,17 @@ bool RemoveInstalled(const fs::path& folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    const std::vector<std::string> args = sample::Arguments(argc, argv);
     std::string folderText;
     if (!sample::TailAfter(args, "_?=", folderText) || folderText.empty()) {
         Say("Error=no install folder given");
         return 3;
     }
-    const fs::path folder(folderText);
+    const fs::path folder = sample::PathFromUtf8(folderText);
     const std::string mode = ReadMode(folder);
     g_split = mode == "split";
 
-    if (mode == "silent") return RemoveInstalled(folder) ? 0 : 1;
+    if (mode == "silent") return RemoveInstalled(folderText) ? 0 : 1;
     if (mode == "acp") {
         Say("Encode=ACP");
         Say("Error=卸载出错");
@@ -88,7 +94,7 @@ int main(int argc, char** argv) {
     Say("Progress=0.2");
     if (mode == "hang") {
         // Says nothing more and never ends: the installer has to stop it.
-        for (;;) ::pause();
+        sample::WaitForever();
     }
     if (mode == "fail") {
         Say("State=Fail");
@@ -98,7 +104,7 @@ int main(int argc, char** argv) {
         Say("Error=卸载出错：文件被占用");
         return 0;
     }
-    if (!RemoveInstalled(folder)) {
+    if (!RemoveInstalled(folderText)) {
         Say("Error=cannot remove " + folderText);
         return 1;
     }
@@ -106,7 +112,7 @@ int main(int argc, char** argv) {
     Say("State=Success");
     if (mode == "flood") {
         const std::string chunk(1023, 'x');
-        for (int i = 0; i < 1024; ++i) sample::WriteFd(1, chunk + "\n");
+        for (int i = 0; i < 1024; ++i) sample::WriteOut(chunk + "\n");
     }
     return 0;
 }

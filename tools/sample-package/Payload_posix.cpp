@@ -1,5 +1,6 @@
-// The product and its uninstaller, carried inside the sample package as a real package
-// carries its payload. The build passes the two files' paths.
+// The payload linked in as read-only data; the build passes the two files' paths.
+#include "tools/sample-package/Payload.h"
+
 #ifndef QV_PAYLOAD_PRODUCT
 #error QV_PAYLOAD_PRODUCT must name the product executable
 #endif
@@ -21,3 +22,19 @@ asm(".section .rodata\n"
     ".global qv_payload_uninstaller_end\n"
     "qv_payload_uninstaller_end:\n"
     ".previous\n");
+
+extern "C" const char qv_payload_product_begin[], qv_payload_product_end[];
+extern "C" const char qv_payload_uninstaller_begin[], qv_payload_uninstaller_end[];
+
+namespace sample {
+
+PayloadBytes ProductPayload() {
+    return {qv_payload_product_begin, static_cast<size_t>(qv_payload_product_end - qv_payload_product_begin)};
+}
+
+PayloadBytes UninstallerPayload() {
+    return {qv_payload_uninstaller_begin,
+            static_cast<size_t>(qv_payload_uninstaller_end - qv_payload_uninstaller_begin)};
+}
+
+}  // namespace sample

@@ -1,20 +1,22 @@
-// The installer's entry point: start-up in a fixed order, the installer's work, then shutdown
-// in reverse. Everything here runs on the main thread.
+// The installer's run: start-up in a fixed order, the installer's work, then shutdown in
+// reverse. Everything here runs on the main thread.
+#include "app/InstallerMain.h"
+
 #include <clocale>
 #include <cstdio>
-#include <memory>
-#include <csignal>
 #include <curl/curl.h>
+#include <memory>
 #include <optional>
 
 #include "app/CrashHandler.h"
 #include "app/CrashMarker.h"
-#include "config/InstallerSettings.h"
 #include "app/InstanceLock.h"
-#include "config/LocaleTable.h"
 #include "app/ProcessHardening.h"
 #include "app/ScreenSize.h"
+#include "config/InstallerSettings.h"
+#include "config/LocaleTable.h"
 #include "utils/Log.h"
+#include "utils/PathText.h"
 #ifdef QV_WITH_INSTALL
 #include "install/CSilentInstaller.h"
 #include "install/InstallerAnalytics.h"
@@ -31,16 +33,24 @@ constexpr int kExitAlreadyRunning = -1;  // 255 as the shell shows it
 constexpr int kExitNoStandardDescriptors = 10;
 constexpr int kExitNoWindow = 1;
 
-int NoWindow() {
+[[maybe_unused]] int NoWindow() {
     std::fputs("quorvex-installer: no display found (DISPLAY is not set or cannot be opened);\n"
                "  \"-silent\" installs without a window: quorvex-installer -silent [-installdir=FOLDER]\n",
                stderr);
     return kExitNoWindow;
 }
 
+// A build without the window (the user interface is not part of it).
+[[maybe_unused]] int WindowNotBuilt() {
+    std::fputs("quorvex-installer: this build has no installer window;\n"
+               "  \"-silent\" installs without one: quorvex-installer -silent [-installdir=FOLDER]\n",
+               stderr);
+    return kExitNoWindow;
+}
+
 }  // namespace
 
-int main(int argc, char** argv) {
+int RunInstaller(int argc, char** argv) {
     // 0. Before anything opens a file: a closed standard descriptor would be taken by that
     // file and receive the trace or a child's output. Without one we cannot run safely.
     if (!OpenClosedStandardDescriptors()) return kExitNoStandardDescriptors;
@@ -48,7 +58,6 @@ int main(int argc, char** argv) {
     // Only the character type follows the user's locale (for the "ACP" code page); numbers
     // keep the "C" rules so "0.7" reads the same everywhere.
     std::setlocale(LC_CTYPE, "");
-    std::signal(SIGPIPE, SIG_IGN);
 
     // 1. Hardening, before any thread or library starts.
     HardenProcess();
@@ -57,8 +66,9 @@ int main(int argc, char** argv) {
     // 2. Last-chance crash trace, then the system's own handling. The handler only leaves a
     // marker; the report itself is sent by the next start (step 5), where it is safe.
     static const CrashMarker crashMarker(CrashMarker::DefaultPath());
-    if (!crashMarker.Prepare()) QLOG(L"crash marker folder unavailable: %S\r\n", crashMarker.Path());
-    CrashHandler::Install([](int signalNumber) { crashMarker.Write(signalNumber); });
+    if (!crashMarker.Prepare())
+        QLOG(L"crash marker folder unavailable: %s\r\n", Utils::PathToWide(crashMarker.Path()).c_str());
+    CrashHandler::Install([](int crashCode) { crashMarker.Write(crashCode); });
 
     // Defaults and the configuration file beside the executable.
     InstallerSettings& settings = InstallerSettings::Instance();
@@ -84,7 +94,7 @@ int main(int argc, char** argv) {
     // 5. Analytics. The failed HTTP start-up of step 3 is reported here, once a tracker exists.
     // A crash of the previous run is reported now, from its marker.
     const std::optional<int> previousCrash = crashMarker.Take();
-    if (previousCrash) QLOG(L"previous run crashed (signal %d)\r\n", *previousCrash);
+    if (previousCrash) QLOG(L"previous run crashed (%s)\r\n", CrashHandler::Describe(*previousCrash).c_str());
 #ifdef QV_WITH_INSTALL
     InstallerAnalytics::Start(settings, curlInitFailed);
     if (previousCrash) InstallerAnalytics::ReportCrash();
@@ -116,7 +126,7 @@ int main(int argc, char** argv) {
 #else
     (void)argc;
     (void)argv;
-    if (!silent) exitCode = NoWindow();
+    if (!silent) exitCode = WindowNotBuilt();
 #endif
 
     // Shutdown in reverse order: 9. analytics (sends what is queued), 10. the HTTP library.

@@ -1,0 +1,97 @@
+// A helper process for the app tests on Windows, where a test cannot fork: it holds the
+// instance lock or crashes on demand with the installer's crash handler armed.
+//
+//   qv_app_test_child hold-lock                  takes the lock, prints "held", waits for ever
+//   qv_app_test_child crash KIND MARKER          arms the handler (writing MARKER), then KIND:
+//       main-av          access violation on the main thread
+//       worker-av        access violation on a worker thread that holds a lock
+//       worker-overflow  stack overflow on a worker thread
+//       abort            abort()
+//       reporter-crash   the reporter itself faults while reporting an access violation
+//   qv_app_test_child harden-probe NAME.dll      hardens, then loads NAME.dll by name; prints
+//                                                "loaded" or "error N"
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "app/CrashHandler.h"
+#include "app/CrashMarker.h"
+#include "app/InstanceLock.h"
+#include "app/ProcessHardening.h"
+#include "utils/WindowsApi_win32.h"
+
+namespace {
+
+// A fault the optimiser cannot remove or predict.
+void AccessViolation() {
+    volatile int* volatile nowhere = nullptr;
+    *nowhere = 1;
+}
+
+__attribute__((noinline)) unsigned Recurse(unsigned depth) {
+    if (depth == 0xFFFFFFFFu) return 0;
+    volatile char frame[512];
+    frame[0] = static_cast<char>(depth);
+    return Recurse(depth + 1) + frame[0];
+}
+
+int HoldLock() {
+    InstanceLock lock;
+    if (!lock.Acquire()) {
+        std::puts("busy");
+        return 2;
+    }
+    std::puts("held");
+    std::fflush(stdout);
+    ::Sleep(INFINITE);
+    return 0;
+}
+
+int Crash(const std::wstring& kind, const std::wstring& markerPath) {
+    // The test wants the process to end with its exception code, not to wait for a debugger
+    // (wine starts one for an unhandled exception unless told not to).
+    ::SetErrorMode(SEM_NOGPFAULTERRORBOX | SEM_FAILCRITICALERRORS);
+    static CrashMarker* marker = new CrashMarker(markerPath);
+    if (!marker->Prepare()) return 4;
+    if (kind == L"reporter-crash") {
+        CrashHandler::Install([](int) { AccessViolation(); });
+        AccessViolation();
+    }
+    CrashHandler::Install([](int code) { marker->Write(code); });
+    if (kind == L"main-av") AccessViolation();
+    if (kind == L"abort") std::abort();
+    if (kind == L"worker-av" || kind == L"worker-overflow") {
+        static std::mutex storeLock;  // as the analytics queue's lock would be: held while crashing
+        std::thread worker([overflow = kind == L"worker-overflow"] {
+            CrashHandler::PrepareThread();
+            std::lock_guard hold(storeLock);
+            if (overflow) std::printf("%u\n", Recurse(0));
+            AccessViolation();
+        });
+        worker.join();
+    }
+    return 5;  // not crashed: the test fails on this code
+}
+
+int HardenProbe(const std::wstring& dll) {
+    HardenProcess();
+    if (HMODULE module = ::LoadLibraryW(dll.c_str())) {
+        ::FreeLibrary(module);
+        std::puts("loaded");
+    } else {
+        std::printf("error %lu\n", static_cast<unsigned long>(::GetLastError()));
+    }
+    return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    const std::wstring mode = argc > 1 ? argv[1] : L"";
+    if (mode == L"hold-lock") return HoldLock();
+    if (mode == L"crash" && argc == 4) return Crash(argv[2], argv[3]);
+    if (mode == L"harden-probe" && argc == 3) return HardenProbe(argv[2]);
+    std::fputs("usage: qv_app_test_child hold-lock | crash KIND MARKER | harden-probe NAME.dll\n", stderr);
+    return 64;
+}

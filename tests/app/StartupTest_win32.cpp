@@ -1,0 +1,140 @@
+// Runs the real installer executable (and a helper holding the lock) as child processes.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+
+#include "app/CrashMarker.h"
+#include "app/InstanceLock.h"
+#include "tests/app/TestChild_win32.h"
+#include "tests/support/TempDir.h"
+#include <winsock2.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+using testsupport::Quoted;
+using testsupport::RuntimePath;
+using testsupport::TestChild;
+
+constexpr DWORD kExitAlreadyRunning = 0xFFFFFFFFu;  // -1
+constexpr DWORD kExitBadFolder = 2;
+
+// An unattended run that stops at its first folder check (a file stands where a folder is
+// needed), so it never depends on a server; exit code 2 and a line on standard error.
+std::wstring QuickRun(const testsupport::TempDir& dir) {
+    const auto inTheWay = dir.Write("file", "x");
+    return Quoted(RuntimePath(INSTALLER_EXE)) + L" -silent -isenableappanalytics=false " +
+           Quoted(L"-installdir=" + (inTheWay / "sub").wstring());
+}
+
+}  // namespace
+
+TEST(Startup_SingleInstance, AnotherProcessHoldingTheMutexMakesTheInstallerExitWithMinusOne) {
+    testsupport::TempDir dir;
+    auto holder = std::make_unique<TestChild>(Quoted(RuntimePath(APP_TEST_CHILD)) + L" hold-lock");
+    ASSERT_TRUE(holder->WaitForOutput("held", 30s)) << holder->Output();
+    {
+        TestChild second(QuickRun(dir));
+        EXPECT_EQ(second.Wait(60s), kExitAlreadyRunning);
+        EXPECT_EQ(second.Output(), "");  // silently: no window, no message
+    }
+    // The holder dies without releasing: the system frees the mutex with its last handle.
+    holder.reset();
+    TestChild third(QuickRun(dir));
+    EXPECT_EQ(third.Wait(60s), kExitBadFolder) << third.Output();
+}
+
+TEST(Startup_SingleInstance, TheInstallerAndThisProcessAgreeOnTheMutexName) {
+    testsupport::TempDir dir;
+    InstanceLock lock;
+    EXPECT_EQ(lock.ObjectName(), L"D1A547DB89C0BC61_Installer_Quorvex");
+    ASSERT_TRUE(lock.Acquire());
+    {
+        TestChild second(QuickRun(dir));
+        EXPECT_EQ(second.Wait(60s), kExitAlreadyRunning);
+    }
+    lock.Release();
+    TestChild third(QuickRun(dir));
+    EXPECT_EQ(third.Wait(60s), kExitBadFolder) << third.Output();
+}
+
+TEST(Startup_Streams, AnUnattendedRunWritesToTheStreamsItInherits) {
+    // A GUI program: its output reaches a test (or a redirection) only through the standard
+    // handles it was given.
+    testsupport::TempDir dir;
+    TestChild run(QuickRun(dir));
+    ASSERT_EQ(run.Wait(60s), kExitBadFolder);
+    EXPECT_NE(run.Output().find("quorvex-installer: "), std::string::npos) << run.Output();
+}
+
+namespace {
+
+// A loopback port that accepts connections (into its backlog) and never answers: a download
+// from it stalls.
+class SilentServer {
+public:
+    SilentServer() {
+        WSADATA data{};
+        started_ = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+        socket_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int length = sizeof address;
+        if (socket_ == INVALID_SOCKET || ::bind(socket_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            ::listen(socket_, 16) != 0 || ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            return;
+        port_ = ntohs(address.sin_port);
+    }
+    ~SilentServer() {
+        if (socket_ != INVALID_SOCKET) ::closesocket(socket_);
+        if (started_) ::WSACleanup();
+    }
+    SilentServer(const SilentServer&) = delete;
+    SilentServer& operator=(const SilentServer&) = delete;
+    int Port() const { return port_; }
+
+private:
+    bool started_ = false;
+    SOCKET socket_ = INVALID_SOCKET;
+    int port_ = 0;
+};
+
+}  // namespace
+
+TEST(Startup_Crash, AFaultInTheInstallerLeavesTheMarkerThatTheNextStartTakes) {
+    testsupport::TempDir dir;
+    SilentServer server;
+    ASSERT_GT(server.Port(), 0);
+    // Under wine the crash of a GUI program would wait in a crash dialog no one closes; on
+    // Windows the key means nothing.
+    HKEY wineDebugger = nullptr;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\WineDbg", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                          &wineDebugger, nullptr) == ERROR_SUCCESS) {
+        const DWORD off = 0;
+        ::RegSetValueExW(wineDebugger, L"ShowCrashDialog", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off), sizeof off);
+        ::RegCloseKey(wineDebugger);
+    }
+    const CrashMarker marker(CrashMarker::DefaultPath());
+    marker.Take();  // a stale one of an earlier run
+    TestChild installer(Quoted(RuntimePath(INSTALLER_EXE)) + L" -silent -isenableappanalytics=false -ischecknet=false " +
+                        Quoted(L"-installdir=" + (dir.path() / L"Quorvex").wstring()) +
+                        L" -downloadurl=http://127.0.0.1:" + std::to_wstring(server.Port()) + L"/p.exe");
+    ASSERT_TRUE(installer.Started());
+    ::Sleep(3000);  // into its stalled download
+    ASSERT_FALSE(installer.Wait(0ms).has_value()) << "ended early: " << installer.Output();
+    // A thread of the installer's own that jumps nowhere: an access violation nothing handles.
+    const auto nowhere = reinterpret_cast<LPTHREAD_START_ROUTINE>(static_cast<std::uintptr_t>(0x10));
+    testsupport::OwnedHandle thread(::CreateRemoteThread(installer.Process(), nullptr, 0, nowhere, nullptr, 0, nullptr));
+    ASSERT_TRUE(thread.Valid()) << ::GetLastError();
+    const auto code = installer.Wait(60s);
+    ASSERT_TRUE(code.has_value()) << "the crashed installer hung";
+    EXPECT_EQ(*code, 0xC0000005u);
+    EXPECT_EQ(testsupport::ReadFile(marker.Path()), "exception 0xC0000005\n");
+
+    // The next start reports it and removes the marker, whatever it then does.
+    TestChild next(QuickRun(dir));
+    EXPECT_EQ(next.Wait(60s), kExitBadFolder) << next.Output();
+    EXPECT_FALSE(std::filesystem::exists(marker.Path()));
+}
