@@ -7,12 +7,12 @@
 
 #include "download/ContentRange.h"
 #include "download/CurlSupport.h"
+#include "download/Md5Hash.h"
 #include "download/PartJoin.h"
 #include "download/RetryBudget.h"
 #include "download/UrlDigest.h"
 #include "utils/Log.h"
 #include "utils/StringUtils.h"
-#include "utils/SystemInfo.h"
 
 using Download::CurlEasy;
 using Download::CurlSlist;
@@ -440,7 +440,7 @@ bool CMTCurlDownloader::DigestMismatch(const std::string& target) {
     bool restarted = false;
     for (const auto& part : parts_) restarted = restarted || part->restarted.load();
     std::string actual = digest_ && !restarted ? digest_->Finish() : std::string();
-    if (actual.size() != 32) actual = Utils::FileMd5Hex(target);  // hash the joined file instead
+    if (actual.size() != 32) actual = Download::FileMd5Hex(target);  // hash the joined file instead
     return actual.size() == 32 && actual != expectedDigest_;
 }
 

@@ -10,14 +10,17 @@
 
 namespace Download {
 
-// The narrow form of a path: the system code page, or UTF-8 when the path cannot be expressed
-// in it (for example a non-ASCII path under the "C" locale).
+// The narrow form of a path, as Utils::FileHandle and the other file helpers take it. On Linux
+// the system code page, or UTF-8 when the path cannot be expressed in it (for example a non-ASCII
+// path under the "C" locale). On Windows always UTF-8: the helpers turn it back into UTF-16 for
+// the wide file API, so no path is lost to the ANSI code page.
 std::string NarrowPath(const std::wstring& path);
 
-// Copies bytes [sourceOffset, sourceOffset + length) of `source` to `target` at targetOffset, in
-// the kernel (copy_file_range) where it can, copying only the data extents so that holes stay
-// holes (the caller sets the final size); falls back to read/write. `target` must not be in
-// append mode. False on any error or when the source ends early.
+// Copies bytes [sourceOffset, sourceOffset + length) of `source` to `target` at targetOffset,
+// copying only the source's data extents so that holes stay holes (the caller sets the final
+// size): in the kernel where it can (copy_file_range on Linux), else by positioned reads and
+// writes. A file system that cannot report extents has its whole range copied. `target` must
+// not be in append mode. False on any error or when the source ends early.
 bool CopyFileData(Utils::FileHandle& target, int64_t targetOffset, const Utils::FileHandle& source, int64_t sourceOffset, int64_t length);
 
 // Appends the first `length` bytes of `source` to `target` at offset `targetSize` (CopyFileData)

@@ -2,16 +2,12 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <memory>
-#include <openssl/evp.h>
+
+#include "download/Md5Hash.h"
 
 namespace Download {
 namespace {
-
-struct MdCtxDeleter {
-    void operator()(EVP_MD_CTX* ctx) const { EVP_MD_CTX_free(ctx); }
-};
 
 constexpr size_t kChunk = 1 << 20;
 
@@ -33,8 +29,8 @@ std::string StreamingDigest::Finish() {
 }
 
 void StreamingDigest::Run() {
-    std::unique_ptr<EVP_MD_CTX, MdCtxDeleter> ctx(EVP_MD_CTX_new());
-    if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_md5(), nullptr) != 1) return;
+    Md5Hash md5;
+    if (!md5.Ok()) return;
     std::unique_ptr<char[]> buffer(new char[kChunk]);
     for (size_t i = 0; i < sources_.size(); ++i) {
         const Source& source = sources_[i];
@@ -50,20 +46,11 @@ void StreamingDigest::Run() {
             const size_t want = static_cast<size_t>(std::min<int64_t>(ready - pos, kChunk));
             const int64_t got = files_[i].ReadAt(buffer.get(), want, pos);
             if (got <= 0) return;  // the file shrank or cannot be read: no digest
-            if (EVP_DigestUpdate(ctx.get(), buffer.get(), static_cast<size_t>(got)) != 1) return;
+            if (!md5.Update(buffer.get(), static_cast<size_t>(got))) return;
             pos += got;
         }
     }
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int size = 0;
-    if (EVP_DigestFinal_ex(ctx.get(), digest, &size) != 1) return;
-    std::string hex;
-    char two[3];
-    for (unsigned int i = 0; i < size; ++i) {
-        std::snprintf(two, sizeof two, "%02x", digest[i]);
-        hex += two;
-    }
-    result_ = hex;
+    result_ = md5.FinishHex();
 }
 
 }  // namespace Download

@@ -1,6 +1,6 @@
 #include "download/UrlDigest.h"
 
-#include "utils/SystemInfo.h"
+#include "download/Md5Hash.h"
 
 namespace Download {
 
@@ -15,7 +15,7 @@ std::string DigestFromUrl(const std::string& url) {
 DigestCheck CheckFileDigest(const std::string& url, const std::string& path) {
     const std::string expected = DigestFromUrl(url);
     if (expected.size() != 32) return DigestCheck::NotNamed;
-    return Utils::FileMd5Hex(path) == expected ? DigestCheck::Match : DigestCheck::Mismatch;
+    return FileMd5Hex(path) == expected ? DigestCheck::Match : DigestCheck::Mismatch;
 }
 
 }  // namespace Download

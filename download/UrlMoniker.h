@@ -1,7 +1,7 @@
 #pragma once
 // The system URL download service: URLDownloadToFile fetches a URL into a file and reports to a
-// bind status callback while it works. On Linux GIO serves "file:" URLs and libsoup-3 serves
-// http(s); no libcurl is involved.
+// bind status callback while it works. On Windows urlmon does the work (URLDownloadToFileW); on
+// Linux GIO serves "file:" URLs and libsoup-3 serves http(s). No libcurl is involved.
 //
 // Threads: URLDownloadToFile runs synchronously on the calling thread and calls the callback
 // there. IBinding::Abort may be called from any thread while the call runs.
@@ -79,8 +79,11 @@ protected:
 // arrives (with a maximum of 0 when the length is unknown); E_ABORT from it stops the transfer.
 // When redirects moved the request, OnProgress reports BINDSTATUS_REDIRECTING with the final
 // address as its text (maximum 0) before the body arrives.
-// Returns kS_OK or a failure code. TLS peers are verified against the system's trust store, or
-// against the bundle named by CURL_CA_BUNDLE / SSL_CERT_FILE when one is set.
+// An HTTP error status fails the call (kHTTP_E_STATUS_BASE + status) even where the service
+// would store the error page. Abort() of the binding takes effect at the next notification
+// (Windows) or at once (Linux); a silent server ends the transfer after about 30 seconds.
+// Returns kS_OK or a failure code. TLS peers are verified against the system's trust store; on
+// Linux a bundle named by CURL_CA_BUNDLE / SSL_CERT_FILE replaces it.
 HRESULT URLDownloadToFile(void* caller, const std::wstring& url, const std::wstring& file, uint32_t reserved,
                           IBindStatusCallback* callback);
 

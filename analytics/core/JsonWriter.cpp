@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "analytics/core/LocalTime.h"
+
 namespace collect::json {
 
 void AppendString(std::string& out, std::string_view text) {
@@ -48,7 +50,7 @@ void AppendBool(std::string& out, bool value) { out.append(value ? "true" : "fal
 void AppendDateTime(std::string& out, std::int64_t seconds, std::int32_t milliseconds) {
     std::tm local{};
     const std::time_t t = static_cast<std::time_t>(seconds);
-    if (localtime_r(&t, &local) == nullptr) local = std::tm{.tm_mday = 0, .tm_mon = -1, .tm_year = -1900};
+    if (!collect::detail::LocalTime(t, local)) local = std::tm{.tm_mday = 0, .tm_mon = -1, .tm_year = -1900};
     char buffer[96];
     const int n = std::snprintf(buffer, sizeof buffer, "\"%04lld-%02d-%02d %02d:%02d:%02d.%03d\"",
                                 static_cast<long long>(local.tm_year) + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,

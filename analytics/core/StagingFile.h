@@ -7,7 +7,8 @@
 // kStagingFileName inside it, so a caller that hands over its data folder still keeps its records.
 // Every write replaces the whole file atomically (temporary file in the same folder, flushed to
 // disk, then renamed over the old one), so a crash leaves either the old or the new content.
-// The file is private to the user (mode 0600).
+// The file is private to the user (mode 0600 on Linux; on Windows it takes the access of the
+// user's own data folder it lives in).
 //
 // Not thread-safe: the record store calls it under its records lock.
 #include <cstddef>

@@ -69,7 +69,7 @@ TEST_F(CCurlDownloaderTest, CCurlDownloader_EmptyTargetFailsAndEndsTheRun) {
 TEST_F(CCurlDownloaderTest, CCurlDownloader_PartialFileFailuresGetSixAttemptsThenRestartResumes) {
     server->AddRule({FaultRule::Action::Drop, 1000});
     CCurlDownloader downloader(events.Callback(), Wide(server->FileUrl("pkg.bin")), out.WFile("pkg.bin"));
-    StderrCapture trace;
+    TraceCapture trace;
     downloader.Start();
     ASSERT_TRUE(events.WaitFinal());
     const std::string log = trace.Finish();
@@ -97,7 +97,7 @@ TEST_F(CCurlDownloaderTest, CCurlDownloader_MixedFailuresSpendTheBudgetInFourAtt
     server->AddRule({FaultRule::Action::Drop, 100, 0, 0, -1, 1});
     server->AddRule({FaultRule::Action::Status, 0, 500, 0, -1, 1});
     CCurlDownloader downloader(events.Callback(), Wide(server->FileUrl("pkg.bin")), out.WFile("pkg.bin"));
-    StderrCapture trace;
+    TraceCapture trace;
     const auto begin = std::chrono::steady_clock::now();
     downloader.Start();
     ASSERT_TRUE(events.WaitFinal());
@@ -134,7 +134,7 @@ TEST_F(CCurlDownloaderTest, CCurlDownloader_StalledTransferFailsWith28AndResumes
     server->AddRule({FaultRule::Action::Stall, 0, 0, 6000, -1, 1});
     CCurlDownloader downloader(events.Callback(), Wide(server->FileUrl("pkg.bin")), out.WFile("pkg.bin"));
     downloader.SetStallSeconds(1);
-    StderrCapture trace;
+    TraceCapture trace;
     downloader.Start();
     ASSERT_TRUE(events.WaitFinal());
     EXPECT_EQ(CountOf(trace.Finish(), "CurlDownLoader Code=28"), 1);

@@ -3,14 +3,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <curl/curl.h>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <stdexcept>
 
+#include "utils/Log.h"
+#include "utils/PathText.h"
 #include "utils/StringUtils.h"
 
 namespace DownloadTest {
@@ -19,34 +18,62 @@ namespace {
 // libcurl's global state is set up once, before any test starts a thread.
 const bool g_curlReady = curl_global_init(CURL_GLOBAL_ALL) == CURLE_OK;
 
-std::string TestRoot() {
+namespace fs = std::filesystem;
+
+fs::path TestRoot() {
     const char* root = std::getenv("QV_TEST_ROOT");
-    if (root && *root) return root;
-    return std::filesystem::temp_directory_path().string();
+    if (root && *root) return NativePath(root);
+    return fs::temp_directory_path();
+}
+
+// The trace lines of the running capture.
+std::mutex g_traceMutex;
+std::string g_trace;
+
+void KeepTraceLine(std::wstring_view line) {
+    const std::string text = Utils::ToUtf8(std::wstring(line)) + "\n";
+    std::lock_guard lock(g_traceMutex);
+    g_trace += text;
 }
 
 }  // namespace
 
 TempDir::TempDir() {
     (void)g_curlReady;
-    std::string pattern = TestRoot() + "/qv-download-XXXXXX";
-    std::filesystem::create_directories(TestRoot());
-    if (!::mkdtemp(pattern.data())) std::abort();
-    path_ = pattern;
+    const fs::path root = TestRoot();
+    fs::create_directories(root);
+    // create_directory tells whether it made the folder, so a name taken by another test
+    // program running at the same time is never shared.
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+        const fs::path candidate = root / ("qv-download-" + std::to_string(random() % 1000000000u));
+        if (fs::create_directory(candidate)) path_ = Utils::ToUtf8(candidate.generic_wstring());
+    }
+    if (path_.empty()) throw std::runtime_error("no free folder name in the test root");
 }
 
 TempDir::~TempDir() {
     std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
+    fs::remove_all(NativePath(path_), ec);
 }
 
 std::wstring TempDir::WFile(const std::string& name) const { return Wide(File(name)); }
 
 std::wstring Wide(const std::string& text) { return Utils::FromUtf8(text); }
 
+fs::path NativePath(const std::string& path) { return Utils::PathFromWide(Utils::FromUtf8(path)); }
+
+std::string FileUrl(const std::string& path) {
+    std::string url = path;
+    for (char& c : url)
+        if (c == '\\') c = '/';
+    return url.front() == '/' ? "file://" + url : "file:///" + url;
+}
+
 void WriteRandomFile(const std::string& path, int64_t size, uint32_t seed) {
     std::mt19937_64 random(seed);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(NativePath(path), std::ios::binary | std::ios::trunc);
     std::vector<uint64_t> block(1 << 14);
     while (size > 0) {
         for (auto& word : block) word = random();
@@ -57,13 +84,13 @@ void WriteRandomFile(const std::string& path, int64_t size, uint32_t seed) {
 }
 
 std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(NativePath(path), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 bool SameContent(const std::string& a, const std::string& b) {
     if (!Exists(a) || !Exists(b) || SizeOf(a) != SizeOf(b)) return false;
-    std::ifstream x(a, std::ios::binary), y(b, std::ios::binary);
+    std::ifstream x(NativePath(a), std::ios::binary), y(NativePath(b), std::ios::binary);
     std::vector<char> bx(1 << 20), by(1 << 20);
     while (x && y) {
         x.read(bx.data(), bx.size());
@@ -74,13 +101,14 @@ bool SameContent(const std::string& a, const std::string& b) {
 }
 
 bool Exists(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0;
+    std::error_code ec;
+    return fs::exists(NativePath(path), ec);
 }
 
 int64_t SizeOf(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? st.st_size : -1;
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(NativePath(path), ec);
+    return ec ? -1 : static_cast<int64_t>(size);
 }
 
 std::string Md5Of(const std::string& path) { return PackageServer::Server::FileMd5(path); }
@@ -155,41 +183,26 @@ Event EventLog::Last() const {
     return events_.empty() ? Event{0, 0, L"", {}} : events_.back();
 }
 
-StderrCapture::StderrCapture() {
-    char pattern[] = "/tmp/qv-stderr-XXXXXX";
-    const int fd = ::mkstemp(pattern);
-    if (fd < 0) return;
-    path_ = pattern;
-    std::fflush(stderr);
-    saved_ = ::dup(2);
-    ::dup2(fd, 2);
-    ::close(fd);
+TraceCapture::TraceCapture() {
+    {
+        std::lock_guard lock(g_traceMutex);
+        g_trace.clear();
+    }
+    Utils::SetLogSink(&KeepTraceLine);
 }
 
-StderrCapture::~StderrCapture() { Finish(); }
+TraceCapture::~TraceCapture() { Finish(); }
 
-std::string StderrCapture::Finish() {
-    if (finished_ || saved_ < 0) return text_;
+std::string TraceCapture::Finish() {
+    if (finished_) return text_;
     finished_ = true;
-    std::fflush(stderr);
-    ::dup2(saved_, 2);
-    ::close(saved_);
-    text_ = ReadFile(path_);
-    ::unlink(path_.c_str());
+    Utils::SetLogSink(nullptr);
+    {
+        std::lock_guard lock(g_traceMutex);
+        text_.swap(g_trace);
+    }
     std::fwrite(text_.data(), 1, text_.size(), stderr);
     return text_;
-}
-
-bool MakeTestCa(const std::string& dir) {
-    const std::string script = std::string(QV_SOURCE_DIR) + "/tools/package-server/make-test-ca.sh";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::execl("/bin/bash", "bash", script.c_str(), dir.c_str(), static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid) return false;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 && Exists(dir + "/ca.pem") && Exists(dir + "/server.pem");
 }
 
 int CountOf(const std::string& text, const std::string& needle) {

@@ -1,9 +1,11 @@
 #pragma once
 // Shared helpers of the download tests: temporary folders, generated files, an in-process
-// package server, a thread-safe event recorder and a capture of the diagnostic trace.
+// package server, a thread-safe event recorder and a capture of the diagnostic trace. Paths are
+// narrow text as the download engine takes them (Download::NarrowPath): UTF-8 on Windows.
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -16,6 +18,7 @@
 namespace DownloadTest {
 
 // A fresh folder under $QV_TEST_ROOT (else the system temp folder), removed on destruction.
+// Its names use "/" on every system (Windows takes it as a separator).
 class TempDir {
 public:
     TempDir();
@@ -36,6 +39,10 @@ bool Exists(const std::string& path);
 int64_t SizeOf(const std::string& path);
 std::string Md5Of(const std::string& path);
 std::wstring Wide(const std::string& text);
+// A narrow (UTF-8) path as the standard library's path type, without the Windows ANSI code page.
+std::filesystem::path NativePath(const std::string& path);
+// The "file:" address of an absolute path: "file:///tmp/a" or "file:///C:/Temp/a".
+std::string FileUrl(const std::string& path);
 
 // A package server on 127.0.0.1 serving `root`, started at construction.
 class TestServer {
@@ -83,22 +90,24 @@ private:
     std::vector<Event> events_;
 };
 
-// Captures what the process writes on standard error (the diagnostic trace) while alive.
-class StderrCapture {
+// Captures the diagnostic trace (Utils::SetLogSink) while alive; one capture at a time. Create it
+// before the code under test starts its threads.
+class TraceCapture {
 public:
-    StderrCapture();
-    ~StderrCapture();
-    // Stops capturing and returns the text (the text is also echoed to the real stderr).
+    TraceCapture();
+    ~TraceCapture();
+    TraceCapture(const TraceCapture&) = delete;
+    TraceCapture& operator=(const TraceCapture&) = delete;
+    // Stops capturing and returns the lines, each ended by "\n" (also echoed to stderr).
     std::string Finish();
 
 private:
-    int saved_ = -1;
-    std::string path_;
     bool finished_ = false;
     std::string text_;
 };
 
 // Makes the test CA and a server certificate in `dir` (tools/package-server/make-test-ca.sh).
+// Linux only: the Windows build of the package server has no TLS.
 bool MakeTestCa(const std::string& dir);
 
 // Counts occurrences of `needle` in `text`.

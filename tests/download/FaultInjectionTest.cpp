@@ -3,19 +3,14 @@
 // trials must succeed.
 #include <gtest/gtest.h>
 
-#include <memory>
+#include <cstdio>
 
-#include "download/CCurlDownloader.h"
-#include "download/CMTCurlDownloader.h"
-#include "download/CWinDownloader.h"
-#include "tests/download/DownloadTestSupport.h"
+#include "tests/download/AnyDownloader.h"
 
 using namespace DownloadTest;
 using PackageServer::FaultRule;
 
 namespace {
-
-enum class Kind { Single, Multi, UrlMoniker };
 
 struct Outcome {
     int finalCode = 0;
@@ -24,22 +19,10 @@ struct Outcome {
 };
 
 Outcome Run(Kind kind, const std::string& url, const std::string& source, const std::string& target) {
-    EventLog log;
-    std::unique_ptr<CDownloader> downloader;
-    CDownloader* self = nullptr;
-    log.onEvent = [&self](const Event& e) {
-        if (e.code == DL_CODE_RETRY) self->Start();  // as the owner answers 1005
-    };
-    switch (kind) {
-        case Kind::Single: downloader = std::make_unique<CCurlDownloader>(log.Callback(), Wide(url), Wide(target)); break;
-        case Kind::Multi: downloader = std::make_unique<CMTCurlDownloader>(log.Callback(), Wide(url), Wide(target)); break;
-        case Kind::UrlMoniker: downloader = std::make_unique<CWinDownloader>(log.Callback(), Wide(url), Wide(target)); break;
-    }
-    self = downloader.get();
-    downloader->Start();
+    AnyDownload download(kind, url, target);
     Outcome outcome;
-    if (!log.WaitFinal(std::chrono::seconds(90))) return outcome;
-    outcome.finalCode = log.Last().code;
+    if (!download.Run()) return outcome;
+    outcome.finalCode = download.events.Last().code;
     outcome.targetExists = Exists(target);
     outcome.identical = SameContent(source, target);
     return outcome;

@@ -5,57 +5,16 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <memory>
 
-#include "download/CCurlDownloader.h"
-#include "download/CMTCurlDownloader.h"
-#include "download/CWinDownloader.h"
+#include "tests/download/AnyDownloader.h"
 #include "utils/FileHandle.h"
-#include "tests/download/DownloadTestSupport.h"
+#include "utils/PathText.h"
 
 using namespace DownloadTest;
 using PackageServer::FaultRule;
 
 namespace {
-
-enum class Kind { Single, Multi, UrlMoniker };
-
-const char* Name(Kind kind) {
-    switch (kind) {
-        case Kind::Single: return "single-connection";
-        case Kind::Multi: return "multi-connection";
-        case Kind::UrlMoniker: return "URL moniker";
-    }
-    return "";
-}
-
-// A downloader of one kind with its events; 1005 is answered with a new start, as the owner does.
-struct Download {
-    Download(Kind kind, const std::string& url, const std::string& target) {
-        events.onEvent = [this](const Event& e) {
-            if (e.code == DL_CODE_RETRY) downloader->Start();
-        };
-        switch (kind) {
-            case Kind::Single:
-                downloader = std::make_unique<CCurlDownloader>(events.Callback(), Wide(url), Wide(target));
-                break;
-            case Kind::Multi:
-                downloader = std::make_unique<CMTCurlDownloader>(events.Callback(), Wide(url), Wide(target));
-                break;
-            case Kind::UrlMoniker:
-                downloader = std::make_unique<CWinDownloader>(events.Callback(), Wide(url), Wide(target));
-                break;
-        }
-    }
-    bool Run() {
-        downloader->Start();
-        return events.WaitFinal(std::chrono::seconds(90));
-    }
-    EventLog events;
-    std::unique_ptr<CDownloader> downloader;
-};
 
 // GET requests answered with (part of) a file; redirects not counted.
 int Fetches(TestServer& server) {
@@ -90,7 +49,7 @@ TEST_F(IntegrityTest, SingleAndUrlMonikerDownloadersRefuseAFileTheDigestDoesNotN
             if (redirected) server->SetRedirectDigest(wrong);
             const std::string url =
                 redirected ? server->RedirectUrl("pkg.bin", 1) : server->BaseUrl() + "/" + wrong + "/pkg.bin";
-            Download download(c.kind, url, out.File("pkg.bin"));
+            AnyDownload download(c.kind, url, out.File("pkg.bin"));
             ASSERT_TRUE(download.Run()) << what;
             EXPECT_EQ(download.events.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_FAIL})) << what;
             EXPECT_EQ(download.events.Last().value, c.failure) << what;
@@ -100,7 +59,7 @@ TEST_F(IntegrityTest, SingleAndUrlMonikerDownloadersRefuseAFileTheDigestDoesNotN
         }
         // The right digest, reached through a redirect: the file arrives.
         server->ClearFaults();
-        Download download(c.kind, server->RedirectUrl("pkg.bin", 2), out.File("pkg.bin"));
+        AnyDownload download(c.kind, server->RedirectUrl("pkg.bin", 2), out.File("pkg.bin"));
         ASSERT_TRUE(download.Run());
         EXPECT_EQ(download.events.Last().code, DL_CODE_SUCCESS) << Name(c.kind);
         EXPECT_TRUE(SameContent(dir.File("pkg.bin"), out.File("pkg.bin"))) << Name(c.kind);
@@ -124,7 +83,7 @@ TEST_F(IntegrityTest, EveryDownloaderGetsTheFileFromAServerThatIgnoresRanges) {
         }
         server->AddRule({FaultRule::Action::IgnoreRange});
         const std::string name = kind == Kind::Multi ? "big.bin" : "pkg.bin";
-        Download download(kind, server->DigestUrl(name), out.File("t.bin"));
+        AnyDownload download(kind, server->DigestUrl(name), out.File("t.bin"));
         ASSERT_TRUE(download.Run()) << Name(kind);
         EXPECT_EQ(download.events.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS})) << Name(kind);
         EXPECT_TRUE(SameContent(dir.File(name), out.File("t.bin"))) << Name(kind);
@@ -136,7 +95,8 @@ TEST_F(IntegrityTest, EveryDownloaderGetsTheFileFromAServerThatIgnoresRanges) {
 // Names in a folder.
 std::vector<std::string> Listing(const std::string& folder) {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+    for (const auto& entry : std::filesystem::directory_iterator(NativePath(folder)))
+        names.push_back(Utils::ToUtf8(Utils::PathToWide(entry.path().filename())));
     return names;
 }
 
@@ -147,7 +107,7 @@ TEST_F(IntegrityTest, AFailedDownloadLeavesNothingBehind) {
     server->AddRule({FaultRule::Action::Stall, 1 << 20, 0, 1500, 0, 1});
     server->AddRule({FaultRule::Action::Status, 0, 500, 0, (21 << 20) / 2, -1});
     {
-        Download download(Kind::Multi, server->DigestUrl("big.bin"), out.File("t.bin"));
+        AnyDownload download(Kind::Multi, server->DigestUrl("big.bin"), out.File("t.bin"));
         bool keptForTheRestart = false;
         download.events.onEvent = [&](const Event& e) {
             if (e.code != DL_CODE_RETRY) return;
@@ -165,7 +125,7 @@ TEST_F(IntegrityTest, AFailedDownloadLeavesNothingBehind) {
     server->AddRule({FaultRule::Action::Drop, 100000, 0, 0, -1, -1});
     for (Kind kind : {Kind::Single, Kind::UrlMoniker}) {
         {
-            Download download(kind, server->DigestUrl("pkg.bin"), out.File("t.bin"));
+            AnyDownload download(kind, server->DigestUrl("pkg.bin"), out.File("t.bin"));
             ASSERT_TRUE(download.Run());
             EXPECT_EQ(download.events.Last().code, DL_CODE_FAIL) << Name(kind);
         }
@@ -180,59 +140,16 @@ TEST_F(IntegrityTest, RedirectsAreFollowedOnlySoFar) {
     const std::string url = server->RedirectUrl("pkg.bin", 40);
     for (Kind kind : {Kind::Single, Kind::Multi, Kind::UrlMoniker}) {
         {
-            Download download(kind, url, out.File("t.bin"));
+            AnyDownload download(kind, url, out.File("t.bin"));
             ASSERT_TRUE(download.Run()) << Name(kind) << ": still following redirects";
             EXPECT_EQ(download.events.Last().code, DL_CODE_FAIL) << Name(kind);
         }
         EXPECT_EQ(Listing(out.Path()), std::vector<std::string>{}) << Name(kind);
     }
     // A short chain is still followed.
-    Download download(Kind::Multi, server->RedirectUrl("pkg.bin", 5), out.File("t.bin"));
+    AnyDownload download(Kind::Multi, server->RedirectUrl("pkg.bin", 5), out.File("t.bin"));
     ASSERT_TRUE(download.Run());
     EXPECT_EQ(download.events.Last().code, DL_CODE_SUCCESS);
-}
-
-TEST_F(IntegrityTest, APlantedLinkIsNeverWrittenThrough) {
-    // A link at the name of the partial file or of part file 0, pointing at a file of the user
-    // the installer runs as: the download must never append to it.
-    const std::string victim = out.File("victim");
-    const std::string precious(5000, 'v');
-    for (Kind kind : {Kind::Single, Kind::Multi, Kind::UrlMoniker}) {
-        for (const bool local : {false, true}) {
-            if (local && kind == Kind::Multi) continue;  // the multi-connection downloader is HTTP only
-            const std::string what = std::string(Name(kind)) + (local ? " from file:" : "");
-            { std::ofstream(victim, std::ios::binary | std::ios::trunc) << precious; }
-            const std::string url = local ? "file://" + dir.File("pkg.bin") : server->DigestUrl("pkg.bin");
-            Download download(kind, url, out.File("t.bin"));
-            const std::string planted = out.File(kind == Kind::Multi ? "t.bin_0" : "t.bin.part");
-            ASSERT_EQ(::symlink(victim.c_str(), planted.c_str()), 0) << what;
-            ASSERT_TRUE(download.Run()) << what;
-            EXPECT_EQ(ReadFile(victim), precious) << what;
-            // Either the file arrived intact (the link replaced) or the run failed cleanly.
-            if (download.events.Last().code == DL_CODE_SUCCESS) {
-                EXPECT_TRUE(SameContent(dir.File("pkg.bin"), out.File("t.bin"))) << what;
-            } else {
-                EXPECT_FALSE(Exists(out.File("t.bin"))) << what;
-            }
-            download.downloader.reset();
-            Utils::RemoveFile(out.File("t.bin"));
-            Utils::RemoveFile(planted);
-        }
-    }
-}
-
-TEST_F(IntegrityTest, TheFileHasItsModeWhateverTheUmask) {
-    const mode_t saved = ::umask(077);
-    for (Kind kind : {Kind::Single, Kind::Multi, Kind::UrlMoniker}) {
-        Download download(kind, server->DigestUrl("pkg.bin"), out.File("t.bin"));
-        ASSERT_TRUE(download.Run());
-        ASSERT_EQ(download.events.Last().code, DL_CODE_SUCCESS) << Name(kind);
-        struct stat st {};
-        ASSERT_EQ(::stat(out.File("t.bin").c_str(), &st), 0);
-        EXPECT_EQ(st.st_mode & 07777, 0644u) << Name(kind);
-        Utils::RemoveFile(out.File("t.bin"));
-    }
-    ::umask(saved);
 }
 
 }  // namespace

@@ -4,8 +4,8 @@
 // The multi-connection join keeps the holes, so no step writes gigabytes of zeros.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <unistd.h>
+#include <filesystem>
+#include <fstream>
 
 #include "download/CCurlDownloader.h"
 #include "download/CMTCurlDownloader.h"
@@ -23,27 +23,35 @@ constexpr int64_t kHeadData = 64 << 10;        // data at [0, 64 KiB)
 constexpr int64_t kTailFrom = k2G - (64 << 10);  // data from 64 KiB below 2 GiB to the end
 
 std::string ReadRange(const std::string& path, int64_t offset, int64_t length) {
+    std::ifstream in(NativePath(path), std::ios::binary);
+    if (!in.seekg(offset)) return {};
     std::string data(static_cast<size_t>(length), '\0');
-    const int fd = ::open(path.c_str(), O_RDONLY);
-    if (fd < 0) return {};
-    const ssize_t n = ::pread(fd, data.data(), data.size(), offset);
-    ::close(fd);
-    data.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    in.read(data.data(), length);
+    data.resize(static_cast<size_t>(in.gcount()));
     return data;
+}
+
+// Writes `data` at `offset` of an existing file, leaving the rest as it is.
+void WriteAt(const std::string& path, const std::string& data, int64_t offset) {
+    std::fstream file(NativePath(path), std::ios::binary | std::ios::in | std::ios::out);
+    ASSERT_TRUE(file.seekp(offset));
+    ASSERT_TRUE(file.write(data.data(), static_cast<std::streamsize>(data.size())));
+}
+
+// A new file of `size` bytes, all a hole (where the file system keeps holes).
+void MakeHoleFile(const std::string& path, int64_t size) {
+    { std::ofstream(NativePath(path), std::ios::binary | std::ios::trunc); }
+    std::filesystem::resize_file(NativePath(path), static_cast<std::uintmax_t>(size));
 }
 
 // Makes `path` a sparse file of `size` bytes holding the source's bytes [from, from + size).
 void SparseCopy(const std::string& source, const std::string& path, int64_t from, int64_t size) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::ftruncate(fd, size), 0);
+    MakeHoleFile(path, size);
     for (auto [begin, end] : {std::pair{int64_t{0}, kHeadData}, std::pair{kTailFrom, kLength}}) {
         const int64_t a = std::max(begin, from), b = std::min(end, from + size);
         if (a >= b) continue;
-        const std::string data = ReadRange(source, a, b - a);
-        ASSERT_EQ(::pwrite(fd, data.data(), data.size(), a - from), static_cast<ssize_t>(data.size()));
+        WriteAt(path, ReadRange(source, a, b - a), a - from);
     }
-    ::close(fd);
 }
 
 bool SameAsSource(const std::string& source, const std::string& path) {
@@ -57,13 +65,9 @@ protected:
         files = new TempDir();
         WriteRandomFile(files->File("head"), kHeadData, 1);
         WriteRandomFile(files->File("tail"), kLength - kTailFrom, 2);
-        const int fd = ::open(files->File("big.bin").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(::ftruncate(fd, kLength), 0);
-        const std::string head = ReadFile(files->File("head")), tail = ReadFile(files->File("tail"));
-        ASSERT_EQ(::pwrite(fd, head.data(), head.size(), 0), kHeadData);
-        ASSERT_EQ(::pwrite(fd, tail.data(), tail.size(), kTailFrom), kLength - kTailFrom);
-        ::close(fd);
+        MakeHoleFile(files->File("big.bin"), kLength);
+        WriteAt(files->File("big.bin"), ReadFile(files->File("head")), 0);
+        WriteAt(files->File("big.bin"), ReadFile(files->File("tail")), kTailFrom);
     }
     static void TearDownTestSuite() {
         delete files;
@@ -116,7 +120,7 @@ TEST_F(LargeFileTest, CMTCurlDownloader_RestartsBeyondTwoGiB) {
         // Between the runs: part 0 becomes complete, part 1 holds everything up to 2 GiB + 512 KiB.
         server->ClearFaults();
         server->ClearRequests();
-        ASSERT_EQ(::truncate(out.File("big.bin_0").c_str(), half), 0);
+        std::filesystem::resize_file(NativePath(out.File("big.bin_0")), static_cast<std::uintmax_t>(half));
         SparseCopy(Source(), out.File("big.bin_1"), half, resumeAt - half);
         self->Start();
     };

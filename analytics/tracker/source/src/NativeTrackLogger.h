@@ -1,7 +1,9 @@
 #pragma once
-// The file implementation of TrackLogger: one descriptor owned from open to close (or
-// destruction). Owned by UsageTrackerImpl; open and close run on the set-up and release thread,
-// write may come from any thread (one write(2) per call, so appends do not interleave).
+// The file implementation of TrackLogger: one open file owned from open to close (or
+// destruction), opened for reading and appending. Owned by UsageTrackerImpl; open and close run
+// on the set-up and release thread, write may come from any thread (each call appends its whole
+// text under the lock, so appends do not interleave).
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -11,7 +13,7 @@ namespace varnel::tracking {
 
 class NativeTrackLogger final : public TrackLogger {
 public:
-    NativeTrackLogger() = default;
+    NativeTrackLogger();
     ~NativeTrackLogger() override;
     NativeTrackLogger(const NativeTrackLogger&) = delete;
     NativeTrackLogger& operator=(const NativeTrackLogger&) = delete;
@@ -23,9 +25,11 @@ public:
     bool write(std::string_view text) override;
 
 private:
+    struct File;  // the system's open file, in the platform's source file
+
     mutable std::mutex lock_;
-    int fd_ = -1;        // guarded by lock_
-    std::string path_;   // guarded by lock_
+    std::unique_ptr<File> file_;  // guarded by lock_; null while closed
+    std::string path_;            // guarded by lock_
 };
 
 }  // namespace varnel::tracking

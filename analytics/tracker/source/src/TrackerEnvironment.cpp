@@ -1,8 +1,6 @@
 #include "analytics/tracker/source/src/TrackerEnvironment.h"
 
 #include "analytics/tracker/source/src/TrackerPlatform.h"
-#include "utils/SystemInfo.h"
-#include "utils/SystemLocale.h"
 
 #ifndef QV_COLLECT_HOST
 #error "QV_COLLECT_HOST must name the scheme and host of the collection endpoint"
@@ -23,10 +21,10 @@ TrackerEnvironment TrackerEnvironment::System() {
     env.localStateFolder = platform::LocalStateFolder();
     env.defaultServerUrl = BuiltInServerUrl();
     env.createGuid = &platform::CreateGuidBytes;
-    env.systemLocale = &Utils::SystemLanguageAndCountry;
-    const Utils::ScreenSize screen = Utils::PrimaryScreenSize();
-    env.screenWidth = screen.width;
-    env.screenHeight = screen.height;
+    env.systemLocale = &platform::UserLanguageAndCountry;
+    const auto [width, height] = platform::PrimaryScreenSize();
+    env.screenWidth = width;
+    env.screenHeight = height;
     return env;
 }
 

@@ -20,10 +20,11 @@ struct TrackerEnvironment {
     // Where the redirection file "Set.ini" is looked for: the running executable's folder.
     // Empty: no redirection.
     std::filesystem::path executableFolder;
-    // The base of the tracker's default folder "<base>/VNLocal/<appName>/" ($XDG_STATE_HOME).
+    // The base of the tracker's default folder "<base>/VNLocal/<appName>/" ($XDG_STATE_HOME, or
+    // the local application data folder on Windows).
     std::filesystem::path localStateFolder;
-    // The primary screen's size in pixels, 0 when unknown (the tracker itself has no display:
-    // System() asks Utils::PrimaryScreenSize, which the entry point connects to the desktop).
+    // The primary screen's size in pixels, 0 when unknown (System() asks the platform: on Linux
+    // Utils::PrimaryScreenSize, which the entry point connects to the desktop).
     int screenWidth = 0;
     int screenHeight = 0;
     // The default collection endpoint, used when TrackerConfig::serverUrl is empty.
@@ -32,8 +33,8 @@ struct TrackerEnvironment {
     GuidSource createGuid;
     LocaleSource systemLocale;
 
-    // The running process: the executable's folder, $XDG_STATE_HOME (else ~/.local/state), the
-    // screen size, the built-in endpoint, libuuid and the locale variables.
+    // The running process: the executable's folder, the tracker's base folder, the screen size,
+    // the built-in endpoint, the system's GUIDs and the user's locale.
     static TrackerEnvironment System();
 
     // The built-in collection endpoint: the configured host + "/collect?project=pc" (HTTPS when

@@ -16,6 +16,7 @@
 #include "utils/SpecialFolders.h"
 #include "utils/StringUtils.h"
 #include "utils/SystemInfo.h"
+#include "utils/SystemLocale.h"
 
 namespace varnel::tracking::platform {
 namespace {
@@ -58,6 +59,13 @@ bool CreateGuidBytes(std::array<std::uint8_t, 16>& bytes) {
     // An all-zero result would be the null GUID: treat it as a failure so the caller retries.
     return std::any_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b != 0; });
 }
+
+std::pair<int, int> PrimaryScreenSize() {
+    const Utils::ScreenSize screen = Utils::PrimaryScreenSize();
+    return {screen.width, screen.height};
+}
+
+std::pair<std::string, std::string> UserLanguageAndCountry() { return Utils::SystemLanguageAndCountry(); }
 
 bool CreateFolderChain(const std::filesystem::path& folder) {
     if (folder.empty()) return false;

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "analytics/core/Rules.h"
+#include "analytics/tracker/source/src/TrackerPathText.h"
 #include "utils/Log.h"
 #include "utils/ProfileFile.h"
 #include "utils/ProfileUpdate.h"
@@ -45,7 +46,7 @@ void TrackerState::load() {
     distinctId.clear();
     storedUrl.clear();
     loggedIn = false;
-    const std::filesystem::path file = configFilePath;
+    const std::filesystem::path file = TextPath(configFilePath);
     std::error_code ec;
     if (configFilePath.empty() || !std::filesystem::exists(file, ec)) return;
     distinctId = ReadValue(L"DistinctId", file);
@@ -58,7 +59,7 @@ void TrackerState::load() {
 }
 
 bool TrackerState::save() const {
-    const bool ok = WriteSection(configFilePath, kBase,
+    const bool ok = WriteSection(TextPath(configFilePath), kBase,
                                  {{L"DistinctId", distinctId},
                                   {L"UserId", userId},
                                   {L"UserVipLevel", std::to_string(vipLevel)},
@@ -70,7 +71,7 @@ bool TrackerState::save() const {
 
 bool TrackerState::saveUninstallInfo(const std::string& appStore, const std::string& appName,
                                      const std::string& appVersion) const {
-    const bool ok = WriteSection(configFilePath, kUninstallInfo,
+    const bool ok = WriteSection(TextPath(configFilePath), kUninstallInfo,
                                  {{L"AppStore", appStore}, {L"AppName", appName}, {L"AppVersion", appVersion}});
     if (!ok) QLOG(L"tracker uninstall info not saved to %S\r\n", configFilePath.c_str());
     return ok;

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "analytics/core/LocalTime.h"
+
 namespace varnel::tracking::time {
 
 SplitTime Split(std::int64_t value) {
@@ -15,7 +17,7 @@ std::string FormatLocal(std::int64_t value) {
     const SplitTime t = Split(value);
     const std::time_t seconds = static_cast<std::time_t>(t.seconds);
     std::tm local{};
-    if (::localtime_r(&seconds, &local) == nullptr) return {};
+    if (!collect::detail::LocalTime(seconds, local)) return {};
     char text[64];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d", local.tm_year + 1900, local.tm_mon + 1,
                   local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, static_cast<int>(t.milliseconds));

@@ -12,6 +12,7 @@
 #include "analytics/tracker/source/src/DistinctIdGenerator.h"
 #include "analytics/tracker/source/src/NativeTrackLogger.h"
 #include "analytics/tracker/source/src/NativeUserTracker.h"
+#include "analytics/tracker/source/src/TrackerPathText.h"
 #include "analytics/tracker/source/src/TrackerPlatform.h"
 #include "analytics/tracker/source/src/TrackerTime.h"
 #include "analytics/tracker/source/src/UsageTrackerImpl.h"
@@ -38,7 +39,7 @@ std::string FileNameOf(const std::string& appName) {
 }
 
 std::string WithSeparator(const std::filesystem::path& folder) {
-    std::string text = folder.string();
+    std::string text = PathText(folder);
     if (text.empty() || text.back() != '/') text.push_back('/');
     return text;
 }
@@ -100,7 +101,8 @@ void UsageTrackerImpl::init() {
     // Records an earlier run could not send (a crash report among them) leave at this run's
     // release, even when this run tracks nothing itself.
     std::error_code ec;
-    const auto staged = std::filesystem::file_size(state_->localFolder + collect::RecordStore::kStagingFileName, ec);
+    const auto staged =
+        std::filesystem::file_size(TextPath(state_->localFolder + collect::RecordStore::kStagingFileName), ec);
     if (!ec && staged > 0) state_->pending.store(1);
 
     registerCommonProperties();
@@ -119,20 +121,20 @@ void UsageTrackerImpl::locateFiles() {
     if (redirected.find('/') == std::string::npos) {
         if (environment_.localStateFolder.empty())
             throw VnException("the local state folder is unknown", kSource, "init", __LINE__);
-        const std::filesystem::path folder = environment_.localStateFolder / "VNLocal" / fileName;
+        const std::filesystem::path folder = environment_.localStateFolder / "VNLocal" / TextPath(fileName);
         platform::CreateFolderChain(folder);
         state_->localFolder = WithSeparator(folder);
         state_->configFilePath = state_->localFolder + fileName + kConfigFileSuffix;
         return;
     }
-    std::filesystem::path config = redirected;
+    std::filesystem::path config = TextPath(redirected);
     // A relative name is taken from the folder that holds the redirection file, not from
     // whatever the current folder happens to be.
     if (config.is_relative()) config = environment_.executableFolder / config;
     config = config.lexically_normal();
     platform::CreateFolderChain(config.parent_path());
     state_->localFolder = WithSeparator(config.parent_path());
-    state_->configFilePath = config.string();
+    state_->configFilePath = PathText(config);
 }
 
 void UsageTrackerImpl::newIdentity() { state_->distinctId = DistinctIdGenerator::NewId(environment_.createGuid); }

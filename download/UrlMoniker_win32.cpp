@@ -1,0 +1,239 @@
+// urlmon's URLDownloadToFileW is the system URL download service: a bridge object implements
+// the COM bind status callback and hands every notification to the caller's portable callback.
+#include "download/UrlMoniker.h"
+
+#include <atomic>
+
+#include "utils/Log.h"
+#include "utils/StringUtils.h"
+#include "utils/WindowsApi_win32.h"
+
+#include <objbase.h>
+#include <urlmon.h>
+#include <wininet.h>
+
+// urlmon.h maps the name to its W or A function; ours is the portable one.
+#undef URLDownloadToFile
+
+namespace {
+
+using UrlMoniker::kE_ABORT;
+using UrlMoniker::kS_OK;
+
+// A stalled server must not hold a transfer for wininet's default of an hour: the same 30
+// seconds of silence that the other downloaders allow. These are the process-wide defaults of
+// every connection urlmon makes through wininet.
+void LimitStalls() {
+    static const bool applied = [] {
+        DWORD timeoutMs = 30000;
+        bool ok = InternetSetOptionW(nullptr, INTERNET_OPTION_CONNECT_TIMEOUT, &timeoutMs, sizeof timeoutMs) != 0;
+        ok = InternetSetOptionW(nullptr, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeoutMs, sizeof timeoutMs) != 0 && ok;
+        return ok;
+    }();
+    (void)applied;  // without the limits a transfer still works, only a stall lasts longer
+}
+
+// COM for the calling thread for the length of one call. A thread that already runs in another
+// apartment model keeps it (and its own uninitialisation).
+class ComScope {
+public:
+    ComScope() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ~ComScope() {
+        if (SUCCEEDED(result_)) CoUninitialize();
+    }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+    bool Usable() const { return SUCCEEDED(result_) || result_ == RPC_E_CHANGED_MODE; }
+
+private:
+    ::HRESULT result_;
+};
+
+// The transfer as the portable callback sees it. Abort() may come from any thread; urlmon's
+// objects belong to the calling thread's apartment, so the request is only recorded and the
+// bridge answers the next notification with E_ABORT, which makes urlmon stop the transfer.
+class Binding final : public UrlMoniker::IBinding {
+public:
+    UrlMoniker::HRESULT Abort() override {
+        aborted_.store(true);
+        return kS_OK;
+    }
+    bool Aborted() const { return aborted_.load(); }
+
+private:
+    std::atomic<bool> aborted_{false};
+};
+
+// The COM face of the portable callback. urlmon holds references to it while it works; the
+// caller keeps one until the call has returned and then detaches it, so a late notification
+// (after URLDownloadToFileW returned) never reaches a callback that may be gone. Start and stop
+// of the binding are told to the portable callback by the caller itself, exactly once each,
+// whatever urlmon reports: the callback keeps the binding between the two.
+class BindStatusBridge final : public IBindStatusCallback, public IHttpNegotiate {
+public:
+    BindStatusBridge(UrlMoniker::IBindStatusCallback* callback, Binding* binding, uint32_t codePage)
+        : callback_(callback), binding_(binding), codePage_(codePage) {}
+
+    void Detach() {
+        callback_ = nullptr;
+        binding_ = nullptr;
+    }
+    // The last HTTP status urlmon reported; 0 when none (a file: URL, or no answer at all).
+    DWORD HttpStatus() const { return httpStatus_; }
+    // The length the data notices announced (urlmon's 32-bit count); 0 when unknown.
+    ULONG AnnouncedLength() const { return announced_; }
+
+    // IUnknown
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
+        if (!object) return E_POINTER;
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IBindStatusCallback)) {
+            *object = static_cast<::IBindStatusCallback*>(this);
+        } else if (IsEqualIID(iid, IID_IHttpNegotiate)) {
+            *object = static_cast<IHttpNegotiate*>(this);
+        } else {
+            *object = nullptr;
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return references_.fetch_add(1) + 1; }
+    STDMETHODIMP_(ULONG) Release() override {
+        const ULONG left = references_.fetch_sub(1) - 1;
+        if (left == 0) delete this;
+        return left;
+    }
+
+    // IBindStatusCallback
+    STDMETHODIMP OnStartBinding(DWORD, ::IBinding*) override { return S_OK; }
+    STDMETHODIMP GetPriority(LONG*) override { return E_NOTIMPL; }
+    STDMETHODIMP OnLowResource(DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP OnProgress(ULONG progress, ULONG progressMax, ULONG statusCode, LPCWSTR statusText) override {
+        if (!callback_ || (binding_ && binding_->Aborted())) return E_ABORT;
+        if ((statusCode == BINDSTATUS_DOWNLOADINGDATA || statusCode == BINDSTATUS_ENDDOWNLOADDATA) && progressMax != 0)
+            announced_ = progressMax;
+        const UrlMoniker::HRESULT answer = callback_->OnProgress(progress, progressMax, statusCode, statusText ? statusText : L"");
+        // Recorded on the binding too: where urlmon ignores the answer and completes the
+        // transfer anyway (wine does), the call still ends as aborted and keeps no file.
+        if (answer == kE_ABORT && binding_) binding_->Abort();
+        if (answer == kE_ABORT || (binding_ && binding_->Aborted())) return E_ABORT;
+        return S_OK;
+    }
+    STDMETHODIMP OnStopBinding(::HRESULT, LPCWSTR) override { return S_OK; }
+    STDMETHODIMP GetBindInfo(DWORD*, BINDINFO* info) override {
+        // Only the code page is the caller's; the flags and the rest of the structure stay urlmon's.
+        if (info && info->cbSize >= offsetof(BINDINFO, dwCodePage) + sizeof(info->dwCodePage))
+            info->dwCodePage = codePage_;
+        return S_OK;
+    }
+    STDMETHODIMP OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override { return S_OK; }
+    STDMETHODIMP OnObjectAvailable(REFIID, IUnknown*) override { return S_OK; }
+
+    // IHttpNegotiate: no extra request headers; the response status is kept, because urlmon
+    // may store an error page as if it were the file.
+    STDMETHODIMP BeginningTransaction(LPCWSTR, LPCWSTR, DWORD, LPWSTR* additionalHeaders) override {
+        if (additionalHeaders) *additionalHeaders = nullptr;
+        return S_OK;
+    }
+    STDMETHODIMP OnResponse(DWORD status, LPCWSTR, LPCWSTR, LPWSTR* additionalHeaders) override {
+        if (additionalHeaders) *additionalHeaders = nullptr;
+        httpStatus_ = status;
+        return S_OK;
+    }
+
+private:
+    ~BindStatusBridge() = default;
+
+    std::atomic<ULONG> references_{1};
+    UrlMoniker::IBindStatusCallback* callback_;
+    Binding* binding_;
+    const uint32_t codePage_;
+    DWORD httpStatus_ = 0;
+    ULONG announced_ = 0;
+};
+
+// The bridge's reference of the caller, dropped (after detaching) when the call is over.
+class BridgeRef {
+public:
+    explicit BridgeRef(BindStatusBridge* bridge) : bridge_(bridge) {}
+    ~BridgeRef() {
+        bridge_->Detach();
+        bridge_->Release();
+    }
+    BridgeRef(const BridgeRef&) = delete;
+    BridgeRef& operator=(const BridgeRef&) = delete;
+    BindStatusBridge* operator->() const { return bridge_; }
+    BindStatusBridge* get() const { return bridge_; }
+
+private:
+    BindStatusBridge* bridge_;
+};
+
+// Removes the part file; true when none is left.
+bool DiscardPart(const std::wstring& partPath) {
+    if (DeleteFileW(partPath.c_str())) return true;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// A body shorter (or longer) than announced is a broken transfer, not a file, whatever urlmon
+// answered: a server that closes the connection early must not pass for a complete package.
+// urlmon counts in 32 bits, so only those bits of the size are compared.
+bool MatchesAnnouncedLength(const std::wstring& path, ULONG announced) {
+    if (announced == 0) return true;
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    return data.nFileSizeLow == announced;
+}
+
+bool IsHttp(const std::wstring& url) {
+    const std::wstring lower = Utils::AsciiLower(url.substr(0, 8));
+    return lower.rfind(L"http://", 0) == 0 || lower.rfind(L"https://", 0) == 0;
+}
+
+}  // namespace
+
+namespace UrlMoniker {
+
+HRESULT URLDownloadToFile(void* caller, const std::wstring& url, const std::wstring& file, uint32_t reserved,
+                          IBindStatusCallback* callback) {
+    if (!callback || url.empty() || file.empty()) return kE_INVALIDARG;
+    ComScope com;
+    if (!com.Usable()) return kE_FAIL;
+    LimitStalls();
+
+    // The service writes "<file>.part", which becomes the file only when the transfer is
+    // complete and good, so a failed call leaves no target behind.
+    const std::wstring partPath = file + L".part";
+    if (!DiscardPart(partPath)) return kSTG_E_WRITEFAULT;
+
+    BindInfo info;
+    uint32_t flags = 0;
+    callback->GetBindInfo(&flags, &info);
+    Binding binding;
+    callback->OnStartBinding(0, &binding);
+    BridgeRef bridge(new BindStatusBridge(callback, &binding, info.codePage));
+    ::HRESULT result = URLDownloadToFileW(static_cast<LPUNKNOWN>(caller), url.c_str(), partPath.c_str(), reserved,
+                                          static_cast<::IBindStatusCallback*>(bridge.get()));
+    if (binding.Aborted()) result = E_ABORT;
+    // An HTTP error status is a failure even when urlmon stored the error page as the file.
+    // A failure the server answered with an error status is reported as that status, whatever
+    // code urlmon chose for it, so that the caller sees the same value as on Linux.
+    const DWORD status = bridge->HttpStatus();
+    const bool httpError = IsHttp(url) && status != 0 && (status < 200 || status > 299);
+    if (httpError && result != E_ABORT && (SUCCEEDED(result) || status >= 400))
+        result = static_cast<::HRESULT>(kHTTP_E_STATUS_BASE + status);
+    if (SUCCEEDED(result) && !MatchesAnnouncedLength(partPath, bridge->AnnouncedLength()))
+        result = kINET_E_DOWNLOAD_FAILURE;
+    if (SUCCEEDED(result)) {
+        result = S_OK;
+        if (!MoveFileExW(partPath.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            result = kSTG_E_WRITEFAULT;
+    }
+    // A part file that cannot be removed is harmless: the next call removes it before it writes.
+    if (result != S_OK && !DiscardPart(partPath)) QLOG(L"part file kept: %lu\r\n", GetLastError());
+    callback->OnStopBinding(static_cast<HRESULT>(result), L"");
+    return static_cast<HRESULT>(result);
+}
+
+}  // namespace UrlMoniker
