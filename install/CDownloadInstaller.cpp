@@ -30,6 +30,18 @@ CDownloadInstaller::~CDownloadInstaller() {
     uninstallRunner_.reset();
     downloader_.reset();
     packageRunner_.reset();
+    RemoveLeftPackage();
+}
+
+void CDownloadInstaller::RemovePackage(const std::wstring& package) {
+    if (InstallFiles::DeleteFileIfExists(package)) return;
+    std::lock_guard<std::mutex> lock(stageMutex_);
+    packageLeft_ = package;
+}
+
+void CDownloadInstaller::RemoveLeftPackage() {
+    std::lock_guard<std::mutex> lock(stageMutex_);
+    if (!packageLeft_.empty() && InstallFiles::DeleteFileIfExists(packageLeft_)) packageLeft_.clear();
 }
 
 void CDownloadInstaller::SetInstallParams(std::wstring url, std::wstring previousUninstaller,
@@ -72,6 +84,7 @@ void CDownloadInstaller::StartStage(const std::function<void()>& start) {
 }
 
 void CDownloadInstaller::Start() {
+    RemoveLeftPackage();
     packagePath_ = GetPackagePath();
     QLOG(L"DL_TYPE=%d\r\n", downloadType_);
     // A new folder needs a downloader that writes there; the same folder reuses the old one,
@@ -179,11 +192,11 @@ void CDownloadInstaller::OnInstallEvent(int32_t code, double value, const wchar_
             QLOG(L"IST_CODE_START\r\n");
             break;
         case INSTALL_SUCCESS:
-            InstallFiles::DeleteFileIfExists(package);
+            RemovePackage(package);
             QLOG(L"INSTALL_SUCCESS\r\n");
             break;
         case IST_CODE_FAIL:
-            InstallFiles::DeleteFileIfExists(package);
+            RemovePackage(package);
             QLOG(L"IST_CODE_FAIL\r\n");
             break;
         default:

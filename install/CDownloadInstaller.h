@@ -64,6 +64,12 @@ private:
     void MakeDownloader();
     // Runs `start` (which starts the next stage) unless destruction has begun.
     void StartStage(const std::function<void()>& start);
+    // Removes the package file after its run. A package may still be running when it reports
+    // its end, and Windows keeps the file of a running program: a file that cannot go yet is
+    // removed once the package runner's worker is over (at the next Start, or at destruction,
+    // which waits for the worker).
+    void RemovePackage(const std::wstring& package);
+    void RemoveLeftPackage();
 
     std::unique_ptr<CUninstallRunner> uninstallRunner_;
     std::unique_ptr<CDownloader> downloader_;
@@ -84,5 +90,6 @@ private:
     std::wstring language_;
     DownloadCallback callback_;
     std::mutex stageMutex_;
-    bool stopping_ = false;  // guarded by stageMutex_
+    bool stopping_ = false;    // guarded by stageMutex_
+    std::wstring packageLeft_;  // a package file still to remove; guarded by stageMutex_
 };

@@ -12,6 +12,7 @@
 #include "install/InstallTexts.h"
 #include "install/InstallerAnalytics.h"
 #include "install/InterruptGuard.h"
+#include "utils/PathText.h"
 #include "utils/Log.h"
 #include "utils/StringUtils.h"
 
@@ -52,20 +53,20 @@ std::wstring CSilentInstaller::ChooseFolder(const std::vector<std::wstring>& arg
     const std::wstring given = args.GetString(L"-installdir");
     if (given.empty()) return {};
     std::error_code ec;
-    const auto absolute = std::filesystem::absolute(std::filesystem::path(Utils::ToUtf8(given)), ec);
+    const auto absolute = std::filesystem::absolute(Utils::PathFromWide(given), ec);
     if (ec) return {};
-    return InstallFiles::WithoutTrailingSeparator(Utils::FromUtf8(absolute.lexically_normal().string()));
+    return InstallFiles::WithoutTrailingSeparator(Utils::PathToWide(absolute.lexically_normal()));
 }
 
 // Bytes of the package downloaded so far: the downloaders write the package file itself or
 // part files named after it, so their sizes together tell the progress in bytes.
 double CSilentInstaller::DownloadedBytes() const {
-    const std::filesystem::path folder(Utils::ToUtf8(folder_));
-    const std::string prefix = "__Package_Quorvex.exe";
+    const std::filesystem::path folder = Utils::PathFromWide(folder_);
+    const std::wstring prefix = L"__Package_Quorvex.exe";
     double total = 0;
     std::error_code ec;
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (it->path().filename().string().rfind(prefix, 0) != 0) continue;
+        if (Utils::PathToWide(it->path().filename()).rfind(prefix, 0) != 0) continue;
         std::error_code sizeError;
         const auto size = it->file_size(sizeError);
         if (!sizeError) total += static_cast<double>(size);

@@ -8,8 +8,9 @@
 // Standard output gets one line per change of the whole-bar percent (the download's lines also
 // carry the average download speed, measured from the growing package file), the package's
 // messages and the result; a failure prints its text on standard error and ends with the exit
-// code of its class. SIGTERM, SIGINT and SIGHUP during the install stop the package's process
-// group, remove the download's files and exit with 128 + the signal (InterruptGuard).
+// code of its class. A stop request during the install (SIGTERM, SIGINT, SIGHUP; Ctrl+C and the
+// other console events on Windows) stops the package's group, removes the download's files
+// and exits with the stop's code (InterruptGuard).
 //
 // The flow itself is InstallSession's: this front end only chooses the folder and language,
 // runs the session's pre-checks (each failure ends with its exit code), prints what the

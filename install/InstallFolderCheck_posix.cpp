@@ -47,7 +47,8 @@ std::wstring NameProblem(const std::wstring& folder) {
     return {};
 }
 
-std::wstring OwnershipProblem(const std::wstring& folder, uid_t trustedUid) {
+std::wstring OwnershipProblem(const std::wstring& folder, Trust trust) {
+    const uid_t trustedUid = trust == Trust::kCurrentUser ? ::geteuid() : 0;
     std::string path = Utils::ToUtf8(folder);
     // From the folder (or its nearest existing ancestor) up to the root, each must be safe.
     for (;;) {

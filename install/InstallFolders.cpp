@@ -1,8 +1,8 @@
 #include "install/InstallFolders.h"
 
 #include "install/InstallFiles.h"
+#include "utils/PathText.h"
 #include "utils/SpecialFolders.h"
-#include "utils/StringUtils.h"
 #include "utils/SystemInfo.h"
 
 AdminState ReadAdminState() {
@@ -18,8 +18,8 @@ std::wstring DefaultInstallFolder(const PreviousInstallation& previous, const Ad
     std::wstring base;
     const auto appData = Utils::AppDataFolder();
     if (admin.userIsAdmin && admin.processIsAdmin && appData)
-        base = InstallFiles::JoinPath(Utils::FromUtf8(appData->string()), L"VarNel");
+        base = InstallFiles::JoinPath(Utils::PathToWide(*appData), L"VarNel");
     else
-        base = Utils::FromUtf8(Utils::ProgramFilesFolder().string());
+        base = Utils::PathToWide(Utils::ProgramFilesFolder());
     return InstallFiles::JoinPath(base, L"Pelmora");
 }

@@ -1,7 +1,6 @@
 #include "install/InstallSession.h"
 
 #include <chrono>
-#include <unistd.h>
 
 #include "install/CDownloadInstaller.h"
 #include "install/InstallCodes.h"
@@ -15,6 +14,7 @@
 #include "utils/Log.h"
 #include "utils/Network.h"
 #include "utils/StringUtils.h"
+#include "utils/SystemInfo.h"
 
 namespace {
 
@@ -82,7 +82,8 @@ std::optional<PreCheckFailure> InstallSession::Check(PreCheckStep step) {
             return std::nullopt;
         case PreCheckStep::kFolder: {
             std::wstring problem = InstallFolderCheck::NameProblem(folder);
-            if (problem.empty() && ::geteuid() == 0) problem = InstallFolderCheck::OwnershipProblem(folder, 0);
+            // Only a privileged installer can be led to run what another user planted.
+            if (problem.empty() && Utils::IsProcessAdmin()) problem = InstallFolderCheck::OwnershipProblem(folder);
             if (problem.empty()) problem = InstallFolderCheck::CreateProblem(folder);
             if (problem.empty()) problem = InstallFolderCheck::WriteProblem(folder);
             if (problem.empty()) return std::nullopt;

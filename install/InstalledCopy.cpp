@@ -1,21 +1,20 @@
 #include "install/InstalledCopy.h"
 
-#include <ctime>
 #include <cwchar>
 #include <filesystem>
 
 #include "install/InstallFiles.h"
+#include "utils/PathText.h"
 #include "utils/Folders.h"
 #include "utils/Log.h"
 #include "utils/ProfileFile.h"
 #include "utils/RegistryStore.h"
 #include "utils/SpecialFolders.h"
-#include "utils/StringUtils.h"
 #include "utils/SystemInfo.h"
 
 namespace {
 
-std::filesystem::path FsPath(const std::wstring& path) { return std::filesystem::path(Utils::ToUtf8(path)); }
+std::filesystem::path FsPath(const std::wstring& path) { return Utils::PathFromWide(path); }
 
 std::wstring SetIniOf(const std::wstring& folder) { return InstallFiles::JoinPath(folder, kSetIniName); }
 
@@ -25,12 +24,10 @@ void WriteValue(const wchar_t* section, const wchar_t* key, const std::wstring& 
 }
 
 std::wstring LocalTimeText() {
-    const std::time_t now = std::time(nullptr);
-    std::tm t{};
-    localtime_r(&now, &t);
+    // The clock the diagnostic trace reads: the system's local time, on every system.
+    const Utils::detail::LogClock t = Utils::detail::LocalNow();
     wchar_t buffer[64];
-    std::swprintf(buffer, 64, L"%d-%02d-%02d %02d:%02d:%02d", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour,
-                  t.tm_min, t.tm_sec);
+    std::swprintf(buffer, 64, L"%d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
     return buffer;
 }
 
@@ -67,7 +64,7 @@ std::wstring InstalledCopy::UninstallerToRun(const std::wstring& folder, const P
 
 std::wstring InstalledCopy::ProductDataFolder() {
     const auto base = Utils::AppDataFolder().value_or(Utils::CommonDocumentsFolder());
-    return Utils::FromUtf8((base / "VarNelData" / "Pelmora").string());
+    return Utils::PathToWide(base / "VarNelData" / "Pelmora");
 }
 
 void InstalledCopy::WriteInstallationRecords(const InstallationRecord& record) {

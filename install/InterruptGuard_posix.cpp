@@ -8,6 +8,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <thread>
 #include <unistd.h>
 
 #include "install/StatusChildRun.h"
@@ -32,14 +33,27 @@ bool GroupGone(pid_t group) { return ::kill(-group, 0) != 0 && errno == ESRCH; }
 
 }  // namespace
 
+struct InterruptGuard::State {
+    std::wstring packagePath;
+    std::function<void()> beforeExit;
+    int signalPipe[2] = {-1, -1};
+    int stopPipe[2] = {-1, -1};
+    std::thread watcher;
+
+    void Watch();
+};
+
 InterruptGuard::InterruptGuard(std::wstring packagePath, std::function<void()> beforeExit)
-    : packagePath_(std::move(packagePath)), beforeExit_(std::move(beforeExit)) {
-    if (::pipe2(signalPipe_, O_CLOEXEC | O_NONBLOCK) != 0 || ::pipe2(stopPipe_, O_CLOEXEC) != 0) {
+    : state_(std::make_unique<State>()) {
+    State& state = *state_;
+    state.packagePath = std::move(packagePath);
+    state.beforeExit = std::move(beforeExit);
+    if (::pipe2(state.signalPipe, O_CLOEXEC | O_NONBLOCK) != 0 || ::pipe2(state.stopPipe, O_CLOEXEC) != 0) {
         QLOG(L"interrupt guard not set up: %S\r\n", std::strerror(errno));
         return;
     }
-    g_signalFd.store(signalPipe_[1]);
-    watcher_ = std::thread([this] { Watch(); });
+    g_signalFd.store(state.signalPipe[1]);
+    state.watcher = std::thread([&state] { state.Watch(); });
     struct sigaction action{};
     action.sa_handler = &OnSignal;
     sigemptyset(&action.sa_mask);
@@ -50,13 +64,17 @@ InterruptGuard::InterruptGuard(std::wstring packagePath, std::function<void()> b
 }
 
 InterruptGuard::~InterruptGuard() {
-    if (!watcher_.joinable()) return;
-    for (int i = 0; i < 3; ++i) ::sigaction(kSignals[i], &g_previous[i], nullptr);
-    g_signalFd.store(-1);
-    const char stop = 0;
-    [[maybe_unused]] ssize_t n = ::write(stopPipe_[1], &stop, 1);
-    watcher_.join();
-    for (int fd : {signalPipe_[0], signalPipe_[1], stopPipe_[0], stopPipe_[1]}) ::close(fd);
+    State& state = *state_;
+    if (state.watcher.joinable()) {
+        for (int i = 0; i < 3; ++i) ::sigaction(kSignals[i], &g_previous[i], nullptr);
+        g_signalFd.store(-1);
+        const char stop = 0;
+        [[maybe_unused]] ssize_t n = ::write(state.stopPipe[1], &stop, 1);
+        // A stop that has begun ends the process from the watcher; this join never returns then.
+        state.watcher.join();
+    }
+    for (int fd : {state.signalPipe[0], state.signalPipe[1], state.stopPipe[0], state.stopPipe[1]})
+        if (fd >= 0) ::close(fd);
 }
 
 void InterruptGuard::RemoveDownloadLeftovers(const std::wstring& packagePath) {
@@ -82,8 +100,8 @@ void InterruptGuard::RemoveDownloadLeftovers(const std::wstring& packagePath) {
     ::closedir(dir);
 }
 
-void InterruptGuard::Watch() {
-    pollfd fds[2] = {{signalPipe_[0], POLLIN, 0}, {stopPipe_[0], POLLIN, 0}};
+void InterruptGuard::State::Watch() {
+    pollfd fds[2] = {{signalPipe[0], POLLIN, 0}, {stopPipe[0], POLLIN, 0}};
     for (;;) {
         if (::poll(fds, 2, -1) < 0) {
             if (errno == EINTR) continue;
@@ -91,14 +109,14 @@ void InterruptGuard::Watch() {
         }
         if (fds[1].revents != 0) return;
         unsigned char sig = 0;
-        if (::read(signalPipe_[0], &sig, 1) != 1) continue;
+        if (::read(signalPipe[0], &sig, 1) != 1) continue;
         QLOG(L"signal %d: stopping the install\r\n", static_cast<int>(sig));
-        if (const pid_t group = StatusChildRun::CurrentGroup(); group > 0) {
+        if (const pid_t group = static_cast<pid_t>(StatusChildRun::CurrentGroup()); group > 0) {
             ::kill(-group, sig);
             for (int waited = 0; waited < kGroupWaitMs && !GroupGone(group); waited += 50) ::poll(nullptr, 0, 50);
         }
-        RemoveDownloadLeftovers(packagePath_);
-        if (beforeExit_) beforeExit_();
+        RemoveDownloadLeftovers(packagePath);
+        if (beforeExit) beforeExit();
         std::fprintf(stderr, "quorvex-installer: stopped by signal %d\n", static_cast<int>(sig));
         std::fflush(stderr);
         ::_exit(128 + sig);

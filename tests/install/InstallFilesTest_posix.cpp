@@ -1,4 +1,5 @@
-// Copying the previous uninstaller into the private temporary folder.
+// Copying the previous uninstaller into the private temporary folder: what only POSIX can
+// show (modes, the umask, links, other users, a full file system).
 #include <gtest/gtest.h>
 
 #include <filesystem>

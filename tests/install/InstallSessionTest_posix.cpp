@@ -1,4 +1,5 @@
-// The install session's pre-checks: their order, the first failure, and each folder rule.
+// The install session's pre-checks: their order, the first failure, and each folder rule, with
+// the POSIX means of making their circumstances (named programs, umasks, owners, small mounts).
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -172,30 +173,30 @@ TEST(InstallFolderCheck_Ownership, FoldersOthersControlAreRefusedForRoot) {
     fs::permissions(tmp / "mine", fs::perms(0755));
     const uid_t me = ::geteuid();
     // The installing user's own folders (and root's) are trusted, up to "/".
-    EXPECT_EQ(InstallFolderCheck::OwnershipProblem(W(mine), me), L"");
-    EXPECT_EQ(InstallFolderCheck::OwnershipProblem(W(mine / "not" / "yet"), me), L"");
+    EXPECT_EQ(InstallFolderCheck::OwnershipProblem(W(mine)), L"");
+    EXPECT_EQ(InstallFolderCheck::OwnershipProblem(W(mine / "not" / "yet")), L"");
 
     // Writable by others without the sticky bit: anyone could swap the package.
     const fs::path open = tmp / "open";
     fs::create_directories(open);
     fs::permissions(open, fs::perms(0777));
-    EXPECT_NE(InstallFolderCheck::OwnershipProblem(W(open / "Pelmora"), me), L"");
+    EXPECT_NE(InstallFolderCheck::OwnershipProblem(W(open / "Pelmora")), L"");
     fs::permissions(open, fs::perms(01777));
-    EXPECT_EQ(InstallFolderCheck::OwnershipProblem(W(open / "Pelmora"), me), L"");
+    EXPECT_EQ(InstallFolderCheck::OwnershipProblem(W(open / "Pelmora")), L"");
 
     // Owned by another user: as root a folder of uid 65534; otherwise the test user's own
-    // folder is foreign to a root that trusts only itself.
+    // folder is foreign to a check that trusts only the system.
     const fs::path foreign = tmp / "foreign";
     fs::create_directories(foreign / "Pelmora");
-    uid_t trusted = 0;
+    InstallFolderCheck::Trust trust = InstallFolderCheck::Trust::kCurrentUser;
     if (me == 0) {
         ASSERT_EQ(::chown(foreign.c_str(), installtest::kNobody, installtest::kNobody), 0);
     } else {
         std::printf("not root: another user's folder is simulated by trusting root alone\n");
-        trusted = 0;
+        trust = InstallFolderCheck::Trust::kSystemOnly;
     }
-    EXPECT_NE(InstallFolderCheck::OwnershipProblem(W(foreign / "Pelmora"), trusted), L"");
-    EXPECT_NE(InstallFolderCheck::OwnershipProblem(W(foreign / "Pelmora" / "deeper"), trusted), L"");
+    EXPECT_NE(InstallFolderCheck::OwnershipProblem(W(foreign / "Pelmora"), trust), L"");
+    EXPECT_NE(InstallFolderCheck::OwnershipProblem(W(foreign / "Pelmora" / "deeper"), trust), L"");
 }
 
 TEST_F(InstallSessionTest, PreChecks_AsRootAFolderAnotherUserOwnsIsInvalid) {
