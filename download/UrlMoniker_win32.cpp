@@ -3,6 +3,7 @@
 #include "download/UrlMoniker.h"
 
 #include <atomic>
+#include <mutex>
 
 #include "utils/Log.h"
 #include "utils/StringUtils.h"
@@ -49,19 +50,90 @@ private:
     ::HRESULT result_;
 };
 
-// The transfer as the portable callback sees it. Abort() may come from any thread; urlmon's
-// objects belong to the calling thread's apartment, so the request is only recorded and the
-// bridge answers the next notification with E_ABORT, which makes urlmon stop the transfer.
+// urlmon's own binding of the running call, whose Abort must run on the calling thread (the
+// binding lives in that thread's apartment). While the call blocks in URLDownloadToFileW the
+// thread only pumps messages, so a stop from another thread reaches it as a message to this
+// hidden window: urlmon then closes the connection at once, also when a stalled server sends
+// nothing (without this, a stall would hold the caller until the receive timeout).
+class AbortWindow {
+public:
+    AbortWindow() {
+        static const ATOM windowClass = [] {
+            WNDCLASSEXW wc{};
+            wc.cbSize = sizeof wc;
+            wc.lpfnWndProc = &AbortWindow::Procedure;
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.lpszClassName = L"QuorvexUrlMonikerAbort";
+            return RegisterClassExW(&wc);
+        }();
+        if (windowClass == 0) return;  // a stop then waits for urlmon's next notice
+        window_ = CreateWindowExW(0, MAKEINTATOM(windowClass), L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+        if (window_) SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~AbortWindow() {
+        if (window_) DestroyWindow(window_);
+        SetBinding(nullptr);
+    }
+    AbortWindow(const AbortWindow&) = delete;
+    AbortWindow& operator=(const AbortWindow&) = delete;
+
+    HWND Handle() const { return window_; }
+    // Kept (with a reference) from OnStartBinding until the call is over; calling thread only.
+    void SetBinding(::IBinding* binding) {
+        if (binding) binding->AddRef();
+        if (binding_) binding_->Release();
+        binding_ = binding;
+    }
+
+    static constexpr UINT kAbortMessage = WM_APP + 1;
+
+private:
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message != kAbortMessage) return DefWindowProcW(window, message, wParam, lParam);
+        auto* self = reinterpret_cast<AbortWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (self && self->binding_ && !self->abortSent_) {
+            self->abortSent_ = true;
+            self->binding_->Abort();
+        }
+        return 0;
+    }
+
+    HWND window_ = nullptr;
+    ::IBinding* binding_ = nullptr;
+    bool abortSent_ = false;
+};
+
+// The transfer as the portable callback sees it. Abort() may come from any thread: the request
+// is recorded (the bridge answers the next notification with E_ABORT) and handed to the calling
+// thread's abort window, which aborts urlmon's binding without waiting for a notification.
 class Binding final : public UrlMoniker::IBinding {
 public:
+    explicit Binding(HWND abortWindow) : abortWindow_(abortWindow) {}
+
     UrlMoniker::HRESULT Abort() override {
         aborted_.store(true);
+        std::lock_guard lock(mutex_);
+        if (abortWindow_) {
+            // urlmon's wait wakes for posted messages but may retrieve only its own; the sent
+            // form is delivered by any message retrieval of the thread, the posted one by a
+            // loop that dispatches everything. The window handles the first that arrives.
+            SendNotifyMessageW(abortWindow_, AbortWindow::kAbortMessage, 0, 0);
+            PostMessageW(abortWindow_, AbortWindow::kAbortMessage, 0, 0);
+        }
         return kS_OK;
     }
     bool Aborted() const { return aborted_.load(); }
+    // Called on the calling thread before the abort window goes away.
+    void ForgetWindow() {
+        std::lock_guard lock(mutex_);
+        abortWindow_ = nullptr;
+    }
 
 private:
     std::atomic<bool> aborted_{false};
+    std::mutex mutex_;
+    HWND abortWindow_;
 };
 
 // The COM face of the portable callback. urlmon holds references to it while it works; the
@@ -71,12 +143,14 @@ private:
 // whatever urlmon reports: the callback keeps the binding between the two.
 class BindStatusBridge final : public IBindStatusCallback, public IHttpNegotiate {
 public:
-    BindStatusBridge(UrlMoniker::IBindStatusCallback* callback, Binding* binding, uint32_t codePage)
-        : callback_(callback), binding_(binding), codePage_(codePage) {}
+    BindStatusBridge(UrlMoniker::IBindStatusCallback* callback, Binding* binding, AbortWindow* abortWindow,
+                     uint32_t codePage)
+        : callback_(callback), binding_(binding), abortWindow_(abortWindow), codePage_(codePage) {}
 
     void Detach() {
         callback_ = nullptr;
         binding_ = nullptr;
+        abortWindow_ = nullptr;
     }
     // The last HTTP status urlmon reported; 0 when none (a file: URL, or no answer at all).
     DWORD HttpStatus() const { return httpStatus_; }
@@ -105,7 +179,10 @@ public:
     }
 
     // IBindStatusCallback
-    STDMETHODIMP OnStartBinding(DWORD, ::IBinding*) override { return S_OK; }
+    STDMETHODIMP OnStartBinding(DWORD, ::IBinding* binding) override {
+        if (abortWindow_) abortWindow_->SetBinding(binding);
+        return S_OK;
+    }
     STDMETHODIMP GetPriority(LONG*) override { return E_NOTIMPL; }
     STDMETHODIMP OnLowResource(DWORD) override { return E_NOTIMPL; }
     STDMETHODIMP OnProgress(ULONG progress, ULONG progressMax, ULONG statusCode, LPCWSTR statusText) override {
@@ -147,6 +224,7 @@ private:
     std::atomic<ULONG> references_{1};
     UrlMoniker::IBindStatusCallback* callback_;
     Binding* binding_;
+    AbortWindow* abortWindow_;
     const uint32_t codePage_;
     DWORD httpStatus_ = 0;
     ULONG announced_ = 0;
@@ -210,11 +288,14 @@ HRESULT URLDownloadToFile(void* caller, const std::wstring& url, const std::wstr
     BindInfo info;
     uint32_t flags = 0;
     callback->GetBindInfo(&flags, &info);
-    Binding binding;
+    AbortWindow abortWindow;
+    Binding binding(abortWindow.Handle());
     callback->OnStartBinding(0, &binding);
-    BridgeRef bridge(new BindStatusBridge(callback, &binding, info.codePage));
+    BridgeRef bridge(new BindStatusBridge(callback, &binding, &abortWindow, info.codePage));
     ::HRESULT result = URLDownloadToFileW(static_cast<LPUNKNOWN>(caller), url.c_str(), partPath.c_str(), reserved,
                                           static_cast<::IBindStatusCallback*>(bridge.get()));
+    // Later stops find the call over: nothing is sent to a window about to go away.
+    binding.ForgetWindow();
     if (binding.Aborted()) result = E_ABORT;
     // An HTTP error status is a failure even when urlmon stored the error page as the file.
     // A failure the server answered with an error status is reported as that status, whatever

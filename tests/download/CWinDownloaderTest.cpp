@@ -108,18 +108,6 @@ TEST_F(CWinDownloaderTest, CWinDownloader_ThreeFailuresOneSecondApart) {
     EXPECT_FALSE(Exists(out.File("d.bin")));
 }
 
-TEST_F(CWinDownloaderTest, CWinDownloader_BrokenBodyIsRetriedAndNeverKept) {
-    server->AddRule({FaultRule::Action::Drop, 100000, 0, 0, -1, 1});
-    server->SetGzipWhenAsked(true);  // nothing is advertised, so nothing arrives compressed
-    CWinDownloader downloader(events.Callback(), Wide(server->FileUrl("pkg.bin")), out.WFile("e.bin"));
-    downloader.Start();
-    ASSERT_TRUE(events.WaitFinal());
-    EXPECT_EQ(events.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS}));
-    EXPECT_EQ(server.Gets().size(), 2u);
-    for (const auto& r : server.Gets()) EXPECT_EQ(r.acceptEncoding, "");
-    EXPECT_TRUE(SameContent(dir.File("pkg.bin"), out.File("e.bin")));
-}
-
 TEST_F(CWinDownloaderTest, CWinDownloader_EmptyTargetAndDestructionWhileStalled) {
     {
         EventLog log;

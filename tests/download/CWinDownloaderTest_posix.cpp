@@ -1,5 +1,6 @@
-// The system-URL downloader's TLS verification (libsoup against a CA bundle named in the
-// environment): Linux only, where the in-process package server can serve TLS.
+// The system-URL downloader on Linux: TLS verification (libsoup against a CA bundle named in the
+// environment), where the in-process package server can serve TLS, and the body asked for
+// without any content encoding (urlmon negotiates one itself: see the Windows twin).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -8,8 +9,25 @@
 #include "tests/download/DownloadTestSupport.h"
 
 using namespace DownloadTest;
+using PackageServer::FaultRule;
 
 namespace {
+
+TEST(CWinDownloaderBody, CWinDownloader_BrokenBodyIsRetriedAndNeverKept) {
+    TempDir dir, out;
+    WriteRandomFile(dir.File("pkg.bin"), 3 << 20, 21);
+    TestServer server{dir.Path()};
+    EventLog events;
+    server->AddRule({FaultRule::Action::Drop, 100000, 0, 0, -1, 1});
+    server->SetGzipWhenAsked(true);  // nothing is advertised, so nothing arrives compressed
+    CWinDownloader downloader(events.Callback(), Wide(server->FileUrl("pkg.bin")), out.WFile("e.bin"));
+    downloader.Start();
+    ASSERT_TRUE(events.WaitFinal());
+    EXPECT_EQ(events.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS}));
+    EXPECT_EQ(server.Gets().size(), 2u);
+    for (const auto& r : server.Gets()) EXPECT_EQ(r.acceptEncoding, "");
+    EXPECT_TRUE(SameContent(dir.File("pkg.bin"), out.File("e.bin")));
+}
 
 TEST(CWinDownloaderTls, CWinDownloader_VerifiesThePeer) {
     TempDir ca, root, out;

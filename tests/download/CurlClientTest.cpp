@@ -131,12 +131,13 @@ TEST_F(CurlClientTest, CurlClient_UnusablePartialFilesStartOver) {
     EXPECT_TRUE(SameContent(dir.File("pkg.bin"), out.File("pkg.bin")));
 }
 
-TEST_F(CurlClientTest, CurlClient_FileUrlAndDestructionRemovesPartial) {
-    {
-        CurlClient client(Wide(FileUrl(dir.File("pkg.bin"))), out.WFile("local.bin"), &hook, &HookLog::Hook);
-        EXPECT_EQ(client.Start(), 0);
-        EXPECT_TRUE(SameContent(dir.File("pkg.bin"), out.File("local.bin")));
-    }
+TEST_F(CurlClientTest, CurlClient_FileUrlIsFetched) {
+    CurlClient client(Wide(FileUrl(dir.File("pkg.bin"))), out.WFile("local.bin"), &hook, &HookLog::Hook);
+    EXPECT_EQ(client.Start(), 0);
+    EXPECT_TRUE(SameContent(dir.File("pkg.bin"), out.File("local.bin")));
+}
+
+TEST_F(CurlClientTest, CurlClient_DestructionRemovesPartial) {
     server->AddRule({FaultRule::Action::Drop, 500, 0, 0, -1, 1});
     {
         CurlClient client(Wide(server->FileUrl("pkg.bin")), out.WFile("pkg.bin"), &hook, &HookLog::Hook);

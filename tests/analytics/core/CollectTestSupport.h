@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -44,10 +46,13 @@ std::vector<int> Range(int from, int to);  // [from, to)
 // A port on 127.0.0.1 that nothing listens on (bound once, then released).
 std::uint16_t UnusedPort();
 
-// Makes a CA and a server certificate for 127.0.0.1 signed by it (openssl command line).
-struct TestCertificates {
-    std::string caFile, certificateFile, keyFile;
-};
-TestCertificates MakeTestCertificates(const std::filesystem::path& folder);
+// Makes the C runtime's local time UTC+8 (TZ "CST-8", POSIX-style, which both the POSIX C
+// library and the Windows C runtime read without a zone database). Before any thread starts.
+void UseTestTimeZone();
+
+// Expects `path` to exist with exactly the permission bits `mode` (e.g. 0600) on POSIX systems.
+// Windows has no such bits (a file takes the access list of its folder): there only the
+// existence is checked.
+void ExpectPermissions(const std::filesystem::path& path, unsigned mode);
 
 }  // namespace collecttest

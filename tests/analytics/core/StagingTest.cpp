@@ -2,7 +2,6 @@
 // names a folder, and records surviving a run without a collector.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -67,9 +66,7 @@ TEST_F(StagingTest, AFolderPathKeepsTheFileInsideItUnderAFixedName) {
     }
     const fs::path file = fs::path(folder) / RecordStore::kStagingFileName;
     EXPECT_EQ(ReadFile(file), "{\"n\":0}\n{\"n\":1}\n{\"n\":2}\n");
-    struct stat st {};
-    ASSERT_EQ(::stat(file.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    collecttest::ExpectPermissions(file, 0600);
     EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{RecordStore::kStagingFileName})
         << "no temporary file is left beside it";
 

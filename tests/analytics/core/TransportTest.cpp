@@ -1,4 +1,5 @@
-// The upload: gzip + base64 + percent encoding of a batch, the HTTP exchange, and TLS.
+// The upload: gzip + base64 + percent encoding of a batch and the HTTP exchange (TLS is in
+// TransportTest_posix.cpp).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -103,27 +104,6 @@ TEST_F(TransportTest, ResponseCarriesStatusBodyAndHeaders) {
         collect::HttpRequest("file:///etc/hostname", "x=1").Perform();
     EXPECT_EQ(refused.code, -1) << "only http and https are allowed";
     EXPECT_FALSE(refused.body.empty());
-}
-
-TEST_F(TransportTest, TlsVerifiesTheCollectorAndHonoursTheCaBundleVariables) {
-    const collecttest::TestCertificates certs = collecttest::MakeTestCertificates(temp_.path());
-    collector::TestCollector secure;
-    std::string error;
-    ASSERT_TRUE(secure.Start(0, collector::TlsFiles{certs.certificateFile, certs.keyFile}, &error)) << error;
-    const collect::RecordSender sender(secure.Url());
-
-    {
-        collecttest::StderrCapture err;
-        EXPECT_FALSE(sender.Send("[{\"a\":1}]")) << "an unknown CA must be refused";
-        EXPECT_NE(err.Take().find("EventCollect SDK send failed: SSL certificate problem"), std::string::npos);
-    }
-    for (const char* variable : {"CURL_CA_BUNDLE", "SSL_CERT_FILE"}) {
-        setenv(variable, certs.caFile.c_str(), 1);
-        EXPECT_TRUE(sender.Send("[{\"a\":1}]")) << variable;
-        unsetenv(variable);
-    }
-    EXPECT_EQ(secure.RecordCount(), 2u);
-    secure.Stop();
 }
 
 }  // namespace

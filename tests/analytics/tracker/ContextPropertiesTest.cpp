@@ -53,8 +53,7 @@ TEST(VnContextProperties_Registration, NamesAreRegisteredOnceAndKindsUpToTheFirs
 }
 
 TEST(VnContextProperties_Append, EachValueTypeBecomesItsPropertyAndCopiesShareTheValues) {
-    setenv("TZ", "CST-8", 1);
-    tzset();
+    collecttest::UseTestTimeZone();
     collect::PropertiesNode node;
     {
         VnContextProperties original;

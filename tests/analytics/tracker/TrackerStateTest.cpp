@@ -2,7 +2,6 @@
 // "UninstallInfo" keys, the redirection file, a changed endpoint, and how ids are made.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 
 #include <regex>
 
@@ -55,11 +54,8 @@ TEST_F(TrackerStateTest, FirstRunCreatesItsPrivateFolderWithStateUninstallInfoAn
     EXPECT_EQ(IniValue(ConfigFile(), "UninstallInfo", "AppStore"), "quorvex-installer");
     EXPECT_EQ(IniValue(ConfigFile(), "UninstallInfo", "AppName"), "Quorvex.downloader");
     EXPECT_EQ(IniValue(ConfigFile(), "UninstallInfo", "AppVersion"), "1.1.0");
-    struct stat st {};
-    ASSERT_EQ(::stat(TrackerFolder().c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0700u);
-    ASSERT_EQ(::stat(ConfigFile().c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    collecttest::ExpectPermissions(TrackerFolder(), 0700);
+    collecttest::ExpectPermissions(ConfigFile(), 0600);
     ASSERT_NE(tracker->getTrackLogger(), nullptr);
     EXPECT_TRUE(tracker->getTrackLogger()->isOpen());
     EXPECT_EQ(s.logFilePath, (TrackerFolder() / "Quorvex.downloader_VNSLog.txt").string());

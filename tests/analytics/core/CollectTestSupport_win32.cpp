@@ -1,0 +1,75 @@
+#include "tests/analytics/core/CollectTestSupport.h"
+
+#include <ctime>
+
+#include "tests/support/ScopedEnv.h"
+#include "utils/WindowsApi_win32.h"
+#include <winsock2.h>
+
+namespace collecttest {
+namespace {
+
+// One use of Winsock for the length of a call (the library counts the uses).
+class WinsockUse {
+public:
+    WinsockUse() {
+        WSADATA data;
+        started_ = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }
+    ~WinsockUse() {
+        if (started_) ::WSACleanup();
+    }
+    WinsockUse(const WinsockUse&) = delete;
+    WinsockUse& operator=(const WinsockUse&) = delete;
+    bool Started() const { return started_; }
+
+private:
+    bool started_ = false;
+};
+
+class UniqueSocket {
+public:
+    explicit UniqueSocket(SOCKET s) : socket_(s) {}
+    ~UniqueSocket() {
+        if (socket_ != INVALID_SOCKET) ::closesocket(socket_);
+    }
+    UniqueSocket(const UniqueSocket&) = delete;
+    UniqueSocket& operator=(const UniqueSocket&) = delete;
+    SOCKET Get() const { return socket_; }
+
+private:
+    SOCKET socket_;
+};
+
+}  // namespace
+
+std::uint16_t UnusedPort() {
+    WinsockUse winsock;
+    if (!winsock.Started()) {
+        ADD_FAILURE() << "WSAStartup failed";
+        return 0;
+    }
+    const UniqueSocket s(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof address;
+    if (s.Get() == INVALID_SOCKET || ::bind(s.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::getsockname(s.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        ADD_FAILURE() << "cannot reserve a port (Winsock error " << ::WSAGetLastError() << ")";
+        return 0;
+    }
+    return ntohs(address.sin_port);
+}
+
+void UseTestTimeZone() {
+    testsupport::ScopedEnv::Set("TZ", "CST-8");
+    ::_tzset();
+}
+
+void ExpectPermissions(const std::filesystem::path& path, unsigned) {
+    std::error_code error;
+    EXPECT_TRUE(std::filesystem::exists(path, error)) << path;
+}
+
+}  // namespace collecttest
