@@ -55,7 +55,7 @@ function(qv_os_sources out mode)
       if(EXISTS "${CMAKE_CURRENT_SOURCE_DIR}/${twin}" OR EXISTS "${twin}")
         list(APPEND result ${twin})
       elseif(mode STREQUAL "REQUIRED")
-        message(WARNING "${CMAKE_CURRENT_SOURCE_DIR}: ${src} has no Windows twin ${twin}")
+        message(FATAL_ERROR "${CMAKE_CURRENT_SOURCE_DIR}: ${src} has no Windows twin ${twin}")
       endif()
     elseif(NOT WIN32 AND src MATCHES "_win32\\.cpp$")
       # A Windows-only source named in a shared list.

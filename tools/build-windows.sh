@@ -7,12 +7,14 @@
 # driver that runs the exe under wine), then the cross build itself.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Compiler cache entries are keyed by paths relative to the tree, so a fresh clone of the same
+# sources (CI) reuses what an earlier build on this machine compiled.
+export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
 root=$PWD
 dir=build-windows
 while [[ $# -gt 0 ]]; do
   case "$1" in
     --build-dir) dir=$2; shift 2 ;;
-    --) shift; break ;;
     *) break ;;
   esac
 done
@@ -38,7 +40,9 @@ if ninja -C "$host" -t targets all 2>/dev/null | grep -q '^qv_wine_unattended_te
 fi
 cmake --build "$host" -j "$jobs" --target "${host_targets[@]}"
 
-# 2. The cross build.
+# 2. The cross build. ctest lists each program's tests by running it under wine after linking.
+source tools/windows/wine-env.sh
+qv_wine_start
 cmake -S . -B "$dir" -G Ninja "${launcher[@]}" \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
   -DQV_WINDOWS_DEPS="$deps" -DCMAKE_PREFIX_PATH="$deps" -DQV_HOST_BUILD_DIR="$host" \
@@ -47,4 +51,8 @@ cmake -S . -B "$dir" -G Ninja "${launcher[@]}" \
   -DQV_HOST_ICON2X_PNG="$host/skin/art/icon/product@2x.png" \
   -DQV_BUILD_BENCH=OFF -DQV_BUILD_TOOLS=ON -DQV_BUILD_TESTS=ON \
   -DQV_COLLECT_HOST=http://127.0.0.1:9 >/dev/null
-cmake --build "$dir" -j "$jobs" ${1:+--target "$@"}
+if [[ $# -gt 0 ]]; then
+  cmake --build "$dir" -j "$jobs" --target "$@"
+else
+  cmake --build "$dir" -j "$jobs"
+fi

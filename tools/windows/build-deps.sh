@@ -14,7 +14,7 @@ jobs=$(nproc)
 
 src_packages=(curl libzip pugixml)
 # Bump when the build steps below change, so the cache is rebuilt.
-recipe=1
+recipe=2
 
 # 1. The source list: Debian's sources for the suite this machine uses.
 ensure_sources() {
@@ -99,11 +99,15 @@ cp /usr/x86_64-w64-mingw32/include/zlib.h /usr/x86_64-w64-mingw32/include/zconf.
 mkdir -p "$prefix/lib"
 cp /usr/x86_64-w64-mingw32/lib/libz.a "$prefix/lib/libz.a"
 
-# 4. libcurl: Schannel for TLS, HTTP only, nothing else that needs a library of its own.
+# 4. libcurl: Schannel for TLS; HTTP(S) and file: addresses (the downloaders accept both), no
+# other protocol and nothing else that needs a library of its own.
 curl_src=$(fetch curl)
 cmake -S "$curl_src" -B build-curl "${cmake_cross[@]}" \
   -DCURL_USE_SCHANNEL=ON -DCURL_USE_OPENSSL=OFF -DCURL_USE_LIBSSH2=OFF -DCURL_USE_LIBPSL=OFF \
-  -DHTTP_ONLY=ON -DBUILD_CURL_EXE=OFF -DBUILD_TESTING=OFF -DCURL_DISABLE_LDAP=ON \
+  -DCURL_DISABLE_FTP=ON -DCURL_DISABLE_TELNET=ON -DCURL_DISABLE_DICT=ON -DCURL_DISABLE_TFTP=ON \
+  -DCURL_DISABLE_GOPHER=ON -DCURL_DISABLE_IMAP=ON -DCURL_DISABLE_POP3=ON -DCURL_DISABLE_SMTP=ON \
+  -DCURL_DISABLE_RTSP=ON -DCURL_DISABLE_MQTT=ON -DCURL_DISABLE_SMB=ON -DCURL_DISABLE_LDAPS=ON \
+  -DBUILD_CURL_EXE=OFF -DBUILD_TESTING=OFF -DCURL_DISABLE_LDAP=ON \
   -DUSE_LIBIDN2=OFF -DUSE_NGHTTP2=OFF -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF -DENABLE_UNICODE=ON \
   -DCURL_ZLIB=ON -DZLIB_INCLUDE_DIR="$prefix/include" -DZLIB_LIBRARY="$prefix/lib/libz.a" >/dev/null
 cmake --build build-curl -j "$jobs" >/dev/null
