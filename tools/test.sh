@@ -51,6 +51,8 @@ bash tools/build-windows.sh
 # pre-check of an unattended run does not end under wine.
 windows_open='IntegrityTest\.(SingleAndUrlMonikerDownloadersRefuseAFileTheDigestDoesNotName|RedirectsAreFollowedOnlySoFar)'
 windows_open+='|LargeFileTest\.CWinDownloader_DownloadsBeyondTwoGiB'
+# file: addresses through libcurl: the library is now built with them, not yet checked under wine.
+windows_open+='|CurlClientTest\.CurlClient_FileUrlIsFetched'
 windows_open+='|StagingTest\.AFolderPathKeepsTheFileInsideItUnderAFixedName|TrackerStateTest\.(FirstRunCreatesItsPrivateFolderWithStateUninstallInfoAndLog|RedirectionWithWindowsSeparatorsIsTakenFromTheExecutablesFolder)|TrackerLifecycleTest\.TheDefaultEnvironment'
 windows_open+='|EventPropertiesTest\.(InstallerTaskCarriesItsABGroup|ActivityPutsTheSystemTexts)'
 windows_open+='|InstallSession_WindowsPreChecks\.ARunningUninstallerCopyOrEarlierPackageIsFoundInTheProcessList'
