@@ -80,7 +80,7 @@ const auto* const kCurl = ::testing::AddGlobalTestEnvironment(new CurlEnvironmen
 class PackageServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (int i = 0; i < 300000; ++i) content_.push_back(static_cast<char>((i * 7919 + i / 251) & 0xff));
+        for (int i = 0; i < 300000; ++i) content_.push_back(static_cast<char>((static_cast<unsigned>(i) * 7919u + i / 251) & 0xffu));
         content_.replace(100, 5, "\r\n\x1a\n\r");
         Write("package.bin", content_);
         Write("abc.txt", "abc");
