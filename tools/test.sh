@@ -59,4 +59,6 @@ windows_open+='|CurlClientTest\.CurlClient_FileUrlIsFetched'
 windows_open+='|StagingTest\.AFolderPathKeepsTheFileInsideItUnderAFixedName|TrackerStateTest\.(FirstRunCreatesItsPrivateFolderWithStateUninstallInfoAndLog|RedirectionWithWindowsSeparatorsIsTakenFromTheExecutablesFolder)|TrackerLifecycleTest\.TheDefaultEnvironment'
 windows_open+='|EventPropertiesTest\.(InstallerTaskCarriesItsABGroup|ActivityPutsTheSystemTexts)'
 windows_open+='|InstallSession_WindowsPreChecks\.ARunningUninstallerCopyOrEarlierPackageIsFoundInTheProcessList'
-bash tools/windows/test.sh -j "$(nproc)" -E "$windows_open"
+# One test at a time: several programs take system-wide names (the installer's mutex, the
+# registry key) that a test running beside them would hold.
+bash tools/windows/test.sh -E "$windows_open"
