@@ -66,17 +66,27 @@ TEST_F(TransportTlsTest, TlsVerifiesTheCollectorAndHonoursTheCaBundleVariables) 
     ASSERT_TRUE(secure.Start(0, collector::TlsFiles{certs.certificateFile, certs.keyFile}, &error)) << error;
     const collect::RecordSender sender(secure.Url());
 
-    {
-        collecttest::StderrCapture err;
-        EXPECT_FALSE(sender.Send("[{\"a\":1}]")) << "an unknown CA must be refused";
-        EXPECT_NE(err.Take().find("EventCollect SDK send failed: SSL certificate problem"), std::string::npos);
-    }
+    // The exchange has three seconds in all; on a loaded machine a first handshake with the
+    // sanitized test collector can take longer, which says nothing about verification. A send
+    // that timed out is tried again, a few times at most.
+    const auto send = [&sender](std::string* diagnostics) {
+        for (int attempt = 0;; ++attempt) {
+            collecttest::StderrCapture err;
+            const bool sent = sender.Send("[{\"a\":1}]");
+            *diagnostics = err.Take();
+            if (sent || attempt == 4 || diagnostics->find("timed out") == std::string::npos) return sent;
+        }
+    };
+    std::string diagnostics;
+    EXPECT_FALSE(send(&diagnostics)) << "an unknown CA must be refused";
+    EXPECT_NE(diagnostics.find("EventCollect SDK send failed: SSL certificate problem"), std::string::npos)
+        << diagnostics;
     for (const char* variable : {"CURL_CA_BUNDLE", "SSL_CERT_FILE"}) {
         testsupport::ScopedEnv::Set(variable, certs.caFile.c_str());
-        EXPECT_TRUE(sender.Send("[{\"a\":1}]")) << variable;
+        EXPECT_TRUE(send(&diagnostics)) << variable << ": " << diagnostics;
         testsupport::ScopedEnv::Set(variable, nullptr);
     }
-    EXPECT_EQ(secure.RecordCount(), 2u);
+    EXPECT_GE(secure.RecordCount(), 2u);  // more when a timed-out send had reached it
     secure.Stop();
 }
 
