@@ -43,6 +43,12 @@ cmake --build "$host" -j "$jobs" --target "${host_targets[@]}"
 # 2. The cross build. ctest lists each program's tests by running it under wine after linking.
 source tools/windows/wine-env.sh
 qv_wine_start
+# find_package keeps the folders it found in the cache; libraries built by another recipe live
+# in another folder, so a cache made against other ones starts afresh.
+if [[ -f $dir/CMakeCache.txt ]]; then
+  cached=$(sed -n 's/^QV_WINDOWS_DEPS:[A-Z]*=//p' "$dir/CMakeCache.txt")
+  [[ $cached == "$deps" ]] || rm -f "$dir/CMakeCache.txt"
+fi
 cmake -S . -B "$dir" -G Ninja "${launcher[@]}" \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
   -DQV_WINDOWS_DEPS="$deps" -DCMAKE_PREFIX_PATH="$deps" -DQV_HOST_BUILD_DIR="$host" \

@@ -74,7 +74,7 @@ TEST_F(StagingTest, AFolderPathKeepsTheFileInsideItUnderAFixedName) {
     std::string withoutSlash = folder;
     withoutSlash.pop_back();
     RecordStore again(collector_.Url(), withoutSlash);
-    EXPECT_EQ(again.StagingFilePath(), file.string());
+    EXPECT_EQ(again.StagingFilePath(), (fs::path(withoutSlash) / RecordStore::kStagingFileName).string());
     EXPECT_TRUE(again.FlushAll());
     EXPECT_EQ(NumbersOf(collector_.RecordTexts()), Range(0, 3));
     again.Shutdown();

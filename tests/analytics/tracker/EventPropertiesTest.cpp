@@ -49,9 +49,9 @@ TEST_F(EventPropertiesTest, InstallerTaskCarriesItsABGroupAndEveryCommonProperty
     const json expected = {
         {"$lib", "cpp"},           {"$lib_version", "0.7"},     {"vn_app_id", "Quorvex.downloader"},
         {"$app_id", "Quorvex.downloader"}, {"$app_version", "1.1.0"}, {"vn_app_store", "quorvex-installer"},
-        {"vn_edition", "china"},   {"vn_dlapp_id", "Quorvex"},  {"vn_app_platform", "Linux"},
-        {"vn_track_type", "Client"}, {"vn_sdk_version", "3.3.4"}, {"vn_sdk", "LinuxCPP"},
-        {"$os", "Linux"},          {"$os_version", platform::OsVersion()}, {"vn_l10n_locale", "zh_CN"},
+        {"vn_edition", "china"},   {"vn_dlapp_id", "Quorvex"},  {"vn_app_platform", platform::AppPlatform()},
+        {"vn_track_type", "Client"}, {"vn_sdk_version", "3.3.4"}, {"vn_sdk", platform::SdkName()},
+        {"$os", platform::OsName()}, {"$os_version", platform::OsVersion()}, {"vn_l10n_locale", "zh_CN"},
         {"vn_l10n_language", "zh"}, {"vn_l10n_country", "CN"},  {"$screen_height", 1080},
         {"$screen_width", 1920},   {"vn_task_name", "开始下载大包"}, {"vn_task_elapsed", 0},
         {"vnc_ab", "IN"},          {"$is_first_time", true}};
@@ -260,18 +260,18 @@ TEST_F(EventPropertiesTest, ExtraPropertiesReplaceTheRecordsOwnAndStayWithTheirK
 TEST_F(EventPropertiesTest, ActivityPutsTheSystemTextsOverExtraPropertiesAndWritesTheFirstVisit) {
     auto tracker = Start();
     VnContextProperties context;
-    context.setProperty("$os", "Windows", {static_cast<int>(VnEvent::Activity)});
+    context.setProperty("$os", "Plan 9", {static_cast<int>(VnEvent::Activity)});
     context.setProperty("vnc_ab", "A", {static_cast<int>(VnEvent::Activity)});
     tracker->trackActivity(&context);  // flushes by itself
     const std::vector<json> records = Take();
     ASSERT_EQ(records.size(), 11u) << "the activity and ten profile records";
     const json& p = records[0]["properties"];
     EXPECT_EQ(records[0]["event"], "VnEventActivity");
-    EXPECT_EQ(p["$os"], "Linux");
+    EXPECT_EQ(p["$os"], platform::OsName());
     EXPECT_EQ(p["$os_version"], platform::OsVersion());
     EXPECT_EQ(p["vnc_ab"], "A");
     EXPECT_EQ(p["$ios_install_source"], "android_id=123##imei=1234##mac=123");
-    EXPECT_EQ(p["$user_agent"], platform::UserAgent("Linux", platform::OsVersion(), platform::Is64BitSystem()));
+    EXPECT_EQ(p["$user_agent"], platform::UserAgent(platform::OsName(), platform::OsVersion(), platform::Is64BitSystem()));
     EXPECT_EQ(p["vn_app_id"], "Quorvex.downloader");
     std::vector<std::string> keys;
     for (std::size_t i = 1; i < records.size(); ++i)

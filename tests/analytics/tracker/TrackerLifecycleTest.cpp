@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "analytics/core/Sdk.h"
+#include "analytics/tracker/source/src/TrackerPlatform.h"
 #include "analytics/tracker/source/src/UsageTrackerWrapper.h"
 #include "tests/analytics/tracker/TrackerTestSupport.h"
 #include "tests/support/ScopedEnv.h"
@@ -132,14 +133,22 @@ TEST_F(TrackerLifecycleTest, ASecondStartReplacesTheTrackerAndKeepsACoreEvenWhil
 }
 
 TEST_F(TrackerLifecycleTest, TheDefaultEnvironmentUsesTheStateFolderAndTheBuiltInEndpoint) {
+    // Linux takes the base folder from the variable; Windows has the user's local application
+    // data folder, so the tracker there gets a name of its own, removed afterwards.
     const testsupport::ScopedEnv state("XDG_STATE_HOME", (temp_.path() / "xdg").string());
+    const fs::path base = platform::LocalStateFolder();
+    ASSERT_FALSE(base.empty());
     TrackerConfig config = Config();
+    config.appName = "Quorvex.lifecycle-test";
     config.serverUrl.clear();
+    const fs::path folder = base / "VNLocal" / config.appName;
+    std::error_code ec;
+    fs::remove_all(folder, ec);
     UsageTracker::start(config);
     EXPECT_EQ(Impl().serverUrl(), std::string(QV_COLLECT_HOST) + "/collect?project=pc");
-    EXPECT_TRUE(fs::exists(temp_.path() / "xdg" / "VNLocal" / "Quorvex.downloader" /
-                           "Quorvex.downloader_VNSConfigure.ini"));
+    EXPECT_TRUE(fs::exists(folder / "Quorvex.lifecycle-test_VNSConfigure.ini"));
     UsageTracker::release();  // nothing pending: nothing is sent anywhere
+    fs::remove_all(folder, ec);
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ TEST_F(TrackerStateTest, FirstRunCreatesItsPrivateFolderWithStateUninstallInfoAn
     auto tracker = Start();
     const auto s = tracker->snapshot();
     EXPECT_TRUE(s.hasCore);
-    EXPECT_EQ(s.localFolder, TrackerFolder().string() + "/");
+    EXPECT_EQ(s.localFolder, (TrackerFolder() / "").string());
     EXPECT_EQ(s.configFilePath, ConfigFile().string());
     EXPECT_TRUE(std::regex_match(s.distinctId, kGuid)) << s.distinctId;
     EXPECT_EQ(IniValue(ConfigFile(), "Base", "DistinctId"), s.distinctId);
@@ -121,7 +121,7 @@ TEST_F(TrackerStateTest, SetIniFoundWithoutRegardToCaseRedirectsIntoANewFolder) 
     auto tracker = Start();
     const auto s = tracker->snapshot();
     EXPECT_EQ(s.configFilePath, target.string());
-    EXPECT_EQ(s.localFolder, target.parent_path().string() + "/");
+    EXPECT_EQ(s.localFolder, (target.parent_path() / "").string());
     EXPECT_EQ(IniValue(target, "Base", "DistinctId"), s.distinctId);
     EXPECT_FALSE(fs::exists(StateFolder() / "VNLocal"));
     EXPECT_TRUE(fs::exists(target.parent_path() / "Quorvex.downloader_VNSLog.txt"));
@@ -148,12 +148,12 @@ TEST_F(TrackerStateTest, AppNameCannotLeadTheFilesOutOfTheTrackersFolder) {
     config.appName = "../../escape";
     auto tracker = Start(config);
     const fs::path folder = StateFolder() / "VNLocal" / ".._.._escape";
-    EXPECT_EQ(tracker->snapshot().localFolder, folder.string() + "/");
+    EXPECT_EQ(tracker->snapshot().localFolder, (folder / "").string());
     EXPECT_TRUE(fs::exists(folder / ".._.._escape_VNSConfigure.ini"));
     EXPECT_FALSE(fs::exists(temp_.path() / "escape"));
     config.appName = "..";
     tracker = Start(config);
-    EXPECT_EQ(tracker->snapshot().localFolder, (StateFolder() / "VNLocal" / "__").string() + "/");
+    EXPECT_EQ(tracker->snapshot().localFolder, (StateFolder() / "VNLocal" / "__" / "").string());
 }
 
 TEST_F(TrackerStateTest, MissingRequiredSettingsStopTheSetUpBeforeAnyFileIsTouched) {

@@ -38,9 +38,12 @@ std::string FileNameOf(const std::string& appName) {
     return name;
 }
 
+// The folder's text ending in the system's own separator ("\\" on Windows), so that a file name
+// appended to it reads as the system writes paths.
 std::string WithSeparator(const std::filesystem::path& folder) {
-    std::string text = PathText(folder);
-    if (text.empty() || text.back() != '/') text.push_back('/');
+    constexpr char kSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
+    std::string text = PathText(folder.lexically_normal());
+    if (text.empty() || (text.back() != '/' && text.back() != kSeparator)) text.push_back(kSeparator);
     return text;
 }
 
