@@ -47,10 +47,12 @@ bool OpenClosedStandardDescriptors() {
     if (!HasHandle(STD_INPUT_HANDLE)) ok = Redirect(stdin, STD_INPUT_HANDLE, L"NUL", L"r") && ok;
     const bool needOutput = !HasHandle(STD_OUTPUT_HANDLE);
     const bool needError = !HasHandle(STD_ERROR_HANDLE);
-    if (!needOutput && !needError) return ok;
-    // A GUI program gets no console streams; started from a console it may write to that one.
-    // The console is shared with its owner, who goes on reading its own input meanwhile.
+    // A GUI program gets no console of its own. Started from a console it joins that one, even
+    // when its output goes to files or pipes: only then do Ctrl+C and the console's closing reach
+    // it, so that an unattended install stopped there cleans up as it does on Linux. The console
+    // is shared with its owner, who goes on reading its own input meanwhile.
     const bool console = ::AttachConsole(ATTACH_PARENT_PROCESS) != 0;
+    if (!needOutput && !needError) return ok;
     const wchar_t* device = console ? L"CONOUT$" : L"NUL";
     if (needOutput) ok = Redirect(stdout, STD_OUTPUT_HANDLE, device, L"w") && ok;
     if (needError) ok = Redirect(stderr, STD_ERROR_HANDLE, device, L"w") && ok;

@@ -53,11 +53,6 @@ bash tools/build-windows.sh
 # file's paths mix separators and the default state folder is the Linux one; the process-list
 # pre-check of an unattended run does not end under wine.
 windows_open='IntegrityTest\.(SingleAndUrlMonikerDownloadersRefuseAFileTheDigestDoesNotName|RedirectsAreFollowedOnlySoFar)'
-windows_open+='|LargeFileTest\.CWinDownloader_DownloadsBeyondTwoGiB'
-# file: addresses through libcurl: the library is now built with them, not yet checked under wine.
-windows_open+='|CurlClientTest\.CurlClient_FileUrlIsFetched'
-windows_open+='|StagingTest\.AFolderPathKeepsTheFileInsideItUnderAFixedName|TrackerStateTest\.(FirstRunCreatesItsPrivateFolderWithStateUninstallInfoAndLog|RedirectionWithWindowsSeparatorsIsTakenFromTheExecutablesFolder)|TrackerLifecycleTest\.TheDefaultEnvironment'
-windows_open+='|EventPropertiesTest\.(InstallerTaskCarriesItsABGroup|ActivityPutsTheSystemTexts)'
 # The mutex holder of the single-instance case did not report holding it in a clean clone's run.
 windows_open+='|Startup_SingleInstance\.AnotherProcessHoldingTheMutexMakesTheInstallerExitWithMinusOne'
 windows_open+='|InstallSession_WindowsPreChecks\.ARunningUninstallerCopyOrEarlierPackageIsFoundInTheProcessList'

@@ -1,0 +1,48 @@
+# Delay-loaded system libraries for a Windows executable.
+#
+# Windows resolves an executable's ordinary imports before its first instruction runs, and for
+# a library that is not one of the system's "known" ones it looks in the executable's own folder
+# first. An installer is usually started from a downloads folder where anybody's page may have
+# left a file of the same name. Imports named here are loaded instead at their first call, after
+# the start-up has limited library loads to the system folder (ProcessHardening_win32.cpp).
+#
+# qv_delay_load(TARGET dll-name...) makes, for each name (e.g. "crypt32"), a delay-import library
+# from the toolchain's import library, with the same exports, and puts its folder first on the
+# target's library path, so every "-l<name>" of the target and of the libraries it links
+# (libcurl's included) takes it. The delay-load helper comes with the toolchain's C runtime.
+function(qv_delay_load target)
+  if(NOT WIN32)
+    return()
+  endif()
+  find_program(QV_DLLTOOL NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-dlltool x86_64-w64-mingw32-dlltool dlltool REQUIRED)
+  set(folder ${CMAKE_CURRENT_BINARY_DIR}/delay-load-${target})
+  file(MAKE_DIRECTORY ${folder})
+  foreach(name IN LISTS ARGN)
+    find_library(import_${name} NAMES lib${name}.a NO_CACHE REQUIRED)
+    set(def ${folder}/${name}.def)
+    set(lib ${folder}/lib${name}.a)
+    # The exports, read from the import library's "__imp_" symbols.
+    execute_process(COMMAND ${CMAKE_NM} -g --defined-only ${import_${name}}
+                    OUTPUT_VARIABLE symbols RESULT_VARIABLE failed ERROR_QUIET)
+    if(failed)
+      message(FATAL_ERROR "Cannot list the exports of ${import_${name}}")
+    endif()
+    string(REGEX MATCHALL "__imp_[A-Za-z0-9_@?$]+" imports "${symbols}")
+    list(TRANSFORM imports REPLACE "^__imp_" "")
+    list(REMOVE_DUPLICATES imports)
+    if(NOT imports)
+      message(FATAL_ERROR "No exports found in ${import_${name}}")
+    endif()
+    list(JOIN imports "\n" exports)
+    file(WRITE ${def}.new "LIBRARY ${name}.dll\nEXPORTS\n${exports}\n")
+    file(COPY_FILE ${def}.new ${def} ONLY_IF_DIFFERENT)
+    if(NOT EXISTS ${lib} OR ${def} IS_NEWER_THAN ${lib})
+      execute_process(COMMAND ${QV_DLLTOOL} --input-def ${def} --output-delaylib ${lib} --dllname ${name}.dll
+                      RESULT_VARIABLE failed ERROR_VARIABLE message)
+      if(failed)
+        message(FATAL_ERROR "dlltool could not make the delay-import library of ${name}: ${message}")
+      endif()
+    endif()
+  endforeach()
+  target_link_directories(${target} BEFORE PRIVATE ${folder})
+endfunction()
