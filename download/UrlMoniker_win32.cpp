@@ -2,12 +2,15 @@
 // the COM bind status callback and hands every notification to the caller's portable callback.
 #include "download/UrlMoniker.h"
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
+#include <vector>
 
 #include "utils/Log.h"
 #include "utils/StringUtils.h"
 #include "utils/WindowsApi_win32.h"
+#include "utils/WinResource_win32.h"
 
 #include <objbase.h>
 #include <urlmon.h>
@@ -20,6 +23,10 @@ namespace {
 
 using UrlMoniker::kE_ABORT;
 using UrlMoniker::kS_OK;
+
+// Redirect hops one download may take. libsoup, which serves these downloads on Linux, gives up
+// after 20; the same bound here, so that a server redirecting in a circle fails alike on both.
+constexpr int kMaxRedirects = 20;
 
 // A stalled server must not hold a transfer for wininet's default of an hour: the same 30
 // seconds of silence that the other downloaders allow. These are the process-wide defaults of
@@ -79,6 +86,13 @@ public:
     AbortWindow& operator=(const AbortWindow&) = delete;
 
     HWND Handle() const { return window_; }
+    ::IBinding* UrlmonBinding() const { return binding_; }
+    // An abort asked for by the calling thread itself (from within a notification): posted, so
+    // that urlmon's binding is not aborted from inside its own notice.
+    void RequestAbort() {
+        // Without the message the bridge still answers every later notice with E_ABORT.
+        if (window_ && !PostMessageW(window_, kAbortMessage, 0, 0)) QLOG(L"abort not posted: %lu\r\n", GetLastError());
+    }
     // Kept (with a reference) from OnStartBinding until the call is over; calling thread only.
     void SetBinding(::IBinding* binding) {
         if (binding) binding->AddRef();
@@ -136,6 +150,41 @@ private:
     HWND abortWindow_;
 };
 
+// The address urlmon's connection requests (or, once the response is in, answered): wininet's
+// own record, which follows every redirect. "" when the binding does not tell.
+std::wstring AddressOf(::IBinding* binding) {
+    if (!binding) return {};
+    Utils::win::ComPtr<IWinInetInfo> info;
+    if (FAILED(binding->QueryInterface(IID_IWinInetInfo, info.ReceiveVoid())) || !info) return {};
+    // Zeroed, with room for a terminator past what the call may fill.
+    std::vector<BYTE> buffer((INTERNET_MAX_URL_LENGTH + 2) * sizeof(wchar_t), 0);
+    DWORD size = static_cast<DWORD>(buffer.size() - 2 * sizeof(wchar_t));
+    if (FAILED(info->QueryOption(INTERNET_OPTION_URL, buffer.data(), &size))) return {};
+    // Whether the text comes wide or narrow is the service's choice (wine answers wide). An
+    // address starts with an ASCII scheme letter, whose second byte is zero only in UTF-16.
+    if (buffer[0] != 0 && buffer[1] == 0) {
+        std::wstring wide(buffer.size() / sizeof(wchar_t), L'\0');
+        std::copy(buffer.begin(), buffer.end(), reinterpret_cast<BYTE*>(wide.data()));
+        wide.resize(wide.find(L'\0'));
+        return wide;
+    }
+    const auto* narrow = reinterpret_cast<const char*>(buffer.data());
+    const int length = static_cast<int>(std::find(buffer.begin(), buffer.end(), BYTE{0}) - buffer.begin());
+    if (length == 0) return {};
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    const int converted = MultiByteToWideChar(CP_ACP, 0, narrow, length, wide.data(), length);
+    if (converted <= 0) return {};
+    wide.resize(static_cast<size_t>(converted));
+    return wide;
+}
+
+// Statuses that come once the final response is in and before (or with) its body.
+bool AnnouncesResponse(ULONG statusCode) {
+    return statusCode == BINDSTATUS_MIMETYPEAVAILABLE || statusCode == BINDSTATUS_CACHEFILENAMEAVAILABLE ||
+           statusCode == BINDSTATUS_BEGINDOWNLOADDATA || statusCode == BINDSTATUS_DOWNLOADINGDATA ||
+           statusCode == BINDSTATUS_ENDDOWNLOADDATA;
+}
+
 // The COM face of the portable callback. urlmon holds references to it while it works; the
 // caller keeps one until the call has returned and then detaches it, so a late notification
 // (after URLDownloadToFileW returned) never reaches a callback that may be gone. Start and stop
@@ -144,8 +193,9 @@ private:
 class BindStatusBridge final : public IBindStatusCallback, public IHttpNegotiate {
 public:
     BindStatusBridge(UrlMoniker::IBindStatusCallback* callback, Binding* binding, AbortWindow* abortWindow,
-                     uint32_t codePage)
-        : callback_(callback), binding_(binding), abortWindow_(abortWindow), codePage_(codePage) {}
+                     uint32_t codePage, std::wstring url)
+        : callback_(callback), binding_(binding), abortWindow_(abortWindow), codePage_(codePage),
+          toldAddress_(std::move(url)) {}
 
     void Detach() {
         callback_ = nullptr;
@@ -156,6 +206,8 @@ public:
     DWORD HttpStatus() const { return httpStatus_; }
     // The length the data notices announced (urlmon's 32-bit count); 0 when unknown.
     ULONG AnnouncedLength() const { return announced_; }
+    // True when the request was redirected more than kMaxRedirects times and therefore stopped.
+    bool TooManyRedirects() const { return tooManyRedirects_; }
 
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override {
@@ -186,15 +238,26 @@ public:
     STDMETHODIMP GetPriority(LONG*) override { return E_NOTIMPL; }
     STDMETHODIMP OnLowResource(DWORD) override { return E_NOTIMPL; }
     STDMETHODIMP OnProgress(ULONG progress, ULONG progressMax, ULONG statusCode, LPCWSTR statusText) override {
-        if (!callback_ || (binding_ && binding_->Aborted())) return E_ABORT;
+        if (!callback_ || tooManyRedirects_ || (binding_ && binding_->Aborted())) return E_ABORT;
+        // Redirects are counted by both notices urlmon may send for them: its own report of a
+        // hop (real Windows), and a request sent after the first one (wine reports only that).
+        if (statusCode == BINDSTATUS_SENDINGREQUEST) ++requestsSent_;
+        if (statusCode == BINDSTATUS_REDIRECTING) {
+            ++redirectsReported_;
+            if (statusText) toldAddress_ = statusText;
+        }
+        if (Hops() > kMaxRedirects) {
+            tooManyRedirects_ = true;
+            if (abortWindow_) abortWindow_->RequestAbort();
+            return E_ABORT;
+        }
+        if (!responseSeen_ && AnnouncesResponse(statusCode)) {
+            responseSeen_ = true;
+            if (ReportFinalAddress() == E_ABORT) return E_ABORT;
+        }
         if ((statusCode == BINDSTATUS_DOWNLOADINGDATA || statusCode == BINDSTATUS_ENDDOWNLOADDATA) && progressMax != 0)
             announced_ = progressMax;
-        const UrlMoniker::HRESULT answer = callback_->OnProgress(progress, progressMax, statusCode, statusText ? statusText : L"");
-        // Recorded on the binding too: where urlmon ignores the answer and completes the
-        // transfer anyway (wine does), the call still ends as aborted and keeps no file.
-        if (answer == kE_ABORT && binding_) binding_->Abort();
-        if (answer == kE_ABORT || (binding_ && binding_->Aborted())) return E_ABORT;
-        return S_OK;
+        return Forward(progress, progressMax, statusCode, statusText ? statusText : L"");
     }
     STDMETHODIMP OnStopBinding(::HRESULT, LPCWSTR) override { return S_OK; }
     STDMETHODIMP GetBindInfo(DWORD*, BINDINFO* info) override {
@@ -221,6 +284,30 @@ public:
 private:
     ~BindStatusBridge() = default;
 
+    int Hops() const { return std::max(redirectsReported_, requestsSent_ - 1); }
+
+    ::HRESULT Forward(ULONG progress, ULONG progressMax, ULONG statusCode, LPCWSTR statusText) {
+        const UrlMoniker::HRESULT answer = callback_->OnProgress(progress, progressMax, statusCode, statusText);
+        // Recorded on the binding too: where urlmon ignores the answer and completes the
+        // transfer anyway (wine does), the call still ends as aborted and keeps no file.
+        if (answer == kE_ABORT && binding_) binding_->Abort();
+        if (answer == kE_ABORT || (binding_ && binding_->Aborted())) return E_ABORT;
+        return S_OK;
+    }
+
+    // The caller learns where a redirected request ended before the body arrives (the address
+    // names the digest the file is checked against). urlmon reports each hop on Windows; where
+    // it does not (wine) or its last report is not the final address, the report is made here
+    // from wininet's record. Without a redirect nothing is reported: the record may spell the
+    // requested address differently.
+    ::HRESULT ReportFinalAddress() {
+        if (Hops() == 0 || !abortWindow_) return S_OK;
+        const std::wstring finalAddress = AddressOf(abortWindow_->UrlmonBinding());
+        if (finalAddress.empty() || finalAddress == toldAddress_) return S_OK;
+        toldAddress_ = finalAddress;
+        return Forward(0, 0, BINDSTATUS_REDIRECTING, finalAddress.c_str());
+    }
+
     std::atomic<ULONG> references_{1};
     UrlMoniker::IBindStatusCallback* callback_;
     Binding* binding_;
@@ -228,6 +315,11 @@ private:
     const uint32_t codePage_;
     DWORD httpStatus_ = 0;
     ULONG announced_ = 0;
+    int requestsSent_ = 0;
+    int redirectsReported_ = 0;
+    bool tooManyRedirects_ = false;
+    bool responseSeen_ = false;
+    std::wstring toldAddress_;  // the last address the caller knows the request went to
 };
 
 // The bridge's reference of the caller, dropped (after detaching) when the call is over.
@@ -291,12 +383,17 @@ HRESULT URLDownloadToFile(void* caller, const std::wstring& url, const std::wstr
     AbortWindow abortWindow;
     Binding binding(abortWindow.Handle());
     callback->OnStartBinding(0, &binding);
-    BridgeRef bridge(new BindStatusBridge(callback, &binding, &abortWindow, info.codePage));
+    BridgeRef bridge(new BindStatusBridge(callback, &binding, &abortWindow, info.codePage, url));
     ::HRESULT result = URLDownloadToFileW(static_cast<LPUNKNOWN>(caller), url.c_str(), partPath.c_str(), reserved,
                                           static_cast<::IBindStatusCallback*>(bridge.get()));
     // Later stops find the call over: nothing is sent to a window about to go away.
     binding.ForgetWindow();
-    if (binding.Aborted()) result = E_ABORT;
+    if (binding.Aborted()) {
+        result = E_ABORT;
+    } else if (bridge->TooManyRedirects()) {
+        // Whatever urlmon made of the stop; the same failure as libsoup's on Linux.
+        result = kINET_E_DOWNLOAD_FAILURE;
+    }
     // An HTTP error status is a failure even when urlmon stored the error page as the file.
     // A failure the server answered with an error status is reported as that status, whatever
     // code urlmon chose for it, so that the caller sees the same value as on Linux.

@@ -1,5 +1,6 @@
 // urlmon's URL download service behind UrlMoniker::URLDownloadToFile, against a loopback server
-// of the test's own: progress, abort, an HTTP error status and a server that is not there.
+// of the test's own: progress, abort, an HTTP error status, a server that is not there and
+// redirects.
 #include <gtest/gtest.h>
 
 #include <httplib.h>
@@ -21,6 +22,7 @@ namespace {
 using UrlMoniker::BindInfo;
 using UrlMoniker::BINDSTATUS_DOWNLOADINGDATA;
 using UrlMoniker::BINDSTATUS_ENDDOWNLOADDATA;
+using UrlMoniker::BINDSTATUS_REDIRECTING;
 using UrlMoniker::IBinding;
 using UrlMoniker::IBindStatusCallback;
 using UrlMoniker::kE_ABORT;
@@ -48,7 +50,8 @@ std::string ReadAll(const fs::path& path) {
 }
 
 // The loopback server: "/pkg.bin" (a known body with its length), "/missing" (404), "/stall"
-// (64 KiB of an announced MiB, then the connection closes after a pause).
+// (64 KiB of an announced MiB, then the connection closes after a pause), "/hop/N" (a redirect
+// to "/hop/N-1", relative as servers often send it; "/hop/0" is the body).
 class LoopbackServer {
 public:
     explicit LoopbackServer(std::string body) : body_(std::move(body)) {
@@ -69,6 +72,11 @@ public:
                         std::this_thread::sleep_for(std::chrono::milliseconds(50));
                     return false;
                 });
+        });
+        server_.Get(R"(/hop/(\d+))", [this](const httplib::Request& request, httplib::Response& response) {
+            const int left = std::stoi(request.matches[1]);
+            if (left == 0) return response.set_content(body_, "application/octet-stream");
+            response.set_redirect("/hop/" + std::to_string(left - 1), 302);
         });
         // One request per connection: a connection the client keeps open must not hold the
         // server's shutdown (wininet keeps idle connections for reuse).
@@ -106,6 +114,8 @@ public:
     std::atomic<bool> abortOnData{false};
     std::mutex lock;
     std::vector<std::pair<uint64_t, uint64_t>> progress;  // (progress, maximum) of data notices
+    std::vector<std::wstring> redirects;                  // the addresses redirect notices named
+    size_t progressBeforeFirstRedirect = 0;               // data notices that came before one
     int starts = 0, stops = 0;
     HRESULT stopResult = kS_OK;
     IBinding* binding = nullptr;
@@ -121,7 +131,12 @@ public:
     }
     HRESULT GetPriority(int32_t*) override { return kE_NOTIMPL; }
     HRESULT OnLowResource(uint32_t) override { return kE_NOTIMPL; }
-    HRESULT OnProgress(uint64_t done, uint64_t max, uint32_t status, const wchar_t*) override {
+    HRESULT OnProgress(uint64_t done, uint64_t max, uint32_t status, const wchar_t* text) override {
+        if (status == BINDSTATUS_REDIRECTING) {
+            std::lock_guard guard(lock);
+            if (redirects.empty()) progressBeforeFirstRedirect = progress.size();
+            redirects.emplace_back(text ? text : L"(null)");
+        }
         if (status == BINDSTATUS_DOWNLOADINGDATA || status == BINDSTATUS_ENDDOWNLOADDATA) {
             std::lock_guard guard(lock);
             progress.emplace_back(done, max);
@@ -170,7 +185,9 @@ TEST_F(UrlMonikerTest, DownloadsTheWholeBodyWithRisingProgressAndNoPartFileLeft)
     uint64_t last = 0;
     for (const auto& [done, max] : callback.progress) {
         EXPECT_GE(done, last);
-        if (max != 0) EXPECT_EQ(max, body.size());
+        if (max != 0) {
+            EXPECT_EQ(max, body.size());
+        }
         last = done;
     }
     EXPECT_EQ(last, body.size());
@@ -246,6 +263,34 @@ TEST_F(UrlMonikerTest, RefusesEmptyArguments) {
     EXPECT_EQ(URLDownloadToFile(nullptr, server.Url("/pkg.bin"), L"", 0, &callback), kE_INVALIDARG);
     EXPECT_EQ(URLDownloadToFile(nullptr, server.Url("/pkg.bin"), Target("pkg.bin"), 0, nullptr), kE_INVALIDARG);
     EXPECT_EQ(callback.starts, 0);
+}
+
+TEST_F(UrlMonikerTest, ARedirectedRequestNamesItsFinalAddressBeforeTheBody) {
+    // The caller checks the file against the digest the final address names: that address must
+    // be known before the body, and a request that was not moved must not seem moved.
+    ASSERT_EQ(URLDownloadToFile(nullptr, server.Url("/pkg.bin"), Target("direct.bin"), 0, &callback), kS_OK);
+    EXPECT_EQ(callback.redirects, std::vector<std::wstring>{});
+
+    callback.progress.clear();
+    ASSERT_EQ(URLDownloadToFile(nullptr, server.Url("/hop/3"), Target("pkg.bin"), 0, &callback), kS_OK);
+    EXPECT_EQ(ReadAll(dir.path() / "pkg.bin"), body);
+    ASSERT_FALSE(callback.redirects.empty());
+    EXPECT_EQ(callback.redirects.back(), server.Url("/hop/0"));
+    EXPECT_EQ(callback.progressBeforeFirstRedirect, 0u) << "data notices came before the address";
+}
+
+TEST_F(UrlMonikerTest, RedirectsAreFollowedForTwentyHopsAndNoMore) {
+    // A server redirecting in a circle must not hold the download: past the bound Linux's service
+    // has (20 hops) the call fails as it does there, and keeps no file.
+    const HRESULT result = URLDownloadToFile(nullptr, server.Url("/hop/21"), Target("pkg.bin"), 0, &callback);
+    EXPECT_EQ(result, kINET_E_DOWNLOAD_FAILURE) << std::hex << result;
+    EXPECT_EQ(callback.stopResult, result);
+    EXPECT_TRUE(NothingLeft("pkg.bin"));
+
+    ASSERT_EQ(URLDownloadToFile(nullptr, server.Url("/hop/20"), Target("pkg.bin"), 0, &callback), kS_OK);
+    EXPECT_EQ(ReadAll(dir.path() / "pkg.bin"), body);
+    ASSERT_FALSE(callback.redirects.empty());
+    EXPECT_EQ(callback.redirects.back(), server.Url("/hop/0"));
 }
 
 }  // namespace
