@@ -11,11 +11,11 @@
 
 #include "utils/Log.h"
 #include "utils/ProfileFile.h"
+#include "utils/ProfileUpdatePlatform.h"
 
 namespace Utils {
 namespace {
 
-constexpr int kMaxLinks = 40;        // as the kernel's own limit for path resolution
 constexpr int kMaxReopens = 100;     // files replaced under us before we give up
 
 struct Descriptor {
@@ -51,33 +51,22 @@ bool ReadAll(int fd, std::string& out) {
 
 }  // namespace
 
-std::optional<std::filesystem::path> ResolveProfileTarget(const std::filesystem::path& file) {
-    std::filesystem::path current = file;
-    for (int hops = 0; hops <= kMaxLinks; ++hops) {
-        struct stat st {};
-        if (::lstat(current.c_str(), &st) != 0) {
-            // A missing file is created; through a link only when the link was ours (checked).
-            if (errno == ENOENT) return current;
-            return std::nullopt;
-        }
-        if (!S_ISLNK(st.st_mode)) {
-            if (hops > 0 && st.st_uid != ::geteuid()) {
-                QLOG(L"profile write refused: %S belongs to another user\r\n", current.c_str());
-                return std::nullopt;
-            }
-            return current;
-        }
-        if (st.st_uid != ::geteuid()) {
-            QLOG(L"profile write refused: link %S belongs to another user\r\n", current.c_str());
-            return std::nullopt;
-        }
-        std::error_code ec;
-        const std::filesystem::path next = std::filesystem::read_symlink(current, ec);
-        if (ec) return std::nullopt;
-        current = next.is_absolute() ? next : current.parent_path() / next;
+namespace detail {
+
+ProfilePathKind ExamineProfilePath(const std::filesystem::path& path, bool throughLink) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+        // A missing file is created; through a link only when the link was ours (checked).
+        return errno == ENOENT ? ProfilePathKind::Target : ProfilePathKind::Unusable;
     }
-    return std::nullopt;
+    if (!S_ISLNK(st.st_mode)) {
+        return throughLink && st.st_uid != ::geteuid() ? ProfilePathKind::TargetOfAnotherUser
+                                                       : ProfilePathKind::Target;
+    }
+    return st.st_uid != ::geteuid() ? ProfilePathKind::LinkOfAnotherUser : ProfilePathKind::Link;
 }
+
+}  // namespace detail
 
 bool UpdateProfileFile(const std::filesystem::path& file, const std::function<bool(ProfileFile&)>& change,
                        unsigned newFileMode) {

@@ -12,13 +12,13 @@
 #include "utils/Log.h"
 #include "utils/ProfileFile.h"
 #include "utils/ProfileLock_win32.h"
+#include "utils/ProfileUpdatePlatform.h"
 #include "utils/WindowsApi_win32.h"
 #include "utils/UniqueHandle_win32.h"
 
 namespace Utils {
 namespace {
 
-constexpr int kMaxLinks = 40;
 // A reader of another program (the system's profile reader included) may hold the file open
 // without delete sharing for a moment; the replace waits that long for it.
 constexpr std::chrono::milliseconds kReplaceRetryFor{2000};
@@ -73,21 +73,18 @@ bool ReplaceWith(const std::filesystem::path& tmp, const std::filesystem::path& 
 
 }  // namespace
 
+namespace detail {
+
 // Windows has no per-file owner rule like Linux's for links: the file's access rules decide
 // whether a write through a link may happen, and the system enforces them.
-std::optional<std::filesystem::path> ResolveProfileTarget(const std::filesystem::path& file) {
-    std::filesystem::path current = file;
-    for (int hops = 0; hops <= kMaxLinks; ++hops) {
-        std::error_code ec;
-        const auto status = std::filesystem::symlink_status(current, ec);
-        if (ec && status.type() != std::filesystem::file_type::not_found) return std::nullopt;
-        if (status.type() != std::filesystem::file_type::symlink) return current;
-        const std::filesystem::path next = std::filesystem::read_symlink(current, ec);
-        if (ec) return std::nullopt;
-        current = next.is_absolute() ? next : current.parent_path() / next;
-    }
-    return std::nullopt;
+ProfilePathKind ExamineProfilePath(const std::filesystem::path& path, bool) {
+    std::error_code ec;
+    const auto status = std::filesystem::symlink_status(path, ec);
+    if (ec && status.type() != std::filesystem::file_type::not_found) return ProfilePathKind::Unusable;
+    return status.type() == std::filesystem::file_type::symlink ? ProfilePathKind::Link : ProfilePathKind::Target;
 }
+
+}  // namespace detail
 
 bool UpdateProfileFile(const std::filesystem::path& file, const std::function<bool(ProfileFile&)>& change,
                        unsigned newFileMode) {

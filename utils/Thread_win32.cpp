@@ -1,22 +1,21 @@
 #include "utils/Thread.h"
 
-#include <exception>
+#include <cerrno>
 #include <process.h>
 
 #include "utils/Log.h"
-#include "utils/SignalStack.h"
 #include "utils/StringUtils.h"
+#include "utils/ThreadState.h"
 #include "utils/UniqueHandle_win32.h"
 
 namespace Utils {
 
-struct Thread::State {
+// The thread is created suspended; Resume lets it run.
+struct Thread::State::System {
     UniqueHandle handle;
-    uint32_t id = kNoThread;
     bool resumed = false;
     // Set before a never-resumed thread is let run at its teardown: it then ends at once.
     bool cancelled = false;
-    Thread* owner = nullptr;
 
     // The C runtime's thread start wants this signature; it forwards to the private entry.
     static unsigned __stdcall Entry(void* state) {
@@ -43,82 +42,62 @@ void NameThread(HANDLE thread, const std::wstring& name) {
 
 }  // namespace
 
-void* Thread::CallBack(void* raw) {
-    auto* state = static_cast<State*>(raw);
-    if (state->cancelled) return nullptr;
-    Thread* self = state->owner;
-    EnsureAlternateSignalStack();  // room for the crash report should this worker overflow its stack
-    QLOG(L"THREAD BEGIN\r\n");
-    try {
-        self->work_(self->argument_);
-    } catch (const std::exception& e) {
-        // An exception must not take the installer down from a worker; it is logged instead.
-        QLOG(L"THREAD EXCEPTION %S\r\n", e.what());
-    } catch (...) {
-        QLOG(L"THREAD EXCEPTION\r\n");
-    }
-    QLOG(L"THREAD END\r\n");
-    return nullptr;
-}
+Thread::State::State() : system(std::make_unique<System>()) {}
+
+Thread::State::~State() = default;
+
+// Resume orders the cancel mark's write before the thread runs: no lock is needed to read it.
+bool Thread::State::PassStartGate() { return !system->cancelled; }
 
 Thread::Thread(void* argument, std::wstring name, WorkFunction work)
     : state_(std::make_unique<State>()), work_(std::move(work)), argument_(argument), name_(std::move(name)) {
     state_->owner = this;
     unsigned id = 0;
-    const uintptr_t handle = ::_beginthreadex(nullptr, 0, &State::Entry, state_.get(), CREATE_SUSPENDED, &id);
+    const uintptr_t handle =
+        ::_beginthreadex(nullptr, 0, &State::System::Entry, state_.get(), CREATE_SUSPENDED, &id);
     if (handle == 0) {
         QLOG(L"_beginthreadex failed: errno %d\r\n", errno);
         return;
     }
-    state_->handle.Reset(reinterpret_cast<HANDLE>(handle));
+    State::System& system = *state_->system;
+    system.handle.Reset(reinterpret_cast<HANDLE>(handle));
     state_->id = id;
-    if (name_.empty()) {
-        debuggerName_ = "t" + std::to_string(id);
-        NameThread(state_->handle.Get(), FromUtf8(debuggerName_));
-    } else {
-        debuggerName_ = ToUtf8(name_);
-        NameThread(state_->handle.Get(), name_);
-    }
+    debuggerName_ = detail::ThreadDebuggerName(name_, id, std::string::npos);
+    NameThread(system.handle.Get(), name_.empty() ? FromUtf8(debuggerName_) : name_);
 }
 
-Thread::~Thread() {
-    Join();
-    name_.clear();
-    work_ = nullptr;
-}
-
-bool Thread::HasHandle() const { return static_cast<bool>(state_->handle); }
-
-uint32_t Thread::Id() const { return state_->id; }
+bool Thread::HasHandle() const { return static_cast<bool>(state_->system->handle); }
 
 bool Thread::Resume() {
-    if (!state_->handle || state_->resumed) return false;
-    if (::ResumeThread(state_->handle.Get()) == static_cast<DWORD>(-1)) {
+    State::System& system = *state_->system;
+    if (!system.handle || system.resumed) return false;
+    if (::ResumeThread(system.handle.Get()) == static_cast<DWORD>(-1)) {
         QLOG(L"ResumeThread failed: %lu\r\n", ::GetLastError());
         return false;
     }
-    state_->resumed = true;
+    system.resumed = true;
     return true;
 }
 
 void Thread::Join() {
-    if (!state_->handle) return;
-    if (!state_->resumed) {
+    State::System& system = *state_->system;
+    if (!system.handle) return;
+    if (!system.resumed) {
         // A thread that was never resumed ends without running its work: it is let run with
         // the cancel mark set (the resume is ordered after the write), so the C runtime ends it
         // normally instead of having it killed.
-        state_->cancelled = true;
-        if (::ResumeThread(state_->handle.Get()) == static_cast<DWORD>(-1)) {
+        system.cancelled = true;
+        if (::ResumeThread(system.handle.Get()) == static_cast<DWORD>(-1)) {
             QLOG(L"ResumeThread failed: %lu\r\n", ::GetLastError());
-            state_->handle.Reset();  // cannot be waited for; the suspended thread is left as it is
+            system.handle.Reset();  // cannot be waited for; the suspended thread is left as it is
             state_->id = kNoThread;
             return;
         }
-        state_->resumed = true;
+        system.resumed = true;
     }
-    if (::WaitForSingleObject(state_->handle.Get(), INFINITE) != WAIT_OBJECT_0)
+    if (::WaitForSingleObject(system.handle.Get(), INFINITE) != WAIT_OBJECT_0)
         QLOG(L"waiting for thread %lu failed: %lu\r\n", static_cast<unsigned long>(state_->id), ::GetLastError());
-    state_->handle.Reset();
+    system.handle.Reset();
     state_->id = kNoThread;
 }
 

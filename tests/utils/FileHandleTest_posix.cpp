@@ -119,36 +119,17 @@ TEST(FileHandle, AnotherUsersFileIsReadButNeverWritten) {
     EXPECT_EQ(st.st_uid, 0u);
 }
 
-TEST(FileHandle, WritesAppendsAndReadsAtOffsets) {
+// The portable test covers appending, offsets and renames; here, the errno a closed handle
+// reports.
+TEST(FileHandle, AClosedHandleReportsABadDescriptor) {
     TempDir dir;
-    const std::string path = dir.path() / "data";
-    {
-        FileHandle file = FileHandle::OpenAppend(path);
-        ASSERT_TRUE(file.WriteAll("hello ", 6));
-        ASSERT_TRUE(file.WriteAll("world", 5));
-        EXPECT_EQ(file.Size(), 11);
-    }
-    {
-        FileHandle file = FileHandle::OpenAppend(path);  // appends after what is there
-        ASSERT_TRUE(file.WriteAll("!", 1));
-    }
-    FileHandle file = FileHandle::OpenWrite(path);  // keeps the content
-    char buffer[16] = {};
-    EXPECT_EQ(file.ReadAt(buffer, 5, 6), 5);
-    EXPECT_EQ(std::string(buffer, 5), "world");
-    EXPECT_EQ(file.ReadAt(buffer, 16, 12), 0);
-    ASSERT_TRUE(file.Truncate(5));
-    EXPECT_EQ(file.Size(), 5);
-    EXPECT_TRUE(SameFile(file, path));
-    ASSERT_TRUE(RenameFile(path, dir.path() / "moved"));
-    EXPECT_FALSE(SameFile(file, path));
-    EXPECT_TRUE(SameFile(file, dir.path() / "moved"));
+    FileHandle file = FileHandle::OpenAppend(dir.path() / "data");
+    ASSERT_TRUE(file.WriteAll("hello", 5));
     ASSERT_TRUE(file.Close());
-    EXPECT_TRUE(file.Close());  // closing twice is harmless
+    char buffer[1];
     EXPECT_EQ(file.ReadAt(buffer, 1, 0), -EBADF);
     EXPECT_EQ(file.WriteAll("x", 1).code, EBADF);
-    EXPECT_EQ(Content(dir.path() / "moved"), "hello");
-    EXPECT_EQ(FileSize(dir.path() / "moved"), 5);
+    EXPECT_EQ(Content(dir.path() / "data"), "hello");
 }
 
 // The pipes' ends are file handles too: read in order (no offsets on a pipe), closed once.

@@ -20,6 +20,18 @@ using Utils::PipedProcess;
 using processtest::Probe;
 using processtest::ReadAll;
 
+namespace {
+
+// The probe's "fds" answer, one open descriptor a line, as a set.
+std::set<std::string> LinesOf(const std::string& out) {
+    std::set<std::string> lines;
+    std::istringstream in(out);
+    for (std::string line; std::getline(in, line);) lines.insert(line);
+    return lines;
+}
+
+}  // namespace
+
 TEST(PipedProcess_Descriptors, ChildSeesOnlyItsThreePipes) {
     // A descriptor the parent opened without close-on-exec must still not reach the child.
     const int leaky = ::open("/dev/null", O_RDONLY);
@@ -29,10 +41,7 @@ TEST(PipedProcess_Descriptors, ChildSeesOnlyItsThreePipes) {
     const std::string out = ReadAll(p.StdOut());
     EXPECT_EQ(p.Wait(), 0);
     ::close(leaky);
-    std::set<std::string> fds;
-    std::istringstream in(out);
-    for (std::string line; std::getline(in, line);) fds.insert(line);
-    EXPECT_EQ(fds, (std::set<std::string>{"0", "1", "2"})) << out;
+    EXPECT_EQ(LinesOf(out), (std::set<std::string>{"0", "1", "2"})) << out;
 }
 
 TEST(PipedProcess_Options, ProgramFromADescriptorInItsOwnGroupWithOnlyItsPipes) {
@@ -51,10 +60,7 @@ TEST(PipedProcess_Options, ProgramFromADescriptorInItsOwnGroupWithOnlyItsPipes) 
     EXPECT_EQ(p.Wait(), 0);
     EXPECT_EQ(p.TermSignal(), 0);
     ::close(leaky);
-    std::set<std::string> fds;
-    std::istringstream in(out);
-    for (std::string line; std::getline(in, line);) fds.insert(line);
-    EXPECT_EQ(fds, (std::set<std::string>{"0", "1", "2"})) << out;
+    EXPECT_EQ(LinesOf(out), (std::set<std::string>{"0", "1", "2"})) << out;
 }
 
 TEST(PipedProcess_Options, ASignalIsToldApartFromAnExitCodeAndABadProgramThrows) {

@@ -71,6 +71,23 @@ TEST(ProfileFile_Read, IntegersReadTheirLeadingDigits) {
     EXPECT_EQ(GetProfileInt(L"s", L"k", -7, dir / "missing.ini"), -7);
 }
 
+// The module's own read (GetProfileInt on Linux, ProfileFile's users on both systems), beyond
+// the cases above that the system's read shares: out-of-range values wrap as a 32-bit unsigned
+// conversion does.
+TEST(ProfileFile_Read, IntegersWrapAndTakeEitherHexPrefix) {
+    const auto p = [](const char* v) {
+        return ProfileFile::Parse(std::string("[s]\nk=") + v + "\n").GetInt(L"s", L"k", -7);
+    };
+    EXPECT_EQ(p("abc"), 0);
+    EXPECT_EQ(p("0X1f"), 31);     // upper-case prefix too
+    EXPECT_EQ(p("\" 12\""), 12);  // blanks left inside the quotes are skipped
+    EXPECT_EQ(p("' \t-3'"), -3);
+    EXPECT_EQ(p("99999999999999999999"), 1661992959);
+    EXPECT_EQ(p("2147483648"), -2147483647 - 1);
+    EXPECT_EQ(p("-2147483649"), 2147483647);
+    EXPECT_EQ(p("0x100000001"), 1);
+}
+
 TEST(ProfileFile_Write, KeepsEveryOtherLineAndReplacesInPlace) {
     TempDir dir;
     const auto f = dir.Write("a.ini", "; keep me\n[A]\nx=1\n\n[B]\ny=2\n");

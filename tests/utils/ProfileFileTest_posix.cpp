@@ -56,30 +56,6 @@ struct UnprivilegedDir {
 
 }  // namespace
 
-TEST(ProfileFile_Read, IntegersWrapAndTakeEitherHexPrefix) {
-    const auto p = [](const char* v) {
-        TempDir dir;
-        return GetProfileInt(L"s", L"k", -7, dir.Write("a.ini", std::string("[s]\nk=") + v + "\n"));
-    };
-    EXPECT_EQ(p("42abc"), 42);
-    EXPECT_EQ(p("-5"), -5);
-    EXPECT_EQ(p("0x1F"), 31);
-    EXPECT_EQ(p("abc"), 0);
-    EXPECT_EQ(p("0X1f"), 31);                 // upper-case prefix too
-    EXPECT_EQ(p(""), -7);                     // an empty value is no value
-    EXPECT_EQ(p("\"\""), -7);
-    EXPECT_EQ(p("\" 12\""), 12);              // blanks left inside the quotes are skipped
-    EXPECT_EQ(p("' \t-3'"), -3);
-    // Out of range wraps as a 32-bit unsigned conversion does.
-    EXPECT_EQ(p("99999999999999999999"), 1661992959);
-    EXPECT_EQ(p("4294967295"), -1);
-    EXPECT_EQ(p("2147483648"), -2147483647 - 1);
-    EXPECT_EQ(p("-2147483649"), 2147483647);
-    EXPECT_EQ(p("0x100000001"), 1);
-    TempDir dir;
-    EXPECT_EQ(GetProfileInt(L"s", L"k", -7, dir / "missing.ini"), -7);
-}
-
 TEST(ProfileFile_Write, KeepsEveryOtherLineByteForByte) {
     TempDir dir;
     const auto f = dir.Write("a.ini", "; keep me\n[A]\nx=1\n\n[B]\ny=2\n");

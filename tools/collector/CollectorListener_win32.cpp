@@ -1,33 +1,14 @@
 #include "tools/collector/CollectorListener.h"
 
+#include "tools/collector/WinsockUse_win32.h"
 #include "utils/UniqueHandle_win32.h"
-#include "utils/WindowsApi_win32.h"
 
-#include <winsock2.h>
 #include <ws2tcpip.h>
 
 namespace collector {
 namespace {
 
 std::string SocketError(const char* call) { return std::string(call) + " failed (Winsock error " + std::to_string(::WSAGetLastError()) + ")"; }
-
-// One use of Winsock, from WSAStartup to its WSACleanup (the library counts the uses).
-class WinsockUse {
-public:
-    WinsockUse() {
-        WSADATA data;
-        started_ = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    }
-    ~WinsockUse() {
-        if (started_) ::WSACleanup();
-    }
-    WinsockUse(const WinsockUse&) = delete;
-    WinsockUse& operator=(const WinsockUse&) = delete;
-    bool Started() const { return started_; }
-
-private:
-    bool started_ = false;
-};
 
 void CloseSocket(SOCKET socket) {
     if (socket != INVALID_SOCKET) ::closesocket(socket);

@@ -3,29 +3,10 @@
 #include <ctime>
 
 #include "tests/support/ScopedEnv.h"
-#include "utils/WindowsApi_win32.h"
-#include <winsock2.h>
+#include "tools/collector/WinsockUse_win32.h"
 
 namespace collecttest {
 namespace {
-
-// One use of Winsock for the length of a call (the library counts the uses).
-class WinsockUse {
-public:
-    WinsockUse() {
-        WSADATA data;
-        started_ = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    }
-    ~WinsockUse() {
-        if (started_) ::WSACleanup();
-    }
-    WinsockUse(const WinsockUse&) = delete;
-    WinsockUse& operator=(const WinsockUse&) = delete;
-    bool Started() const { return started_; }
-
-private:
-    bool started_ = false;
-};
 
 class UniqueSocket {
 public:
@@ -44,7 +25,7 @@ private:
 }  // namespace
 
 std::uint16_t UnusedPort() {
-    WinsockUse winsock;
+    const collector::WinsockUse winsock;  // for the length of the call
     if (!winsock.Started()) {
         ADD_FAILURE() << "WSAStartup failed";
         return 0;

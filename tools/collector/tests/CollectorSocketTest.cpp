@@ -60,6 +60,16 @@ SilentClient ConnectSilently(const std::string& url) {
     return curl;
 }
 
+void AcceptSilentClient(AcceptedClient& accepted) {
+    std::string error;
+    ASSERT_TRUE(accepted.listener.Listen(0, &error)) << error;
+    accepted.client = ConnectSilently("http://127.0.0.1:" + std::to_string(accepted.listener.Port()));
+    ASSERT_TRUE(accepted.client);
+    accepted.socket = accepted.listener.Accept();
+    ASSERT_NE(accepted.socket, collector::kNoSocket);
+    accepted.owner = std::make_unique<collector::CollectorConnection>(accepted.socket, nullptr);
+}
+
 namespace {
 
 using namespace std::chrono_literals;

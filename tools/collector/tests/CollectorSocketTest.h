@@ -7,6 +7,9 @@
 
 #include <curl/curl.h>
 
+#include "tools/collector/CollectorConnection.h"
+#include "tools/collector/CollectorListener.h"
+
 namespace collectortest {
 
 struct Answer {
@@ -25,5 +28,16 @@ struct EasyCleanup {
 };
 using SilentClient = std::unique_ptr<CURL, EasyCleanup>;
 SilentClient ConnectSilently(const std::string& url);
+
+// A listener with one silent client accepted, for tests of what the accepted socket carries.
+struct AcceptedClient {
+    collector::CollectorListener listener;
+    SilentClient client;
+    collector::SocketHandle socket = collector::kNoSocket;
+    std::unique_ptr<collector::CollectorConnection> owner;  // closes the socket
+};
+// Listens on a free port, connects a silent client and accepts it into `accepted`. A failure is
+// a fatal test failure: call it under ASSERT_NO_FATAL_FAILURE.
+void AcceptSilentClient(AcceptedClient& accepted);
 
 }  // namespace collectortest

@@ -2,8 +2,6 @@
 // HTTPS refused by a build without a TLS library.
 #include <gtest/gtest.h>
 
-#include "tools/collector/CollectorConnection.h"
-#include "tools/collector/CollectorListener.h"
 #include "tools/collector/TestCollector.h"
 #include "tools/collector/tests/CollectorSocketTest.h"
 
@@ -13,16 +11,10 @@ namespace collectortest {
 namespace {
 
 TEST(CollectorSocketsWindows, AcceptedSocketsAreNotInherited) {
-    collector::CollectorListener listener;
-    std::string error;
-    ASSERT_TRUE(listener.Listen(0, &error)) << error;
-    SilentClient client = ConnectSilently("http://127.0.0.1:" + std::to_string(listener.Port()));
-    ASSERT_TRUE(client);
-    const collector::SocketHandle socket = listener.Accept();
-    ASSERT_NE(socket, collector::kNoSocket);
-    collector::CollectorConnection owner(socket, nullptr);
+    AcceptedClient accepted;
+    ASSERT_NO_FATAL_FAILURE(AcceptSilentClient(accepted));
     DWORD flags = 0;
-    ASSERT_TRUE(::GetHandleInformation(reinterpret_cast<HANDLE>(socket), &flags));
+    ASSERT_TRUE(::GetHandleInformation(reinterpret_cast<HANDLE>(accepted.socket), &flags));
     EXPECT_FALSE(flags & HANDLE_FLAG_INHERIT);
 }
 
