@@ -16,6 +16,23 @@ if(WIN32)
   add_library(qv::httplib INTERFACE IMPORTED GLOBAL)
   target_include_directories(qv::httplib INTERFACE ${QV_WINDOWS_DEPS}/include)
   target_link_libraries(qv::httplib INTERFACE ws2_32 crypt32)
+  # libpng and cairo (win32 and image surfaces, PNG functions) over pixman. cairo's headers
+  # declare its functions dllimport unless CAIRO_WIN32_STATIC_BUILD is defined; it draws through
+  # GDI (gdi32) and alpha-blends through msimg32, and was compiled with _FORTIFY_SOURCE, whose
+  # checked copies live in libssp.
+  find_path(QV_PNG_INCLUDE_DIR png.h PATH_SUFFIXES libpng16 REQUIRED)
+  find_library(QV_PNG_LIBRARY NAMES png16 REQUIRED)
+  add_library(qv::png INTERFACE IMPORTED GLOBAL)
+  target_include_directories(qv::png INTERFACE ${QV_PNG_INCLUDE_DIR})
+  target_link_libraries(qv::png INTERFACE ${QV_PNG_LIBRARY} ZLIB::ZLIB)
+  find_path(QV_CAIRO_INCLUDE_DIR cairo.h PATH_SUFFIXES cairo REQUIRED)
+  find_library(QV_CAIRO_LIBRARY NAMES cairo REQUIRED)
+  find_library(QV_PIXMAN_LIBRARY NAMES pixman-1 REQUIRED)
+  add_library(qv::cairo INTERFACE IMPORTED GLOBAL)
+  target_include_directories(qv::cairo INTERFACE ${QV_CAIRO_INCLUDE_DIR})
+  target_compile_definitions(qv::cairo INTERFACE CAIRO_WIN32_STATIC_BUILD)
+  target_link_libraries(qv::cairo INTERFACE ${QV_CAIRO_LIBRARY} ${QV_PIXMAN_LIBRARY} qv::png
+                        gdi32 msimg32 ssp)
 else()
   find_package(PkgConfig REQUIRED)
   find_package(ZLIB REQUIRED)

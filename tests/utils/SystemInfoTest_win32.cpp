@@ -52,7 +52,9 @@ TEST(Network_Probe, AnswersWithFlagsAndAConsistentVerdict) {
     const uint32_t verdict = value >> 16;
     const uint32_t flags = value & 0xFFFF;
     EXPECT_LE(verdict, 2u) << value;
-    if (value != 0) EXPECT_EQ(verdict == 1, flags == 0) << value;
+    if (value != 0) {
+        EXPECT_EQ(verdict == 1, flags == 0) << value;
+    }
 }
 
 TEST(RegistryStore_Values, RoundTripAsStringsUnderTheCurrentUser) {
