@@ -52,7 +52,7 @@ bash tools/build-windows.sh
 # its 2 GiB download is too slow under wine for the test's limit; the tracker's and the staging
 # file's paths mix separators and the default state folder is the Linux one; the process-list
 # pre-check of an unattended run does not end under wine.
-windows_open='IntegrityTest\.(SingleAndUrlMonikerDownloadersRefuseAFileTheDigestDoesNotName|RedirectsAreFollowedOnlySoFar)'
+windows_open='^$'
 # The mutex holder of the single-instance case did not report holding it in a clean clone's run.
 windows_open+='|Startup_SingleInstance\.AnotherProcessHoldingTheMutexMakesTheInstallerExitWithMinusOne'
 windows_open+='|InstallSession_WindowsPreChecks\.ARunningUninstallerCopyOrEarlierPackageIsFoundInTheProcessList'

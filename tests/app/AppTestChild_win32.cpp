@@ -1,7 +1,9 @@
 // A helper process for the app tests on Windows, where a test cannot fork: it holds the
 // instance lock or crashes on demand with the installer's crash handler armed.
 //
-//   qv_app_test_child hold-lock                  takes the lock, prints "held", waits for ever
+//   qv_app_test_child hold-lock [EVENT]          takes the lock, prints "held" and sets the named
+//                                                event EVENT, then waits for ever (its starter
+//                                                ends it); exit 2 when another holds the lock
 //   qv_app_test_child crash KIND MARKER          arms the handler (writing MARKER), then KIND:
 //       main-av          access violation on the main thread
 //       worker-av        access violation on a worker thread that holds a lock
@@ -36,7 +38,9 @@ __attribute__((noinline)) unsigned Recurse(unsigned depth) {
     return Recurse(depth + 1) + frame[0];
 }
 
-int HoldLock() {
+// The event lets a starter that gave this process no output pipe (and so nothing a stray
+// process could keep open) learn that the lock is held.
+int HoldLock(const wchar_t* eventName) {
     InstanceLock lock;
     if (!lock.Acquire()) {
         std::puts("busy");
@@ -44,6 +48,13 @@ int HoldLock() {
     }
     std::puts("held");
     std::fflush(stdout);
+    if (eventName) {
+        const HANDLE event = ::OpenEventW(EVENT_MODIFY_STATE, FALSE, eventName);
+        if (!event) return 3;
+        const BOOL set = ::SetEvent(event);
+        ::CloseHandle(event);
+        if (!set) return 3;
+    }
     ::Sleep(INFINITE);
     return 0;
 }
@@ -89,9 +100,9 @@ int HardenProbe(const std::wstring& dll) {
 
 int wmain(int argc, wchar_t** argv) {
     const std::wstring mode = argc > 1 ? argv[1] : L"";
-    if (mode == L"hold-lock") return HoldLock();
+    if (mode == L"hold-lock" && argc <= 3) return HoldLock(argc == 3 ? argv[2] : nullptr);
     if (mode == L"crash" && argc == 4) return Crash(argv[2], argv[3]);
     if (mode == L"harden-probe" && argc == 3) return HardenProbe(argv[2]);
-    std::fputs("usage: qv_app_test_child hold-lock | crash KIND MARKER | harden-probe NAME.dll\n", stderr);
+    std::fputs("usage: qv_app_test_child hold-lock [EVENT] | crash KIND MARKER | harden-probe NAME.dll\n", stderr);
     return 64;
 }

@@ -13,6 +13,7 @@
 namespace {
 
 using namespace std::chrono_literals;
+using testsupport::OwnedHandle;
 using testsupport::Quoted;
 using testsupport::RuntimePath;
 using testsupport::TestChild;
@@ -30,17 +31,80 @@ std::wstring QuickRun(const testsupport::TempDir& dir) {
 
 }  // namespace
 
+namespace {
+
+// A helper process with no console and no handle of this process, not even the standard ones,
+// in a job that ends it when this process lets go of the job, however this process ends. Under
+// wine a console child ended while it was still setting up its console left wine's console host
+// running for good, and every wine process keeps the test runner's error stream: the runner
+// then waited for that stream to close until its own time limit.
+class DetachedChild {
+public:
+    explicit DetachedChild(std::wstring commandLine) {
+        job_ = OwnedHandle(::CreateJobObjectW(nullptr, nullptr));
+        if (!job_.Valid()) return;
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        if (!::SetInformationJobObject(job_.Get(), JobObjectExtendedLimitInformation, &limits, sizeof limits)) return;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS | CREATE_SUSPENDED,
+                              nullptr, nullptr, &startup, &info))
+            return;
+        OwnedHandle process(info.hProcess);
+        const OwnedHandle thread(info.hThread);
+        // In the job before it runs a single instruction of its own.
+        if (!::AssignProcessToJobObject(job_.Get(), info.hProcess) || ::ResumeThread(info.hThread) == DWORD(-1)) {
+            ::TerminateProcess(info.hProcess, 1);
+            return;
+        }
+        process_ = std::move(process);
+    }
+    ~DetachedChild() { Kill(); }
+    DetachedChild(const DetachedChild&) = delete;
+    DetachedChild& operator=(const DetachedChild&) = delete;
+
+    bool Started() const { return process_.Valid(); }
+    HANDLE Process() const { return process_.Get(); }
+    DWORD ExitCode() const {
+        DWORD code = 0;
+        return ::GetExitCodeProcess(process_.Get(), &code) ? code : DWORD(-2);
+    }
+    // Ends it outright, as a crash would; true once it is gone.
+    bool Kill() {
+        if (!Started()) return true;
+        ::TerminateProcess(process_.Get(), 99);
+        return ::WaitForSingleObject(process_.Get(), 10000) == WAIT_OBJECT_0;
+    }
+
+private:
+    OwnedHandle job_;  // closed last: ends whatever of the child is left
+    OwnedHandle process_;
+};
+
+}  // namespace
+
 TEST(Startup_SingleInstance, AnotherProcessHoldingTheMutexMakesTheInstallerExitWithMinusOne) {
     testsupport::TempDir dir;
-    auto holder = std::make_unique<TestChild>(Quoted(RuntimePath(APP_TEST_CHILD)) + L" hold-lock");
-    ASSERT_TRUE(holder->WaitForOutput("held", 30s)) << holder->Output();
+    // The holder reports through an event: it has no output stream a stray process could keep.
+    const std::wstring heldName = L"Local\\qv-test-lock-held-" + std::to_wstring(::GetCurrentProcessId());
+    const OwnedHandle held(::CreateEventW(nullptr, TRUE, FALSE, heldName.c_str()));
+    ASSERT_TRUE(held.Valid()) << ::GetLastError();
+    DetachedChild holder(Quoted(RuntimePath(APP_TEST_CHILD)) + L" hold-lock " + heldName);
+    ASSERT_TRUE(holder.Started()) << ::GetLastError();
+    const HANDLE heldOrEnded[] = {held.Get(), holder.Process()};
+    const DWORD woke = ::WaitForMultipleObjects(2, heldOrEnded, FALSE, 30000);
+    ASSERT_NE(woke, WAIT_OBJECT_0 + 1) << "the holder ended with " << holder.ExitCode()
+                                       << " (2: a process outside this test holds the mutex)";
+    ASSERT_EQ(woke, WAIT_OBJECT_0) << "the holder did not take the mutex within 30 s";
     {
         TestChild second(QuickRun(dir));
         EXPECT_EQ(second.Wait(60s), kExitAlreadyRunning);
         EXPECT_EQ(second.Output(), "");  // silently: no window, no message
     }
     // The holder dies without releasing: the system frees the mutex with its last handle.
-    holder.reset();
+    ASSERT_TRUE(holder.Kill());
     TestChild third(QuickRun(dir));
     EXPECT_EQ(third.Wait(60s), kExitBadFolder) << third.Output();
 }

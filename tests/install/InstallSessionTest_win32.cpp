@@ -20,21 +20,35 @@ using InstallFolderCheck::Trust;
 namespace {
 
 // The test child program copied to a given file name and started there (sleeping), ended at
-// the end of the scope.
+// the end of the scope. It gets no console and no handle of this process, and runs in a job
+// that ends it when this process lets go of the job: under wine a console child ended while it
+// was still setting up its console left wine's console host running for good, and every wine
+// process keeps the test runner's error stream, so the runner waited for it until its time limit.
 class NamedProbe {
 public:
     explicit NamedProbe(const fs::path& program) {
         fs::create_directories(program.parent_path());
         fs::copy_file(CHILD_PROBE, program, fs::copy_options::overwrite_existing);
+        job_.reset(::CreateJobObjectW(nullptr, nullptr));
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        if (!job_ ||
+            !::SetInformationJobObject(job_.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits))
+            return;
         std::wstring command = L"\"" + program.wstring() + L"\" script sleep:30000";
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION info{};
-        if (!::CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                              nullptr, &startup, &info))
+        if (!::CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE,
+                              DETACHED_PROCESS | CREATE_SUSPENDED, nullptr, nullptr, &startup, &info))
             return;
-        ::CloseHandle(info.hThread);
-        process_.reset(info.hProcess);
+        InstallWin::UniqueHandle process(info.hProcess);
+        const InstallWin::UniqueHandle thread(info.hThread);
+        if (!::AssignProcessToJobObject(job_.get(), info.hProcess) || ::ResumeThread(info.hThread) == DWORD(-1)) {
+            ::TerminateProcess(info.hProcess, 1);
+            return;
+        }
+        process_ = std::move(process);
     }
     ~NamedProbe() { Stop(); }
     bool Running() const { return process_ != nullptr; }
@@ -46,6 +60,7 @@ public:
     }
 
 private:
+    InstallWin::UniqueHandle job_;  // closed last: ends whatever of the probe is left
     InstallWin::UniqueHandle process_;
 };
 
