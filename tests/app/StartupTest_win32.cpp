@@ -83,9 +83,30 @@ private:
     OwnedHandle process_;
 };
 
+// Wine starts its desktop process for the first program of a session that asks for a desktop
+// (the installer, a GUI program, does) and hands it that program's standard streams for good: a
+// child's output pipe then never reaches its end and the test waits on it for ever. Asked for
+// here with the streams on the null device, the desktop holds nothing a test waits on. On
+// Windows the desktop is always there and this changes nothing.
+void StartDesktopQuietly() {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    const OwnedHandle nul(::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        &inherit, OPEN_EXISTING, 0, nullptr));
+    if (!nul.Valid()) return;
+    constexpr DWORD kStreams[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+    HANDLE saved[3];
+    for (int i = 0; i < 3; ++i) {
+        saved[i] = ::GetStdHandle(kStreams[i]);
+        ::SetStdHandle(kStreams[i], nul.Get());
+    }
+    ::GetDesktopWindow();
+    for (int i = 0; i < 3; ++i) ::SetStdHandle(kStreams[i], saved[i]);
+}
+
 }  // namespace
 
 TEST(Startup_SingleInstance, AnotherProcessHoldingTheMutexMakesTheInstallerExitWithMinusOne) {
+    StartDesktopQuietly();
     testsupport::TempDir dir;
     // The holder reports through an event: it has no output stream a stray process could keep.
     const std::wstring heldName = L"Local\\qv-test-lock-held-" + std::to_wstring(::GetCurrentProcessId());
@@ -110,6 +131,7 @@ TEST(Startup_SingleInstance, AnotherProcessHoldingTheMutexMakesTheInstallerExitW
 }
 
 TEST(Startup_SingleInstance, TheInstallerAndThisProcessAgreeOnTheMutexName) {
+    StartDesktopQuietly();
     testsupport::TempDir dir;
     InstanceLock lock;
     EXPECT_EQ(lock.ObjectName(), L"D1A547DB89C0BC61_Installer_Quorvex");
@@ -124,6 +146,7 @@ TEST(Startup_SingleInstance, TheInstallerAndThisProcessAgreeOnTheMutexName) {
 }
 
 TEST(Startup_Streams, AnUnattendedRunWritesToTheStreamsItInherits) {
+    StartDesktopQuietly();
     // A GUI program: its output reaches a test (or a redirection) only through the standard
     // handles it was given.
     testsupport::TempDir dir;
@@ -168,6 +191,7 @@ private:
 }  // namespace
 
 TEST(Startup_Crash, AFaultInTheInstallerLeavesTheMarkerThatTheNextStartTakes) {
+    StartDesktopQuietly();
     testsupport::TempDir dir;
     SilentServer server;
     ASSERT_GT(server.Port(), 0);
