@@ -27,8 +27,11 @@ fi
 # output pipe open and the caller would wait until they end. So the server is made persistent and
 # those programs are started here, on /dev/null, before any test program runs; the calling
 # script stops the server when it ends.
+# Wine's desktop process is started the same way: the first GUI program of a server starts it
+# and it keeps that program's standard error for as long as the server lives.
 qv_wine_start() {
   wineserver -p </dev/null >/dev/null 2>&1 || true
   wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 || true
+  (wine explorer.exe /desktop </dev/null >/dev/null 2>&1 &)
   trap 'wineserver -k 2>/dev/null || true' EXIT
 }
