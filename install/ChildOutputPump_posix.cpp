@@ -1,54 +1,26 @@
 #include "install/ChildOutputPump.h"
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <poll.h>
 
+#include "install/ChildOutputWatch.h"
 #include "utils/Log.h"
 #include "utils/PipedProcess.h"
 #include "utils/Pipe_posix.h"
-
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// One read from a ready pipe: false at end of data or on an error (the pipe is done).
-bool ReadPiece(Utils::Pipe& pipe, bool isStdOut, const ChildOutputPump::ChunkHandler& onStdOut, size_t& total) {
-    char buffer[ChildOutputPump::kReadSize];
-    const ssize_t n = pipe.Read(buffer, sizeof buffer);
-    if (n <= 0) return false;
-    total += static_cast<size_t>(n);
-    if (isStdOut) {
-        const std::string_view bytes(buffer, static_cast<size_t>(n));
-        onStdOut(bytes.substr(0, bytes.find('\0')));
-    }
-    return true;
-}
-
-long MsSince(Clock::time_point t) {
-    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
-}
-
-}  // namespace
 
 ChildOutputPump::End ChildOutputPump::Run(Utils::PipedProcess& process, const ChunkHandler& onStdOut,
                                           const std::function<bool()>& finalSeen, const Limits& limits) {
     process.StdIn().CloseWrite();
     Utils::Pipe* pipes[2] = {&process.StdOut(), &process.StdErr()};
     bool open[2] = {true, true};
-    bool exited = false;
-    size_t drainedAfterExit = 0;
-    Clock::time_point lastOutput = Clock::now();
-    std::optional<Clock::time_point> finalAt;
+    ChildOutputWatch watch(process, onStdOut, finalSeen, limits);
 
     for (;;) {
         // Once the child itself has ended, only what is already in the pipes is read (within
         // a bound): a grandchild holding them open cannot keep the installer waiting.
-        if (!exited) exited = process.TryExitCode().has_value();
-        if (!finalAt && finalSeen()) finalAt = Clock::now();
-        if (!exited && finalAt && MsSince(*finalAt) >= limits.exitGraceMs) return End::kGraceOver;
-        if (!exited && !finalAt && MsSince(lastOutput) >= limits.idleLimitMs) return End::kIdle;
+        if (const auto due = watch.Check()) return *due;
+        const bool exited = watch.Exited();
         if (!open[0] && !open[1]) {
             // Both outputs closed but the child lives on: wait for its end within the limits.
             if (exited) return End::kOutputDone;
@@ -76,13 +48,15 @@ ChildOutputPump::End ChildOutputPump::Run(Utils::PipedProcess& process, const Ch
         for (nfds_t k = 0; k < count; ++k) {
             if (fds[k].revents == 0) continue;
             const int i = which[k];
-            size_t n = 0;
-            if (!ReadPiece(*pipes[i], i == 0, onStdOut, n)) open[i] = false;
-            if (n > 0) lastOutput = Clock::now();
-            if (exited) {
-                drainedAfterExit += n;
-                if (drainedAfterExit > kDrainAfterExitBytes) return End::kOutputDone;
+            // One read from a ready pipe: nothing at the end of the data or on an error (the
+            // pipe is then done).
+            char buffer[kReadSize];
+            const ssize_t n = pipes[i]->Read(buffer, sizeof buffer);
+            if (n <= 0) {
+                open[i] = false;
+                continue;
             }
+            if (watch.Take(std::string_view(buffer, static_cast<size_t>(n)), i == 0)) return End::kOutputDone;
         }
     }
 }

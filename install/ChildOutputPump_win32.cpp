@@ -1,8 +1,8 @@
 #include "install/ChildOutputPump.h"
 
-#include <chrono>
 #include <optional>
 
+#include "install/ChildOutputWatch.h"
 #include "utils/Log.h"
 #include "utils/PipedProcess.h"
 #include "utils/Pipe_win32.h"
@@ -10,16 +10,10 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // After the child has ended, how long a read already asked for may take to deliver what the
 // child wrote last before the pipes count as done (the system hands a finished read over
 // asynchronously).
 constexpr DWORD kSettleMs = 50;
-
-long MsSince(Clock::time_point t) {
-    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
-}
 
 // One overlapped read kept outstanding on one of the child's output pipes. A read still
 // pending when the pump ends is cancelled and waited for before its buffer goes.
@@ -96,18 +90,13 @@ ChildOutputPump::End ChildOutputPump::Run(Utils::PipedProcess& process, const Ch
     process.StdIn().CloseWrite();
     PipeReader readers[2] = {PipeReader(process.StdOut()), PipeReader(process.StdErr())};
     const HANDLE child = process.Native().process.Get();
-    bool exited = false;
-    size_t drainedAfterExit = 0;
-    Clock::time_point lastOutput = Clock::now();
-    std::optional<Clock::time_point> finalAt;
+    ChildOutputWatch watch(process, onStdOut, finalSeen, limits);
 
     for (;;) {
         // Once the child itself has ended, only what is already on its way is read (within a
         // bound): a grandchild holding the pipes open cannot keep the installer waiting.
-        if (!exited) exited = process.TryExitCode().has_value();
-        if (!finalAt && finalSeen()) finalAt = Clock::now();
-        if (!exited && finalAt && MsSince(*finalAt) >= limits.exitGraceMs) return End::kGraceOver;
-        if (!exited && !finalAt && MsSince(lastOutput) >= limits.idleLimitMs) return End::kIdle;
+        if (const auto due = watch.Check()) return *due;
+        const bool exited = watch.Exited();
 
         HANDLE waits[3];
         int which[3];
@@ -135,12 +124,6 @@ ChildOutputPump::End ChildOutputPump::Run(Utils::PipedProcess& process, const Ch
         const int i = which[r - WAIT_OBJECT_0];
         if (i < 0) continue;  // the child ended: noticed at the top
         const std::optional<std::string_view> bytes = readers[i].Collect();
-        if (!bytes || bytes->empty()) continue;
-        lastOutput = Clock::now();
-        if (i == 0) onStdOut(bytes->substr(0, bytes->find('\0')));
-        if (exited) {
-            drainedAfterExit += bytes->size();
-            if (drainedAfterExit > kDrainAfterExitBytes) return End::kOutputDone;
-        }
+        if (bytes && watch.Take(*bytes, i == 0)) return End::kOutputDone;
     }
 }

@@ -32,14 +32,11 @@ void AddDisplay(std::vector<std::string>& env) {
 // window and shuts down with this code.
 constexpr int kExitNoWindow = 1;
 
-// Runs the installer with XDG_RUNTIME_DIR pointing at `runtime` (or, with `runtimeAsTmpdir`,
-// without XDG_RUNTIME_DIR and TMPDIR there) and without a display; returns its exit status.
-// `closedDescriptors` are closed in the child instead of being inherited (standard error is
-// then not captured).
-int RunInstaller(const std::filesystem::path& runtime, std::vector<std::string> args, std::string* stderrText = nullptr,
-                 const std::vector<int>& closedDescriptors = {}, bool runtimeAsTmpdir = false) {
-    std::vector<std::string> env = {(runtimeAsTmpdir ? "TMPDIR=" : "XDG_RUNTIME_DIR=") + runtime.string(),
-                                    "HOME=" + runtime.string(), "PATH=/usr/bin:/bin"};
+// Starts the installer with `env` as its whole environment and `args` after its name, standard
+// error written to `errFile`; `closedDescriptors` are closed in the child instead of being
+// inherited. Returns its pid, or -1 when it did not start.
+pid_t SpawnInstaller(std::vector<std::string> env, std::vector<std::string> args, const std::filesystem::path& errFile,
+                     const std::vector<int>& closedDescriptors = {}) {
     std::vector<char*> envp;
     for (auto& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
@@ -47,14 +44,27 @@ int RunInstaller(const std::filesystem::path& runtime, std::vector<std::string> 
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
-    const auto errFile = runtime / "stderr.txt";
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
     posix_spawn_file_actions_addopen(&fa, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     for (int fd : closedDescriptors) posix_spawn_file_actions_addclose(&fa, fd);
-    pid_t pid;
-    if (posix_spawn(&pid, INSTALLER_EXE, &fa, nullptr, argv.data(), envp.data()) != 0) return -1000;
+    pid_t pid = -1;
+    if (posix_spawn(&pid, INSTALLER_EXE, &fa, nullptr, argv.data(), envp.data()) != 0) pid = -1;
     posix_spawn_file_actions_destroy(&fa);
+    return pid;
+}
+
+// Runs the installer with XDG_RUNTIME_DIR pointing at `runtime` (or, with `runtimeAsTmpdir`,
+// without XDG_RUNTIME_DIR and TMPDIR there) and without a display; returns its exit status.
+// `closedDescriptors` are closed in the child instead of being inherited (standard error is
+// then not captured).
+int RunInstaller(const std::filesystem::path& runtime, std::vector<std::string> args, std::string* stderrText = nullptr,
+                 const std::vector<int>& closedDescriptors = {}, bool runtimeAsTmpdir = false) {
+    const auto errFile = runtime / "stderr.txt";
+    const pid_t pid = SpawnInstaller({(runtimeAsTmpdir ? "TMPDIR=" : "XDG_RUNTIME_DIR=") + runtime.string(),
+                                      "HOME=" + runtime.string(), "PATH=/usr/bin:/bin"},
+                                     std::move(args), errFile, closedDescriptors);
+    if (pid < 0) return -1000;
     int status = 0;
     waitpid(pid, &status, 0);
     if (stderrText) *stderrText = testsupport::ReadFile(errFile);
@@ -182,20 +192,7 @@ pid_t StartInstaller(const std::filesystem::path& runtime, std::vector<std::stri
     std::vector<std::string> env = {"XDG_RUNTIME_DIR=" + runtime.string(), "HOME=" + runtime.string(),
                                     "PATH=/usr/bin:/bin"};
     AddDisplay(env);
-    std::vector<char*> envp;
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    args.insert(args.begin(), INSTALLER_EXE);
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, INSTALLER_EXE, &fa, nullptr, argv.data(), envp.data()) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&fa);
-    return pid;
+    return SpawnInstaller(std::move(env), std::move(args), errFile);
 }
 
 // Keeps the build's loopback collection port (tests send analytics to QV_COLLECT_HOST, where

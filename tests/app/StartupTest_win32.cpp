@@ -8,7 +8,7 @@
 #include "app/InstanceLock.h"
 #include "tests/app/TestChild_win32.h"
 #include "tests/support/TempDir.h"
-#include <winsock2.h>
+#include "tools/collector/WinsockUse_win32.h"
 
 namespace {
 
@@ -162,8 +162,7 @@ namespace {
 class SilentServer {
 public:
     SilentServer() {
-        WSADATA data{};
-        started_ = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+        if (!winsock_.Started()) return;
         socket_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
         sockaddr_in address{};
         address.sin_family = AF_INET;
@@ -176,14 +175,13 @@ public:
     }
     ~SilentServer() {
         if (socket_ != INVALID_SOCKET) ::closesocket(socket_);
-        if (started_) ::WSACleanup();
     }
     SilentServer(const SilentServer&) = delete;
     SilentServer& operator=(const SilentServer&) = delete;
     int Port() const { return port_; }
 
 private:
-    bool started_ = false;
+    collector::WinsockUse winsock_;  // first in, last out: outlives the socket
     SOCKET socket_ = INVALID_SOCKET;
     int port_ = 0;
 };

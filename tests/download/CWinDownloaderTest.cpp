@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "download/CWinDownloader.h"
+#include "tests/download/CWinDownloaderTest.h"
 #include "tests/download/DownloadTestSupport.h"
 
 using namespace DownloadTest;
@@ -13,15 +14,6 @@ using PackageServer::FaultRule;
 using namespace std::chrono_literals;
 
 namespace {
-
-class CWinDownloaderTest : public ::testing::Test {
-protected:
-    void SetUp() override { WriteRandomFile(dir.File("pkg.bin"), 3 << 20, 21); }
-    TempDir dir;
-    TempDir out;
-    TestServer server{dir.Path()};
-    EventLog events;
-};
 
 TEST(CWinDownloaderUnits, CWinDownloader_EscapesEveryByteOutsidePrintableAscii) {
     EXPECT_EQ(CWinDownloader::PrepareUrl(L"http://h:1/a b/\u00e9.exe?x=1&y=%20"),

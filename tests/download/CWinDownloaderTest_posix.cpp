@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "download/CWinDownloader.h"
+#include "tests/download/CWinDownloaderTest.h"
 #include "tests/download/DownloadTestSupport.h"
 
 using namespace DownloadTest;
@@ -13,11 +14,7 @@ using PackageServer::FaultRule;
 
 namespace {
 
-TEST(CWinDownloaderBody, CWinDownloader_BrokenBodyIsRetriedAndNeverKept) {
-    TempDir dir, out;
-    WriteRandomFile(dir.File("pkg.bin"), 3 << 20, 21);
-    TestServer server{dir.Path()};
-    EventLog events;
+TEST_F(CWinDownloaderBody, CWinDownloader_BrokenBodyIsRetriedAndNeverKept) {
     server->AddRule({FaultRule::Action::Drop, 100000, 0, 0, -1, 1});
     server->SetGzipWhenAsked(true);  // nothing is advertised, so nothing arrives compressed
     CWinDownloader downloader(events.Callback(), Wide(server->FileUrl("pkg.bin")), out.WFile("e.bin"));

@@ -4,21 +4,13 @@
 #include <gtest/gtest.h>
 
 #include "download/CWinDownloader.h"
+#include "tests/download/CWinDownloaderTest.h"
 #include "tests/download/DownloadTestSupport.h"
 
 using namespace DownloadTest;
 using PackageServer::FaultRule;
 
 namespace {
-
-class CWinDownloaderBody : public ::testing::Test {
-protected:
-    void SetUp() override { WriteRandomFile(dir.File("pkg.bin"), 3 << 20, 21); }
-    TempDir dir;
-    TempDir out;
-    TestServer server{dir.Path()};
-    EventLog events;
-};
 
 TEST_F(CWinDownloaderBody, CWinDownloader_BrokenBodyIsRetriedAndNeverKept) {
     // The server sends the body as it is stored (it compresses only when told to), so the

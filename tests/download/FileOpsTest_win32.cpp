@@ -8,6 +8,7 @@
 
 #include "download/FileOps.h"
 #include "tests/download/DownloadTestSupport.h"
+#include "tests/download/SparseJoin.h"
 #include "utils/WindowsApi_win32.h"
 
 #include <winioctl.h>
@@ -57,41 +58,26 @@ TEST(FileOpsWin32, NarrowPathIsUtf8WhateverTheCodePage) {
 
 TEST(FileOpsWin32, AppendFileData_CopiesTheDataOfASparseSource) {
     TempDir dir;
-    const std::string head(5000, 'h'), a(4096, 'a'), b(777, 'b');
-    const int64_t gap = int64_t{64} << 20;
-    const int64_t length = 4096 + gap + 777 + 100000;  // data, a hole, data, a trailing hole
-    {
-        Utils::FileHandle target = Utils::FileHandle::OpenWrite(dir.File("target"));
-        ASSERT_TRUE(target.WriteAll(head.data(), head.size()));
-    }
+    const SparseJoin join;
+    ASSERT_TRUE(join.WriteHead(dir.File("target")));
     bool sparse = false;
     {
         Utils::FileHandle source = Utils::FileHandle::OpenWrite(dir.File("source"));
         sparse = MakeSparse(source);
-        ASSERT_TRUE(WriteAt(source, a, 0));
-        ASSERT_TRUE(WriteAt(source, b, 4096 + gap));
-        ASSERT_TRUE(source.Truncate(length));
+        ASSERT_TRUE(WriteAt(source, join.a, 0));
+        ASSERT_TRUE(WriteAt(source, join.b, 4096 + SparseJoin::kGap));
+        ASSERT_TRUE(source.Truncate(SparseJoin::kLength));
     }
-    Utils::FileHandle target = Utils::FileHandle::OpenWrite(dir.File("target"));
     Utils::FileHandle source = Utils::FileHandle::OpenRead(dir.File("source"));
-    ASSERT_TRUE(Download::AppendFileData(target, 5000, source, length));
-    ASSERT_TRUE(target.Close());
-
-    EXPECT_EQ(SizeOf(dir.File("target")), 5000 + length);
-    const std::string joined = ReadFile(dir.File("target"));
-    ASSERT_EQ(joined.size(), static_cast<size_t>(5000 + length));
-    EXPECT_EQ(joined.substr(0, 5000), head);
-    EXPECT_EQ(joined.substr(5000, 4096), a);
-    EXPECT_EQ(joined.substr(5000 + 4096 + gap, 777), b);
-    EXPECT_EQ(joined.find_first_not_of('\0', 5000 + 4096), static_cast<size_t>(5000 + 4096 + gap));
+    ASSERT_NO_FATAL_FAILURE(join.JoinAndCheck(dir.File("target"), source));
     // Where the file system keeps holes (NTFS), the target keeps them too.
     const int64_t allocated = AllocatedBytes(dir.File("target"));
-    if (sparse && allocated >= 0 && AllocatedBytes(dir.File("source")) < gap) {
+    if (sparse && allocated >= 0 && AllocatedBytes(dir.File("source")) < SparseJoin::kGap) {
         EXPECT_LT(allocated, int64_t{4} << 20) << "the hole was written out";
     }
     // A source shorter than the range asked for is a failure, sparse or not.
     Utils::FileHandle other = Utils::FileHandle::OpenWrite(dir.File("other"));
-    EXPECT_FALSE(Download::AppendFileData(other, 0, source, length + 1));
+    EXPECT_FALSE(Download::AppendFileData(other, 0, source, SparseJoin::kLength + 1));
 }
 
 }  // namespace

@@ -2,45 +2,24 @@
 // the POSIX means of making their circumstances (named programs, umasks, owners, small mounts).
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
-#include <spawn.h>
 #include <sys/stat.h>
 
 #include "install/InstallFolderCheck.h"
 #include "install/InstallSession.h"
 #include "tests/install/ChildScope.h"
+#include "tests/install/NamedSleeper_posix.h"
 #include "tests/install/ProcessTableLock.h"
 #include "tests/support/TempDir.h"
 #include "utils/StringUtils.h"
 
 namespace fs = std::filesystem;
 using installtest::AsUnprivileged;
+using installtest::NamedSleeper;
 
 namespace {
 
 std::wstring W(const fs::path& p) { return Utils::FromUtf8(p.string()); }
-
-// A program started under a given file name (a copy of sleep), stopped at the end of the scope.
-class NamedSleeper {
-public:
-    explicit NamedSleeper(const fs::path& program) {
-        fs::create_directories(program.parent_path());
-        fs::copy_file("/bin/sleep", program, fs::copy_options::overwrite_existing);
-        std::string path = program.string(), seconds = "30";
-        char* argv[] = {path.data(), seconds.data(), nullptr};
-        if (posix_spawn(&pid_, path.c_str(), nullptr, nullptr, argv, environ) != 0) pid_ = -1;
-    }
-    ~NamedSleeper() {
-        if (pid_ <= 0) return;
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-    }
-    bool Running() const { return pid_ > 0; }
-
-private:
-    pid_t pid_ = -1;
-};
 
 class InstallSessionTest : public ::testing::Test {
 protected:

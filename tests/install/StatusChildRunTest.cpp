@@ -72,6 +72,18 @@ protected:
         host.Start(argv);
     }
 
+    // A probe that was let go, and the child it started, both run on: checked, then ended by
+    // the test (killing the probe ends it, whoever its parent is now).
+    static void ExpectBothRunOnThenEnd(const std::filesystem::path& pids) {
+        long long probe = 0, child = 0;
+        ASSERT_TRUE(ReadPids(pids, probe, child));
+        EXPECT_FALSE(childtest::EndsWithin(probe, 500));
+        EXPECT_FALSE(childtest::EndsWithin(child, 0));
+        childtest::Kill(child);
+        childtest::Kill(probe);
+        EXPECT_TRUE(childtest::EndsWithin(probe, 5000));
+    }
+
     testsupport::TempDir tmp;
     std::vector<std::string> lines;
 };
@@ -127,13 +139,7 @@ TEST_F(StatusChildRunTest, AChildThatStaysAfterItsFinalLineIsLetGoAndOutlivesIts
     std::thread([&] { result = Run({"spawn", PidsStep(tmp / "pids"), "line:State=Success", "sleep:600000"}); }).join();
     EXPECT_EQ(result.end, End::kLeftRunning);
     EXPECT_EQ(result.finalState, 1);
-    long long probe = 0, child = 0;
-    ASSERT_TRUE(ReadPids(tmp / "pids", probe, child));
-    EXPECT_FALSE(childtest::EndsWithin(probe, 500));
-    EXPECT_FALSE(childtest::EndsWithin(child, 0));
-    childtest::Kill(child);
-    childtest::Kill(probe);
-    EXPECT_TRUE(childtest::EndsWithin(probe, 5000));
+    ExpectBothRunOnThenEnd(tmp / "pids");
 }
 
 TEST_F(StatusChildRunTest, KillingTheInstallerOutrightEndsTheChildAndWhatItStarted) {
@@ -157,10 +163,5 @@ TEST_F(StatusChildRunTest, AChildLetGoOutlivesTheInstaller) {
     for (std::ptrdiff_t n; (n = host.StdOut().Read(buffer, sizeof buffer)) > 0;) out.append(buffer, static_cast<size_t>(n));
     EXPECT_EQ(host.Wait(), 0);
     EXPECT_EQ(out.rfind("end=2 status=-1 final=1", 0), 0u) << out;  // kLeftRunning after the final line
-    long long probe = 0, child = 0;
-    ASSERT_TRUE(ReadPids(tmp / "pids", probe, child));
-    EXPECT_FALSE(childtest::EndsWithin(probe, 500));
-    EXPECT_FALSE(childtest::EndsWithin(child, 0));
-    childtest::Kill(child);
-    childtest::Kill(probe);
+    ExpectBothRunOnThenEnd(tmp / "pids");
 }

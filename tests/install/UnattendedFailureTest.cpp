@@ -5,13 +5,14 @@
 #include <algorithm>
 #include <csignal>
 #include <fstream>
-#include <spawn.h>
 
+#include "tests/install/NamedSleeper_posix.h"
 #include "tests/install/UnattendedHarness.h"
 
 namespace fs = std::filesystem;
 using installtest::Ini;
 using installtest::Launch;
+using installtest::NamedSleeper;
 using installtest::Result;
 using UnattendedFailureTest = installtest::UnattendedTest;
 
@@ -36,26 +37,6 @@ bool BothGone(const fs::path& pidFile) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     return Gone(package) && Gone(child);
 }
-
-// A program running under a given file name (a copy of sleep), stopped at the end of the scope.
-class NamedSleeper {
-public:
-    explicit NamedSleeper(const fs::path& program) {
-        fs::create_directories(program.parent_path());
-        fs::copy_file("/bin/sleep", program, fs::copy_options::overwrite_existing);
-        std::string path = program.string(), seconds = "60";
-        char* argv[] = {path.data(), seconds.data(), nullptr};
-        if (posix_spawn(&pid_, path.c_str(), nullptr, nullptr, argv, environ) != 0) pid_ = -1;
-    }
-    ~NamedSleeper() {
-        if (pid_ <= 0) return;
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-    }
-
-private:
-    pid_t pid_ = -1;
-};
 
 }  // namespace
 
