@@ -241,7 +241,9 @@ public:
         if (!callback_ || tooManyRedirects_ || (binding_ && binding_->Aborted())) return E_ABORT;
         // Redirects are counted by both notices urlmon may send for them: its own report of a
         // hop (real Windows), and a request sent after the first one (wine reports only that).
-        if (statusCode == BINDSTATUS_SENDINGREQUEST) ++requestsSent_;
+        // Only requests before the final response count: wine sends the notice again while a
+        // long body arrives, and those are no hops.
+        if (statusCode == BINDSTATUS_SENDINGREQUEST && !responseSeen_) ++requestsSent_;
         if (statusCode == BINDSTATUS_REDIRECTING) {
             ++redirectsReported_;
             if (statusText) toldAddress_ = statusText;
