@@ -1,5 +1,7 @@
 #include "download/CWinDownloader.h"
 
+#include <algorithm>
+
 #include "download/FileOps.h"
 #include "download/UrlDigest.h"
 #include "utils/Log.h"
@@ -38,8 +40,10 @@ HRESULT CWinDownloader::CBindCallback::OnProgress(uint64_t progress, uint64_t pr
     if (cancelled_.load()) return kE_ABORT;
     if (statusCode == BINDSTATUS_REDIRECTING && statusText) redirectedUrl_ = statusText;
     if (progressMax == 0) return kS_OK;
+    // A service that announces less than it delivers must not show more than the whole.
     if (callback_)
-        callback_(DL_CODE_PROGRESS, static_cast<double>(progress) / static_cast<double>(progressMax), L"");
+        callback_(DL_CODE_PROGRESS, std::min(1.0, static_cast<double>(progress) / static_cast<double>(progressMax)),
+                  L"");
     return kS_OK;
 }
 

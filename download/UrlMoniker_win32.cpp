@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
+#include <optional>
 #include <mutex>
 #include <vector>
 
@@ -178,6 +180,36 @@ std::wstring AddressOf(::IBinding* binding) {
     return wide;
 }
 
+// One response header of the binding's request as wininet parsed it; nullopt when the binding
+// does not tell or the response has no such header.
+std::optional<std::string> HeaderOf(::IBinding* binding, DWORD query) {
+    if (!binding) return std::nullopt;
+    Utils::win::ComPtr<IWinInetHttpInfo> info;
+    if (FAILED(binding->QueryInterface(IID_IWinInetHttpInfo, info.ReceiveVoid())) || !info) return std::nullopt;
+    std::string text(256, '\0');
+    DWORD size = static_cast<DWORD>(text.size() - 1);
+    DWORD flags = 0;
+    if (info->QueryInfo(query, text.data(), &size, &flags, nullptr) != S_OK) return std::nullopt;
+    text.resize(text.find('\0'));  // the buffer is zeroed past what the call may fill
+    return text;
+}
+
+// The body's length in full 64 bits, from the response's own header: urlmon's notices count in
+// 32 bits, and wine's end at 2 GiB, so a larger package would seem longer than announced. None
+// when the header is missing or malformed, or when the body comes encoded (what is stored is
+// the decoded body, whose length the header does not give).
+std::optional<uint64_t> BodyLengthOf(::IBinding* binding) {
+    const auto encoding = HeaderOf(binding, HTTP_QUERY_CONTENT_ENCODING);
+    if (encoding && !encoding->empty() && Utils::AsciiLower(Utils::FromUtf8(*encoding)) != L"identity")
+        return std::nullopt;
+    const auto length = HeaderOf(binding, HTTP_QUERY_CONTENT_LENGTH);
+    if (!length || length->empty()) return std::nullopt;
+    uint64_t value = 0;
+    const auto [end, error] = std::from_chars(length->data(), length->data() + length->size(), value);
+    if (error != std::errc() || end != length->data() + length->size()) return std::nullopt;
+    return value;
+}
+
 // Statuses that come once the final response is in and before (or with) its body.
 bool AnnouncesResponse(ULONG statusCode) {
     return statusCode == BINDSTATUS_MIMETYPEAVAILABLE || statusCode == BINDSTATUS_CACHEFILENAMEAVAILABLE ||
@@ -204,8 +236,12 @@ public:
     }
     // The last HTTP status urlmon reported; 0 when none (a file: URL, or no answer at all).
     DWORD HttpStatus() const { return httpStatus_; }
-    // The length the data notices announced (urlmon's 32-bit count); 0 when unknown.
-    ULONG AnnouncedLength() const { return announced_; }
+    // The body's length from the response header in full, else the one the data notices
+    // announced (urlmon's 32-bit count, so only the low bits are known); nullopt when unknown.
+    std::optional<uint64_t> BodyLength() const { return bodyLength_; }
+    std::optional<ULONG> AnnouncedLength() const {
+        return announced_ == 0 ? std::nullopt : std::optional<ULONG>(announced_);
+    }
     // True when the request was redirected more than kMaxRedirects times and therefore stopped.
     bool TooManyRedirects() const { return tooManyRedirects_; }
 
@@ -255,11 +291,18 @@ public:
         }
         if (!responseSeen_ && AnnouncesResponse(statusCode)) {
             responseSeen_ = true;
+            if (abortWindow_) bodyLength_ = BodyLengthOf(abortWindow_->UrlmonBinding());
             if (ReportFinalAddress() == E_ABORT) return E_ABORT;
         }
-        if ((statusCode == BINDSTATUS_DOWNLOADINGDATA || statusCode == BINDSTATUS_ENDDOWNLOADDATA) && progressMax != 0)
-            announced_ = progressMax;
-        return Forward(progress, progressMax, statusCode, statusText ? statusText : L"");
+        const bool data = statusCode == BINDSTATUS_BEGINDOWNLOADDATA || statusCode == BINDSTATUS_DOWNLOADINGDATA ||
+                          statusCode == BINDSTATUS_ENDDOWNLOADDATA;
+        if (!data) return Forward(progress, progressMax, statusCode, statusText ? statusText : L"");
+        if (statusCode != BINDSTATUS_BEGINDOWNLOADDATA && progressMax != 0) announced_ = progressMax;
+        // The count of bytes read only grows: where its 32 bits wrap, the next 4 GiB begin.
+        if (progress < lastProgress_) received_ += uint64_t{1} << 32;
+        lastProgress_ = progress;
+        if (!bodyLength_) return Forward(progress, progressMax, statusCode, statusText ? statusText : L"");
+        return Forward(received_ + progress, *bodyLength_, statusCode, statusText ? statusText : L"");
     }
     STDMETHODIMP OnStopBinding(::HRESULT, LPCWSTR) override { return S_OK; }
     STDMETHODIMP GetBindInfo(DWORD*, BINDINFO* info) override {
@@ -288,7 +331,7 @@ private:
 
     int Hops() const { return std::max(redirectsReported_, requestsSent_ - 1); }
 
-    ::HRESULT Forward(ULONG progress, ULONG progressMax, ULONG statusCode, LPCWSTR statusText) {
+    ::HRESULT Forward(uint64_t progress, uint64_t progressMax, ULONG statusCode, LPCWSTR statusText) {
         const UrlMoniker::HRESULT answer = callback_->OnProgress(progress, progressMax, statusCode, statusText);
         // Recorded on the binding too: where urlmon ignores the answer and completes the
         // transfer anyway (wine does), the call still ends as aborted and keeps no file.
@@ -317,6 +360,9 @@ private:
     const uint32_t codePage_;
     DWORD httpStatus_ = 0;
     ULONG announced_ = 0;
+    std::optional<uint64_t> bodyLength_;
+    uint64_t received_ = 0;  // the wrapped part of urlmon's 32-bit count of bytes read
+    ULONG lastProgress_ = 0;
     int requestsSent_ = 0;
     int redirectsReported_ = 0;
     bool tooManyRedirects_ = false;
@@ -350,12 +396,16 @@ bool DiscardPart(const std::wstring& partPath) {
 
 // A body shorter (or longer) than announced is a broken transfer, not a file, whatever urlmon
 // answered: a server that closes the connection early must not pass for a complete package.
-// urlmon counts in 32 bits, so only those bits of the size are compared.
-bool MatchesAnnouncedLength(const std::wstring& path, ULONG announced) {
-    if (announced == 0) return true;
+// The response header's length is compared in full; without it, urlmon's own count, which
+// has 32 bits, against as many bits of the size.
+bool MatchesAnnouncedLength(const std::wstring& path, std::optional<uint64_t> bodyLength,
+                            std::optional<ULONG> announced) {
+    if (!bodyLength && !announced) return true;
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
-    return data.nFileSizeLow == announced;
+    const uint64_t size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+    if (bodyLength) return size == *bodyLength;
+    return data.nFileSizeLow == *announced;
 }
 
 bool IsHttp(const std::wstring& url) {
@@ -403,7 +453,7 @@ HRESULT URLDownloadToFile(void* caller, const std::wstring& url, const std::wstr
     const bool httpError = IsHttp(url) && status != 0 && (status < 200 || status > 299);
     if (httpError && result != E_ABORT && (SUCCEEDED(result) || status >= 400))
         result = static_cast<::HRESULT>(kHTTP_E_STATUS_BASE + status);
-    if (SUCCEEDED(result) && !MatchesAnnouncedLength(partPath, bridge->AnnouncedLength()))
+    if (SUCCEEDED(result) && !MatchesAnnouncedLength(partPath, bridge->BodyLength(), bridge->AnnouncedLength()))
         result = kINET_E_DOWNLOAD_FAILURE;
     if (SUCCEEDED(result)) {
         result = S_OK;

@@ -46,6 +46,34 @@ bool StopFor(DWORD event, Stop& stop) {
     }
 }
 
+// Output waits for whoever reads it: a reader that stopped reading (a full pipe) blocks a
+// write, and with it every later use of that stream, the one here included. Each piece of
+// output is written on a thread of its own and waited for at most this long.
+constexpr DWORD kOutputWaitMs = 1000;
+
+// One piece of output, written on a thread of its own. Lives to the end of the process: a
+// thread still blocked keeps using it.
+struct OutputTask {
+    void (*work)(const char*);
+    const char* what;
+};
+
+// Runs the task; true when it finished within kOutputWaitMs.
+bool FinishesInTime(const OutputTask& task) {
+    const HANDLE thread = ::CreateThread(
+        nullptr, 0,
+        [](LPVOID parameter) -> DWORD {
+            const auto* t = static_cast<const OutputTask*>(parameter);
+            t->work(t->what);
+            return 0;
+        },
+        const_cast<OutputTask*>(&task), 0, nullptr);
+    if (!thread) return false;
+    const bool done = ::WaitForSingleObject(thread, kOutputWaitMs) == WAIT_OBJECT_0;
+    ::CloseHandle(thread);
+    return done;
+}
+
 [[noreturn]] void StopInstall(const Guarded& guarded, const Stop& stop) {
     QLOG(L"%S: stopping the install\r\n", stop.what);
     // The package's job ends at once; its runner then sees it end and may report that, which
@@ -56,9 +84,17 @@ bool StopFor(DWORD event, Stop& stop) {
     }
     InterruptGuard::RemoveDownloadLeftovers(guarded.packagePath);
     if (guarded.beforeExit) guarded.beforeExit();
-    std::fflush(stdout);
-    std::fprintf(stderr, "quorvex-installer: stopped by %s\n", stop.what);
-    std::fflush(stderr);
+    // The stop line comes after what the install had written. A stream still blocked holds the
+    // C runtime's lock, which its exit would wait for: the process is then ended without it.
+    static const OutputTask flushOutput{[](const char*) { std::fflush(stdout); }, nullptr};
+    static const OutputTask stopLine{[](const char* what) {
+                                         std::fprintf(stderr, "quorvex-installer: stopped by %s\n", what);
+                                         std::fflush(stderr);
+                                     },
+                                     stop.what};
+    const bool outputFlushed = FinishesInTime(flushOutput);
+    const bool flushed = FinishesInTime(stopLine) && outputFlushed;
+    if (!flushed) ::TerminateProcess(::GetCurrentProcess(), static_cast<UINT>(stop.exitCode));
     ::ExitProcess(static_cast<UINT>(stop.exitCode));
 }
 

@@ -7,6 +7,9 @@
 //       be stopped; exit code 3 when no stop came within a minute.
 //   qv_interrupt_child disarmed FOLDER EVENT
 //       the same guard, put away again before EVENT is set: a stop now takes its default course.
+//   qv_interrupt_child flooding FOLDER EVENT
+//       the armed guard, then EVENT is set and standard output is written without end: once no
+//       one reads it, the writes block (holding the stream) when the stop comes.
 //   qv_interrupt_child send PID break|c [GROUP]
 //       joins the console of process PID and sends Ctrl+Break or Ctrl+C to process group GROUP
 //       there (0, the default: every process of the console; this process ignores both). 0 when
@@ -64,7 +67,8 @@ bool StartPackage(const std::wstring& probe, const std::wstring& folder) {
 
 // Arms the guard (and puts it away again unless `keepGuard`), starts the package when a probe
 // is given, tells the test it is ready and waits for the stop.
-int Guarded(const std::wstring& folder, const std::wstring& event, bool keepGuard, const std::wstring& probe) {
+int Guarded(const std::wstring& folder, const std::wstring& event, bool keepGuard, const std::wstring& probe,
+            bool flood = false) {
     if (!::SetConsoleCtrlHandler(nullptr, FALSE)) return 10;
     const std::filesystem::path mark = folder + L"\\mark";
     std::optional<InterruptGuard> guard;
@@ -73,6 +77,11 @@ int Guarded(const std::wstring& folder, const std::wstring& event, bool keepGuar
     if (!keepGuard) guard.reset();
     if (!probe.empty() && !StartPackage(probe, folder)) return 11;
     if (!SetReady(event)) return 12;
+    if (flood) {
+        static const std::string block(4096, 'x');
+        for (const auto until = ::GetTickCount64() + 60000; ::GetTickCount64() < until;)
+            std::fwrite(block.data(), 1, block.size(), stdout);
+    }
     ::Sleep(60000);
     return kNotStopped;
 }
@@ -82,8 +91,19 @@ BOOL WINAPI Swallow(DWORD event) { return event == CTRL_BREAK_EVENT ? TRUE : FAL
 
 int Send(DWORD pid, const std::string& what, DWORD group) {
     ::FreeConsole();  // none is fine: this process usually starts without one
-    if (!::AttachConsole(pid)) {
-        std::fprintf(stderr, "AttachConsole: %lu\n", ::GetLastError());
+    // Wine's console host for a new console may still be coming up (seen once in many runs):
+    // joining is tried for a while.
+    bool attached = false;
+    DWORD error = 0;
+    for (int tries = 0; tries < 20 && !attached; ++tries) {
+        attached = ::AttachConsole(pid);
+        if (!attached) {
+            error = ::GetLastError();
+            ::Sleep(100);
+        }
+    }
+    if (!attached) {
+        std::fprintf(stderr, "AttachConsole: %lu\n", error);
         return 12;
     }
     const DWORD event = what == "c" ? CTRL_C_EVENT : CTRL_BREAK_EVENT;
@@ -148,5 +168,6 @@ int main(int argc, char** argv) {
     const std::wstring probe = argc > 4 ? Utils::FromUtf8(argv[4]) : std::wstring();
     if (mode == "armed") return Guarded(folder, event, true, probe);
     if (mode == "disarmed") return Guarded(folder, event, false, probe);
+    if (mode == "flooding") return Guarded(folder, event, true, probe, true);
     return 2;
 }

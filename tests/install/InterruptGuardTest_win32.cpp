@@ -44,8 +44,9 @@ std::string ReadFile(const fs::path& file) {
 class Child {
 public:
     // `flags` add to CREATE_SUSPENDED; `errorFile`, when given, becomes the child's standard
-    // output and error.
-    Child(const std::vector<std::wstring>& args, DWORD flags, const fs::path& errorFile = {}) {
+    // error, and its standard output too unless `output` (an inheritable handle) is given.
+    Child(const std::vector<std::wstring>& args, DWORD flags, const fs::path& errorFile = {},
+          HANDLE output = nullptr) {
         job_.Reset(::CreateJobObjectW(nullptr, nullptr));
         JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
         limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
@@ -60,21 +61,21 @@ public:
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESHOWWINDOW;
         startup.wShowWindow = SW_HIDE;
-        Utils::UniqueHandle output;
+        Utils::UniqueHandle errors;
         if (!errorFile.empty()) {
             SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-            output.Reset(::CreateFileW(errorFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+            errors.Reset(::CreateFileW(errorFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-            if (!output) {
+            if (!errors) {
                 error_ = "error file: " + std::to_string(::GetLastError());
                 return;
             }
             startup.dwFlags |= STARTF_USESTDHANDLES;
-            startup.hStdOutput = output.Get();
-            startup.hStdError = output.Get();
+            startup.hStdOutput = output ? output : errors.Get();
+            startup.hStdError = errors.Get();
         }
         PROCESS_INFORMATION info{};
-        if (!::CreateProcessW(ChildProgram().c_str(), command.data(), nullptr, nullptr, output ? TRUE : FALSE,
+        if (!::CreateProcessW(ChildProgram().c_str(), command.data(), nullptr, nullptr, errors ? TRUE : FALSE,
                               flags | CREATE_SUSPENDED, nullptr, nullptr, &startup, &info)) {
             error_ = "CreateProcessW: " + std::to_string(::GetLastError());
             return;
@@ -133,11 +134,12 @@ protected:
     // the request is Ctrl+Break (which goes to one group), and waits until it is ready for the
     // request. Ctrl+C cannot be aimed at a group: it goes to every process of the console (on
     // Windows) or of the sender's group there (wine), so that child stays in this process's group.
-    std::unique_ptr<Child> StartGuarded(const std::string& mode, const std::string& request, bool withPackage = false) {
+    std::unique_ptr<Child> StartGuarded(const std::string& mode, const std::string& request, bool withPackage = false,
+                                        HANDLE output = nullptr) {
         std::vector<std::wstring> args{Utils::FromUtf8(mode), tmp_.path().wstring(), eventName_};
         if (withPackage) args.push_back(Utils::FromUtf8(CHILD_PROBE));
         const DWORD group = request == "break" ? CREATE_NEW_PROCESS_GROUP : 0;
-        auto child = std::make_unique<Child>(args, CREATE_NEW_CONSOLE | group, tmp_ / "stderr.txt");
+        auto child = std::make_unique<Child>(args, CREATE_NEW_CONSOLE | group, tmp_ / "stderr.txt", output);
         if (!child->Started()) {
             ADD_FAILURE() << child->Error();
             return nullptr;
@@ -266,6 +268,28 @@ TEST_F(InterruptGuardTest, TheRunningPackageEndsWithTheInstall) {
     ASSERT_EQ(sent.code, 0u) << sent.report;
     ExpectStopped(*child, 130, "Ctrl+C");
     EXPECT_EQ(::WaitForSingleObject(package.Get(), kWaitMs), static_cast<DWORD>(WAIT_OBJECT_0));
+}
+
+// An install whose output no one reads any more is blocked in a write, holding the stream,
+// when the request comes: the stop still ends it with its code and its clean-up.
+TEST_F(InterruptGuardTest, AnInstallBlockedOnItsOutputStillStops) {
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    ASSERT_TRUE(::CreatePipe(&readEnd, &writeEnd, &inherit, 4096)) << ::GetLastError();
+    const Utils::UniqueHandle reader(readEnd), writer(writeEnd);
+    ASSERT_TRUE(::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0)) << ::GetLastError();
+    auto child = StartGuarded("flooding", "break", false, writeEnd);
+    ASSERT_TRUE(child);
+    DWORD available = 0;
+    for (int waited = 0; waited < 5000 && available == 0; waited += 50) {
+        ::Sleep(50);
+        ASSERT_TRUE(::PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr)) << ::GetLastError();
+    }
+    ASSERT_GT(available, 0u) << "the child wrote nothing";
+    ::Sleep(300);  // the pipe is full by now and the child's write waits
+    const Sent sent = Raise(*child, "close");
+    ASSERT_EQ(sent.code, 0u) << sent.report;
+    ExpectStopped(*child, 129, "the console closing");
 }
 
 // A guard that was put away leaves the request to its default course: the process ends

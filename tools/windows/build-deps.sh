@@ -20,7 +20,9 @@ recipe=3
 # 1. The source list: Debian's sources for the suite this machine uses.
 ensure_sources() {
   local list=/etc/apt/sources.list.d/quorvex-deb-src.sources
-  if ! apt-get indextargets --format '$(CREATED_BY)' 2>/dev/null | grep -qx 'Sources'; then
+  local targets
+  targets=$(apt-get indextargets --format '$(CREATED_BY)' 2>/dev/null || true)
+  if ! grep -qx 'Sources' <<<"$targets"; then
     if [[ ! -f $list ]]; then
       if [[ $(id -u) -eq 0 ]]; then sudo=(); else sudo=(sudo); fi
       printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm bookworm-updates\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
