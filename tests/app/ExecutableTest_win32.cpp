@@ -112,9 +112,10 @@ void CheckImage(const char* buildPath, WORD subsystem) {
 
 TEST(Executable_Image, TheInstallerAndTheSamplePackageImportOnlyLibrariesOfTheSystem) {
     CheckImage(INSTALLER_EXE, IMAGE_SUBSYSTEM_WINDOWS_GUI);
-    // The package, and the product and uninstaller it installs alone on a machine.
+    // The package, and the product and uninstaller it installs alone on a machine. The product
+    // is a window program: started from the finish page, it opens no console.
     CheckImage(SAMPLE_PACKAGE, IMAGE_SUBSYSTEM_WINDOWS_CUI);
-    CheckImage(SAMPLE_PRODUCT, IMAGE_SUBSYSTEM_WINDOWS_CUI);
+    CheckImage(SAMPLE_PRODUCT, IMAGE_SUBSYSTEM_WINDOWS_GUI);
     CheckImage(SAMPLE_UNINSTALLER, IMAGE_SUBSYSTEM_WINDOWS_CUI);
 }
 

@@ -15,25 +15,27 @@ using SilentInstallTest = installtest::UnattendedTest;
 
 namespace {
 
+// Runs the product with `args`; its exit code, or -1 when it did not start or end normally.
+int RunProduct(const fs::path& product, std::vector<std::string> args) {
+    args.insert(args.begin(), product.string());
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid;
+    if (posix_spawn(&pid, product.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return -1;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 // Runs the installed product on a file and back; true when the round trip gives the file back.
 bool ProductRoundTrip(const fs::path& product, const fs::path& work) {
     const std::string text(100000, 'q');
     std::ofstream(work / "data.txt") << text;
-    const auto run = [&](std::vector<std::string> args) {
-        args.insert(args.begin(), product.string());
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        pid_t pid;
-        if (posix_spawn(&pid, product.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return -1;
-        int status = 0;
-        waitpid(pid, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    };
-    if (run({(work / "data.txt").string()}) != 0) return false;
+    if (RunProduct(product, {(work / "data.txt").string()}) != 0) return false;
     if (fs::file_size(work / "data.txt.gz") >= text.size() / 10) return false;
     fs::remove(work / "data.txt");
-    if (run({"-d", (work / "data.txt.gz").string()}) != 0) return false;
+    if (RunProduct(product, {"-d", (work / "data.txt.gz").string()}) != 0) return false;
     return testsupport::ReadFile(work / "data.txt") == text;
 }
 
@@ -50,6 +52,13 @@ TEST_F(SilentInstallTest, SilentInstall_InstallsRecordsAndOnASecondRunUninstalls
     // The product works, the package is gone.
     fs::create_directories(tmp / "work");
     EXPECT_TRUE(ProductRoundTrip(folder / "compressor.exe", tmp / "work"));
+    // A file whose reading fails part-way (a name for the product's own memory: it opens as a
+    // regular file and every read fails) leaves an older archive of its name as it was.
+    fs::create_symlink("/proc/self/mem", tmp / "work" / "unreadable");
+    std::ofstream(tmp / "work" / "unreadable.gz") << "older archive";
+    EXPECT_EQ(RunProduct(folder / "compressor.exe", {(tmp / "work" / "unreadable").string()}), 1);
+    EXPECT_EQ(testsupport::ReadFile(tmp / "work" / "unreadable.gz"), "older archive");
+    EXPECT_FALSE(fs::exists(tmp / "work" / "unreadable.gz.part"));
     EXPECT_FALSE(fs::exists(folder / "__Package_Quorvex.exe"));
 
     // The records.

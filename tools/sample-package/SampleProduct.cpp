@@ -91,14 +91,25 @@ bool CompressFile(const std::string& source, std::string& target) {
     if (!in.Get()) return false;
     struct stat st {};
     if (::fstat(fileno(in.Get()), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    ScopedFile out(target, "wb");
+    // Written under a temporary name and renamed when complete: a failure part-way leaves no
+    // cut-off archive, and an existing archive of the same name stays until the new one is whole.
+    const std::string partial = target + ".part";
+    ScopedFile out(partial, "wb");
     if (!out.Get()) return false;
     z_stream stream{};
-    if (deflateInit2(&stream, 9, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;  // gzip
-    const bool ok =
-        Pump(stream, in.Get(), out.Get(), [&](bool last) { return deflate(&stream, last ? Z_FINISH : Z_NO_FLUSH); });
-    deflateEnd(&stream);
-    return out.Close() && ok;
+    bool ok = deflateInit2(&stream, 9, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) == Z_OK;  // gzip
+    if (ok) {
+        ok = Pump(stream, in.Get(), out.Get(),
+                  [&](bool last) { return deflate(&stream, last ? Z_FINISH : Z_NO_FLUSH); });
+        deflateEnd(&stream);
+    }
+    ok = out.Close() && ok;
+    std::error_code renamed;
+    if (ok) std::filesystem::rename(PathFromUtf8(partial), PathFromUtf8(target), renamed);
+    ok = ok && !renamed;
+    std::error_code ignored;
+    if (!ok) std::filesystem::remove(PathFromUtf8(partial), ignored);
+    return ok;
 }
 
 }  // namespace sample

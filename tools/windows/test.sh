@@ -7,6 +7,11 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 dir=build-windows
 if [[ ${1:-} == --build-dir ]]; then dir=$2; shift 2; fi
+# Window tests need an X display for wine to draw on; without one, the whole run (wine's server
+# and desktop included) gets a virtual one, with the 24-bit depth Direct2D needs.
+if [[ -z ${DISPLAY:-} ]]; then
+  exec xvfb-run -a -s "-screen 0 1280x800x24" bash "$0" --build-dir "$dir" "$@"
+fi
 
 source tools/windows/wine-env.sh
 # urlmon keeps a copy of every download in the prefix's URL cache, and the service downloader's
