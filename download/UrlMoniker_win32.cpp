@@ -43,22 +43,6 @@ void LimitStalls() {
     (void)applied;  // without the limits a transfer still works, only a stall lasts longer
 }
 
-// COM for the calling thread for the length of one call. A thread that already runs in another
-// apartment model keeps it (and its own uninitialisation).
-class ComScope {
-public:
-    ComScope() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~ComScope() {
-        if (SUCCEEDED(result_)) CoUninitialize();
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-    bool Usable() const { return SUCCEEDED(result_) || result_ == RPC_E_CHANGED_MODE; }
-
-private:
-    ::HRESULT result_;
-};
-
 // urlmon's own binding of the running call, whose Abort must run on the calling thread (the
 // binding lives in that thread's apartment). While the call blocks in URLDownloadToFileW the
 // thread only pumps messages, so a stop from another thread reaches it as a message to this
@@ -420,7 +404,7 @@ namespace UrlMoniker {
 HRESULT URLDownloadToFile(void* caller, const std::wstring& url, const std::wstring& file, uint32_t reserved,
                           IBindStatusCallback* callback) {
     if (!callback || url.empty() || file.empty()) return kE_INVALIDARG;
-    ComScope com;
+    Utils::win::ComApartment com;
     if (!com.Usable()) return kE_FAIL;
     LimitStalls();
 

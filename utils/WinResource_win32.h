@@ -5,6 +5,8 @@
 // names for it. Include after WindowsApi_win32.h.
 #include <memory>
 
+#include <objbase.h>
+
 namespace Utils::win {
 
 // A pointer-like resource freed by `Free` (RegCloseKey, LocalFree, CoTaskMemFree, FreeLibrary,
@@ -39,6 +41,23 @@ public:
 
 private:
     T* p_ = nullptr;
+};
+
+// COM for the calling thread (single-threaded apartment) for the length of a scope. A thread
+// that already runs in another apartment model keeps it; only a successful initialisation is
+// undone.
+class ComApartment {
+public:
+    ComApartment() : result_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+    ~ComApartment() {
+        if (SUCCEEDED(result_)) ::CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+    bool Usable() const { return SUCCEEDED(result_) || result_ == RPC_E_CHANGED_MODE; }
+
+private:
+    HRESULT result_;
 };
 
 }  // namespace Utils::win
