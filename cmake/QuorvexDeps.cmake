@@ -33,6 +33,13 @@ if(WIN32)
   target_compile_definitions(qv::cairo INTERFACE CAIRO_WIN32_STATIC_BUILD)
   target_link_libraries(qv::cairo INTERFACE ${QV_CAIRO_LIBRARY} ${QV_PIXMAN_LIBRARY} qv::png
                         gdi32 msimg32 ssp)
+  # libzip (Windows crypto, zlib) and pugixml for the skin reader, both static.
+  find_package(libzip REQUIRED CONFIG)
+  add_library(qv::zip INTERFACE IMPORTED GLOBAL)
+  target_link_libraries(qv::zip INTERFACE libzip::zip)
+  find_package(pugixml REQUIRED CONFIG)
+  add_library(qv::pugixml INTERFACE IMPORTED GLOBAL)
+  target_link_libraries(qv::pugixml INTERFACE pugixml::pugixml)
 else()
   find_package(PkgConfig REQUIRED)
   find_package(ZLIB REQUIRED)

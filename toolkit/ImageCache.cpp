@@ -1,7 +1,6 @@
 #include "toolkit/ImageCache.h"
 
 #include <cairo.h>
-#include <gdk-pixbuf/gdk-pixbuf.h>
 
 #include <cstring>
 #include <filesystem>
@@ -10,7 +9,6 @@
 #include <system_error>
 #include <thread>
 
-#include "toolkit/GObjectPtr.h"
 #include "toolkit/ResourceSet.h"
 #include "toolkit/SkinResources.h"
 #include "utils/StringUtils.h"
@@ -47,35 +45,6 @@ ImageCache& ImageCache::Instance() {
 
 namespace {
 
-// Copies a pixbuf (RGB or RGBA, straight alpha) into a premultiplied ARGB32 surface.
-cairo_surface_t* SurfaceFromPixbuf(GdkPixbuf* pixbuf) {
-    const int w = gdk_pixbuf_get_width(pixbuf);
-    const int h = gdk_pixbuf_get_height(pixbuf);
-    const int channels = gdk_pixbuf_get_n_channels(pixbuf);
-    const int srcStride = gdk_pixbuf_get_rowstride(pixbuf);
-    const guchar* src = gdk_pixbuf_read_pixels(pixbuf);
-    if (gdk_pixbuf_get_bits_per_sample(pixbuf) != 8 || (channels != 3 && channels != 4)) return nullptr;
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
-    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(surface);
-        return nullptr;
-    }
-    cairo_surface_flush(surface);
-    unsigned char* dst = cairo_image_surface_get_data(surface);
-    const int dstStride = cairo_image_surface_get_stride(surface);
-    for (int y = 0; y < h; ++y) {
-        const guchar* s = src + static_cast<size_t>(y) * srcStride;
-        auto* d = reinterpret_cast<uint32_t*>(dst + static_cast<size_t>(y) * dstStride);
-        for (int x = 0; x < w; ++x, s += channels) {
-            const uint32_t a = channels == 4 ? s[3] : 255;
-            const uint32_t r = (s[0] * a + 127) / 255, g = (s[1] * a + 127) / 255, b = (s[2] * a + 127) / 255;
-            d[x] = (a << 24) | (r << 16) | (g << 8) | b;
-        }
-    }
-    cairo_surface_mark_dirty(surface);
-    return surface;
-}
-
 std::shared_ptr<const Image> WithMask(const Image& base, Color mask) {
     const int w = cairo_image_surface_get_width(base.Surface()), h = cairo_image_surface_get_height(base.Surface());
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
@@ -107,28 +76,12 @@ std::wstring HighDensityName(const std::wstring& name) {
 
 }  // namespace
 
-std::shared_ptr<const Image> ImageCache::Decode(const std::string& bytes) {
-    if (bytes.empty()) return nullptr;
-    auto loader = GObjectPtr<GdkPixbufLoader>::Adopt(gdk_pixbuf_loader_new());
-    GError* err = nullptr;
-    bool ok = gdk_pixbuf_loader_write(loader.get(), reinterpret_cast<const guchar*>(bytes.data()), bytes.size(), &err);
-    if (err) g_clear_error(&err);
-    ok = gdk_pixbuf_loader_close(loader.get(), ok ? &err : nullptr) && ok;
-    if (err) g_clear_error(&err);
-    if (!ok) return nullptr;
-    GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader.get());  // owned by the loader
-    if (!pixbuf) return nullptr;
-    cairo_surface_t* s = SurfaceFromPixbuf(pixbuf);
-    if (!s) return nullptr;
-    return std::make_shared<Image>(s, gdk_pixbuf_get_width(pixbuf), gdk_pixbuf_get_height(pixbuf));
-}
-
 std::shared_ptr<const Image> ImageCache::Load(const std::wstring& name, std::size_t& decodes) {
     std::string bytes;
     if (!SkinResources::Instance().Read(name, bytes)) {
-        const std::string path = Utils::ToUtf8(name);
+        const std::filesystem::path path(name);
         std::error_code ec;
-        if (!path.empty() && path[0] == '/' && std::filesystem::is_regular_file(path, ec)) {
+        if (path.is_absolute() && std::filesystem::is_regular_file(path, ec)) {
             std::ifstream in(path, std::ios::binary);
             std::ostringstream ss;
             ss << in.rdbuf();
@@ -149,7 +102,7 @@ const std::wstring& Resolve(const std::wstring& requested) {
 
 std::string CacheKey(const std::wstring& name, int scale) {
     std::string key = SkinResources::NormalizeName(name);
-    if (!name.empty() && (name[0] == L'/')) key = "/" + Utils::ToUtf8(name);  // files on disk keep their case
+    if (std::filesystem::path(name).is_absolute()) key = "/" + Utils::ToUtf8(name);  // files on disk keep their case
     if (scale > 1) key += "\n@2x";                                           // cannot clash with a real name
     return key;
 }

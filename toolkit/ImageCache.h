@@ -1,8 +1,9 @@
 #pragma once
-// Decoded skin images. Each image is decoded once (gdk-pixbuf) into a premultiplied ARGB cairo
-// surface and kept; a name that cannot be found or decoded is remembered as missing, draws
-// nothing and is no error. Names go through the image alias table first; an absolute path of
-// an existing file is read from disk (images kept beside the executable).
+// Decoded skin images. Each image is decoded once (gdk-pixbuf on Linux, cairo's PNG reader on
+// Windows) into a premultiplied ARGB cairo surface and kept; a name that cannot be found or
+// decoded is remembered as missing, draws nothing and is no error. Names go through the image
+// alias table first; an absolute path of an existing file is read from disk (images kept
+// beside the executable).
 //
 // High density: asked for scale 2, the cache looks for "name@2x.png" beside "name.png" and
 // returns it with scale 2 (its size in window units is half its pixel size, so descriptors

@@ -15,10 +15,25 @@ if [[ ! -f $WINEPREFIX/system.reg ]]; then
   wineboot -i >/dev/null 2>&1
 fi
 # Settings of the prefix; bump the marker's number when they change.
-ready=$WINEPREFIX/.quorvex-settings-1
+ready=$WINEPREFIX/.quorvex-settings-2
 if [[ ! -f $ready ]]; then
   # A crashing test program ends instead of waiting in wine's crash dialog.
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  # A CJK face for DirectWrite, which ignores wine's font substitutes and would draw Chinese as
+  # boxes: Debian's Noto Sans CJK (one collection file per weight, holding the SC, TC, HK, JP
+  # and KR families) copied into the prefix's font folder and registered like an installed font.
+  fonts=$WINEPREFIX/drive_c/windows/Fonts
+  mkdir -p "$fonts"
+  for weight in Regular Bold; do
+    file=/usr/share/fonts/opentype/noto/NotoSansCJK-$weight.ttc
+    if [[ ! -f $file ]]; then
+      echo "wine-env: $file is missing (Debian package fonts-noto-cjk); Chinese will show as boxes" >&2
+      continue
+    fi
+    cp -f "$file" "$fonts/"
+    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' \
+      /v "Noto Sans CJK $weight (TrueType)" /t REG_SZ /d "NotoSansCJK-$weight.ttc" /f >/dev/null 2>&1
+  done
   touch "$ready"
 fi
 

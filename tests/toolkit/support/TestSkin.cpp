@@ -36,7 +36,7 @@ bool Png(const fs::path& path, int w, int h, const std::function<void(cairo_t*)>
     cairo_t* cr = cairo_create(s);
     draw(cr);
     cairo_destroy(cr);
-    const bool ok = cairo_surface_write_to_png(s, path.c_str()) == CAIRO_STATUS_SUCCESS;
+    const bool ok = cairo_surface_write_to_png(s, path.string().c_str()) == CAIRO_STATUS_SUCCESS;
     cairo_surface_destroy(s);
     return ok;
 }
@@ -205,12 +205,12 @@ std::vector<std::uint8_t> MakeZip(const std::string& folder) {
     std::vector<std::uint8_t> out;
     const fs::path zipPath = fs::path(folder).string() + ".zip";
     int err = 0;
-    zip_t* z = zip_open(zipPath.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+    zip_t* z = zip_open(zipPath.string().c_str(), ZIP_CREATE | ZIP_TRUNCATE, &err);
     if (!z) return out;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
         if (!entry.is_regular_file()) continue;
         const std::string name = fs::relative(entry.path(), folder).generic_string();
-        zip_source_t* src = zip_source_file(z, entry.path().c_str(), 0, -1);
+        zip_source_t* src = zip_source_file(z, entry.path().string().c_str(), 0, -1);
         if (src) zip_file_add(z, name.c_str(), src, ZIP_FL_OVERWRITE);
     }
     if (zip_close(z) != 0) {
