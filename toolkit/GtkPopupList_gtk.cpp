@@ -66,7 +66,7 @@ void GtkPopupList::Close() {
     g_signal_handlers_disconnect_by_data(popup_, this);
     gtk_grab_remove(popup_);
     gtk_widget_destroy(popup_);
-    list_->PopupShown(false);
+    if (list_) list_->PopupShown(false);
 }
 
 void GtkPopupList::Choose(int index) {

@@ -23,6 +23,12 @@ public:
     bool IsClosed() const { return closed_; }
     GtkWidget* Widget() const { return popup_; }
     void Close();
+    // Closes the list without telling its owner: the owner is being destroyed (its list part,
+    // already gone, must not be called).
+    void Abandon() {
+        list_ = nullptr;
+        Close();
+    }
 
 private:
     static gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer self);

@@ -415,7 +415,11 @@ void GtkWindowHost::FocusChanged(CControlUI* control) {
 void GtkWindowHost::PeerChanged(CControlUI* control) { fields_->TextChanged(control); }
 
 void GtkWindowHost::ControlRemoved(CControlUI* control) {
-    if (popup_ && popup_->Owner() == control) popup_.reset();
+    // From the control's base destructor: its list part is gone, so it is not told.
+    if (popup_ && popup_->Owner() == control) {
+        popup_->Abandon();
+        popup_.reset();
+    }
     if (focus_ == control) focus_ = nullptr;
     accessibles_.Removed(control);
     fields_->Removed(control, !destroyed_);

@@ -18,17 +18,25 @@ using testsupport::RuntimePath;
 using testsupport::TestChild;
 namespace fs = std::filesystem;
 
-// Text of a window of another process (WM_GETTEXT is carried across processes).
+// Text of a window of another process (WM_GETTEXT is carried across processes). The text may
+// change between asking for its length and for the text: the text is read again until both
+// agree, so a reading is never an old length cut from a new text.
 std::wstring Text(HWND window) {
-    DWORD_PTR length = 0;
-    if (!::SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return {};
-    std::wstring text(length + 1, L'\0');
-    DWORD_PTR copied = 0;
-    if (!::SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                               SMTO_ABORTIFHUNG, 5000, &copied))
-        return {};
-    text.resize(copied);
-    return text;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        DWORD_PTR length = 0;
+        if (!::SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return {};
+        // Room for more than was announced: a copy that fills it all may have been cut.
+        std::wstring text(length + 64, L'\0');
+        DWORD_PTR copied = 0;
+        if (!::SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                                   SMTO_ABORTIFHUNG, 5000, &copied))
+            return {};
+        if (copied == length) {
+            text.resize(copied);
+            return text;
+        }
+    }
+    return {};
 }
 
 std::wstring ClassName(HWND window) {

@@ -290,6 +290,25 @@ TEST(Window_Combo, DropUpListOpensAboveAndPicksAnItem) {
     w.SendMessage(WM_CLOSE);
 }
 
+// A combo taken out of the window while its list is open: the list closes with it and the
+// window goes on (the combo's list part is gone by the time the host hears of it).
+TEST(Window_Combo, RemovingTheComboWithItsListOpenClosesTheList) {
+    TestWindow w(L"demo.xml");
+    ASSERT_TRUE(w.Create(nullptr, L"Quorvex"));
+    w.CenterWindow();
+    ASSERT_TRUE(PumpUntil([&] { return w.Mapped(); }));
+    Pump(100);
+    auto* combo = static_cast<CComboUI*>(w.FindControl(L"langCombo"));
+    Xdo("mousemove " + w.At(L"langCombo") + " click 1");
+    ASSERT_TRUE(PumpUntil([&] { return combo->IsDropDownOpen(); }));
+    auto* parent = dynamic_cast<CContainerUI*>(combo->GetParent());
+    ASSERT_NE(parent, nullptr);
+    ASSERT_TRUE(parent->Remove(combo));
+    Pump(100);
+    EXPECT_EQ(w.FindControl(L"langCombo"), nullptr);
+    w.SendMessage(WM_CLOSE);
+}
+
 TEST(Window_Keyboard, EscapeReachesTheFilterAndAltF4ClosesWithZero) {
     struct Filtering : TestWindow {
         using TestWindow::TestWindow;

@@ -1,0 +1,448 @@
+// The Win32 window host with real windows (under wine on the test display), driven with window
+// messages as the system would deliver them.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <cairo.h>
+
+#include "toolkit/Combo.h"
+#include "toolkit/Platform.h"
+#include "toolkit/SkinResources.h"
+#include "toolkit/Win32Host.h"
+#include "toolkit/Win32WindowHost_win32.h"
+#include "toolkit/WindowBase.h"
+
+#include "utils/WindowsApi_win32.h"
+
+using namespace Toolkit;
+
+namespace {
+
+const char kLayout[] = R"(<?xml version="1.0" encoding="utf-8"?>
+<Window size="240,200" caption="0,0,0,30" roundcorner="12,12" showshadow="true" shadowsize="6" shadowsharpness="10" shadowdarkness="60" shadowposition="1,1" shadowcolor="#40000000">
+  <VerticalLayout name="root" bkcolor="#FF3366CC">
+    <HorizontalLayout height="30">
+      <Control/>
+      <Button name="closebtn" width="24" height="24" bkcolor="#FF00FF00"/>
+    </HorizontalLayout>
+    <Button name="okbtn" height="40" bkcolor="#FFFF0000"/>
+    <Edit name="dirEdit" height="30" textcolor="#FF333333" text="C:\Pelmora" textpadding="10,0,10,0" bkcolor="#FFFFFFFF"/>
+    <Combo name="langCombo" height="30" textcolor="#FF333333" bkcolor="#FFFFFFFF" textpadding="10,0,28,0" itemtextpadding="10,0,10,0">
+      <ListLabelElement text="English" selected="true"/>
+      <ListLabelElement text="Deutsch"/>
+    </Combo>
+  </VerticalLayout>
+</Window>
+)";
+
+class HostEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        ASSERT_TRUE(InitWin32Host());
+        // Wine makes top-level windows only with an X display (the test runner's Xvfb).
+        HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_NE(probe, nullptr) << "no top-level windows: run under wine with DISPLAY set (Xvfb 1280x800x24)";
+        DestroyWindow(probe);
+        const auto dir = std::filesystem::temp_directory_path() / ("qv_whost_" + std::to_string(GetCurrentProcessId()));
+        std::filesystem::create_directories(dir);
+        std::ofstream(dir / "host.xml", std::ios::binary) << kLayout;
+        std::string error;
+        ASSERT_TRUE(SkinResources::Instance().OpenFolder(dir.string(), &error)) << error;
+        dir_ = dir;
+    }
+    void TearDown() override {
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+
+private:
+    std::filesystem::path dir_;
+};
+const auto* g_env = ::testing::AddGlobalTestEnvironment(new HostEnvironment);
+
+// Dispatches this thread's messages until `done` or the time runs out.
+bool PumpUntil(const std::function<bool()>& done, int ms = 5000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(5);
+    }
+    return true;
+}
+
+void Pump(int ms) { PumpUntil([] { return false; }, ms); }
+
+class TestWindow : public CWindowBase {
+public:
+    std::wstring GetWindowClassName() const override { return L"HostTestWnd"; }
+    std::wstring GetSkinFile() override { return L"host.xml"; }
+    void Notify(TNotifyUI& msg) override {
+        seen.push_back(msg.type + L":" + (msg.sender ? msg.sender->GetName() : L""));
+        CWindowBase::Notify(msg);
+    }
+    bool Saw(const std::wstring& what) const { return std::find(seen.begin(), seen.end(), what) != seen.end(); }
+    Win32WindowHost& Host() { return *static_cast<Win32WindowHost*>(Native()); }
+    HWND Hwnd() { return Host().Handle(); }
+    int Px(double units) { return static_cast<int>(std::lround(units * Host().Scale())); }
+    // Window-relative pixel position of a client point (the window has no native frame).
+    LPARAM At(Point client) { return MAKELPARAM(Px(Host().Margin() + client.x), Px(Host().Margin() + client.y)); }
+    Point Centre(const wchar_t* name) {
+        PaintManager().UpdateLayout();
+        const Rect r = FindControl(name)->GetPos();
+        return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    }
+    void Click(const wchar_t* name) {
+        const LPARAM at = At(Centre(name));
+        ASSERT_TRUE(PostMessageW(Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, at));
+        ASSERT_TRUE(PostMessageW(Hwnd(), WM_LBUTTONUP, 0, at));
+    }
+    // The system's hit test at a client point.
+    LRESULT HitTest(Point client) {
+        RECT wr;
+        GetWindowRect(Hwnd(), &wr);
+        const int x = wr.left + Px(Host().Margin() + client.x), y = wr.top + Px(Host().Margin() + client.y);
+        return SendMessageW(Hwnd(), WM_NCHITTEST, 0, MAKELPARAM(x, y));
+    }
+    std::intptr_t MessageHandler(std::uint32_t msg, std::uintptr_t wParam, std::intptr_t, bool& handled) override {
+        if (msg == WM_KEYDOWN && wParam == Key::Return) filteredReturns++;
+        if (msg == WM_KEYDOWN && wParam == Key::Escape) {
+            filteredEscapes++;
+            handled = true;
+        }
+        return 0;
+    }
+    std::vector<std::wstring> seen;
+    int filteredReturns = 0;
+    int filteredEscapes = 0;
+};
+
+// A square PNG of one colour.
+std::vector<unsigned char> SolidPng(int size) {
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size);
+    cairo_t* cr = cairo_create(s);
+    cairo_set_source_rgb(cr, 0.2, 0.4, 0.8);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    std::vector<unsigned char> png;
+    cairo_surface_write_to_png_stream(
+        s,
+        [](void* out, const unsigned char* data, unsigned int length) {
+            auto* v = static_cast<std::vector<unsigned char>*>(out);
+            v->insert(v->end(), data, data + length);
+            return CAIRO_STATUS_SUCCESS;
+        },
+        &png);
+    cairo_surface_destroy(s);
+    return png;
+}
+
+// This thread's windows of a class that `owner` owns.
+std::vector<HWND> OwnedWindows(HWND owner, const wchar_t* className) {
+    struct Search {
+        HWND owner;
+        const wchar_t* className;
+        std::vector<HWND> found;
+    } search{owner, className, {}};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND hwnd, LPARAM p) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(p);
+            wchar_t name[64] = {};
+            if (GetClassNameW(hwnd, name, 64) && std::wstring(name) == s->className && GetWindow(hwnd, GW_OWNER) == s->owner)
+                s->found.push_back(hwnd);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::wstring TextOf(HWND hwnd) {
+    wchar_t buf[256] = {};
+    GetWindowTextW(hwnd, buf, 256);
+    return buf;
+}
+
+TEST(Win32HostTest, PostedWorkRunsInOrderAndTimersTickOnTheUserInterfaceThread) {
+    IScheduler& scheduler = GetPlatform()->Scheduler();
+    const DWORD ui = GetCurrentThreadId();
+    std::vector<int> order;
+    std::vector<DWORD> threads;
+    std::thread worker([&] {
+        for (int i = 0; i < 5; ++i)
+            scheduler.Post([&, i] {
+                order.push_back(i);
+                threads.push_back(GetCurrentThreadId());
+            });
+    });
+    worker.join();
+    int ticks = 0;
+    std::uintptr_t timer = 0;
+    timer = scheduler.StartTimer(15, [&] {
+        threads.push_back(GetCurrentThreadId());
+        if (++ticks == 3) scheduler.StopTimer(timer);  // a timer may stop itself while it runs
+    });
+    EXPECT_NE(timer, 0u);
+    ASSERT_TRUE(PumpUntil([&] { return order.size() == 5 && ticks == 3; }));
+    Pump(100);
+    EXPECT_EQ(ticks, 3);
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4}));
+    for (DWORD t : threads) EXPECT_EQ(t, ui);
+    scheduler.StopTimer(timer);  // stopping again does nothing
+}
+
+TEST(Win32HostTest, ClicksReachTheButtonsClickNotification) {
+    TestWindow w;
+    ASSERT_TRUE(w.Create(nullptr, L"Host test"));
+    w.CenterWindow();
+    ASSERT_TRUE(IsWindowVisible(w.Hwnd()));
+    w.Click(L"okbtn");
+    ASSERT_TRUE(PumpUntil([&] { return w.Saw(L"click:okbtn"); }));
+    EXPECT_TRUE(w.IsWindow());
+    wchar_t name[64] = {};
+    ASSERT_TRUE(GetClassNameW(w.Hwnd(), name, 64));
+    EXPECT_STREQ(name, L"HostTestWnd");  // the window's own class name
+}
+
+TEST(Win32HostTest, HitTestDragsByTheCaptionBackgroundOnly) {
+    TestWindow w;
+    ASSERT_TRUE(w.Create(nullptr, L"Host test"));
+    EXPECT_EQ(w.HitTest({5, 5}), HTCAPTION);
+    EXPECT_EQ(w.HitTest(w.Centre(L"closebtn")), HTCLIENT);
+    EXPECT_EQ(w.HitTest(w.Centre(L"okbtn")), HTCLIENT);
+    ASSERT_GT(w.Host().Margin(), 2);
+    EXPECT_EQ(w.HitTest({-2, -2}), HTTRANSPARENT);  // the shadow lets clicks through
+}
+
+TEST(Win32HostTest, ModalRunsEndWithTheirCloseRequest) {
+    {
+        TestWindow box;
+        ASSERT_TRUE(box.Create(nullptr, L"Box"));
+        box.Click(L"closebtn");
+        EXPECT_EQ(box.ShowModal(), 1);
+        EXPECT_FALSE(box.IsWindow());
+    }
+    {
+        // The system's close command (Alt+F4, the taskbar) sends WM_CLOSE directly: 0.
+        TestWindow box;
+        ASSERT_TRUE(box.Create(nullptr, L"Box"));
+        ASSERT_TRUE(PostMessageW(box.Hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0));
+        EXPECT_EQ(box.ShowModal(), 0);
+        EXPECT_FALSE(box.IsWindow());
+    }
+    {
+        // A worker's close request reaches the modal loop.
+        TestWindow box;
+        ASSERT_TRUE(box.Create(nullptr, L"Box"));
+        std::thread worker([&] {
+            Sleep(50);
+            box.Close(5);
+        });
+        EXPECT_EQ(box.ShowModal(), 5);
+        worker.join();
+    }
+}
+
+TEST(Win32HostTest, ModalBoxDisablesItsOwnerUntilItCloses) {
+    TestWindow owner, box;
+    ASSERT_TRUE(owner.Create(nullptr, L"Owner"));
+    ASSERT_TRUE(box.Create(&owner, L"Box"));
+    EXPECT_EQ(GetWindow(box.Hwnd(), GW_OWNER), owner.Hwnd());
+    bool ownerEnabledDuring = true;
+    GetPlatform()->Scheduler().Post([&] {
+        ownerEnabledDuring = IsWindowEnabled(owner.Hwnd()) != 0;
+        box.Close(2);
+    });
+    EXPECT_EQ(box.ShowModal(), 2);
+    EXPECT_FALSE(ownerEnabledDuring);
+    EXPECT_TRUE(IsWindowEnabled(owner.Hwnd()));
+    EXPECT_TRUE(owner.IsWindow());
+}
+
+TEST(Win32HostTest, TheBitmapHoldsThePaintedWindowShadowAndRoundedCorners) {
+    TestWindow w;
+    ASSERT_TRUE(w.Create(nullptr, L"Host test"));
+    w.Host().PaintNow();
+    int width = 0, height = 0;
+    const unsigned char* px = w.Host().Pixels(&width, &height);
+    ASSERT_NE(px, nullptr);
+    const int m = w.Host().Margin();
+    EXPECT_EQ(width, w.Px(240 + 2 * m));
+    EXPECT_EQ(height, w.Px(200 + 2 * m));
+    // BGRA, premultiplied, of a client point.
+    const auto at = [&](Point p) {
+        const double scale = w.Host().Scale();
+        const int x = static_cast<int>(std::floor((m + p.x + 0.5) * scale));
+        const int y = static_cast<int>(std::floor((m + p.y + 0.5) * scale));
+        return px + (static_cast<size_t>(y) * width + x) * 4;
+    };
+    const unsigned char* caption = at({60, 10});
+    EXPECT_EQ(caption[3], 255);
+    EXPECT_EQ(caption[2], 0x33);
+    EXPECT_EQ(caption[1], 0x66);
+    EXPECT_EQ(caption[0], 0xCC);
+    const unsigned char* ok = at(w.Centre(L"okbtn"));
+    EXPECT_EQ(ok[2], 255);
+    EXPECT_EQ(ok[1], 0);
+    EXPECT_EQ(ok[3], 255);
+    EXPECT_LT(at({0, 0})[3], 255);  // the rounded corner lets the desktop through
+    EXPECT_GT(at({-1, 100})[3], 0);  // the shadow beside the window...
+    EXPECT_LT(at({-1, 100})[3], 255);
+    EXPECT_EQ(px[3], 0);  // ...fades out before the bitmap's corner
+}
+
+TEST(Win32HostTest, EditFieldPassesTextBothWays) {
+    TestWindow w;
+    ASSERT_TRUE(w.Create(nullptr, L"Host test"));
+    std::vector<HWND> frames;
+    ASSERT_TRUE(PumpUntil([&] {
+        frames = OwnedWindows(w.Hwnd(), L"QuorvexTextField");
+        return frames.size() == 1 && IsWindowVisible(frames[0]);
+    }));
+    HWND edit = FindWindowExW(frames[0], nullptr, L"EDIT", nullptr);
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(TextOf(edit), L"C:\\Pelmora");
+    // Over its control on screen.
+    RECT wr, fr;
+    GetWindowRect(w.Hwnd(), &wr);
+    GetWindowRect(frames[0], &fr);
+    const Rect control = w.FindControl(L"dirEdit")->GetPos();
+    EXPECT_GE(fr.left, wr.left + w.Px(w.Host().Margin() + control.left));
+    EXPECT_LE(fr.right, wr.left + w.Px(w.Host().Margin() + control.right));
+    EXPECT_GE(fr.top, wr.top + w.Px(w.Host().Margin() + control.top));
+    EXPECT_LE(fr.bottom, wr.top + w.Px(w.Host().Margin() + control.bottom));
+
+    ASSERT_TRUE(SetWindowTextW(edit, L"D:\\Other"));  // as typing would
+    EXPECT_EQ(w.FindControl(L"dirEdit")->GetText(), L"D:\\Other");
+    w.FindControl(L"dirEdit")->SetText(L"E:\\Set");
+    EXPECT_EQ(TextOf(edit), L"E:\\Set");
+    EXPECT_EQ(w.FindControl(L"dirEdit")->GetText(), L"E:\\Set");
+
+    w.FindControl(L"dirEdit")->SetVisible(false);
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindowVisible(frames[0]); }));
+}
+
+TEST(Win32HostTest, ComboPopupChoosesTheClickedRowAndCloses) {
+    TestWindow w;
+    ASSERT_TRUE(w.Create(nullptr, L"Host test"));
+    auto* combo = dynamic_cast<CComboUI*>(w.FindControl(L"langCombo"));
+    ASSERT_NE(combo, nullptr);
+    EXPECT_EQ(combo->GetCurSel(), 0);
+    w.Click(L"langCombo");
+    std::vector<HWND> popups;
+    ASSERT_TRUE(PumpUntil([&] {
+        popups = OwnedWindows(w.Hwnd(), L"QuorvexPopupList");
+        return popups.size() == 1 && IsWindowVisible(popups[0]);
+    }));
+    EXPECT_EQ(GetCapture(), popups[0]);
+    RECT pr;
+    GetClientRect(popups[0], &pr);
+    // The lower half is the second of the two rows.
+    const LPARAM row = MAKELPARAM(pr.right / 2, pr.bottom * 3 / 4);
+    ASSERT_TRUE(PostMessageW(popups[0], WM_MOUSEMOVE, 0, row));
+    ASSERT_TRUE(PostMessageW(popups[0], WM_LBUTTONDOWN, MK_LBUTTON, row));
+    ASSERT_TRUE(PostMessageW(popups[0], WM_LBUTTONUP, 0, row));
+    ASSERT_TRUE(PumpUntil([&] { return combo->GetCurSel() == 1; }));
+    EXPECT_FALSE(IsWindow(popups[0]));
+
+    // A click outside the list closes it without a choice.
+    w.Click(L"langCombo");
+    ASSERT_TRUE(PumpUntil([&] {
+        popups = OwnedWindows(w.Hwnd(), L"QuorvexPopupList");
+        return popups.size() == 1 && IsWindowVisible(popups[0]);
+    }));
+    ASSERT_TRUE(PostMessageW(popups[0], WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(-5, -5)));
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(popups[0]); }));
+    EXPECT_EQ(combo->GetCurSel(), 1);
+}
+
+TEST(Win32HostTest, GeometryIsInWindowUnitsAndCentresInTheWorkArea) {
+    TestWindow w;
+    ASSERT_TRUE(w.Create(nullptr, L"Host test"));
+    w.Native()->Move(100, 120);
+    Rect r = w.Native()->GetRect();
+    EXPECT_EQ(r.left, 100);
+    EXPECT_EQ(r.top, 120);
+    EXPECT_EQ(r.Width(), 240);
+    EXPECT_EQ(r.Height(), 200);
+    // The client area, not the shadow margin, is what moved there.
+    RECT wr;
+    ASSERT_TRUE(GetWindowRect(w.Hwnd(), &wr));
+    EXPECT_EQ(wr.left, w.Px(100 - w.Host().Margin()));
+
+    const Rect work = w.Native()->GetWorkArea();
+    ASSERT_FALSE(work.IsEmpty());
+    w.CenterWindow();
+    r = w.Native()->GetRect();
+    EXPECT_LE(std::abs((r.left + r.right) / 2 - (work.left + work.right) / 2), 1);
+    EXPECT_LE(std::abs((r.top + r.bottom) / 2 - (work.top + work.bottom) / 2), 1);
+    w.Native()->Move(work.right - 10, work.bottom - 10);  // code may still place it off screen
+    EXPECT_EQ(w.Native()->GetRect().left, work.right - 10);
+}
+
+TEST(Win32HostTest, IconsComeFromThePngFiles) {
+    TestWindow w;
+    ASSERT_TRUE(w.Create(nullptr, L"Host test"));
+    w.Native()->SetIconImages({SolidPng(16), {'n', 'o', 't', ' ', 'p', 'n', 'g'}, SolidPng(32)});
+    const auto small = SendMessageW(w.Hwnd(), WM_GETICON, ICON_SMALL, 0);
+    const auto big = SendMessageW(w.Hwnd(), WM_GETICON, ICON_BIG, 0);
+    ASSERT_NE(small, 0);
+    ASSERT_NE(big, 0);
+    EXPECT_NE(small, big);
+    ICONINFO info{};
+    ASSERT_TRUE(GetIconInfo(reinterpret_cast<HICON>(big), &info));
+    BITMAP bm{};
+    GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bm, &bm);
+    EXPECT_EQ(bm.bmWidth, 32);
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    if (info.hbmMask) DeleteObject(info.hbmMask);
+    // Nothing usable keeps the icons already set.
+    w.Native()->SetIconImages({{'x'}});
+    EXPECT_EQ(SendMessageW(w.Hwnd(), WM_GETICON, ICON_BIG, 0), big);
+}
+
+TEST(Win32HostTest, KeysReachTheToolkitFromTheWindowAndFromTheField) {
+    TestWindow w;
+    ASSERT_TRUE(w.Create(nullptr, L"Host test"));
+    std::vector<HWND> frames;
+    ASSERT_TRUE(PumpUntil([&] {
+        frames = OwnedWindows(w.Hwnd(), L"QuorvexTextField");
+        return frames.size() == 1 && IsWindowVisible(frames[0]);
+    }));
+    HWND edit = FindWindowExW(frames[0], nullptr, L"EDIT", nullptr);
+    ASSERT_NE(edit, nullptr);
+    // Tab walks the focusable controls; on the edit control the native field takes the keys.
+    CControlUI* field = w.FindControl(L"dirEdit");
+    for (int i = 0; i < 6 && w.PaintManager().GetFocus() != field; ++i) {
+        ASSERT_TRUE(PostMessageW(w.Hwnd(), WM_KEYDOWN, VK_TAB, 0));
+        Pump(30);
+    }
+    ASSERT_EQ(w.PaintManager().GetFocus(), field);
+    EXPECT_EQ(GetFocus(), edit);
+    // Escape in the field goes to the window's filters; Enter is offered to them first.
+    SendMessageW(edit, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_EQ(w.filteredEscapes, 1);
+    SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(w.filteredReturns, 1);
+    // Tab in the field moves the focus on, out of the field.
+    SendMessageW(edit, WM_KEYDOWN, VK_TAB, 0);
+    EXPECT_NE(w.PaintManager().GetFocus(), field);
+    EXPECT_NE(GetFocus(), edit);
+    // Escape in the window itself reaches the filters too.
+    SendMessageW(w.Hwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_EQ(w.filteredEscapes, 2);
+}
+
+}  // namespace

@@ -1,0 +1,43 @@
+#include "utils/WindowsApi_win32.h"
+
+#include "toolkit/Win32AccessibleApi_win32.h"
+#include "utils/WinResource_win32.h"
+
+namespace Toolkit {
+namespace {
+
+using Module = Utils::win::UniqueFree<HINSTANCE__, FreeLibrary>;
+
+// The core stays loaded until the process ends: it holds references to providers and may call
+// them until the last window is gone.
+HMODULE Core() {
+    static const Module core(LoadLibraryExW(L"uiautomationcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+    return core.get();
+}
+
+template <typename Fn>
+Fn* Find(const char* name) {
+    HMODULE core = Core();
+    return core ? reinterpret_cast<Fn*>(reinterpret_cast<void*>(GetProcAddress(core, name))) : nullptr;
+}
+
+template <typename Fn>
+std::function<Fn> Wrap(const char* name) {
+    Fn* fn = Find<Fn>(name);
+    return fn ? std::function<Fn>(fn) : std::function<Fn>();
+}
+
+}  // namespace
+
+Win32AccessibleApi Win32AccessibleApi::System() {
+    Win32AccessibleApi api;
+    api.hostProviderFromHwnd = Wrap<HRESULT(HWND, IRawElementProviderSimple**)>("UiaHostProviderFromHwnd");
+    api.returnRawElementProvider =
+        Wrap<LRESULT(HWND, WPARAM, LPARAM, IRawElementProviderSimple*)>("UiaReturnRawElementProvider");
+    api.raiseAutomationEvent = Wrap<HRESULT(IRawElementProviderSimple*, EVENTID)>("UiaRaiseAutomationEvent");
+    api.disconnectProvider = Wrap<HRESULT(IRawElementProviderSimple*)>("UiaDisconnectProvider");
+    api.clientsAreListening = Wrap<BOOL()>("UiaClientsAreListening");
+    return api;
+}
+
+}  // namespace Toolkit
