@@ -4,7 +4,8 @@
 # leaves DIR/app/quorvex-installer.exe (DIR defaults to build-windows). Steps: the Debian
 # packages, the third-party libraries (cached, tools/windows/build-deps.sh), a native host build
 # for what the build machine makes (the skin package and icon, the servers and the end-to-end
-# driver that runs the exe under wine), then the cross build itself.
+# driver that runs the exe under wine, the Linux drawing of the windows that the Windows one is
+# compared with), then the cross build itself.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # Compiler cache entries are keyed by paths relative to the tree, so a fresh clone of the same
@@ -34,7 +35,7 @@ cmake -S . -B "$host" -G Ninja "${launcher[@]}" -DCMAKE_BUILD_TYPE=Release -UQV_
   -DQV_COLLECT_HOST=http://127.0.0.1:9 \
   -DQV_WINDOWS_INSTALLER="$dir/app/quorvex-installer.exe" \
   -DQV_WINDOWS_SAMPLE_PACKAGE="$dir/tools/sample-package/Quorvex_setup.exe" >/dev/null
-host_targets=(qv_skin_zip)
+host_targets=(qv_skin_zip qv_toolkit_skin_render qv_render_compare)
 # Not a pipe into grep -q: grep leaves at the first match, ninja dies of SIGPIPE, and pipefail
 # would drop the driver from the build (its test then shows as not run).
 host_all=$(ninja -C "$host" -t targets all)
