@@ -4,7 +4,6 @@
 
 #include <clocale>
 #include <cstdio>
-#include <curl/curl.h>
 #include <memory>
 #include <optional>
 
@@ -25,6 +24,9 @@
 #include "ui/windows/CMainWnd.h"
 #include "ui/windows/MainWindowStartup.h"
 #endif
+// Last: on Windows curl's header brings in the Windows API, whose macros (WM_CLOSE, WS_VISIBLE,
+// ...) would otherwise rename the toolkit's constants above.
+#include <curl/curl.h>
 
 namespace {
 

@@ -43,6 +43,8 @@ function(qv_delay_load target)
         message(FATAL_ERROR "dlltool could not make the delay-import library of ${name}: ${message}")
       endif()
     endif()
+    # A library added to the list later must relink the target, though its command stays the same.
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${lib})
   endforeach()
   target_link_directories(${target} BEFORE PRIVATE ${folder})
 endfunction()

@@ -4,8 +4,8 @@
 #include <filesystem>
 
 #include "install/InstallFiles.h"
-#include "utils/PathText.h"
 #include "utils/Folders.h"
+#include "utils/PathText.h"
 #include "utils/Log.h"
 #include "utils/ProfileFile.h"
 #include "utils/RegistryStore.h"
@@ -52,7 +52,7 @@ bool InstalledCopy::SameFolder(const std::wstring& a, const std::wstring& b) {
     // Both taken as folders: a trailing separator or a "." step changes nothing.
     const auto pa = (FsPath(a) / "").lexically_normal();
     const auto pb = (FsPath(b) / "").lexically_normal();
-    return pa.lexically_relative(pb) == ".";
+    return pa.lexically_relative(pb) == "." || Utils::SameFolderName(Utils::PathToWide(pa), Utils::PathToWide(pb));
 }
 
 std::wstring InstalledCopy::UninstallerToRun(const std::wstring& folder, const PreviousInstallation& previous) {

@@ -52,8 +52,10 @@ Size Measure(const std::wstring& text, const FontInfo& font, const TextStyle& st
     const ComRef<IDWriteTextLayout> layout = DWriteText::Instance().Layout(text, font, s, width, CurrentLanguage());
     DWRITE_TEXT_METRICS metrics{};
     if (!Metrics(layout.get(), metrics)) return {};
-    return {static_cast<int>(std::ceil(metrics.widthIncludingTrailingWhitespace)),
-            static_cast<int>(std::ceil(metrics.height))};
+    // A wrapped line ends without the blank it broke at, as Pango measures it; a single line
+    // keeps its trailing blanks (they take room where the text is drawn).
+    const float measured = width > 0 ? metrics.width : metrics.widthIncludingTrailingWhitespace;
+    return {static_cast<int>(std::ceil(measured)), static_cast<int>(std::ceil(metrics.height))};
 }
 
 int UnknownGlyphs(const std::wstring& text, const FontInfo& font) {

@@ -25,4 +25,9 @@ bool CreateDirectories(const std::wstring& path, unsigned mode = 0755);
 // does not concern.
 bool CreateFolders(const std::filesystem::path& path, unsigned mode = 0755);
 
+// Whether two folder names, each already in normal form, name the same folder as the file
+// system compares names: letter by letter on Linux, without regard to letter case on Windows
+// (the system's ordinal rule, the one its file systems use).
+bool SameFolderName(const std::wstring& a, const std::wstring& b);
+
 }  // namespace Utils

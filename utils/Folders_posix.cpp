@@ -66,4 +66,6 @@ bool CreateDirectories(const std::wstring& path, unsigned mode) {
     return CreateFolders(ToUtf8(path), mode);
 }
 
+bool SameFolderName(const std::wstring& a, const std::wstring& b) { return a == b; }
+
 }  // namespace Utils

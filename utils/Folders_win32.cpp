@@ -3,6 +3,8 @@
 // is too, and the `mode` of the shared header has no meaning here.
 #include "utils/Folders.h"
 
+#include <climits>
+
 #include "utils/Log.h"
 #include "utils/PathText.h"
 #include "utils/SpecialFolders.h"
@@ -89,6 +91,12 @@ bool CreateFolders(const std::filesystem::path& path, unsigned) {
 bool CreateDirectories(const std::wstring& path, unsigned mode) {
     if (path.size() > kMaxPathChars) return false;
     return CreateFolders(PathFromWide(path), mode);
+}
+
+bool SameFolderName(const std::wstring& a, const std::wstring& b) {
+    if (a.size() > INT_MAX || b.size() > INT_MAX) return false;
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
 }
 
 }  // namespace Utils

@@ -68,6 +68,8 @@ TEST_F(InstalledCopyTest, InstalledCopy_IsOverrideFalseInThePreviousFolderSkipsT
     EXPECT_EQ(InstalledCopy::UninstallerToRun(W(tmp / "other"), previous), previous.uninstallerPath);
     EXPECT_EQ(InstalledCopy::UninstallerToRun(W(folder / "sub"), previous), previous.uninstallerPath);
     EXPECT_FALSE(InstalledCopy::SameFolder(L"", L""));
+    // Linux names differ by letter case.
+    EXPECT_FALSE(InstalledCopy::SameFolder(L"/opt/Pelmora", L"/opt/pelmora"));
 }
 
 TEST_F(InstalledCopyTest, InstalledCopy_FinishInstallWritesRegistryAndBothIniFiles) {

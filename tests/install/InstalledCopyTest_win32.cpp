@@ -3,6 +3,8 @@
 // temporary folder.
 #include <gtest/gtest.h>
 
+#include <cwctype>
+
 #include <cstdlib>
 #include <fstream>
 #include <regex>
@@ -76,6 +78,12 @@ TEST(InstalledCopy_Windows, FinishInstallWritesTheRegistryAndBothIniFilesWithWin
     EXPECT_EQ(InstalledCopy::ReadPreviousLanguage(previous.installPath), L"zh-TW");
     EXPECT_EQ(InstalledCopy::UninstallerToRun(folder.wstring() + L"\\", previous), L"");
     EXPECT_EQ(InstalledCopy::UninstallerToRun((tmp.path() / "other").wstring(), previous), previous.uninstallerPath);
+    // The same folder in other letters is the same folder on Windows; a longer name is not.
+    std::wstring upper = folder.wstring();
+    for (wchar_t& c : upper) c = static_cast<wchar_t>(std::towupper(c));
+    EXPECT_EQ(InstalledCopy::UninstallerToRun(upper, previous), L"");
+    EXPECT_TRUE(InstalledCopy::SameFolder(L"C:\\Program Files\\Pelmora", L"c:\\PROGRAM FILES\\pelmora\\"));
+    EXPECT_FALSE(InstalledCopy::SameFolder(L"C:\\Program Files\\Pelmora", L"C:\\Program Files\\Pelmora2"));
 
     // Without "UnInstallEp" the kept uninstaller is "uninst.ep" in the folder.
     ASSERT_TRUE(Utils::WriteRegString(L"UnInstallEp", L""));

@@ -240,11 +240,13 @@ void CMainWnd::OnTabSelect() {
     }
     const int titlePage = TitlePageFor(page);
     if (titlePage >= 0 && c_->titleTabLt) c_->titleTabLt->SelectItem(titlePage);
+    // The progress animation runs only while its page shows: a failed download returns to the
+    // page the install started from, where a hidden animation would keep repainting for nothing.
     if (page == kProgressPage) {
         StartAnimation(c_->progressAnLb);
-    } else if (page == kFinishPage) {
+    } else {
         StopAnimation(c_->progressAnLb);
-        StartAnimation(c_->finishedLbl);
+        if (page == kFinishPage) StartAnimation(c_->finishedLbl);
     }
     if (c_->titleGrpCtn) c_->titleGrpCtn->SetVisible(page != kProgressPage);
     if (c_->backBtn) c_->backBtn->SetVisible(page == kCustomPage);

@@ -1,14 +1,11 @@
 #include "ui/windows/MainWindowStartup.h"
 
-#include "toolkit/GtkHost.h"
 #include "toolkit/WindowIcon.h"
 #include "ui/skin/ProductIcon.h"
 #include "ui/skin/SkinPackage.h"
 #include "ui/windows/CMainWnd.h"
 
 namespace MainWindowStartup {
-
-bool OpenDisplay(int* argc, char*** argv) { return Toolkit::InitGtkHost(argc, argv); }
 
 void PrepareSkin() {
     Skin::OpenSkinPackage();

@@ -8,7 +8,8 @@ class CMainWnd;
 
 namespace MainWindowStartup {
 
-// Puts the toolkit on the display. False when there is none (nothing else is touched).
+// Puts the toolkit on the display (GTK on Linux, the Win32 host on Windows, where the
+// arguments are not read). False when there is none (nothing else is touched).
 bool OpenDisplay(int* argc, char*** argv);
 
 // The skin package, the start language "en-US" (LanguageId 1033) and the window icon.

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "../../support/ScopedEnv.h"
 #include "../skin/BuiltWindow.h"
 #include "toolkit/ImageCache.h"
 #include "ui/controls/CSequenceButtonUI.h"
@@ -114,7 +115,7 @@ TEST(SequenceTest, OnlyExactFalseTurnsASwitchOff) {
 }
 
 TEST(SequenceTest, ProgressAnimationOfTheMainWindow) {
-    unsetenv("QV_SKIN_DIR");
+    testsupport::ScopedEnv::Set("QV_SKIN_DIR", nullptr);
     Skin::OpenSkinPackage();
     BuiltWindow w(L"MainWnd.xml");
     ASSERT_TRUE(w.Ok());
@@ -213,7 +214,7 @@ TEST(SequenceTest, AStepInvalidatesOnlyTheControl) {
 }
 
 TEST(SequenceTest, EachFrameIsDecodedOnce) {
-    unsetenv("QV_SKIN_DIR");
+    testsupport::ScopedEnv::Set("QV_SKIN_DIR", nullptr);
     Skin::OpenSkinPackage();
     BuiltWindow w(L"MainWnd.xml");
     ASSERT_TRUE(w.Ok());

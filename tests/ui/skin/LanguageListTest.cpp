@@ -5,50 +5,19 @@
 #include <filesystem>
 #include <fstream>
 
-#include "../../support/ScopedEnv.h"
 #include "../../support/TempDir.h"
+#include "LanguageBox.h"
 #include "config/LocaleTable.h"
-#include "toolkit/Combo.h"
 #include "toolkit/ComboItem.h"
-#include "toolkit/LayoutBuilder.h"
-#include "toolkit/PaintManager.h"
-#include "ui/skin/LanguageList.h"
 #include "ui/skin/SkinPackage.h"
 #include "ui/skin/TextTable.h"
 
 using Skin::GetText;
 using namespace Toolkit;
+using languagetest::LanguageBox;
+using languagetest::LanguageListTest;
 
 namespace {
-
-// A window-less combo box whose selections are applied the way the main window applies them.
-struct LanguageBox : INotifyUI {
-    LanguageBox() {
-        BuildResult built = CLayoutBuilder::BuildFromText(
-            "<Window size='300,40'><Combo name='langCombo' font='1'/></Window>", &manager, nullptr);
-        EXPECT_TRUE(built.ok);
-        manager.AttachRoot(std::move(built.root));
-        manager.AddNotifier(this);
-        combo = dynamic_cast<CComboUI*>(manager.FindControl(L"langCombo"));
-    }
-    void Notify(TNotifyUI& msg) override {
-        if (msg.type != L"itemselect") return;
-        ++selections;
-        Skin::ApplyLanguageChoice(combo->GetItemAt(static_cast<int>(msg.wParam)), languageCode);
-    }
-    CPaintManagerUI manager;
-    CComboUI* combo = nullptr;
-    std::wstring languageCode = L"en-US";
-    int selections = 0;
-};
-
-class LanguageListTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        unsetenv("QV_SKIN_DIR");
-        Skin::OpenSkinPackage();
-    }
-};
 
 TEST_F(LanguageListTest, EnglishUserGetsBothItemsAndStaysEnglish) {
     LanguageBox box;
@@ -81,23 +50,6 @@ TEST_F(LanguageListTest, SimplifiedChineseUserStartsInEnglish) {
     Skin::FillLanguageList(box.combo, 2052);
     EXPECT_EQ(box.combo->GetCurSel(), 0);
     EXPECT_EQ(GetText(L"IDInstallBtn"), L"Install");
-}
-
-TEST_F(LanguageListTest, DefaultUiLanguageComesFromTheLocaleVariables) {
-    for (const char* locale : {"zh_TW.UTF-8", "zh_HK.UTF-8", "zh_MO"}) {
-        testsupport::ScopedEnv all("LC_ALL", locale);
-        Skin::OpenSkinPackage();
-        LanguageBox box;
-        Skin::FillLanguageList(box.combo);
-        EXPECT_EQ(box.combo->GetCurSel(), 1) << locale;
-    }
-    for (const char* locale : {"zh_CN.UTF-8", "de_DE.UTF-8", "C"}) {
-        testsupport::ScopedEnv all("LC_ALL", locale);
-        Skin::OpenSkinPackage();
-        LanguageBox box;
-        Skin::FillLanguageList(box.combo);
-        EXPECT_EQ(box.combo->GetCurSel(), 0) << locale;
-    }
 }
 
 TEST_F(LanguageListTest, LcidRulesOfASelection) {

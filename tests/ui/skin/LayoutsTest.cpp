@@ -7,6 +7,7 @@
 
 #include <set>
 
+#include "../../support/ScopedEnv.h"
 #include "BuiltWindow.h"
 #include "toolkit/SkinResources.h"
 #include "toolkit/Values.h"
@@ -20,7 +21,7 @@ namespace {
 class LayoutsTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        unsetenv("QV_SKIN_DIR");
+        testsupport::ScopedEnv::Set("QV_SKIN_DIR", nullptr);
         Skin::OpenSkinPackage();
     }
 };

@@ -3,6 +3,7 @@
 // window. The main window's fitted controls are measured after the fitting it applies.
 #include <gtest/gtest.h>
 
+#include "../../support/ScopedEnv.h"
 #include "BuiltWindow.h"
 #include "toolkit/Label.h"
 #include "ui/skin/SkinPackage.h"
@@ -15,7 +16,7 @@ namespace {
 class NoClippedTextTest : public ::testing::TestWithParam<const wchar_t*> {
 protected:
     void SetUp() override {
-        unsetenv("QV_SKIN_DIR");
+        testsupport::ScopedEnv::Set("QV_SKIN_DIR", nullptr);
         Skin::OpenSkinPackage();
         ASSERT_TRUE(Skin::SwitchSkinLanguage(GetParam()));
     }

@@ -4,6 +4,7 @@
 
 #include <cairo.h>
 
+#include "../../support/ScopedEnv.h"
 #include "BuiltWindow.h"
 #include "toolkit/CairoPtr.h"
 #include "toolkit/OffscreenRenderer.h"
@@ -17,7 +18,7 @@ namespace {
 class PixelProbeTest : public ::testing::TestWithParam<int> {
 protected:
     static void SetUpTestSuite() {
-        unsetenv("QV_SKIN_DIR");
+        testsupport::ScopedEnv::Set("QV_SKIN_DIR", nullptr);
         Skin::OpenSkinPackage();
     }
     void Render(BuiltWindow& w) {

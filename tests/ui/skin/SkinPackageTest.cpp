@@ -47,7 +47,7 @@ void WriteFile(const std::filesystem::path& path, const std::string& text) {
 class SkinPackageTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        unsetenv("QV_SKIN_DIR");
+        testsupport::ScopedEnv::Set("QV_SKIN_DIR", nullptr);
         Skin::OpenSkinPackage();
     }
 };
@@ -203,6 +203,19 @@ TEST_F(SkinPackageTest, ProductIconIsLinkedAtTwoScales) {
     const auto copies = Skin::ProductIconPngFiles();
     ASSERT_EQ(copies.size(), 2u);
     EXPECT_TRUE(std::equal(copies[1].begin(), copies[1].end(), images[1].begin(), images[1].end()));
+}
+
+// The lookup serves exactly the package and the icon's two scales, whatever holds them (a data
+// table or the module's resources); near-miss names find nothing.
+TEST_F(SkinPackageTest, EmbeddedLookupServesOnlyTheLinkedNames) {
+    EXPECT_EQ(Skin::EmbeddedResourceCount(), 3u);
+    EXPECT_FALSE(Skin::FindEmbeddedResource("icon", "145").empty());
+    EXPECT_FALSE(Skin::FindEmbeddedResource("ICON", "145@2X").empty());
+    for (const char* name : {"145@3x", "@2x", "146", "0145x", "", "99999999"})
+        EXPECT_TRUE(Skin::FindEmbeddedResource("ICON", name).empty()) << name;
+    EXPECT_TRUE(Skin::FindEmbeddedResource("ZIPRES", "").empty());
+    EXPECT_TRUE(Skin::FindEmbeddedResource("", "IDR_SKIN").empty());
+    EXPECT_TRUE(Skin::FindEmbeddedResource("ZIPRE", "IDR_SKIN").empty());
 }
 
 }  // namespace

@@ -5,13 +5,14 @@
 #include <atomic>
 #include <thread>
 
+#include "../../support/ScopedEnv.h"
 #include "install/InstallTexts.h"
 #include "ui/skin/SkinPackage.h"
 
 namespace {
 
 TEST(TextTableThreadTest, WorkerReadsWhileTheLanguageChanges) {
-    unsetenv("QV_SKIN_DIR");
+    testsupport::ScopedEnv::Set("QV_SKIN_DIR", nullptr);
     Skin::OpenSkinPackage();
     std::atomic<bool> done{false};
     std::atomic<int> bad{0}, reads{0};

@@ -25,17 +25,6 @@ TEST(MainWndRules, TitleRowFollowsTheMainPage) {
     EXPECT_EQ(TitlePageFor(7), 0);
 }
 
-TEST(MainWndRules, CustomFolderGetsTheProductSubFolderUnlessItIsTheProposal) {
-    const std::wstring proposal = L"/home/ann/.local/share/Pelmora";
-    EXPECT_EQ(CustomFolderFor(proposal, proposal), proposal);
-    EXPECT_EQ(CustomFolderFor(proposal + L"/", proposal), proposal);
-    EXPECT_EQ(CustomFolderFor(L"/home/ann/.local/share/./Pelmora", proposal), proposal);
-    EXPECT_EQ(CustomFolderFor(L"/srv/apps", proposal), L"/srv/apps/Pelmora");
-    EXPECT_EQ(CustomFolderFor(L"/srv/apps/", proposal), L"/srv/apps/Pelmora");
-    // The proposal's parent is another folder: the product still gets its own.
-    EXPECT_EQ(CustomFolderFor(L"/home/ann/.local/share", proposal), L"/home/ann/.local/share/Pelmora");
-}
-
 TEST(MainWndRules, ProgressTextFormatsOnlyOneInteger) {
     EXPECT_EQ(ProgressText(L"Installing:%d%%", 35), L"Installing:35%");
     EXPECT_EQ(ProgressText(L"正在安裝:%d%%", 100), L"正在安裝:100%");

@@ -12,6 +12,7 @@
 #include "toolkit/Edit.h"
 #include "toolkit/Scheduler.h"
 #include "toolkit/TabLayout.h"
+#include "ui/controls/CSequenceLabelUI.h"
 #include "ui/skin/SkinPackage.h"
 #include "ui/windows/CMainWnd.h"
 #include "ui/windows/CMessageBoxWnd.h"
@@ -200,6 +201,20 @@ TEST_F(MainWindow, PagesSwitchTheTitleRow) {
     Select(3);
     EXPECT_EQ(TitlePage(), 2);
     EXPECT_TRUE(Visible(L"titleGrpCtn"));
+}
+
+TEST_F(MainWindow, TheProgressAnimationRunsOnlyOnItsPage) {
+    auto* animation = dynamic_cast<Controls::CSequenceLabelUI*>(window->FindControl(L"progressAnLb"));
+    ASSERT_NE(animation, nullptr);
+    Select(2);
+    EXPECT_TRUE(animation->IsRunning());
+    // A failed download goes back to the page the install started from.
+    Select(0);
+    EXPECT_FALSE(animation->IsRunning());
+    Select(2);
+    EXPECT_TRUE(animation->IsRunning());
+    Select(1);
+    EXPECT_FALSE(animation->IsRunning());
 }
 
 TEST_F(MainWindow, TextWidthsFollowTheLanguage) {

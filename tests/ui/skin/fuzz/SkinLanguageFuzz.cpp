@@ -9,9 +9,9 @@
 #include <fstream>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 #include <vector>
 
+#include "../../../support/TempDir.h"
 #include "config/LocaleTable.h"
 #include "toolkit/Combo.h"
 #include "toolkit/ComboItem.h"
@@ -37,27 +37,6 @@ constexpr const char* kFiles[] = {
     "lang/en-US/styles.xml",
 };
 constexpr std::string_view kCut = "\n####\n";
-
-// The skin folder, made once per process and removed at exit.
-class SkinFolder {
-public:
-    SkinFolder() {
-        // The test script's root when it sets one, so a run leaves nothing elsewhere.
-        const char* root = std::getenv("QV_TEST_ROOT");
-        if (!root || !*root) root = std::getenv("TMPDIR");
-        std::string tmpl = (std::filesystem::path(root && *root ? root : "/tmp") / "qv-skinfuzz.XXXXXX").string();
-        if (!mkdtemp(tmpl.data())) std::abort();
-        path_ = tmpl;
-    }
-    ~SkinFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    const std::filesystem::path& Path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
 
 std::vector<std::string_view> Split(std::string_view input) {
     std::vector<std::string_view> pieces;
@@ -96,8 +75,10 @@ struct LanguageBox : Toolkit::INotifyUI {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     const std::vector<std::string_view> pieces = Split(input);
-    static const SkinFolder skin;
-    const std::filesystem::path& folder = skin.Path();
+    // The skin folder, made once per process (under the test script's root when it sets one)
+    // and removed at exit.
+    static const testsupport::TempDir skin;
+    const std::filesystem::path& folder = skin.path();
     for (std::size_t i = 0; i < std::size(kFiles); ++i) {
         const std::filesystem::path file = folder / kFiles[i];
         std::error_code ec;
