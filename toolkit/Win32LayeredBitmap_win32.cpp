@@ -2,6 +2,7 @@
 
 #include <cairo.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "utils/WindowsApi_win32.h"
@@ -61,9 +62,33 @@ bool Win32LayeredBitmap::Present(HWND window, bool move, int x, int y) {
     POINT source{0, 0};
     POINT place{x, y};
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    if (UpdateLayeredWindow(window, nullptr, move ? &place : nullptr, &size, dc_, &source, 0, &blend, ULW_ALPHA)) return true;
+    if (UpdateLayeredWindow(window, nullptr, move ? &place : nullptr, &size, dc_, &source, 0, &blend, ULW_ALPHA)) {
+        presented_ = true;
+        return true;
+    }
     std::fprintf(stderr, "layered bitmap: UpdateLayeredWindow failed (%lu)\n", GetLastError());
     return false;
+}
+
+bool Win32LayeredBitmap::PresentChanged(HWND window, int left, int top, int right, int bottom) {
+    RECT changed{std::max(left, 0), std::max(top, 0), std::min(right, width_), std::min(bottom, height_)};
+    if (!presented_ || changed.left >= changed.right || changed.top >= changed.bottom) return Present(window);
+    cairo_surface_flush(surface_.get());
+    GdiFlush();
+    SIZE size{width_, height_};
+    POINT source{0, 0};
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    UPDATELAYEREDWINDOWINFO info{};
+    info.cbSize = sizeof info;
+    info.psize = &size;
+    info.hdcSrc = dc_;
+    info.pptSrc = &source;
+    info.pblend = &blend;
+    info.dwFlags = ULW_ALPHA;
+    info.prcDirty = &changed;
+    if (UpdateLayeredWindowIndirect(window, &info)) return true;
+    // Some systems refuse a part where the whole is accepted: the whole goes then.
+    return Present(window);
 }
 
 }  // namespace Toolkit

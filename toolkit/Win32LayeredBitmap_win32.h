@@ -1,8 +1,8 @@
 #pragma once
 // The pixels of a layered window: a top-down 32-bit DIB section (premultiplied BGRA, the byte
 // order of cairo's ARGB32) selected into a memory DC, with a cairo image surface over the same
-// memory. Present() hands the whole bitmap to the system (UpdateLayeredWindow with per-pixel
-// alpha), which is all a layered window ever shows.
+// memory. Present() hands the bitmap to the system (UpdateLayeredWindow with per-pixel alpha),
+// which is all a layered window ever shows.
 //
 // Thread: the user-interface thread.
 #include <memory>
@@ -33,6 +33,10 @@ public:
     // Shows the bitmap as `window`'s content at its size; moves the window to (x, y) in screen
     // pixels when `move` is set. False (reported on standard error) when the system refused.
     bool Present(HWND__* window, bool move = false, int x = 0, int y = 0);
+    // The same when only the pixels in [left, right) x [top, bottom) changed since the last
+    // presentation: the system then copies only those (the progress animation changes a strip
+    // of the window thirty times a second). The first presentation of a bitmap is whole.
+    bool PresentChanged(HWND__* window, int left, int top, int right, int bottom);
 
 private:
     Win32LayeredBitmap() = default;
@@ -43,6 +47,7 @@ private:
     void* bits_ = nullptr;
     int width_ = 0, height_ = 0;
     double scale_ = 1.0;
+    bool presented_ = false;  // the window shows this bitmap's pixels
     SurfacePtr surface_;
 };
 

@@ -349,7 +349,15 @@ void Win32WindowHost::PaintNow() {
         frame.roundedClip = !maximized_;
         painter_.Paint(cr.get(), manager_, frame, dirty);
     }
-    surface_->Present(hwnd_);
+    if (dirty == Rect{0, 0, client_.cx, client_.cy}) {
+        surface_->Present(hwnd_);
+    } else {
+        // In pixels, widened by one for the edge pixels an anti-aliased shape shares.
+        surface_->PresentChanged(hwnd_, static_cast<int>(std::floor((dirty.left + margin_) * scale_)) - 1,
+                                 static_cast<int>(std::floor((dirty.top + margin_) * scale_)) - 1,
+                                 static_cast<int>(std::ceil((dirty.right + margin_) * scale_)) + 1,
+                                 static_cast<int>(std::ceil((dirty.bottom + margin_) * scale_)) + 1);
+    }
     if (fields_) fields_->Repainted();
 }
 

@@ -303,6 +303,34 @@ TEST(Win32HostTest, TheBitmapHoldsThePaintedWindowShadowAndRoundedCorners) {
     EXPECT_EQ(px[3], 0);  // ...fades out before the bitmap's corner
 }
 
+// What the screen shows after a change to one control: only that control's pixels go to the
+// system (the rest of the window is not copied again), and they do arrive.
+TEST(Win32HostTest, AChangedControlReachesTheScreenAndTheRestStays) {
+    TestWindow w;
+    ASSERT_TRUE(w.Create(nullptr, L"Host test"));
+    w.CenterWindow();
+    w.ShowWindow(true, false);
+    w.Host().PaintNow();
+    Pump(300);
+    RECT wr;
+    ASSERT_TRUE(GetWindowRect(w.Hwnd(), &wr));
+    const auto screen = [&](Point client) {
+        HDC dc = GetDC(nullptr);
+        const COLORREF c = GetPixel(dc, wr.left + w.Px(w.Host().Margin() + client.x), wr.top + w.Px(w.Host().Margin() + client.y));
+        ReleaseDC(nullptr, dc);
+        return c;
+    };
+    const Point ok = w.Centre(L"okbtn"), caption{60, 10};
+    ASSERT_TRUE(PumpUntil([&] { return screen(ok) == RGB(255, 0, 0); })) << std::hex << screen(ok);
+    EXPECT_EQ(screen(caption), RGB(0x33, 0x66, 0xCC));
+    w.FindControl(L"okbtn")->SetBkColor(0xFF00FF00);
+    w.Host().PaintNow();
+    EXPECT_TRUE(PumpUntil([&] { return screen(ok) == RGB(0, 255, 0); })) << std::hex << screen(ok);
+    EXPECT_EQ(screen(caption), RGB(0x33, 0x66, 0xCC));
+    w.Close(0);
+    Pump(100);
+}
+
 TEST(Win32HostTest, EditFieldPassesTextBothWays) {
     TestWindow w;
     ASSERT_TRUE(w.Create(nullptr, L"Host test"));
