@@ -20,6 +20,8 @@
 
 #include "utils/WindowsApi_win32.h"
 
+#include "tests/toolkit/support/Win32WindowTestSupport_win32.h"
+
 #include "toolkit/Win32AccessibleElement_win32.h"
 #include "toolkit/Win32AccessibleRoot_win32.h"
 #include "toolkit/Win32Accessible_win32.h"
@@ -42,47 +44,24 @@ const char kLayout[] = R"(<?xml version="1.0" encoding="utf-8"?>
 </Window>
 )";
 
-class Environment : public ::testing::Environment {
+// The UI thread is an apartment-threaded one, as the providers' COM threading asks; the host
+// set-up keeps the apartment it finds.
+class Environment : public win32test::WindowEnvironment {
 public:
+    Environment() : WindowEnvironment("a11y.xml", kLayout) {}
     void SetUp() override {
-        // The UI thread is an apartment-threaded one, as the providers' COM threading asks.
         ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-        ASSERT_TRUE(InitWin32Host());
-        HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-        ASSERT_NE(probe, nullptr) << "no top-level windows: run under wine with DISPLAY set (Xvfb 1280x800x24)";
-        DestroyWindow(probe);
-        dir_ = std::filesystem::temp_directory_path() / ("qv_wuia_" + std::to_string(GetCurrentProcessId()));
-        std::filesystem::create_directories(dir_);
-        std::ofstream(dir_ / "a11y.xml", std::ios::binary) << kLayout;
-        std::string error;
-        ASSERT_TRUE(SkinResources::Instance().OpenFolder(dir_.string(), &error)) << error;
+        WindowEnvironment::SetUp();
     }
     void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
+        WindowEnvironment::TearDown();
         CoUninitialize();
     }
-
-private:
-    std::filesystem::path dir_;
 };
 const auto* g_env = ::testing::AddGlobalTestEnvironment(new Environment);
 
-bool PumpUntil(const std::function<bool()>& done, int ms = 5000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(5);
-    }
-    return true;
-}
-
-void Pump(int ms) { PumpUntil([] { return false; }, ms); }
+using win32test::Pump;
+using win32test::PumpUntil;
 
 class TestWindow : public CWindowBase {
 public:

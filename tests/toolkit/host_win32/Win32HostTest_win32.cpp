@@ -22,6 +22,8 @@
 
 #include "utils/WindowsApi_win32.h"
 
+#include "tests/toolkit/support/Win32WindowTestSupport_win32.h"
+
 using namespace Toolkit;
 
 namespace {
@@ -43,47 +45,11 @@ const char kLayout[] = R"(<?xml version="1.0" encoding="utf-8"?>
 </Window>
 )";
 
-class HostEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        ASSERT_TRUE(InitWin32Host());
-        // Wine makes top-level windows only with an X display (the test runner's Xvfb).
-        HWND probe = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-        ASSERT_NE(probe, nullptr) << "no top-level windows: run under wine with DISPLAY set (Xvfb 1280x800x24)";
-        DestroyWindow(probe);
-        const auto dir = std::filesystem::temp_directory_path() / ("qv_whost_" + std::to_string(GetCurrentProcessId()));
-        std::filesystem::create_directories(dir);
-        std::ofstream(dir / "host.xml", std::ios::binary) << kLayout;
-        std::string error;
-        ASSERT_TRUE(SkinResources::Instance().OpenFolder(dir.string(), &error)) << error;
-        dir_ = dir;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
+const auto* g_env =
+    ::testing::AddGlobalTestEnvironment(new win32test::WindowEnvironment("host.xml", kLayout));
 
-private:
-    std::filesystem::path dir_;
-};
-const auto* g_env = ::testing::AddGlobalTestEnvironment(new HostEnvironment);
-
-// Dispatches this thread's messages until `done` or the time runs out.
-bool PumpUntil(const std::function<bool()>& done, int ms = 5000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(5);
-    }
-    return true;
-}
-
-void Pump(int ms) { PumpUntil([] { return false; }, ms); }
+using win32test::Pump;
+using win32test::PumpUntil;
 
 class TestWindow : public CWindowBase {
 public:
