@@ -133,20 +133,26 @@ IDWriteFontFallback* DWriteText::Fallback(const std::wstring& language, const st
     return fallbacks_.emplace(key, std::move(made)).first->second.get();
 }
 
+std::wstring DWriteText::InstalledFamily(const FontInfo& font, const std::wstring& language) const {
+    std::vector<std::wstring> names = SplitFamilies(FamilyList(font.face, language));
+    for (const wchar_t* face : kWindowsFaces) names.emplace_back(face);
+    for (const std::wstring& name : names)
+        if (HasFamily(name)) return name;
+    return font.face.empty() ? std::wstring(kWindowsFaces[0]) : font.face;
+}
+
+std::wstring DWriteText::FamilyFor(const FontInfo& font, const std::wstring& language) {
+    std::lock_guard lock(mutex_);
+    if (!factory_) return {};
+    return InstalledFamily(font, language);
+}
+
 IDWriteTextFormat* DWriteText::Format(const FontInfo& font, const std::wstring& language) {
     FormatKey key{font.face, font.size, font.bold, font.italic, language};
     std::lock_guard lock(mutex_);
     if (auto it = formats_.find(key); it != formats_.end()) return it->second.get();
     if (!factory_) return nullptr;
-    std::vector<std::wstring> names = SplitFamilies(FamilyList(font.face, language));
-    for (const wchar_t* face : kWindowsFaces) names.emplace_back(face);
-    std::wstring family = font.face.empty() ? std::wstring(kWindowsFaces[0]) : font.face;
-    for (const std::wstring& name : names) {
-        if (HasFamily(name)) {
-            family = name;
-            break;
-        }
-    }
+    const std::wstring family = InstalledFamily(font, language);
     const std::wstring locale = language.empty() ? std::wstring(L"en-US") : language;
     IDWriteTextFormat* format = nullptr;
     if (FAILED(factory_->CreateTextFormat(family.c_str(), nullptr,

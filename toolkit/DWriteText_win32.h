@@ -46,6 +46,11 @@ public:
     ComRef<IDWriteTextLayout> Layout(const std::wstring& text, const FontInfo& font, const TextStyle& style,
                                      float width, const std::wstring& language);
 
+    // The installed family the toolkit draws `font` with (the first of the face and its
+    // fallback list that is installed), for whoever must draw with the same face elsewhere (the
+    // native edit fields); "" when DirectWrite is unavailable.
+    std::wstring FamilyFor(const FontInfo& font, const std::wstring& language);
+
     DWriteText(const DWriteText&) = delete;
     DWriteText& operator=(const DWriteText&) = delete;
 
@@ -56,6 +61,8 @@ private:
     // The format for a font and language, made on first use; borrowed (the cache owns it).
     IDWriteTextFormat* Format(const FontInfo& font, const std::wstring& language);
     bool HasFamily(const std::wstring& family) const;
+    // The first installed family of the face and its fallback list. Called with mutex_ held.
+    std::wstring InstalledFamily(const FontInfo& font, const std::wstring& language) const;
     // Installed families from `names` whose first font holds `probe`, in the given order.
     std::vector<std::wstring> FamiliesWith(const std::vector<std::wstring>& names, UINT32 probe) const;
     // The fallback for a language (the installed CJK faces of `preferred`, then the usual Windows

@@ -9,9 +9,12 @@
 #include "toolkit/Control.h"
 #include "toolkit/NativePeer.h"
 #include "toolkit/PaintManager.h"
+#include "toolkit/ResourceSet.h"
 #include "toolkit/Win32WindowHost_win32.h"
 
 #include "utils/WindowsApi_win32.h"
+
+#include "toolkit/DWriteText_win32.h"
 
 #include <commctrl.h>
 
@@ -121,10 +124,13 @@ void Win32TextFields::Style(Field& field, ITextPeer* peer) {
     const FontInfo font = peer->PeerFont();
     const double scale = host_.Scale();
     if (!field.font || !(font == field.fontInfo) || scale != field.fontScale) {
+        // The face the rest of the window draws this font with: a face the system lacks would
+        // otherwise fall back to GDI's default, unlike the text around the field.
+        std::wstring face = Text::DWriteText::Instance().FamilyFor(font, CurrentLanguage());
+        if (face.empty()) face = font.face.empty() ? L"Segoe UI" : font.face;
         HFONT made = CreateFontW(-static_cast<int>(std::lround(font.size * scale)), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL,
                                  font.italic, font.underline, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                 CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                                 font.face.empty() ? L"Segoe UI" : font.face.c_str());
+                                 CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str());
         if (made) {
             SendMessageW(field.edit, WM_SETFONT, reinterpret_cast<WPARAM>(made), TRUE);
             if (field.font) DeleteObject(field.font);
