@@ -256,15 +256,22 @@ TEST(Window_Edit, TypingChangesTheEditText) {
     w.SendMessage(WM_CLOSE);
 }
 
-TEST(Window_Combo, DropUpListOpensAboveAndPicksAnItem) {
-    TestWindow w(L"demo.xml");
+// Shows the demo window and opens its language combo's list with a click.
+void OpenLanguageList(TestWindow& w, CComboUI*& combo) {
     ASSERT_TRUE(w.Create(nullptr, L"Quorvex"));
     w.CenterWindow();
     ASSERT_TRUE(PumpUntil([&] { return w.Mapped(); }));
     Pump(100);
-    auto* combo = static_cast<CComboUI*>(w.FindControl(L"langCombo"));
+    combo = static_cast<CComboUI*>(w.FindControl(L"langCombo"));
+    ASSERT_NE(combo, nullptr);
     Xdo("mousemove " + w.At(L"langCombo") + " click 1");
     ASSERT_TRUE(PumpUntil([&] { return combo->IsDropDownOpen(); }));
+}
+
+TEST(Window_Combo, DropUpListOpensAboveAndPicksAnItem) {
+    TestWindow w(L"demo.xml");
+    CComboUI* combo = nullptr;
+    ASSERT_NO_FATAL_FAILURE(OpenLanguageList(w, combo));
     GtkWidget* popup = nullptr;
     ASSERT_TRUE(PumpUntil([&] {
         GList* all = gtk_window_list_toplevels();
@@ -294,13 +301,8 @@ TEST(Window_Combo, DropUpListOpensAboveAndPicksAnItem) {
 // window goes on (the combo's list part is gone by the time the host hears of it).
 TEST(Window_Combo, RemovingTheComboWithItsListOpenClosesTheList) {
     TestWindow w(L"demo.xml");
-    ASSERT_TRUE(w.Create(nullptr, L"Quorvex"));
-    w.CenterWindow();
-    ASSERT_TRUE(PumpUntil([&] { return w.Mapped(); }));
-    Pump(100);
-    auto* combo = static_cast<CComboUI*>(w.FindControl(L"langCombo"));
-    Xdo("mousemove " + w.At(L"langCombo") + " click 1");
-    ASSERT_TRUE(PumpUntil([&] { return combo->IsDropDownOpen(); }));
+    CComboUI* combo = nullptr;
+    ASSERT_NO_FATAL_FAILURE(OpenLanguageList(w, combo));
     auto* parent = dynamic_cast<CContainerUI*>(combo->GetParent());
     ASSERT_NE(parent, nullptr);
     ASSERT_TRUE(parent->Remove(combo));

@@ -4,10 +4,10 @@
 #include <filesystem>
 #include <system_error>
 
-#include "tools/sample-package/ComPtr_win32.h"
 #include "tools/sample-package/ProductWindow.h"
 #include "tools/sample-package/SampleSystem.h"
 #include "utils/WindowsApi_win32.h"
+#include "utils/WinResource_win32.h"
 #include <shobjidl.h>
 
 namespace sample {
@@ -298,7 +298,7 @@ void CompressorWindow::ChooseAndCompress() {
         ~Done() { flag = false; }
     } done{choosing_};
 
-    ComPtr<IFileOpenDialog> dialog;
+    Utils::win::ComPtr<IFileOpenDialog> dialog;
     if (FAILED(::CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IFileOpenDialog,
                                   dialog.ReceiveVoid()))) {
         ShowStatus(L"The file chooser could not be opened.");
@@ -313,7 +313,7 @@ void CompressorWindow::ChooseAndCompress() {
     (void)dialog->SetOkButtonLabel(L"&Compress");
     const HRESULT shown = dialog->Show(window_);
     if (shown == HRESULT_FROM_WIN32(ERROR_CANCELLED)) return;
-    ComPtr<IShellItem> item;
+    Utils::win::ComPtr<IShellItem> item;
     if (FAILED(shown) || FAILED(dialog->GetResult(item.Receive()))) {
         ShowStatus(L"The file chooser could not be opened.");
         return;

@@ -5,32 +5,15 @@
 #include "tools/sample-package/CompressorWindow_win32.h"
 #include "tools/sample-package/SampleSystem.h"
 #include "utils/WindowsApi_win32.h"
+#include "utils/WinResource_win32.h"
 #include <commctrl.h>
 #include <objbase.h>
 
 namespace sample {
 
-namespace {
-
-// COM on this thread for one scope; uninitialised only when this scope initialised it.
-class ComApartment {
-public:
-    ComApartment() : initialised_(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
-    ~ComApartment() {
-        if (initialised_) ::CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    bool initialised_;
-};
-
-}  // namespace
-
 int RunProductWindow(int*, char***) {
     // Without COM the window still opens; choosing a file then says the chooser failed.
-    ComApartment com;
+    Utils::win::ComApartment com;
     // Loads the themed controls the manifest asks for; without them the plain ones are used.
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
     (void)::InitCommonControlsEx(&controls);

@@ -6,6 +6,7 @@
 
 #include "tools/sample-package/SampleSystem.h"
 #include "utils/WindowsApi_win32.h"
+#include "utils/WinResource_win32.h"
 #include <knownfolders.h>
 #include <objbase.h>
 #include <shlobj.h>
@@ -21,41 +22,6 @@ constexpr char kListName[] = "shortcuts.list";
 constexpr wchar_t kLinkName[] = L"Quorvex.lnk";
 constexpr wchar_t kProductName[] = L"compressor.exe";
 
-// COM for the calling thread while in scope (the shell link objects are apartment objects).
-class ComScope {
-public:
-    ComScope() : result_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
-    ~ComScope() {
-        if (SUCCEEDED(result_)) ::CoUninitialize();
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-    // A thread already in another apartment can use the objects all the same.
-    bool Usable() const { return SUCCEEDED(result_) || result_ == RPC_E_CHANGED_MODE; }
-
-private:
-    HRESULT result_;
-};
-
-// One released-on-scope-exit COM interface pointer.
-template <typename T>
-class ComRef {
-public:
-    ComRef() = default;
-    ~ComRef() {
-        if (p_) p_->Release();
-    }
-    ComRef(const ComRef&) = delete;
-    ComRef& operator=(const ComRef&) = delete;
-    T** Put() { return &p_; }
-    void** PutVoid() { return reinterpret_cast<void**>(&p_); }
-    T* operator->() const { return p_; }
-    explicit operator bool() const { return p_ != nullptr; }
-
-private:
-    T* p_ = nullptr;
-};
-
 // A shell folder, or the folder a test named in `overrideVariable`; empty when unknown.
 fs::path ShortcutFolder(REFKNOWNFOLDERID id, const wchar_t* overrideVariable) {
     if (const wchar_t* v = ::_wgetenv(overrideVariable); v && *v) return fs::path(v);
@@ -69,15 +35,15 @@ fs::path ShortcutFolder(REFKNOWNFOLDERID id, const wchar_t* overrideVariable) {
 fs::path ProductPath(const std::string& installFolder) { return PathFromUtf8(installFolder) / kProductName; }
 
 bool WriteLink(const fs::path& link, const fs::path& product, const fs::path& folder) {
-    ComRef<IShellLinkW> shellLink;
+    Utils::win::ComPtr<IShellLinkW> shellLink;
     if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                  shellLink.PutVoid())))
+                                  shellLink.ReceiveVoid())))
         return false;
     if (FAILED(shellLink->SetPath(product.c_str())) || FAILED(shellLink->SetWorkingDirectory(folder.c_str())) ||
         FAILED(shellLink->SetDescription(L"Compress files with zlib")))
         return false;
-    ComRef<IPersistFile> file;
-    if (FAILED(shellLink->QueryInterface(IID_IPersistFile, file.PutVoid()))) return false;
+    Utils::win::ComPtr<IPersistFile> file;
+    if (FAILED(shellLink->QueryInterface(IID_IPersistFile, file.ReceiveVoid()))) return false;
     return SUCCEEDED(file->Save(link.c_str(), TRUE));
 }
 
@@ -87,12 +53,12 @@ bool IsOurLink(const fs::path& link, const fs::path& product) {
     if (attributes == INVALID_FILE_ATTRIBUTES ||
         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
         return false;
-    ComRef<IShellLinkW> shellLink;
+    Utils::win::ComPtr<IShellLinkW> shellLink;
     if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                  shellLink.PutVoid())))
+                                  shellLink.ReceiveVoid())))
         return false;
-    ComRef<IPersistFile> file;
-    if (FAILED(shellLink->QueryInterface(IID_IPersistFile, file.PutVoid())) ||
+    Utils::win::ComPtr<IPersistFile> file;
+    if (FAILED(shellLink->QueryInterface(IID_IPersistFile, file.ReceiveVoid())) ||
         FAILED(file->Load(link.c_str(), STGM_READ)))
         return false;
     wchar_t target[MAX_PATH] = {};
@@ -106,7 +72,7 @@ std::string InstallShortcuts(const std::string& installFolder, bool desktopIcon)
     std::vector<fs::path> written;
     const fs::path product = ProductPath(installFolder);
     const fs::path folder = PathFromUtf8(installFolder);
-    ComScope com;
+    Utils::win::ComApartment com;
     if (com.Usable()) {
         std::vector<fs::path> places{ShortcutFolder(FOLDERID_Programs, L"QV_SAMPLE_PROGRAMS_DIR")};
         if (desktopIcon) places.push_back(ShortcutFolder(FOLDERID_Desktop, L"QV_SAMPLE_DESKTOP_DIR"));
@@ -126,7 +92,7 @@ std::string InstallShortcuts(const std::string& installFolder, bool desktopIcon)
 int RemoveShortcuts(const std::string& installFolder) {
     const fs::path product = ProductPath(installFolder);
     std::ifstream list(PathFromUtf8(installFolder) / kListName, std::ios::binary);
-    ComScope com;
+    Utils::win::ComApartment com;
     if (!com.Usable()) return 0;
     int removed = 0;
     for (std::string line; std::getline(list, line);) {

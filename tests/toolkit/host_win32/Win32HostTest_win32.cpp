@@ -297,21 +297,28 @@ TEST(Win32HostTest, AChangedControlReachesTheScreenAndTheRestStays) {
     Pump(100);
 }
 
-TEST(Win32HostTest, EditFieldPassesTextBothWays) {
-    TestWindow w;
-    ASSERT_TRUE(w.Create(nullptr, L"Host test"));
+// The window's one text field once it shows: its pop-up frame and the EDIT inside.
+void FindTheField(TestWindow& w, HWND& frame, HWND& edit) {
     std::vector<HWND> frames;
     ASSERT_TRUE(PumpUntil([&] {
         frames = OwnedWindows(w.Hwnd(), L"QuorvexTextField");
         return frames.size() == 1 && IsWindowVisible(frames[0]);
     }));
-    HWND edit = FindWindowExW(frames[0], nullptr, L"EDIT", nullptr);
+    frame = frames[0];
+    edit = FindWindowExW(frame, nullptr, L"EDIT", nullptr);
     ASSERT_NE(edit, nullptr);
+}
+
+TEST(Win32HostTest, EditFieldPassesTextBothWays) {
+    TestWindow w;
+    ASSERT_TRUE(w.Create(nullptr, L"Host test"));
+    HWND frame = nullptr, edit = nullptr;
+    ASSERT_NO_FATAL_FAILURE(FindTheField(w, frame, edit));
     EXPECT_EQ(TextOf(edit), L"C:\\Pelmora");
     // Over its control on screen.
     RECT wr, fr;
     GetWindowRect(w.Hwnd(), &wr);
-    GetWindowRect(frames[0], &fr);
+    GetWindowRect(frame, &fr);
     const Rect control = w.FindControl(L"dirEdit")->GetPos();
     EXPECT_GE(fr.left, wr.left + w.Px(w.Host().Margin() + control.left));
     EXPECT_LE(fr.right, wr.left + w.Px(w.Host().Margin() + control.right));
@@ -325,7 +332,7 @@ TEST(Win32HostTest, EditFieldPassesTextBothWays) {
     EXPECT_EQ(w.FindControl(L"dirEdit")->GetText(), L"E:\\Set");
 
     w.FindControl(L"dirEdit")->SetVisible(false);
-    ASSERT_TRUE(PumpUntil([&] { return !IsWindowVisible(frames[0]); }));
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindowVisible(frame); }));
 }
 
 TEST(Win32HostTest, ComboPopupChoosesTheClickedRowAndCloses) {
@@ -410,13 +417,8 @@ TEST(Win32HostTest, IconsComeFromThePngFiles) {
 TEST(Win32HostTest, KeysReachTheToolkitFromTheWindowAndFromTheField) {
     TestWindow w;
     ASSERT_TRUE(w.Create(nullptr, L"Host test"));
-    std::vector<HWND> frames;
-    ASSERT_TRUE(PumpUntil([&] {
-        frames = OwnedWindows(w.Hwnd(), L"QuorvexTextField");
-        return frames.size() == 1 && IsWindowVisible(frames[0]);
-    }));
-    HWND edit = FindWindowExW(frames[0], nullptr, L"EDIT", nullptr);
-    ASSERT_NE(edit, nullptr);
+    HWND frame = nullptr, edit = nullptr;
+    ASSERT_NO_FATAL_FAILURE(FindTheField(w, frame, edit));
     // Tab walks the focusable controls; on the edit control the native field takes the keys.
     CControlUI* field = w.FindControl(L"dirEdit");
     for (int i = 0; i < 6 && w.PaintManager().GetFocus() != field; ++i) {
