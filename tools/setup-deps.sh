@@ -15,6 +15,7 @@ base=(
   fonts-noto-cjk fonts-dejavu-core
   xvfb xauth xdotool x11-utils imagemagick
   dbus dbus-x11 at-spi2-core python3-pyatspi
+  tinyproxy
 )
 fuzz=(clang libclang-rt-14-dev)
 bench=(nginx-light hyperfine time bc zip unzip)
