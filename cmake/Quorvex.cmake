@@ -12,6 +12,11 @@ if(WIN32)
   # One self-contained executable: the C and C++ runtimes and winpthreads linked in, so the
   # programs import system DLLs only.
   add_link_options(-static -static-libgcc -static-libstdc++)
+  # Sections aligned to whole pages in the file as in memory: the loader can then map the
+  # executable's pages from the file instead of reading each section into private memory
+  # (wine does that for the usual 512-byte alignment: 11 MB of the installer's start-up
+  # working set). Costs a few kilobytes of padding.
+  add_link_options(LINKER:--file-alignment,4096)
 endif()
 
 if(QV_SANITIZER STREQUAL "asan")

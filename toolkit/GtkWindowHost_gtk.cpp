@@ -190,6 +190,7 @@ gboolean GtkWindowHost::OnDraw(GtkWidget*, cairo_t* cr, gpointer p) {
     frame.shadow = self->margin_ > 0;
     frame.roundedClip = !self->maximized_;
     frame.opaque = !self->composited_;
+    frame.outline = !self->composited_ && !self->maximized_;
     self->painter_.Paint(cr, self->manager_, frame, {0, 0, self->client_.cx, self->client_.cy});
     return FALSE;  // the entries are drawn over the toolkit's pixels
 }

@@ -67,6 +67,33 @@ private:
 
 }  // namespace
 
+namespace {
+
+// -1 until asked, then 0 or 1.
+int g_composes = -1;
+
+bool AskDesktopComposes() {
+    // Through the system folder only: dwmapi is no known DLL, and a copy beside the installer
+    // (a downloads folder) must never be loaded.
+    HMODULE dwm = LoadLibraryExW(L"dwmapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!dwm) return false;
+    using IsEnabled = HRESULT(WINAPI*)(BOOL*);
+    auto query = reinterpret_cast<IsEnabled>(reinterpret_cast<void*>(GetProcAddress(dwm, "DwmIsCompositionEnabled")));
+    BOOL enabled = FALSE;
+    const bool composes = query && SUCCEEDED(query(&enabled)) && enabled;
+    FreeLibrary(dwm);
+    return composes;
+}
+
+}  // namespace
+
+bool DesktopComposes() {
+    if (g_composes < 0) g_composes = AskDesktopComposes() ? 1 : 0;
+    return g_composes == 1;
+}
+
+void SetDesktopComposes(bool composes) { g_composes = composes ? 1 : 0; }
+
 bool InitWin32Host() {
     static Win32Platform* platform = nullptr;
     if (platform) return GetPlatform() == platform && platform->Ready();

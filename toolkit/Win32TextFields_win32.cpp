@@ -164,13 +164,15 @@ void Win32TextFields::Place(Field& field) {
     const double s = host_.Scale();
     const auto px = [s](double units) { return static_cast<int>(std::lround(units * s)); };
     const int m = host_.Margin();
-    const int x = wr.left + px(m + field.rect.left), y = wr.top + px(m + field.rect.top);
+    const int x = wr.left + px(m + field.rect.left), top = wr.top + px(m + field.rect.top);
     const int w = std::max(1, px(field.rect.Width())), h = std::max(1, px(field.rect.Height()));
-    if (!SetWindowPos(field.frame, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW))
-        std::fprintf(stderr, "text field: SetWindowPos failed (%lu)\n", GetLastError());
-    // The edit draws its line at its top: centred in the field as the toolkit centres text.
+    // The edit draws its line at its top; its pop-up is opaque, so it covers only that line,
+    // centred in the field as the toolkit centres text: the field's own border above and below
+    // (the text area often reaches it) stays in view.
     const int lh = field.lineHeight > 0 ? std::min(field.lineHeight, h) : h;
-    if (!MoveWindow(field.edit, 0, (h - lh) / 2, w, lh, TRUE))
+    if (!SetWindowPos(field.frame, nullptr, x, top + (h - lh) / 2, w, lh, SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW))
+        std::fprintf(stderr, "text field: SetWindowPos failed (%lu)\n", GetLastError());
+    if (!MoveWindow(field.edit, 0, 0, w, lh, TRUE))
         std::fprintf(stderr, "text field: MoveWindow failed (%lu)\n", GetLastError());
 }
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "toolkit/CairoPtr.h"
+#include "toolkit/Win32Host.h"
 #include "toolkit/Win32LayeredBitmap_win32.h"
 #include "toolkit/Painter.h"
 #include "toolkit/Win32PopupList_win32.h"
@@ -58,7 +59,8 @@ Win32WindowHost::Win32WindowHost(CWindowBase& window, CWindowBase* owner, const 
         std::fprintf(stderr, "window host: RegisterClassExW failed (%lu)\n", GetLastError());
         return;
     }
-    margin_ = Paint::ShadowMargin(manager_.GetShadow());
+    composes_ = DesktopComposes();
+    margin_ = composes_ ? Paint::ShadowMargin(manager_.GetShadow()) : 0;
     HWND ownerHwnd = nullptr;
     if (owner && owner->Native()) ownerHwnd = static_cast<Win32WindowHost*>(owner->Native())->Handle();
     // A pop-up (no native frame or caption) with a system menu, so the taskbar can minimise,
@@ -268,6 +270,7 @@ std::intptr_t Win32WindowHost::HandleNative(unsigned msg, std::uintptr_t wParam,
             return 0;
         }
         case WM_SIZE: {
+            if (wParam != SIZE_MINIMIZED && !dirty_.IsEmpty()) SchedulePaint();  // held while minimised
             const bool nowMax = wParam == SIZE_MAXIMIZED;
             if ((wParam == SIZE_MAXIMIZED || wParam == SIZE_RESTORED) && nowMax != maximized_) {
                 maximized_ = nowMax;
@@ -331,33 +334,53 @@ void Win32WindowHost::PaintNow() {
         if (!surface_) return;
         dirty_ = {0, 0, client_.cx, client_.cy};
     }
-    if (dirty_.IsEmpty()) return;
-    const Rect dirty = dirty_;
+    // Minimised, nothing shows: what changed waits in dirty_ for the restore (an animation
+    // running behind the taskbar button costs no drawing and no present).
+    if (dirty_.IsEmpty() || IsIconic(hwnd_)) return;
+    const Rect full{0, 0, client_.cx, client_.cy};
+    const Rect changed = dirty_.Intersect(full);
     dirty_ = {};
+    if (changed.IsEmpty()) return;
+    // The pixels repainted: the changed units pushed out to whole pixels, so that the clip never
+    // blends an edge pixel's new value with its old one (at a fractional scale a unit's edge
+    // falls inside a pixel); every control reaching into them is drawn again. The bitmap is
+    // kept whole: what lies outside the clip stays as the last paint left it.
+    const int left = static_cast<int>(std::floor((changed.left + margin_) * scale_));
+    const int top = static_cast<int>(std::floor((changed.top + margin_) * scale_));
+    const int right = static_cast<int>(std::ceil((changed.right + margin_) * scale_));
+    const int bottom = static_cast<int>(std::ceil((changed.bottom + margin_) * scale_));
+    const auto unitFloor = [this](int px) { return static_cast<int>(std::floor(px / scale_)) - margin_; };
+    const auto unitCeil = [this](int px) { return static_cast<int>(std::ceil(px / scale_)) - margin_; };
+    const Rect dirty = Rect{unitFloor(left), unitFloor(top), unitCeil(right), unitCeil(bottom)}.Intersect(full);
+    const bool whole = dirty == full;
     manager_.SetClientSize(client_);
     {
         CairoPtr cr(cairo_create(surface_->Surface()));
-        // A whole-pixel clip only where units are whole pixels: a fractional edge would blend
-        // the new frame with the old one.
-        if (scale_ == std::floor(scale_) && !(dirty == Rect{0, 0, client_.cx, client_.cy})) {
-            cairo_rectangle(cr.get(), dirty.left + margin_, dirty.top + margin_, dirty.Width(), dirty.Height());
+        if (!whole) {
+            cairo_rectangle(cr.get(), left / scale_, top / scale_, (right - left) / scale_, (bottom - top) / scale_);
             cairo_clip(cr.get());
         }
+        // A repaint clear of the window's edges and rounded corners has no shadow under it (the
+        // window's own area is cleared over the shadow at once) and no outline to cut: both are
+        // skipped, which draws the same pixels at a fraction of the cost of a small repaint
+        // repeated every frame (an animation).
+        const Size round = manager_.GetRoundCorner();
+        const int cornerX = round.cx / 2 + 1, cornerY = round.cy / 2 + 1;
+        const bool inside = dirty.left >= 1 && dirty.top >= 1 && dirty.right <= client_.cx - 1 &&
+                            dirty.bottom <= client_.cy - 1 &&
+                            ((dirty.left >= cornerX && dirty.right <= client_.cx - cornerX) ||
+                             (dirty.top >= cornerY && dirty.bottom <= client_.cy - cornerY));
         WindowFrame frame;
         frame.margin = margin_;
-        frame.shadow = margin_ > 0;
-        frame.roundedClip = !maximized_;
+        frame.shadow = margin_ > 0 && !inside;
+        frame.roundedClip = !maximized_ && !inside;
+        frame.opaque = !composes_;
+        frame.outline = !composes_ && !maximized_;
         painter_.Paint(cr.get(), manager_, frame, dirty);
     }
-    if (dirty == Rect{0, 0, client_.cx, client_.cy}) {
-        surface_->Present(hwnd_);
-    } else {
-        // In pixels, widened by one for the edge pixels an anti-aliased shape shares.
-        surface_->PresentChanged(hwnd_, static_cast<int>(std::floor((dirty.left + margin_) * scale_)) - 1,
-                                 static_cast<int>(std::floor((dirty.top + margin_) * scale_)) - 1,
-                                 static_cast<int>(std::ceil((dirty.right + margin_) * scale_)) + 1,
-                                 static_cast<int>(std::ceil((dirty.bottom + margin_) * scale_)) + 1);
-    }
+    // Widened by one pixel for the edge pixels an anti-aliased shape shares.
+    if (whole) surface_->Present(hwnd_);
+    else surface_->PresentChanged(hwnd_, left - 1, top - 1, right + 1, bottom + 1);
     if (fields_) fields_->Repainted();
 }
 

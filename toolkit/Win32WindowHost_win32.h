@@ -100,6 +100,7 @@ private:
     CPaintManagerUI& manager_;
     HWND__* hwnd_ = nullptr;
     int margin_ = 0;
+    bool composes_ = true;  // the desktop blends the shadow; otherwise an outline, no margin
     double scale_ = 1.0;
     bool maximized_ = false;
     bool destroyed_ = false;

@@ -56,6 +56,19 @@ void CWindowPainter::Paint(cairo_t* cr, CPaintManagerUI& manager, const WindowFr
     const Rect clip{static_cast<int>(std::floor(x1)), static_cast<int>(std::floor(y1)), static_cast<int>(std::ceil(x2)),
                     static_cast<int>(std::ceil(y2))};
     manager.Paint(cr, clip.Intersect(dirty));
+
+    // 4. The outline, inside the cut: one device pixel wide at any scale, the cool grey of the
+    //    skin's field borders, over whatever the controls drew at the edge.
+    if (frame.outline) {
+        double px = 1, py = 1;
+        cairo_device_to_user_distance(cr, &px, &py);
+        const double w = std::abs(px);
+        Paint::RoundedRectPath(cr, w / 2, w / 2, client.cx - w, client.cy - w,
+                               frame.roundedClip ? manager.GetRoundCorner() : Size{});
+        cairo_set_source_rgb(cr, 0xC4 / 255.0, 0xCC / 255.0, 0xD6 / 255.0);
+        cairo_set_line_width(cr, w);
+        cairo_stroke(cr);
+    }
     cairo_restore(cr);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // Draws one whole window: the drop shadow in the margin around it, the cut to its rounded
-// outline, the cleared (or, without transparency, white) background, then the controls. The
+// outline, the cleared (or, without transparency, white) background, the controls, and where
+// the desktop draws no shadow a thin outline. The
 // GTK host's draw handler and the offscreen renderer both draw through this one class, so what
 // skin-preview and the render tests check is exactly what the screen shows.
 //
@@ -19,6 +20,7 @@ struct WindowFrame {
     bool roundedClip = true;  // cut to the rounded outline (off while maximised)
     bool opaque = false;      // no alpha channel to show through: the window starts white
     bool startsClear = false; // the target is new and fully transparent: nothing to clear
+    bool outline = false;     // a thin line along the outline, where no shadow sets the window apart
 };
 
 class CWindowPainter {

@@ -12,8 +12,6 @@
 namespace BenchWin32 {
 namespace {
 
-constexpr int kWidth = 616, kHeight = 416;          // the demo window with its shadow margin
-constexpr RECT kStrip{108, 203, 508, 213};          // where its progress bar lies
 constexpr UINT_PTR kFrameTimer = 1, kWakeTimer = 2;
 
 struct DcDeleter {
@@ -29,13 +27,15 @@ struct WindowDeleter {
 struct State {
     HDC dc = nullptr;
     std::uint32_t* pixels = nullptr;
+    int width = 0, height = 0;
+    RECT strip{};
     bool dirtyOnly = false;
     long frames = 0;
     bool failed = false;
 };
 
 bool Present(HWND hwnd, const State& s, bool whole) {
-    SIZE size{kWidth, kHeight};
+    SIZE size{s.width, s.height};
     POINT source{0, 0};
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     UPDATELAYEREDWINDOWINFO info{};
@@ -45,7 +45,7 @@ bool Present(HWND hwnd, const State& s, bool whole) {
     info.pptSrc = &source;
     info.pblend = &blend;
     info.dwFlags = ULW_ALPHA;
-    info.prcDirty = whole ? nullptr : &kStrip;
+    info.prcDirty = whole ? nullptr : &s.strip;
     GdiFlush();
     if (UpdateLayeredWindowIndirect(hwnd, &info)) return true;
     std::fprintf(stderr, "UpdateLayeredWindowIndirect failed (%lu)\n", GetLastError());
@@ -57,9 +57,10 @@ LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_TIMER && wParam == kFrameTimer && s) {
         // A moving fill in the strip: premultiplied opaque colours, changed every frame.
         const std::uint32_t colour = 0xFF000000u | (0x2196F3u + static_cast<std::uint32_t>(s->frames) * 0x010101u) % 0xFFFFFFu;
-        const int filled = kStrip.left + static_cast<int>(s->frames % (kStrip.right - kStrip.left));
-        for (int y = kStrip.top; y < kStrip.bottom; ++y)
-            for (int x = kStrip.left; x < kStrip.right; ++x) s->pixels[y * kWidth + x] = x < filled ? colour : 0xFFE0E0E0u;
+        const RECT& strip = s->strip;
+        const int filled = strip.left + static_cast<int>(s->frames % (strip.right - strip.left));
+        for (int y = strip.top; y < strip.bottom; ++y)
+            for (int x = strip.left; x < strip.right; ++x) s->pixels[y * s->width + x] = x < filled ? colour : 0xFFE0E0E0u;
         if (!Present(hwnd, *s, !s->dirtyOnly)) s->failed = true;
         ++s->frames;
         return 0;
@@ -81,7 +82,14 @@ void RunUntil(std::chrono::steady_clock::time_point end) {
 
 }  // namespace
 
-double RunLayeredReference(bool dirtyOnly, unsigned frameMs, double settleSeconds, double seconds, long* frames) {
+double RunLayeredReference(bool dirtyOnly, unsigned frameMs, double settleSeconds, double seconds, long* frames,
+                           const LayeredGeometry& geometry) {
+    const int width = geometry.width, height = geometry.height;
+    if (width <= 0 || height <= 0 || geometry.left < 0 || geometry.top < 0 || geometry.right > width ||
+        geometry.bottom > height || geometry.left >= geometry.right || geometry.top >= geometry.bottom) {
+        std::fprintf(stderr, "the changed strip lies outside the window\n");
+        return -1;
+    }
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = Proc;
@@ -93,11 +101,14 @@ double RunLayeredReference(bool dirtyOnly, unsigned frameMs, double settleSecond
     }
     State s;
     s.dirtyOnly = dirtyOnly;
+    s.width = width;
+    s.height = height;
+    s.strip = {geometry.left, geometry.top, geometry.right, geometry.bottom};
     std::unique_ptr<HDC__, DcDeleter> dc(CreateCompatibleDC(nullptr));
     BITMAPINFO bi{};
     bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = kWidth;
-    bi.bmiHeader.biHeight = -kHeight;
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height;
     bi.bmiHeader.biPlanes = 1;
     bi.bmiHeader.biBitCount = 32;
     bi.bmiHeader.biCompression = BI_RGB;
@@ -116,13 +127,13 @@ double RunLayeredReference(bool dirtyOnly, unsigned frameMs, double settleSecond
     s.dc = dc.get();
     s.pixels = static_cast<std::uint32_t*>(bits);
     // A light window inside a half-transparent margin, as the skinned window's shadow leaves it.
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x)
-            s.pixels[y * kWidth + x] = (x < 8 || y < 8 || x >= kWidth - 8 || y >= kHeight - 8) ? 0x20000000u : 0xFFF7F9FCu;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            s.pixels[y * width + x] = (x < 8 || y < 8 || x >= width - 8 || y >= height - 8) ? 0x20000000u : 0xFFF7F9FCu;
 
-    const int x = (GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2;
+    const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
     std::unique_ptr<HWND__, WindowDeleter> window(CreateWindowExW(WS_EX_LAYERED, wc.lpszClassName, L"Quorvex", WS_POPUP,
-                                                                  x, y, kWidth, kHeight, nullptr, nullptr, wc.hInstance, nullptr));
+                                                                  x, y, width, height, nullptr, nullptr, wc.hInstance, nullptr));
     HWND hwnd = window.get();
     if (!hwnd) {
         std::fprintf(stderr, "CreateWindowExW failed (%lu)\n", GetLastError());

@@ -7,9 +7,16 @@
 // software blend of every pixel).
 namespace BenchWin32 {
 
+// The window's size in pixels (shadow margin included) and the strip that changes each frame.
+struct LayeredGeometry {
+    int width = 616, height = 416;                        // the demo window with its margin
+    int left = 108, top = 203, right = 508, bottom = 213;  // where its progress bar lies
+};
+
 // Runs the window for `settleSeconds`, then `seconds` more, stepping every `frameMs`; returns
 // the CPU use over the second span as a percentage of one core (-1 on failure) and the frames
 // drawn in it in `frames`.
-double RunLayeredReference(bool dirtyOnly, unsigned frameMs, double settleSeconds, double seconds, long* frames);
+double RunLayeredReference(bool dirtyOnly, unsigned frameMs, double settleSeconds, double seconds, long* frames,
+                           const LayeredGeometry& geometry = {});
 
 }  // namespace BenchWin32

@@ -8,7 +8,7 @@ import statistics
 import sys
 
 PHASES = ["main", "class", "read", "host", "zip", "fonts", "created", "page", "paint_cold", "paint_warm", "shown", "drawn"]
-FIGURES = ["first_frame_ms", "own_ms", "ws_kib", "committed_private_kib", "private_kib", "cpu_percent", "ticks"]
+FIGURES = ["first_frame_ms", "own_ms", "ws_kib", "committed_private_kib", "private_kib", "cpu_percent", "ticks", "cpu_ms_per_frame"]
 
 
 def parse(lines):
@@ -53,7 +53,7 @@ def main():
             ws = " ".join(f"{p}={m['ws_' + p]:g}" for p in PHASES if "ws_" + p in m)
             print(f"  working set after each phase, KiB: {ws}")
     bare = result.get("bare")
-    for kind in ("toolkit", "toolkit-fonts-first", "toolkit-edit-page", "toolkit-split-paint"):
+    for kind in ("installer", "toolkit", "toolkit-fonts-first", "toolkit-edit-page", "toolkit-split-paint"):
         if bare and kind in result:
             ratios = " ".join(f"{k}={result[kind][k] / bare[k]:.2f}x" for k in
                               ("first_frame_ms", "own_ms", "ws_kib", "committed_private_kib")

@@ -13,6 +13,7 @@
 #include "toolkit/Progress.h"
 #include "toolkit/SkinResources.h"
 #include "toolkit/TextRenderer.h"
+#include "toolkit/WindowPainter.h"
 
 using namespace Toolkit;
 
@@ -160,6 +161,33 @@ TEST_F(RenderTest, ShadowFillsTheMarginAndFadesOut) {
     EXPECT_GT(Px(6 + 100, 3) >> 24, 0u);           // shadow above the top edge
     EXPECT_GT(Px(6 + 100, 4) >> 24, Px(6 + 100, 1) >> 24);
     EXPECT_EQ(Px(0, 0) >> 24, 0u);                 // beyond its reach
+}
+
+// Where the desktop draws no shadow, the window's outline: one device pixel of grey at either
+// density, opaque, along the rounded edge, with the controls untouched inside it.
+TEST_F(RenderTest, OutlineTracesTheEdgeOnePixelWideAtEitherDensity) {
+    for (const double scale : {1.0, 2.0}) {
+        SCOPED_TRACE(scale);
+        Tree t(kLayout);
+        const int w = static_cast<int>(200 * scale);
+        SurfacePtr target(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, w));
+        CairoPtr cr(cairo_create(target.get()));
+        cairo_scale(cr.get(), scale, scale);
+        WindowFrame frame;
+        frame.opaque = true;
+        frame.outline = true;
+        CWindowPainter().Paint(cr.get(), t.manager, frame, {0, 0, 200, 200});
+        surface_ = target.get();
+        const std::uint32_t grey = 0xFFC4CCD6u;
+        EXPECT_EQ(Px(w / 2, 0), grey);  // over the red strip
+        EXPECT_EQ(Px(w / 2, 1), 0xFFFF0000u);
+        EXPECT_EQ(Px(0, w / 2), grey);
+        const int y = static_cast<int>(184 * scale);  // above the rounded corner
+        EXPECT_EQ(Px(w - 1, y), grey);  // over the background
+        EXPECT_EQ(Px(w - 2, y), 0xFF102030u);
+        EXPECT_EQ(Px(0, 0) >> 24, 0u);  // the corner stays cut away
+        surface_ = nullptr;
+    }
 }
 
 TEST_F(RenderTest, FocusRingIsDrawnOnceTheKeyboardIsUsed) {

@@ -141,6 +141,19 @@ std::wstring TextOf(HWND hwnd) {
     return buf;
 }
 
+// The desktop's blending as a test needs it, put back afterwards: wine on a plain X server does
+// not blend, Windows does.
+class DesktopComposing {
+public:
+    explicit DesktopComposing(bool composes) : was_(Toolkit::DesktopComposes()) { Toolkit::SetDesktopComposes(composes); }
+    ~DesktopComposing() { Toolkit::SetDesktopComposes(was_); }
+    DesktopComposing(const DesktopComposing&) = delete;
+    DesktopComposing& operator=(const DesktopComposing&) = delete;
+
+private:
+    bool was_;
+};
+
 TEST(Win32HostTest, PostedWorkRunsInOrderAndTimersTickOnTheUserInterfaceThread) {
     IScheduler& scheduler = GetPlatform()->Scheduler();
     const DWORD ui = GetCurrentThreadId();
@@ -183,6 +196,7 @@ TEST(Win32HostTest, ClicksReachTheButtonsClickNotification) {
 }
 
 TEST(Win32HostTest, HitTestDragsByTheCaptionBackgroundOnly) {
+    DesktopComposing composing(true);
     TestWindow w;
     ASSERT_TRUE(w.Create(nullptr, L"Host test"));
     EXPECT_EQ(w.HitTest({5, 5}), HTCAPTION);
@@ -238,6 +252,7 @@ TEST(Win32HostTest, ModalBoxDisablesItsOwnerUntilItCloses) {
 }
 
 TEST(Win32HostTest, TheBitmapHoldsThePaintedWindowShadowAndRoundedCorners) {
+    DesktopComposing composing(true);
     TestWindow w;
     ASSERT_TRUE(w.Create(nullptr, L"Host test"));
     w.Host().PaintNow();
@@ -267,6 +282,32 @@ TEST(Win32HostTest, TheBitmapHoldsThePaintedWindowShadowAndRoundedCorners) {
     EXPECT_GT(at({-1, 100})[3], 0);  // the shadow beside the window...
     EXPECT_LT(at({-1, 100})[3], 255);
     EXPECT_EQ(px[3], 0);  // ...fades out before the bitmap's corner
+}
+
+// Where nothing blends the shadow's half-transparent pixels they would show as a dark frame: the
+// window then has no margin and a thin outline sets it apart from what lies behind it.
+TEST(Win32HostTest, WithoutBlendingTheWindowIsOutlinedInsteadOfShadowed) {
+    DesktopComposing composing(false);
+    TestWindow w;
+    ASSERT_TRUE(w.Create(nullptr, L"Host test"));
+    EXPECT_EQ(w.Host().Margin(), 0);
+    w.Host().PaintNow();
+    int width = 0, height = 0;
+    const unsigned char* px = w.Host().Pixels(&width, &height);
+    ASSERT_NE(px, nullptr);
+    EXPECT_EQ(width, w.Px(240));
+    EXPECT_EQ(height, w.Px(200));
+    const auto pixel = [&](int x, int y) { return px + (static_cast<size_t>(y) * width + x) * 4; };
+    // BGRA: the outline's grey along the top (over the caption) and the left edge, opaque.
+    for (const unsigned char* edge : {pixel(w.Px(60), 0), pixel(0, height / 2), pixel(width - 1, height / 2)}) {
+        EXPECT_EQ(edge[3], 255);
+        EXPECT_EQ(edge[2], 0xC4);
+        EXPECT_EQ(edge[1], 0xCC);
+        EXPECT_EQ(edge[0], 0xD6);
+    }
+    const unsigned char* inside = pixel(w.Px(60), w.Px(10));
+    EXPECT_EQ(inside[2], 0x33);  // the caption, untouched
+    EXPECT_EQ(pixel(0, 0)[3], 0);  // the rounded corner is cut away
 }
 
 // What the screen shows after a change to one control: only that control's pixels go to the
@@ -322,8 +363,10 @@ TEST(Win32HostTest, EditFieldPassesTextBothWays) {
     const Rect control = w.FindControl(L"dirEdit")->GetPos();
     EXPECT_GE(fr.left, wr.left + w.Px(w.Host().Margin() + control.left));
     EXPECT_LE(fr.right, wr.left + w.Px(w.Host().Margin() + control.right));
-    EXPECT_GE(fr.top, wr.top + w.Px(w.Host().Margin() + control.top));
-    EXPECT_LE(fr.bottom, wr.top + w.Px(w.Host().Margin() + control.bottom));
+    // The pop-up is opaque: it covers the text line only, never the field's border above and
+    // below it.
+    EXPECT_GT(fr.top, wr.top + w.Px(w.Host().Margin() + control.top));
+    EXPECT_LT(fr.bottom, wr.top + w.Px(w.Host().Margin() + control.bottom));
 
     ASSERT_TRUE(SetWindowTextW(edit, L"D:\\Other"));  // as typing would
     EXPECT_EQ(w.FindControl(L"dirEdit")->GetText(), L"D:\\Other");
@@ -442,3 +485,74 @@ TEST(Win32HostTest, KeysReachTheToolkitFromTheWindowAndFromTheField) {
 }
 
 }  // namespace
+
+// A repaint of part of the window leaves the bitmap exactly as a repaint of the whole would: the
+// parts it skips (the shadow, the outline, the controls elsewhere) are kept, at a whole scale
+// and at a fractional one (125 %, where a unit's edge falls inside a pixel).
+TEST(Win32HostTest, APartialRepaintLeavesTheBitmapAsAWholeRepaintWould) {
+    TestWindow w;
+    ASSERT_TRUE(w.Create(nullptr, L"Host test"));
+    const auto snapshot = [&] {
+        int width = 0, height = 0;
+        const unsigned char* px = w.Host().Pixels(&width, &height);
+        return px ? std::vector<unsigned char>(px, px + static_cast<size_t>(width) * height * 4)
+                  : std::vector<unsigned char>{};
+    };
+    const auto repaintAll = [&] {
+        w.Host().InvalidateRect({0, 0, 240, 200});
+        w.Host().PaintNow();
+        return snapshot();
+    };
+    for (const UINT dpi : {96u, 120u}) {
+        SCOPED_TRACE(dpi);
+        if (dpi != 96) {
+            RECT wr;
+            ASSERT_TRUE(GetWindowRect(w.Hwnd(), &wr));
+            SendMessageW(w.Hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&wr));
+            ASSERT_DOUBLE_EQ(w.Host().Scale(), dpi / 96.0);
+        }
+        const std::vector<unsigned char> whole = repaintAll();
+        ASSERT_FALSE(whole.empty());
+        // The same content again through partial repaints: inside, across an edge, a corner.
+        for (const Rect part : {Rect{40, 41, 81, 63}, Rect{0, 100, 30, 120}, Rect{225, 0, 240, 15}}) {
+            w.Host().InvalidateRect(part);
+            w.Host().PaintNow();
+            EXPECT_TRUE(snapshot() == whole) << part.left << "," << part.top;
+        }
+        // A control that changes: only its part is repainted, and the result is the whole one.
+        w.FindControl(L"okbtn")->SetBkColor(dpi == 96 ? 0xFF00FF00 : 0xFF0000FF);
+        w.Host().PaintNow();
+        const std::vector<unsigned char> partial = snapshot();
+        EXPECT_FALSE(partial == whole);
+        EXPECT_TRUE(partial == repaintAll());
+    }
+    w.Close(0);
+    Pump(100);
+}
+
+// Minimised, the window draws nothing (a running animation costs no repaint); what changed in
+// the meantime is drawn when it is restored.
+TEST(Win32HostTest, AMinimisedWindowPaintsOnlyOnceRestored) {
+    TestWindow w;
+    ASSERT_TRUE(w.Create(nullptr, L"Host test"));
+    w.ShowWindow(true, false);
+    w.Host().PaintNow();
+    int width = 0, height = 0;
+    const unsigned char* px = w.Host().Pixels(&width, &height);
+    ASSERT_NE(px, nullptr);
+    const int m = w.Host().Margin();
+    const Point ok = w.Centre(L"okbtn");
+    const unsigned char* okPixel =
+        px + (static_cast<size_t>(w.Px(m + ok.y)) * width + static_cast<size_t>(w.Px(m + ok.x))) * 4;
+    ASSERT_EQ(okPixel[2], 255);
+    w.Host().Minimize();
+    ASSERT_TRUE(PumpUntil([&] { return IsIconic(w.Hwnd()) != 0; }));
+    w.FindControl(L"okbtn")->SetBkColor(0xFF00FF00);
+    Pump(200);
+    w.Host().PaintNow();
+    EXPECT_EQ(okPixel[1], 0);  // still the old colour
+    w.Host().Restore();
+    EXPECT_TRUE(PumpUntil([&] { return okPixel[1] == 255 && okPixel[2] == 0; }));
+    w.Close(0);
+    Pump(100);
+}
