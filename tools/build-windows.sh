@@ -39,9 +39,11 @@ host_targets=(qv_skin_zip qv_toolkit_skin_render qv_render_compare)
 # Not a pipe into grep -q: grep leaves at the first match, ninja dies of SIGPIPE, and pipefail
 # would drop the driver from the build (its test then shows as not run).
 host_all=$(ninja -C "$host" -t targets all)
-if grep -q '^qv_wine_unattended_tests:' <<<"$host_all"; then
-  host_targets+=(qv_wine_unattended_tests)
-fi
+for driver in qv_wine_unattended_tests qv_wine_window_tests; do
+  if grep -q "^$driver:" <<<"$host_all"; then
+    host_targets+=("$driver")
+  fi
+done
 cmake --build "$host" -j "$jobs" --target "${host_targets[@]}"
 
 # 2. The cross build. ctest lists each program's tests by running it under wine after linking.

@@ -10,15 +10,10 @@
 
 #include "support/XvfbDisplay.h"
 #include "tests/install/UnattendedHarness.h"
-#include "toolkit/ControlFactory.h"
-#include "toolkit/LayoutBuilder.h"
-#include "toolkit/PaintManager.h"
-#include "toolkit/TabLayout.h"
-#include "ui/controls/SequenceControlFactory.h"
+#include "tests/ui/windows/support/ClickDriver.h"
 #include "ui/skin/SkinPackage.h"
-#include "ui/skin/TextFitting.h"
 
-using namespace Toolkit;
+using namespace clicktest;
 namespace fs = std::filesystem;
 
 namespace {
@@ -33,77 +28,6 @@ public:
     void TearDown() override { XvfbDisplay::Stop(); }
 };
 const auto* g_display = ::testing::AddGlobalTestEnvironment(new DisplayEnvironment);
-
-struct SequenceFactory : IControlFactory {
-    std::unique_ptr<CControlUI> CreateControl(const std::wstring& name) override {
-        return Controls::CreateSequenceControl(name);
-    }
-};
-
-// Where a control of a layout sits inside its window, with "mainTabLt" on `page`.
-struct Point2 {
-    int x = 0, y = 0;
-};
-Point2 ControlCentre(const wchar_t* layout, const wchar_t* control, int page = 0) {
-    CPaintManagerUI manager;
-    SequenceFactory factory;
-    BuildResult built = CLayoutBuilder::BuildFromResource(layout, &manager, &factory);
-    EXPECT_TRUE(built.ok) << "layout";
-    if (!built.ok) return {};
-    manager.AttachRoot(std::move(built.root));
-    manager.SetClientSize(manager.GetInitSize());
-    Skin::FitTextWidths(manager);
-    if (auto* tabs = dynamic_cast<CTabLayoutUI*>(manager.FindControl(L"mainTabLt"))) tabs->SelectItem(page, false);
-    manager.UpdateLayout();
-    CControlUI* c = manager.FindControl(control);
-    EXPECT_NE(c, nullptr);
-    if (!c) return {};
-    const Rect r = c->GetPos();
-    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-}
-
-std::string Capture(const std::string& command) {
-    std::string out;
-    if (FILE* p = ::popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (std::fgets(buffer, sizeof buffer, p)) out += buffer;
-        ::pclose(p);
-    }
-    return out;
-}
-
-bool Xdo(const std::string& args) { return std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()) == 0; }
-
-void Screenshot(const std::string& name) {
-    if (const char* dir = std::getenv("QV_SCREENSHOT_DIR"))
-        (void)std::system(("import -window root " + std::string(dir) + "/" + name + ".png").c_str());
-}
-
-// The visible window with exactly this title: its id and top-left corner; id 0 when none
-// appears within `seconds`.
-struct Found {
-    unsigned long id = 0;
-    int x = 0, y = 0;
-};
-Found WaitForWindow(const std::string& title, int seconds = 15) {
-    for (int i = 0; i < seconds * 10; ++i) {
-        const std::string ids = Capture("xdotool search --onlyvisible --name '^" + title + "$' 2>/dev/null");
-        if (!ids.empty()) {
-            Found f;
-            f.id = std::stoul(ids);
-            const std::string geometry = Capture("xdotool getwindowgeometry --shell " + std::to_string(f.id));
-            std::sscanf(geometry.c_str() + geometry.find("X="), "X=%d", &f.x);
-            std::sscanf(geometry.c_str() + geometry.find("Y="), "Y=%d", &f.y);
-            return f;
-        }
-        usleep(100000);
-    }
-    return {};
-}
-
-void ClickAt(const Found& window, Point2 p) {
-    Xdo("mousemove " + std::to_string(window.x + p.x) + " " + std::to_string(window.y + p.y) + " sleep 0.1 click 1");
-}
 
 class WindowEndToEnd : public installtest::UnattendedTest {
 protected:
@@ -150,8 +74,8 @@ protected:
         return found;
     }
     static void CloseProduct() {
-        EXPECT_TRUE(Xdo("search --sync --class quorvex-compressor")) << "the product's window did not appear";
-        Xdo("search --class quorvex-compressor windowkill");
+        EXPECT_TRUE(Xdo({"search", "--sync", "--class", "quorvex-compressor"})) << "the product's window did not appear";
+        Xdo({"search", "--class", "quorvex-compressor", "windowkill"});
     }
     fs::path DefaultFolder() const {
         return ::geteuid() == 0 ? fs::path("/opt/Pelmora") : tmp / "home" / ".local" / "share" / "Pelmora";
@@ -174,9 +98,9 @@ TEST_F(WindowEndToEnd, DefaultInstallToTheFinishPageThenStartNow) {
     ClickAt(main, ControlCentre(L"mainWnd.xml", L"openProduceBtn", 3));
     const installtest::Result r = Finish(pid);
     EXPECT_EQ(r.exitCode, 0) << r.err.substr(r.err.size() > 2000 ? r.err.size() - 2000 : 0);
-    EXPECT_TRUE(Xdo("search --sync --class quorvex-compressor")) << "the product's window did not appear";
+    EXPECT_TRUE(Xdo({"search", "--sync", "--class", "quorvex-compressor"})) << "the product's window did not appear";
     Screenshot("e2e-product");
-    Xdo("search --class quorvex-compressor windowkill");
+    Xdo({"search", "--class", "quorvex-compressor", "windowkill"});
     if (collecting) {
         const auto tasks = Tasks();
         ASSERT_EQ(tasks.size(), 6u) << ::testing::PrintToString(tasks);
@@ -204,7 +128,7 @@ TEST_F(WindowEndToEnd, CloseButtonAsksAndNoKeepsTheWindowThenAltF4Closes) {
     EXPECT_TRUE(Alive(pid)) << "\"No\" closed the installer";
     EXPECT_EQ(WaitForWindow("消息框", 1).id, 0u) << "the confirmation stayed";
     // Alt+F4 on the first page closes at once, without asking.
-    Xdo("windowfocus --sync " + std::to_string(main.id) + " key alt+F4");
+    Xdo({"windowfocus", "--sync", std::to_string(main.id), "key", "alt+F4"});
     const installtest::Result r = Finish(pid);
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(Tasks().empty()) << "nothing was installed, nothing reported";
@@ -218,8 +142,8 @@ TEST_F(WindowEndToEnd, NothingClosesTheWindowDuringAnInstallation) {
     ClickAt(main, ControlCentre(L"mainWnd.xml", L"defaultInstallBtn"));
     usleep(800000);
     Screenshot("e2e-progress-page-en");
-    Xdo("windowfocus --sync " + std::to_string(main.id) + " key alt+F4");
-    (void)std::system((std::string(QV_SEND_WM_DELETE) + " " + std::to_string(main.id)).c_str());
+    Xdo({"windowfocus", "--sync", std::to_string(main.id), "key", "alt+F4"});
+    RunProgram({QV_SEND_WM_DELETE, std::to_string(main.id)});
     usleep(300000);
     EXPECT_TRUE(Alive(pid)) << "a close command ended the installation";
     ASSERT_TRUE(WaitForRegistry()) << "the installation did not finish";
@@ -239,7 +163,7 @@ TEST_F(WindowEndToEnd, ChineseChosenBeforeInstallingReachesThePackageAndTheRecor
     ClickAt(main, ControlCentre(L"mainWnd.xml", L"langCombo"));
     usleep(400000);
     Screenshot("e2e-language-list");
-    Xdo("key Down Return");
+    Xdo({"key", "Down", "Return"});
     usleep(500000);
     Screenshot("e2e-default-page-zh");
     Skin::SwitchSkinLanguage(L"zh-TW");  // the controls' places with the Chinese texts
@@ -255,8 +179,8 @@ TEST_F(WindowEndToEnd, ChineseChosenBeforeInstallingReachesThePackageAndTheRecor
     Screenshot("e2e-custom-page-zh");
     ClickAt(main, ControlCentre(L"mainWnd.xml", L"installDirEdit", 1));
     usleep(200000);
-    Xdo("key ctrl+a BackSpace");
-    Xdo("type --delay 5 '" + (tmp / "apps").string() + "'");
+    Xdo({"key", "ctrl+a", "BackSpace"});
+    Xdo({"type", "--delay", "5", (tmp / "apps").string()});
     ClickAt(main, ControlCentre(L"mainWnd.xml", L"customeInstallBtn", 1));
     const bool finished = WaitForRegistry();
     usleep(500000);
@@ -294,8 +218,8 @@ TEST_F(WindowEndToEnd, CustomInstallIntoATypedFolderWithoutTheDesktopEntry) {
     const fs::path typed = tmp / "apps";
     ClickAt(main, ControlCentre(L"mainWnd.xml", L"installDirEdit", 1));
     usleep(200000);
-    Xdo("key ctrl+a BackSpace");
-    Xdo("type --delay 5 '" + typed.string() + "'");
+    Xdo({"key", "ctrl+a", "BackSpace"});
+    Xdo({"type", "--delay", "5", typed.string()});
     ClickAt(main, ControlCentre(L"mainWnd.xml", L"createDSCb", 1));
     usleep(300000);
     Screenshot("e2e-custom-page-en");
@@ -338,7 +262,7 @@ TEST_F(WindowEndToEnd, PackageFailureIsToldWithThePackagesTextAndTheWindowStays)
     EXPECT_TRUE(Alive(pid)) << "the notice closed the installer";
     EXPECT_EQ(Registry("InstallPath"), "<none>");
     // Back on the first page, where Alt+F4 closes at once.
-    Xdo("windowfocus --sync " + std::to_string(main.id) + " key alt+F4");
+    Xdo({"windowfocus", "--sync", std::to_string(main.id), "key", "alt+F4"});
     const installtest::Result r = Finish(pid);
     EXPECT_EQ(r.exitCode, 0);
     if (collecting) {
