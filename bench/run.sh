@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the benchmarks (Release) and runs every benchmark script under bench/<subsystem>/.
-#   bench/run.sh [name-filter]
+# Builds the benchmarks (Release) and runs every benchmark script under bench/<subsystem>/, each
+# given the build folder as its argument.
+#   bench/run.sh [name-filter]        e.g. bench/run.sh wan: only the WAN-like download run
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup-deps.sh bench

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "tools/package-server/Md5.h"
 
@@ -15,6 +16,9 @@ namespace PackageServer {
 namespace {
 
 constexpr size_t kChunk = 64 * 1024;
+// Under a rate limit bodies go out in slices this small, so that the bytes of concurrent
+// connections interleave on the link instead of taking turns in long bursts.
+constexpr size_t kPacedChunk = 16 * 1024;
 
 // "bytes=a-b" or "bytes=a-" against a file of `size` bytes: [first, last], or false when the
 // header is absent or not of that form (served whole).
@@ -72,6 +76,24 @@ struct Body {
     bool stalled = false;
 };
 
+// The connection pool, with a hook run on the worker thread before each connection is served:
+// the place where a connection's set-up delay goes (the client has connected and sent its
+// request; the server answers nothing until the hook returns).
+class HookedPool final : public httplib::ThreadPool {
+public:
+    HookedPool(size_t threads, std::function<void()> beforeConnection)
+        : httplib::ThreadPool(threads), beforeConnection_(std::move(beforeConnection)) {}
+    void enqueue(std::function<void()> serve) override {
+        httplib::ThreadPool::enqueue([hook = beforeConnection_, serve = std::move(serve)] {
+            hook();
+            serve();
+        });
+    }
+
+private:
+    std::function<void()> beforeConnection_;
+};
+
 }  // namespace
 
 struct Server::Plan {
@@ -106,7 +128,12 @@ bool Server::Start() {
     } else {
         http_ = std::make_unique<httplib::Server>();
     }
-    http_->new_task_queue = [] { return new httplib::ThreadPool(32); };
+    http_->new_task_queue = [this] {
+        return new HookedPool(32, [this] {
+            const int latency = link_.LatencyMs();
+            if (latency > 0) SleepUnlessStopping(latency);
+        });
+    };
     http_->set_keep_alive_timeout(1);
     // The Range header is ours to answer (or to ignore, as a fault); httplib must not apply it.
     http_->set_pre_routing_handler([](const httplib::Request& req, httplib::Response&) {
@@ -209,6 +236,16 @@ bool Server::SleepUnlessStopping(int milliseconds) {
     return !stopped_.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return stopping_; });
 }
 
+bool Server::SleepUntilUnlessStopping(WanLink::Clock::time_point deadline) {
+    std::unique_lock lock(mutex_);
+    return !stopped_.wait_until(lock, deadline, [this] { return stopping_; });
+}
+
+bool Server::Pace(int64_t bytes, bool continuing) {
+    if (link_.Rate() <= 0) return true;
+    return SleepUntilUnlessStopping(link_.Book(bytes, continuing));
+}
+
 std::string Server::FileMd5(const std::string& path) {
     std::ifstream file(PathOf(path), std::ios::binary);
     if (!file) return {};
@@ -271,6 +308,13 @@ void Server::Handle(const httplib::Request& req, httplib::Response& res) {
     RequestRecord record{req.method, req.target, req.get_header_value("Range"),
                          req.get_header_value("Accept-Encoding")};
     const std::string path = req.path;
+
+    // One round trip before the answer's first byte, whatever the answer is.
+    const int latency = link_.LatencyMs();
+    if (latency > 0 && !SleepUnlessStopping(latency)) {
+        res.status = 503;
+        return;
+    }
 
     // Redirect chain: /redirect/<n>/<name> -> ... -> /<md5>/<name>
     if (path.rfind("/redirect/", 0) == 0) {
@@ -375,8 +419,15 @@ void Server::Handle(const httplib::Request& req, httplib::Response& res) {
             if (Gzip(raw, packed)) {
                 res.set_header("Content-Encoding", "gzip");
                 record.bodyBytes = static_cast<int64_t>(packed.size());
-                res.set_content(packed, "application/octet-stream");
                 Record(record);
+                auto shared = std::make_shared<const std::string>(std::move(packed));
+                res.set_content_provider(
+                    shared->size(), "application/octet-stream",
+                    [this, shared](size_t offset, size_t length, httplib::DataSink& sink) {
+                        const size_t slice = std::min(length, link_.Rate() > 0 ? kPacedChunk : kChunk);
+                        return Pace(static_cast<int64_t>(slice), offset > 0) &&
+                               sink.write(shared->data() + offset, slice);
+                    });
                 return;
             }
         }
@@ -387,7 +438,7 @@ void Server::Handle(const httplib::Request& req, httplib::Response& res) {
         static_cast<size_t>(body->length), "application/octet-stream",
         [this, body](size_t offset, size_t length, httplib::DataSink& sink) {
             const auto at = static_cast<int64_t>(offset);
-            int64_t chunk = std::min<int64_t>(static_cast<int64_t>(length), kChunk);
+            int64_t chunk = std::min<int64_t>(static_cast<int64_t>(length), link_.Rate() > 0 ? kPacedChunk : kChunk);
             if (body->dropAfter >= 0) {
                 if (at >= body->dropAfter) return false;  // closes the connection mid-body
                 chunk = std::min(chunk, body->dropAfter - at);
@@ -402,6 +453,7 @@ void Server::Handle(const httplib::Request& req, httplib::Response& res) {
             }
             char buffer[kChunk];
             if (!ReadAt(body->file, body->start + at, buffer, chunk)) return false;  // the file shrank
+            if (!Pace(chunk, at > 0)) return false;
             return sink.write(buffer, static_cast<size_t>(chunk));
         });
 }

@@ -6,7 +6,8 @@
 // Only the last path segment names the file; the segments before it are free (the downloaders
 // read a digest from them). Faults are switched on and off while it runs (see FaultRule and the
 // setters); every request is recorded. HTTPS needs a TLS library, which only the Linux build
-// links (see SupportsTls).
+// links (see SupportsTls). A WAN can be imitated: a rate shared by all connections and a latency
+// per connection and per response (see WanLink); fault switches leave both alone.
 //
 // Threads: Start/Stop on the owner's thread; requests are served on a pool of worker threads;
 // every other member function may be called from any thread.
@@ -18,6 +19,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "tools/package-server/WanLink.h"
 
 namespace httplib {
 class Server;
@@ -89,6 +92,11 @@ public:
     void SetRedirectDigest(const std::string& digest);
     // Each GET body is cut at a uniformly random offset with this probability.
     void SetRandomDrops(double probability, uint32_t seed);
+    // Bytes per second over all connections together (0: unlimited). Paces response bodies.
+    void SetRate(int64_t bytesPerSecond) { link_.SetRate(bytesPerSecond); }
+    // Delay added when a connection is set up and again before the first byte of every response
+    // (0: none); the round-trip time of the imitated WAN.
+    void SetLatencyMs(int milliseconds) { link_.SetLatencyMs(milliseconds); }
 
     std::vector<RequestRecord> Requests() const;
     void ClearRequests();
@@ -105,11 +113,16 @@ private:
     void Record(RequestRecord record);
     std::string CachedMd5(const std::string& path);
     bool SleepUnlessStopping(int milliseconds);
+    bool SleepUntilUnlessStopping(WanLink::Clock::time_point deadline);
+    // Waits for the link to carry `bytes` (`continuing`: not a body's first); false when the
+    // server is stopping meanwhile.
+    bool Pace(int64_t bytes, bool continuing);
 
     Options options_;
     std::unique_ptr<httplib::Server> http_;
     std::thread listener_;
     int port_ = 0;
+    WanLink link_;
 
     mutable std::mutex mutex_;  // guards everything below
     std::vector<FaultRule> rules_;

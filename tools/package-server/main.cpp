@@ -14,9 +14,17 @@
 //   --gzip                       gzip the body when the request advertises gzip
 //   --random-drops P[:SEED]      cut each GET body at a random offset with probability P
 //   --host ADDR                  address to listen on (default 127.0.0.1)
+//
+// A WAN-like link (for benchmarks; see WanLink.h for what is and is not modelled):
+//   --rate BYTES_PER_S           body bytes per second over ALL connections together, as one
+//                                WAN link carries them (suffixes K, M, G: binary multiples, so
+//                                8M is 8 MiB/s); a multi-connection download shares it
+//   --latency MS                 round-trip time: added once when a connection is set up and
+//                                again before the first byte of every response
 // Runs until interrupted (SIGINT / SIGTERM; Ctrl+C on Windows) and prints one line per request.
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -34,7 +42,8 @@ int Usage() {
     std::fprintf(stderr,
                  "usage: qv-package-server PORT DIR | --port N --root DIR [--host ADDR] [--cert PEM --key PEM]\n"
                  "       [--drop-after N[:TIMES]] [--fail-first K] [--stall-after N:MS[:TIMES]]\n"
-                 "       [--ignore-range] [--no-head-length] [--gzip] [--random-drops P[:SEED]]\n");
+                 "       [--ignore-range] [--no-head-length] [--gzip] [--random-drops P[:SEED]]\n"
+                 "       [--rate BYTES_PER_S[K|M|G]] [--latency MS]\n");
     return 2;
 }
 
@@ -46,6 +55,8 @@ int main(int argc, char** argv) {
     bool omitHeadLength = false, gzip = false;
     double dropProbability = 0;
     unsigned seed = 1;
+    int64_t rate = 0;
+    int latencyMs = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&]() -> std::string { return i + 1 < argc ? argv[++i] : ""; };
@@ -92,6 +103,11 @@ int main(int argc, char** argv) {
             gzip = true;
         } else if (arg == "--random-drops") {
             if (std::sscanf(value().c_str(), "%lf:%u", &dropProbability, &seed) < 1) return Usage();
+        } else if (arg == "--rate") {
+            if (!PackageServer::WanLink::ParseRate(value(), rate)) return Usage();
+        } else if (arg == "--latency") {
+            char tail = 0;
+            if (std::sscanf(value().c_str(), "%d%c", &latencyMs, &tail) != 1 || latencyMs < 0) return Usage();
         } else if (arg[0] != '-' && i + 1 < argc && options.root.empty() && options.port == 0) {
             options.port = std::atoi(arg.c_str());  // the short form: PORT FOLDER
             options.root = argv[++i];
@@ -110,6 +126,8 @@ int main(int argc, char** argv) {
     server.SetOmitHeadLength(omitHeadLength);
     server.SetGzipWhenAsked(gzip);
     if (dropProbability > 0) server.SetRandomDrops(dropProbability, seed);
+    server.SetRate(rate);
+    server.SetLatencyMs(latencyMs);
 
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
@@ -118,7 +136,10 @@ int main(int argc, char** argv) {
                      options.host.c_str(), options.port);
         return 1;
     }
-    std::printf("serving %s on %s\n", options.root.c_str(), server.BaseUrl().c_str());
+    std::printf("serving %s on %s", options.root.c_str(), server.BaseUrl().c_str());
+    if (rate > 0) std::printf(" at %lld bytes/s", static_cast<long long>(rate));
+    if (latencyMs > 0) std::printf(" with %d ms latency", latencyMs);
+    std::printf("\n");
     std::fflush(stdout);
     size_t shown = 0;
     while (!g_stop) {

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "tests/support/TempDir.h"
 #include "tools/package-server/PackageServer.h"
@@ -23,6 +24,7 @@ struct Answer {
     std::string headers;  // every header line as received, lower-cased
     std::string body;
     std::string finalUrl;
+    double firstByteSeconds = 0;  // from the start of the request, connection set-up included
 };
 
 struct Ask {
@@ -64,6 +66,7 @@ Answer Get(const std::string& url, const Ask& ask = {}) {
     if (ask.followRedirects) curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
     answer.result = curl_easy_perform(curl);
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &answer.status);
+    curl_easy_getinfo(curl, CURLINFO_STARTTRANSFER_TIME, &answer.firstByteSeconds);
     char* finalUrl = nullptr;
     if (curl_easy_getinfo(curl, CURLINFO_EFFECTIVE_URL, &finalUrl) == CURLE_OK && finalUrl) answer.finalUrl = finalUrl;
     curl_easy_cleanup(curl);
@@ -204,6 +207,116 @@ TEST_F(PackageServerTest, GzipWhenAskedRedirectsAndDigests) {
     server_->SetRedirectDigest("00000000000000000000000000000000");
     EXPECT_EQ(Get(server_->RedirectUrl("abc.txt", 1), {.followRedirects = true}).finalUrl,
               server_->BaseUrl() + "/00000000000000000000000000000000/abc.txt");
+}
+
+TEST(PackageServerWanLink, RatesParseWithBinarySuffixesAndRefuseTheRest) {
+    int64_t rate = 0;
+    EXPECT_TRUE(PackageServer::WanLink::ParseRate("8M", rate));
+    EXPECT_EQ(rate, 8 << 20);
+    EXPECT_TRUE(PackageServer::WanLink::ParseRate("512k", rate));
+    EXPECT_EQ(rate, 512 << 10);
+    EXPECT_TRUE(PackageServer::WanLink::ParseRate("1G", rate));
+    EXPECT_EQ(rate, int64_t{1} << 30);
+    EXPECT_TRUE(PackageServer::WanLink::ParseRate("1000", rate));
+    EXPECT_EQ(rate, 1000);
+    for (const char* bad : {"", "M", "0", "0M", "-1", "8MB", "8 M", "1.5M", "x", "999999999999999999G"}) {
+        rate = 7;
+        EXPECT_FALSE(PackageServer::WanLink::ParseRate(bad, rate)) << bad;
+        EXPECT_EQ(rate, 7) << "left alone on failure: " << bad;
+    }
+}
+
+TEST(PackageServerWanLink, BookingsQueueOnOneLinkAndIdleTimeIsNotSavedUp) {
+    using Clock = PackageServer::WanLink::Clock;
+    PackageServer::WanLink link;
+    const auto unlimited = link.Book(int64_t{1} << 30, false);
+    EXPECT_LE(unlimited, Clock::now()) << "no rate: never a wait";
+
+    link.SetRate(1 << 20);
+    const auto before = Clock::now();
+    const auto first = link.Book(1 << 20, false);
+    EXPECT_GE(first - before, 1s) << "1 MiB at 1 MiB/s";
+    const auto second = link.Book(512 << 10, false);
+    EXPECT_GE(second - first, 500ms) << "a second body queues behind the first, as on one link";
+
+    PackageServer::WanLink idle;
+    idle.SetRate(1 << 20);
+    idle.Book(1024, false);
+    std::this_thread::sleep_for(150ms);
+    const auto late = Clock::now();
+    const auto resumed = idle.Book(1024, true);
+    EXPECT_GE(resumed, late - PackageServer::WanLink::kSlack) << "a stream is owed its lateness up to the slack only";
+    EXPECT_LT(resumed, Clock::now()) << "a late stream catches up at once";
+    const auto fresh = Clock::now();
+    EXPECT_GE(idle.Book(1024, false), fresh) << "a new body gets no credit for the idle link";
+}
+
+// Rates and delays are checked as lower bounds (a WAN link can never be beaten) with upper bounds
+// loose enough for a loaded machine, so a slow runner cannot make these fail.
+TEST_F(PackageServerTest, RateHoldsOneBodyToTheLinkSpeed) {
+    std::string big(2 << 20, '\0');
+    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 131u + i / 4093u) & 0xffu);
+    Write("big.bin", big);
+    server_->SetRate(1 << 20);
+    const auto start = std::chrono::steady_clock::now();
+    Answer answer = Get(Url("big.bin"));
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(answer.result, CURLE_OK);
+    EXPECT_TRUE(answer.body == big) << "pacing delays the body, never changes it";
+    EXPECT_GE(took, 1900ms) << "2 MiB at 1 MiB/s";
+    EXPECT_LT(took, 8s) << "the rate is far below what was asked";
+
+    server_->SetRate(0);
+    const auto again = std::chrono::steady_clock::now();
+    EXPECT_TRUE(Get(Url("big.bin")).body == big);
+    EXPECT_LT(std::chrono::steady_clock::now() - again, 1500ms) << "rate 0 switches the limit off";
+}
+
+TEST_F(PackageServerTest, RateIsSharedByAllConnectionsNotGivenToEach) {
+    std::string big(2 << 20, '\0');
+    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 29u + i / 7919u) & 0xffu);
+    Write("big.bin", big);
+    server_->SetRate(1 << 20);
+    Answer first, second;
+    const auto start = std::chrono::steady_clock::now();
+    std::thread other([&] { first = Get(Url("big.bin"), {.range = "0-1048575"}); });
+    second = Get(Url("big.bin"), {.range = "1048576-"});
+    other.join();
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_TRUE(first.body == big.substr(0, 1 << 20));
+    EXPECT_TRUE(second.body == big.substr(1 << 20));
+    EXPECT_GE(took, 1900ms) << "two halves of 1 MiB at 1 MiB/s over one link: a per-connection rate would take 1 s";
+}
+
+TEST_F(PackageServerTest, LatencyDelaysConnectionSetUpAndEveryAnswer) {
+    server_->SetLatencyMs(50);
+    Answer head = Get(Url(), {.head = true});
+    EXPECT_EQ(head.status, 200);
+    EXPECT_GE(head.firstByteSeconds, 0.095) << "a new connection: set-up and answer, one round trip each";
+
+    // A kept-alive connection pays only the answer's round trip.
+    CURL* curl = curl_easy_init();
+    ASSERT_NE(curl, nullptr);
+    std::string body;
+    curl_easy_setopt(curl, CURLOPT_URL, Url().c_str());
+    curl_easy_setopt(curl, CURLOPT_NOPROXY, "*");
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 20L);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Append);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
+    double firstByte[2] = {0, 0};
+    long connects[2] = {-1, -1};
+    for (int i = 0; i < 2; ++i) {
+        body.clear();
+        EXPECT_EQ(curl_easy_perform(curl), CURLE_OK);
+        curl_easy_getinfo(curl, CURLINFO_STARTTRANSFER_TIME, &firstByte[i]);
+        curl_easy_getinfo(curl, CURLINFO_NUM_CONNECTS, &connects[i]);
+        EXPECT_TRUE(body == content_);
+    }
+    curl_easy_cleanup(curl);
+    EXPECT_EQ(connects[0], 1);
+    EXPECT_GE(firstByte[0], 0.095);
+    EXPECT_EQ(connects[1], 0) << "the second request was meant to reuse the connection";
+    EXPECT_GE(firstByte[1], 0.048) << "first byte not before one round trip";
 }
 
 TEST(PackageServerTls, CertificatesThatCannotBeUsedFailTheStart) {
