@@ -6,7 +6,7 @@
 //
 // The reporter runs inside a damaged process, possibly while the crashed thread holds locks or
 // the heap is broken: it must not allocate, lock or call into libraries (the installer writes
-// a CrashMarker and sends the report at its next start).
+// a CrashMarker and starts a separate reporter process, see CrashReporter).
 #include <functional>
 #include <string>
 

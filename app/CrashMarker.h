@@ -1,9 +1,10 @@
 #pragma once
 // The trace a crash leaves for the next start. Reporting from inside the crash handler is not
 // safe (the analytics queue's locks may be held by the thread that crashed, the heap may be
-// damaged), so the handler only writes this small file with plain system calls; the
-// next start sends the crash report ("崩溃退出" and the tracker's crash record) in the normal
-// way, where a collector that is down leaves the records in the staging file.
+// damaged), so the handler only writes this small file with plain system calls and starts a
+// reporter process (CrashReporter), which takes the marker and sends the crash report ("崩溃退出"
+// and the tracker's crash record) in the normal way; a collector that is down leaves the records
+// in the staging file. A marker that no reporter took is reported by the next start.
 //
 // Owned by the main thread; Write may run on any thread inside the crash handler.
 #include <filesystem>

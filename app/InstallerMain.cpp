@@ -6,17 +6,25 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
+#include "app/CommandLineHelp.h"
 #include "app/CrashHandler.h"
 #include "app/CrashMarker.h"
+#include "app/CrashReporter.h"
 #include "app/InstanceLock.h"
 #include "app/ProcessHardening.h"
 #include "app/ScreenSize.h"
+#include "app/TraceStart.h"
 #include "config/InstallerSettings.h"
 #include "config/LocaleTable.h"
 #include "utils/Log.h"
+#include "utils/LogFile.h"
 #include "utils/PathText.h"
 #ifdef QV_WITH_INSTALL
+#include "analytics/core/Diagnostics.h"
 #include "install/CSilentInstaller.h"
 #include "install/InstallerAnalytics.h"
 #endif
@@ -50,9 +58,62 @@ constexpr int kExitNoWindow = 1;
     return kExitNoWindow;
 }
 
+// "--help" and friends: the text on standard output, nothing else started.
+int PrintHelp(CommandLineHelp::Request request) {
+    const std::string text = request == CommandLineHelp::Request::kVersion
+                                 ? CommandLineHelp::Version()
+                                 : CommandLineHelp::Usage(Utils::LogFile::DefaultPath());
+    std::fputs(text.c_str(), stdout);
+    return std::fflush(stdout) == 0 ? kExitOk : kExitNoStandardDescriptors;
+}
+
+// The trace's destination, then the collection core's own messages into the same trace.
+void StartTrace(const std::vector<std::wstring>& arguments, TraceStart::Run run) {
+    TraceStart::Open(arguments, run);
+#ifdef QV_WITH_INSTALL
+    collect::detail::SetReportHandler([](std::string_view text) {
+        const std::string line(text);
+        QLOG(L"%S\r\n", line.c_str());
+    });
+#endif
+}
+
+// The reporter run that a crashed installer starts (CrashReporter): it takes the marker and
+// sends the two crash records at once, with the crashed run's settings (its arguments follow
+// the private option). What cannot be delivered stays in the analytics staging file for the next
+// start; the marker is not needed for that and is gone, so the crash is reported once.
+int ReportCrashNow(const std::vector<std::wstring>& arguments) {
+    static const CrashMarker crashMarker(CrashMarker::DefaultPath());
+    static std::optional<int> crashCode;
+    crashCode = crashMarker.Take();
+    if (!crashCode) return kExitOk;  // already reported (a start that came first)
+    // A crash of this run before the records are safe gives the marker back to the next start.
+    CrashHandler::Install([](int) { crashMarker.Write(*crashCode); });
+    QLOG(L"previous run crashed (%s)\r\n", CrashHandler::Describe(*crashCode).c_str());
+    InstallerSettings& settings = InstallerSettings::Instance();
+    LanguageId();
+    if (curl_global_init(CURL_GLOBAL_ALL) != CURLE_OK) {
+        settings.IsCurlReady = false;  // the records then wait in the staging file
+        QLOG(L"curl_global_init FAIL\r\n");
+    }
+    settings.ApplyCommandLine(arguments);
+#ifdef QV_WITH_INSTALL
+    // The crashed run reported its own failed HTTP start-up already.
+    InstallerAnalytics::Start(settings, false);
+    InstallerAnalytics::ReportCrash();
+    InstallerAnalytics::Release(settings);
+#endif
+    CrashHandler::Install({});  // delivered or staged: a crash from here on must not report again
+    curl_global_cleanup();
+    return kExitOk;
+}
+
 }  // namespace
 
 int RunInstaller(int argc, char** argv) {
+    // The trace's destination depends on the options: until it is chosen lines wait in memory.
+    Utils::HoldLog();
+
     // 0. Before anything opens a file: a closed standard descriptor would be taken by that
     // file and receive the trace or a child's output. Without one we cannot run safely.
     if (!OpenClosedStandardDescriptors()) return kExitNoStandardDescriptors;
@@ -65,12 +126,30 @@ int RunInstaller(int argc, char** argv) {
     HardenProcess();
     InstallScreenSizeProvider();  // for the analytics' screen size
 
-    // 2. Last-chance crash trace, then the system's own handling. The handler only leaves a
-    // marker; the report itself is sent by the next start (step 5), where it is safe.
+    // A person asking for the usage or the version gets it before anything starts.
+    const std::vector<std::wstring> startArguments = ReadProcessArguments();
+    if (const auto request = CommandLineHelp::Find(startArguments); request != CommandLineHelp::Request::kNone)
+        return PrintHelp(request);
+
+    // A reporter run started by a crashed installer does only that, tracing into the crashed
+    // run's log.
+    if (CrashReporter::Requested(startArguments)) {
+        StartTrace(startArguments, TraceStart::Run::kContinuing);
+        return ReportCrashNow(startArguments);
+    }
+    StartTrace(startArguments, TraceStart::Run::kFresh);
+
+    // 2. Last-chance crash trace, then the system's own handling. The handler leaves a marker
+    // and starts a reporter process, which sends the report at once; when that fails, the next
+    // start (step 5) finds the marker and sends it.
     static const CrashMarker crashMarker(CrashMarker::DefaultPath());
     if (!crashMarker.Prepare())
         QLOG(L"crash marker folder unavailable: %s\r\n", Utils::PathToWide(crashMarker.Path()).c_str());
-    CrashHandler::Install([](int crashCode) { crashMarker.Write(crashCode); });
+    if (!CrashReporter::Prepare()) QLOG(L"crash reporter unavailable: crashes are reported by the next start\r\n");
+    CrashHandler::Install([](int crashCode) {
+        crashMarker.Write(crashCode);
+        CrashReporter::Launch();
+    });
 
     // Defaults and the configuration file beside the executable.
     InstallerSettings& settings = InstallerSettings::Instance();

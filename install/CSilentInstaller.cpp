@@ -33,6 +33,9 @@ void CSilentInstaller::Print(const std::wstring& line) {
 
 int CSilentInstaller::Fail(ExitCode code, const std::wstring& text) {
     std::fprintf(err_, "quorvex-installer: %s\n", Utils::ToUtf8(text).c_str());
+    // The trace that tells why is not on the terminal: say where it is.
+    if (const std::wstring log = Utils::LogFilePath(); !log.empty())
+        std::fprintf(err_, "quorvex-installer: the trace of this run is in %s\n", Utils::ToUtf8(log).c_str());
     std::fflush(err_);
     QLOG(L"unattended install failed, exit code %d\r\n", static_cast<int>(code));
     return code;

@@ -7,8 +7,8 @@
 //
 // Standard output gets one line per change of the whole-bar percent (the download's lines also
 // carry the average download speed, measured from the growing package file), the package's
-// messages and the result; a failure prints its text on standard error and ends with the exit
-// code of its class. A stop request during the install (SIGTERM, SIGINT, SIGHUP; Ctrl+C and the
+// messages and the result; a failure prints its text on standard error, followed by the path
+// of the diagnostic trace's log file when there is one, and ends with the exit code of its class. A stop request during the install (SIGTERM, SIGINT, SIGHUP; Ctrl+C and the
 // other console events on Windows) stops the package's group, removes the download's files
 // and exits with the stop's code (InterruptGuard).
 //

@@ -4,7 +4,11 @@
 #include <cstdarg>
 #include <cwchar>
 #include <memory>
+#include <mutex>
+#include <vector>
 
+#include "utils/LogFile.h"
+#include "utils/PathText.h"
 #include "utils/StringUtils.h"
 
 namespace Utils {
@@ -12,9 +16,55 @@ namespace {
 
 std::atomic<LogSink> g_sink{nullptr};
 
+// The destination (SetLogDestination). Until a program chooses one, every line goes to the
+// system's channel as it always did.
+std::atomic<LogFile*> g_file{nullptr};
+std::atomic<bool> g_toSystem{true};
+std::atomic<bool> g_toStandardError{false};
+
+// Lines written while the destination is not chosen yet (HoldLog). The flag is read without the
+// lock on every line; only a program that holds pays for the lock, and only until it chooses.
+std::atomic<bool> g_holding{false};
+std::mutex g_heldMutex;
+std::vector<std::wstring> g_held;  // guarded by g_heldMutex
+
+void Emit(std::wstring_view text) {
+    if (LogFile* file = g_file.load()) file->WriteLine(text);
+    if (g_toSystem.load()) detail::EmitSystemLine(text);
+    if (g_toStandardError.load()) detail::EmitStandardErrorLine(text);
+}
+
 }  // namespace
 
 void SetLogSink(LogSink sink) { g_sink.store(sink); }
+
+std::wstring LogFilePath() {
+    const LogFile* file = g_file.load();
+    return file ? PathToWide(file->Path()) : std::wstring();
+}
+
+void HoldLog() {
+    std::lock_guard<std::mutex> lock(g_heldMutex);
+    g_holding.store(true);
+}
+
+void SetLogDestination(std::unique_ptr<LogFile> file, bool standardError) {
+    std::lock_guard<std::mutex> lock(g_heldMutex);
+    const bool systemIsStandardError = detail::SystemChannelIsStandardError();
+    if (file) {
+        // Never freed: a thread may log until the process ends.
+        g_file.store(file.release());
+        g_toSystem.store(!systemIsStandardError || standardError);
+        g_toStandardError.store(standardError && !systemIsStandardError);
+    } else {
+        g_toSystem.store(true);
+        g_toStandardError.store(standardError && !systemIsStandardError);
+    }
+    for (const std::wstring& line : g_held) Emit(line);
+    g_held.clear();
+    g_held.shrink_to_fit();
+    g_holding.store(false);
+}
 
 namespace detail {
 
@@ -137,7 +187,14 @@ void OutputLog(const wchar_t* format, ...) {
         sink(text);
         return;
     }
-    detail::EmitSystemLine(text);
+    if (g_holding.load()) {
+        std::lock_guard<std::mutex> lock(g_heldMutex);
+        if (g_holding.load()) {  // not chosen meanwhile
+            g_held.emplace_back(text);
+            return;
+        }
+    }
+    Emit(text);
 }
 
 }  // namespace Utils

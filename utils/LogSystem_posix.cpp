@@ -22,6 +22,10 @@ LogClock LocalNow() {
 int CurrentProcessId() { return static_cast<int>(getpid()); }
 int CurrentThreadId() { return static_cast<int>(syscall(SYS_gettid)); }
 
+bool SystemChannelIsStandardError() { return true; }
+
+void EmitStandardErrorLine(std::wstring_view text) { EmitSystemLine(text); }
+
 void EmitSystemLine(std::wstring_view text) {
     std::string line = ToUtf8(text);
     line += '\n';

@@ -2,6 +2,9 @@
 // A hidden child process whose standard input, output and error are anonymous pipes.
 // Owned by one thread (the runner's worker). The child gets exactly its three pipe ends as its
 // standard handles; no other handle or descriptor of the parent reaches it.
+// On POSIX systems the child starts with the file-creation mask 022 whatever this process
+// inherited: the packages and uninstallers it runs create folders that others read but must
+// not write.
 #include <cstdint>
 #include <filesystem>
 #include <memory>

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
-#include <spawn.h>
+#include <sys/stat.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -32,6 +32,8 @@ struct ForkPlan {
     int programFd = -1;         // -1: run the file argv[0] names
 };
 
+constexpr mode_t kChildCreationMask = 022;
+
 int DecodeStatus(int status) {
     if (WIFEXITED(status)) return WEXITSTATUS(status);
     if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
@@ -53,6 +55,9 @@ int DecodeStatus(int status) {
     dfl.sa_handler = SIG_DFL;
     for (int sig = 1; sig < NSIG; ++sig) ::sigaction(sig, &dfl, nullptr);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    // Whatever mask this process inherited (000 from a careless starter), the programs we start
+    // make shared folders: they must not come out writable by everyone.
+    ::umask(kChildCreationMask);
     if (options.ownProcessGroup && ::setpgid(0, 0) != 0) fail();
     if (options.parentDeathSignal != 0) {
         if (::prctl(PR_SET_PDEATHSIG, options.parentDeathSignal) != 0) fail();
@@ -161,16 +166,6 @@ int DecodeStatus(int status) {
     }
 }
 
-// Owns posix_spawn_file_actions_t for the length of one start.
-struct FileActions {
-    posix_spawn_file_actions_t actions;
-    bool ok;
-    FileActions() { ok = posix_spawn_file_actions_init(&actions) == 0; }
-    ~FileActions() {
-        if (ok) posix_spawn_file_actions_destroy(&actions);
-    }
-};
-
 }  // namespace
 
 PipedProcess::PipedProcess()
@@ -190,46 +185,9 @@ void PipedProcess::Start(const std::wstring& commandLine, const std::filesystem:
 }
 
 void PipedProcess::Start(const std::vector<std::string>& argv, const std::filesystem::path& workingFolder) {
-    if (pid_ > 0) throw Exception("process already started");
-    if (argv.empty() || argv[0].empty()) throw Exception("empty command line");
-
-    FileActions fa;
-    if (!fa.ok) throw Exception("posix_spawn_file_actions_init");
-    // dup2 onto 0..2 clears close-on-exec on the copies; closefrom drops everything else,
-    // including descriptors that other libraries opened without O_CLOEXEC.
-    if (posix_spawn_file_actions_adddup2(&fa.actions, stdin_->Native().read.Native(), 0) != 0 ||
-        posix_spawn_file_actions_adddup2(&fa.actions, stdout_->Native().write.Native(), 1) != 0 ||
-        posix_spawn_file_actions_adddup2(&fa.actions, stderr_->Native().write.Native(), 2) != 0 ||
-        posix_spawn_file_actions_addclosefrom_np(&fa.actions, 3) != 0)
-        throw Exception("posix_spawn_file_actions");
-    if (!workingFolder.empty() &&
-        posix_spawn_file_actions_addchdir_np(&fa.actions, workingFolder.c_str()) != 0)
-        throw Exception("posix_spawn_file_actions_addchdir_np");
-
-    posix_spawnattr_t attr;
-    if (posix_spawnattr_init(&attr) != 0) throw Exception("posix_spawnattr_init");
-    // The child starts with default signal dispositions and an empty mask, whatever the
-    // parent ignores (SIGPIPE in particular).
-    sigset_t all, none;
-    sigfillset(&all);
-    sigemptyset(&none);
-    posix_spawnattr_setsigdefault(&attr, &all);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-
-    std::vector<char*> cargv;
-    for (const auto& a : argv) cargv.push_back(const_cast<char*>(a.c_str()));
-    cargv.push_back(nullptr);
-
-    pid_t pid = -1;
-    const int rc = posix_spawnp(&pid, cargv[0], &fa.actions, &attr, cargv.data(), environ);
-    posix_spawnattr_destroy(&attr);
-    if (rc != 0) throw Exception("posix_spawnp: " + std::to_string(rc));
-    pid_ = pid;
-    // The child's ends belong to the child now.
-    stdout_->CloseWrite();
-    stderr_->CloseWrite();
-    stdin_->CloseRead();
+    // posix_spawn cannot set the child's creation mask, and changing this process's own mask
+    // around it would reach every other thread: the forked start sets it in the child alone.
+    Start(argv, SpawnOptions{}, workingFolder);
 }
 
 void PipedProcess::Start(const std::vector<std::string>& argv, const SpawnOptions& options,

@@ -10,6 +10,10 @@
 //       worker-overflow  stack overflow on a worker thread
 //       abort            abort()
 //       reporter-crash   the reporter itself faults while reporting an access violation
+//   qv_app_test_child crash-report KIND MARKER   as "crash", and the handler starts this program
+//                                                as the crash reporter: that run copies the
+//                                                marker it finds to MARKER.reported, followed by
+//                                                its own arguments, one a line
 //   qv_app_test_child harden-probe NAME.dll      hardens, then loads NAME.dll by name; prints
 //                                                "loaded" or "error N"
 #include <cstdio>
@@ -19,6 +23,7 @@
 
 #include "app/CrashHandler.h"
 #include "app/CrashMarker.h"
+#include "app/CrashReporter.h"
 #include "app/InstanceLock.h"
 #include "app/ProcessHardening.h"
 #include "utils/WindowsApi_win32.h"
@@ -59,7 +64,7 @@ int HoldLock(const wchar_t* eventName) {
     return 0;
 }
 
-int Crash(const std::wstring& kind, const std::wstring& markerPath) {
+int Crash(const std::wstring& kind, const std::wstring& markerPath, bool startReporter = false) {
     // The test wants the process to end with its exception code, not to wait for a debugger
     // (wine starts one for an unhandled exception unless told not to).
     ::SetErrorMode(SEM_NOGPFAULTERRORBOX | SEM_FAILCRITICALERRORS);
@@ -69,7 +74,15 @@ int Crash(const std::wstring& kind, const std::wstring& markerPath) {
         CrashHandler::Install([](int) { AccessViolation(); });
         AccessViolation();
     }
-    CrashHandler::Install([](int code) { marker->Write(code); });
+    if (startReporter) {
+        if (!CrashReporter::Prepare()) return 6;
+        CrashHandler::Install([](int code) {
+            marker->Write(code);
+            CrashReporter::Launch();
+        });
+    } else {
+        CrashHandler::Install([](int code) { marker->Write(code); });
+    }
     if (kind == L"main-av") AccessViolation();
     if (kind == L"abort") std::abort();
     if (kind == L"worker-av" || kind == L"worker-overflow") {
@@ -83,6 +96,31 @@ int Crash(const std::wstring& kind, const std::wstring& markerPath) {
         worker.join();
     }
     return 5;  // not crashed: the test fails on this code
+}
+
+// The reporter run of "crash-report": what it was started with, for the test to read.
+int RecordReport(int argc, wchar_t** argv) {
+    const std::wstring marker = argc > 4 ? argv[4] : L"";
+    std::string text;
+    if (FILE* in = _wfopen(marker.c_str(), L"rb")) {
+        char buffer[64];
+        const size_t n = std::fread(buffer, 1, sizeof buffer, in);
+        text.assign(buffer, n);
+        std::fclose(in);
+    }
+    for (int i = 1; i < argc; ++i) {
+        const int size = ::WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string arg(size > 0 ? size - 1 : 0, '\0');
+        if (size > 1) ::WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, arg.data(), size, nullptr, nullptr);
+        text += arg + "\n";
+    }
+    // Written aside and renamed: the test never reads half a file.
+    const std::wstring target = marker + L".reported";
+    FILE* out = _wfopen((target + L".tmp").c_str(), L"wb");
+    if (!out) return 3;
+    const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    if (std::fclose(out) != 0 || !written) return 3;
+    return ::MoveFileExW((target + L".tmp").c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : 3;
 }
 
 int HardenProbe(const std::wstring& dll) {
@@ -102,6 +140,8 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring mode = argc > 1 ? argv[1] : L"";
     if (mode == L"hold-lock" && argc <= 3) return HoldLock(argc == 3 ? argv[2] : nullptr);
     if (mode == L"crash" && argc == 4) return Crash(argv[2], argv[3]);
+    if (mode == L"crash-report" && argc == 4) return Crash(argv[2], argv[3], true);
+    if (mode == CrashReporter::kOption) return RecordReport(argc, argv);
     if (mode == L"harden-probe" && argc == 3) return HardenProbe(argv[2]);
     std::fputs("usage: qv_app_test_child hold-lock [EVENT] | crash KIND MARKER | harden-probe NAME.dll\n", stderr);
     return 64;

@@ -2,6 +2,8 @@
 // die, with the installer's handler and marker armed.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "app/CrashHandler.h"
 #include "app/CrashMarker.h"
 #include "tests/app/TestChild_win32.h"
@@ -74,6 +76,25 @@ TEST(CrashHandler_Exceptions, AFaultInsideTheReporterEndsTheProcessInsteadOfLoop
     ASSERT_TRUE(run.exitCode.has_value()) << "the crashed child hung";
     EXPECT_NE(*run.exitCode, kNotCrashed);
     EXPECT_EQ(run.marker, "");
+}
+
+TEST(CrashReporter_Exceptions, TheReporterStartsAtTheCrashWithTheCrashedRunsArgumentsAfterTheMarkerIsWritten) {
+    for (const wchar_t* kind : {L"worker-av", L"abort"}) {
+        testsupport::TempDir dir;
+        const auto marker = dir / "state/VarNelSoft/Quorvex_Installer.crash";
+        const std::string label(kind, kind + wcslen(kind));
+        TestChild child(Quoted(RuntimePath(APP_TEST_CHILD)) + L" crash-report " + kind + L" " + Quoted(marker.wstring()));
+        const auto exitCode = child.Wait(60s);
+        ASSERT_TRUE(exitCode.has_value()) << label << ": the crashed child hung";
+        EXPECT_NE(*exitCode, kNotCrashed) << label;
+        auto reported = std::filesystem::path(marker.wstring() + L".reported");
+        for (int i = 0; i < 100 && !std::filesystem::exists(reported); ++i) std::this_thread::sleep_for(50ms);
+        ASSERT_TRUE(std::filesystem::exists(reported)) << label << " " << child.Output();
+        const std::string markerText = label == "abort" ? MarkerText(kAbortMarkerCode) : MarkerText(kAccessViolation);
+        EXPECT_EQ(testsupport::ReadFile(reported),
+                  markerText + "-report-crash\ncrash-report\n" + label + "\n" + marker.string() + "\n")
+            << label;
+    }
 }
 
 TEST(CrashHandler_Describe, NamesTheExceptionCodeInHexadecimal) {

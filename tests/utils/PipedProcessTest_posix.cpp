@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <set>
+#include <sys/stat.h>
 #include <sstream>
 #include <thread>
 #include <unistd.h>
@@ -170,3 +171,28 @@ TEST(PipedProcess_Guard, TheChildsEndIsTheGuardsOwn) {
     EXPECT_EQ(killed.TermSignal(), SIGKILL);
 }
 
+
+TEST(PipedProcess_Options, EveryChildStartsWithMask022WhateverThisProcessHas) {
+    // The system shows a process's creation mask in its status file: the child reads its own.
+    struct MaskScope {
+        mode_t saved = ::umask(0);
+        ~MaskScope() { ::umask(saved); }
+    } careless;
+    const auto childMask = [](const Utils::SpawnOptions* options) {
+        PipedProcess p;
+        const std::vector<std::string> argv{"cat", "/proc/self/status"};
+        if (options) p.Start(argv, *options);
+        else p.Start(argv);
+        const std::string status = ReadAll(p.StdOut());
+        p.Wait();
+        const size_t at = status.find("Umask:");
+        return at == std::string::npos ? std::string("none") : status.substr(at, status.find('\n', at) - at);
+    };
+    Utils::SpawnOptions guarded;
+    guarded.stopWithStarter = true;
+    guarded.ownProcessGroup = true;
+    EXPECT_EQ(childMask(nullptr), "Umask:\t0022");
+    EXPECT_EQ(childMask(&guarded), "Umask:\t0022");
+    // This process keeps its own (the other threads' files are not ours to change).
+    EXPECT_EQ(::umask(0), 0u);
+}

@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "tools/sample-package/SampleSystem.h"
+
 namespace fs = std::filesystem;
 
 namespace sample {
@@ -49,8 +51,7 @@ std::string MarkerLine(const std::string& installFolder) { return "X-Quorvex-Fol
 // Writes `text` to `target` through a fresh file in the same folder renamed over it, so an
 // existing link at `target` is replaced, never followed.
 bool WriteReplacing(const std::string& target, const std::string& text, mode_t mode) {
-    std::error_code ec;
-    fs::create_directories(fs::path(target).parent_path(), ec);
+    if (!CreateFolders(fs::path(target).parent_path())) return false;
     std::string temp = target + ".XXXXXX";
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) return false;

@@ -79,7 +79,12 @@ bool WriteText(const fs::path& target, const std::string& text) {
     std::ofstream out(target, std::ios::binary | std::ios::trunc);
     out << text;
     out.close();
-    return static_cast<bool>(out);
+    if (!out) return false;
+    // Readable by everyone, writable by the owner alone, whatever the creation mask.
+    std::error_code ec;
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                fs::perms::others_read, ec);
+    return !ec;
 }
 
 // The menu shortcut, and the desktop one when "-dsc" is on; the list of written shortcuts joins
@@ -144,11 +149,10 @@ int main(int argc, char** argv) {
     }
 
     const fs::path dir = sample::PathFromUtf8(folder);
-    std::error_code ec;
-    fs::create_directories(dir, ec);
+    const bool folderMade = sample::CreateFolders(dir);
     const fs::path product = dir / "compressor.exe";
     const fs::path uninstaller = dir / "uninst.ep";
-    if (ec || !WritePayload(product, sample::ProductPayload())) {
+    if (!folderMade || !WritePayload(product, sample::ProductPayload())) {
         Say("Error=cannot write " + sample::PathToUtf8(product));
         return 4;
     }

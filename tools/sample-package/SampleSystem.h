@@ -28,6 +28,11 @@ std::string PathToUtf8(const std::filesystem::path& path);
 // fopen for a UTF-8 path.
 FILE* OpenFile(const std::string& path, const char* mode);
 
+// Creates `folder` and whatever parents it lacks; each folder made here is readable by everyone
+// and writable by the owner alone (0755 on POSIX) whatever the creation mask this process got.
+// True when the folder exists afterwards.
+bool CreateFolders(const std::filesystem::path& folder);
+
 // Writes `size` bytes as a program file (executable for everyone, writable by the owner).
 bool WriteProgram(const std::filesystem::path& target, const char* data, size_t size);
 

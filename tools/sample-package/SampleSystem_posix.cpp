@@ -1,6 +1,7 @@
 #include "tools/sample-package/SampleSystem.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <iconv.h>
 #include <langinfo.h>
 #include <spawn.h>
@@ -62,6 +63,27 @@ std::string Encode(const std::string& utf8, const std::string& codePage) {
 std::filesystem::path PathFromUtf8(const std::string& text) { return text; }
 std::string PathToUtf8(const std::filesystem::path& path) { return path.native(); }
 FILE* OpenFile(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
+
+bool CreateFolders(const std::filesystem::path& folder) {
+    constexpr mode_t kFolderMode = 0755;
+    std::filesystem::path built;
+    for (const auto& part : folder) {
+        built /= part;
+        if (::mkdir(built.c_str(), kFolderMode) != 0) {
+            if (errno != EEXIST) return false;
+            continue;  // someone else's folder keeps its own mode
+        }
+        // The mask may have taken bits away: set the mode on the folder just made (never through
+        // a link put in its place since).
+        const int fd = ::open(built.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) return false;
+        const bool ok = ::fchmod(fd, kFolderMode) == 0;
+        ::close(fd);
+        if (!ok) return false;
+    }
+    std::error_code ec;
+    return std::filesystem::is_directory(folder, ec);
+}
 
 bool WriteProgram(const std::filesystem::path& target, const char* data, size_t size) {
     std::ofstream out(target, std::ios::binary | std::ios::trunc);

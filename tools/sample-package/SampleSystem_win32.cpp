@@ -129,6 +129,13 @@ std::string PathToUtf8(const std::filesystem::path& path) { return Narrow(path.n
 
 FILE* OpenFile(const std::string& path, const char* mode) { return ::_wfopen(Wide(path).c_str(), Wide(mode).c_str()); }
 
+bool CreateFolders(const std::filesystem::path& folder) {
+    // Access comes from the parent folder's inherited rules; there is no mode to set.
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    return std::filesystem::is_directory(folder, ec);
+}
+
 bool WriteProgram(const std::filesystem::path& target, const char* data, size_t size) {
     // Windows runs any file it can read; there are no execute bits to set.
     std::ofstream out(target, std::ios::binary | std::ios::trunc);
