@@ -57,6 +57,7 @@ void InstallerSettings::LoadFile(const std::filesystem::path& executable) {
         DlAppVersion = get(L"m_DlAppVersion", L"");
         DownloadScale = ClampScale(Utils::ParseLeadingDouble(get(L"DownloadScale", L"0.7")).value_or(0.0));
         InstCmd = get(L"InstCmd", L"");
+        DownloadSha256 = get(L"DownloadSha256", L"");
     }
     ProductName = L"Quorvex";
     ProductVersion = L"1.1.0";
@@ -71,6 +72,7 @@ void InstallerSettings::ApplyCommandLine(const CommandLineArgs& args) {
     if (args.Has(L"-dlappnamesuffix")) DlAppNameSuffix = args.GetString(L"-dlappnamesuffix");
     if (args.Has(L"-dlappversion")) DlAppVersion = args.GetString(L"-dlappversion");
     if (args.Has(L"-instcmd")) InstCmd = args.GetString(L"-instcmd");
+    if (args.Has(L"-downloadsha256")) DownloadSha256 = args.GetString(L"-downloadsha256");
 }
 
 void InstallerSettings::ApplyCommandLine(const std::vector<std::wstring>& arguments) {

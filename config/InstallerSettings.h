@@ -20,6 +20,9 @@ struct InstallerSettings {
     std::wstring DlAppVersion;
     std::wstring InstCmd;
     std::wstring DownloadUrl;
+    // The SHA-256 the package must have, 64 hexadecimal digits of either case ("" for none;
+    // anything else fails every download rather than passing it unchecked).
+    std::wstring DownloadSha256;
     int DownloadType = 1;
     bool IsCheckNet = false;
     bool IsEnableAppAnalytics = true;
@@ -34,7 +37,7 @@ struct InstallerSettings {
 
     // Sets ExeFileName from `executable` and reads "VarnelInstallerConfig.ini" beside it.
     void LoadFile(const std::filesystem::path& executable);
-    // Applies the eight options; absent options leave their settings untouched.
+    // Applies the eight options and "-downloadsha256"; absent options leave their settings untouched.
     void ApplyCommandLine(const CommandLineArgs& args);
     void ApplyCommandLine(const std::vector<std::wstring>& arguments);
     // Stores the URL after replacing every "${ROUTE}" (see SubstituteRoute).

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "download/ContentRange.h"
+#include "download/CurlProxy.h"
 #include "download/CurlSupport.h"
 #include "download/Md5Hash.h"
 #include "download/PartJoin.h"
@@ -197,13 +198,19 @@ bool CMTCurlDownloader::getRealDownloadUrl(const std::string& url) {
     rc |= curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
     rc |= curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
     rc |= curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, 60L);
+    Download::CurlProxy proxy;
+    rc |= proxy.Apply(h, url);
     if (rc != CURLE_OK) return false;
-    if (curl_easy_perform(h) != CURLE_OK) return false;
+    const int performed = curl_easy_perform(h);
+    // A proxy refusal (407) is a failure of the request even though libcurl completed it; the
+    // status check below then keeps the length at 0.
+    if (const std::string text = proxy.FailureText(h, performed); !text.empty()) QLOG(L"%S\r\n", text.c_str());
+    if (performed != CURLE_OK) return false;
 
     char* effective = nullptr;
     if (curl_easy_getinfo(h, CURLINFO_EFFECTIVE_URL, &effective) == CURLE_OK && effective && *effective) {
         effectiveUrl_ = effective;
-        QLOG(L"Download Utils::FileHandle real url %S\r\n", effectiveUrl_.c_str());
+        QLOG(L"Download File real url %S\r\n", effectiveUrl_.c_str());
         expectedDigest_ = DigestFromUrl(effectiveUrl_);
     }
     curl_off_t contentLength = -1;
@@ -267,9 +274,14 @@ int CMTCurlDownloader::downloadExe(DownloadPartNode* part) {
     rc |= curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
     rc |= curl_easy_setopt(h, CURLOPT_BUFFERSIZE, Download::kReceiveBufferBytes);
     rc |= curl_easy_setopt(h, CURLOPT_RANGE, range);
+    Download::CurlProxy proxy;
+    rc |= proxy.Apply(h, part->url);
     if (rc != CURLE_OK) return rc;
 
     int code = curl_easy_perform(h);
+    if (code != CURLE_OK) {
+        if (const std::string text = proxy.FailureText(h, code); !text.empty()) QLOG(L"%S\r\n", text.c_str());
+    }
     if (code == CURLE_WRITE_ERROR && part->rangeRejected) code = CURLE_RANGE_ERROR;
     // A body that ended before the range did (a short 206) leaves the rest to the next attempt.
     if (code == CURLE_OK && part->nextOffset <= part->lastOffset) code = CURLE_PARTIAL_FILE;

@@ -26,6 +26,7 @@ HRESULT CWinDownloader::CBindCallback::QueryInterface(const void*, void**) { ret
 
 HRESULT CWinDownloader::CBindCallback::OnStartBinding(uint32_t, IBinding* binding) {
     redirectedUrl_.clear();
+    storedBody_.Reset();
     std::lock_guard lock(bindingMutex_);
     binding_ = binding;
     if (cancelled_.load() && binding_) binding_->Abort();
@@ -59,7 +60,15 @@ HRESULT CWinDownloader::CBindCallback::GetBindInfo(uint32_t*, BindInfo* info) {
     return kE_NOTIMPL;
 }
 
-HRESULT CWinDownloader::CBindCallback::OnDataAvailable(uint32_t, uint64_t, void*, void*) { return kE_NOTIMPL; }
+HRESULT CWinDownloader::CBindCallback::OnDataAvailable(uint32_t, uint64_t size, void* format, void* medium) {
+    // Anything but plain bytes (a system's storage medium) says nothing about the file.
+    if (format || !medium) {
+        storedBody_.Invalidate();
+        return kS_OK;
+    }
+    storedBody_.Add(storedBody_.Hashed(), medium, static_cast<size_t>(size));
+    return kS_OK;
+}
 HRESULT CWinDownloader::CBindCallback::OnObjectAvailable(const void*, void*) { return kE_NOTIMPL; }
 HRESULT CWinDownloader::CBindCallback::GetBindInfoEx(uint32_t*, BindInfo*, uint32_t*, uint32_t*) {
     return kE_NOTIMPL;
@@ -134,7 +143,8 @@ bool CWinDownloader::DigestMatches(const std::wstring& requestedUrl) {
     const std::wstring& redirected = bindCallback_.RedirectedUrl();
     const std::string finalUrl = Utils::ToUtf8(redirected.empty() ? requestedUrl : redirected);
     const std::string target = Download::NarrowPath(targetPath_);
-    if (Download::CheckFileDigest(finalUrl, target) != Download::DigestCheck::Mismatch) return true;
+    if (Download::CheckWrittenDigest(finalUrl, target, bindCallback_.StoredBody()) != Download::DigestCheck::Mismatch)
+        return true;
     QLOG(L"md5 check failed: %S\r\n", finalUrl.c_str());
     Utils::RemoveFile(target);
     return false;

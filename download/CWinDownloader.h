@@ -3,7 +3,9 @@
 // (UrlMoniker::URLDownloadToFile): three attempts one second apart, progress through a bind
 // status callback. It downloads at most once in its life and never raises 1005 or 1006. When the
 // final address names a digest ("/<md5>/<file name>") a file that does not match it is removed
-// and the attempt counts as failed (kTRUST_E_BAD_DIGEST).
+// and the attempt counts as failed (kTRUST_E_BAD_DIGEST). Where the service hands the body to
+// the bind status callback as it stores it (the Linux one does), the digest is kept while the
+// file is written; otherwise (urlmon stores the file itself) the finished file is read.
 //
 // Threads: the worker ("ABDEF") exists, suspended, from construction; Start() on the owner's
 // thread copies the callback and resumes it; every event is raised on the worker. Destruction
@@ -15,6 +17,7 @@
 
 #include "download/CDownloader.h"
 #include "download/StopSignal.h"
+#include "download/UrlDigest.h"
 #include "download/UrlMoniker.h"
 #include "utils/Thread.h"
 
@@ -36,6 +39,9 @@ public:
         // Sets the cancelled flag and aborts the binding of a running transfer.
         void Cancel();
         bool Cancelled() const { return cancelled_.load(); }
+        // The digest of the body the last transfer stored, kept as it arrived (see
+        // OnDataAvailable); the worker's only.
+        Download::WrittenDigest& StoredBody() { return storedBody_; }
 
         HRESULT QueryInterface(const void* iid, void** object) override;
         uint32_t AddRef() override { return 0; }
@@ -47,6 +53,10 @@ public:
                            const wchar_t* statusText) override;
         HRESULT OnStopBinding(HRESULT result, const wchar_t* error) override;
         HRESULT GetBindInfo(uint32_t* flags, UrlMoniker::BindInfo* info) override;
+        // Bytes the service has just appended to the file it stores: `medium` points to `size`
+        // bytes, `format` is null. Each transfer starts a fresh file (OnStartBinding), whose
+        // bytes arrive here in order; a service that never calls this leaves the digest empty,
+        // and the check reads the file.
         HRESULT OnDataAvailable(uint32_t flags, uint64_t size, void* format, void* medium) override;
         HRESULT OnObjectAvailable(const void* iid, void* object) override;
         HRESULT GetBindInfoEx(uint32_t* flags, UrlMoniker::BindInfo* info, uint32_t* bindFlags2,
@@ -58,6 +68,7 @@ public:
         std::mutex bindingMutex_;
         UrlMoniker::IBinding* binding_ = nullptr;  // the running transfer, not owned
         std::wstring redirectedUrl_;               // the worker's only
+        Download::WrittenDigest storedBody_;       // the worker's only
     };
 
     CWinDownloader(DownloadCallback callback, std::wstring url, std::wstring targetPath);

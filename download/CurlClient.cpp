@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <ctime>
 
+#include "download/CurlProxy.h"
 #include "download/UrlDigest.h"
 #include "utils/Log.h"
 #include "utils/StringUtils.h"
@@ -57,7 +58,10 @@ int CurlClient::Start() {
     }
     QLOG(L"error:%d:%S\r\n", result, Download::CurlErrorText(result));
     // A server that cannot resume makes the kept bytes useless: the next attempt starts over.
-    if (result == CURLE_RANGE_ERROR) Utils::RemoveFile(partialPath);
+    if (result == CURLE_RANGE_ERROR) {
+        Utils::RemoveFile(partialPath);
+        digest_.Invalidate();
+    }
     QLOG(L"end download\r\n");
     return result;
 }
@@ -69,6 +73,14 @@ int CurlClient::Transfer(Utils::FileHandle& partial) {
         if (!partial.Truncate(0)) return kErrorOpenPartial;
         resumeOffset_ = 0;
     }
+    // The digest covers the prefix before any new byte is added to it. A size that cannot be
+    // read leaves it untrusted: the check then reads the file.
+    hashing_ = Download::DigestFromUrl(effectiveUrl_).size() == 32;
+    if (hashing_) {
+        if (resumeOffset_ >= 0) digest_.Prime(partial, resumeOffset_);
+        else digest_.Invalidate();
+    }
+    writeOffset_ = resumeOffset_;
     // Everything is already here (an attempt that failed after its last byte): nothing to ask.
     if (totalLength_ > 0 && resumeOffset_ == static_cast<int64_t>(totalLength_)) return CURLE_OK;
 
@@ -87,7 +99,7 @@ int CurlClient::Transfer(Utils::FileHandle& partial) {
     rc |= curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
     rc |= curl_easy_setopt(h, CURLOPT_MAXREDIRS, Download::kMaxRedirects);
     rc |= curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &CurlClient::WritePartial);
-    rc |= curl_easy_setopt(h, CURLOPT_WRITEDATA, &partial);
+    rc |= curl_easy_setopt(h, CURLOPT_WRITEDATA, this);
     rc |= curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
     rc |= curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &CurlClient::ProgressCallback);
     rc |= curl_easy_setopt(h, CURLOPT_XFERINFODATA, this);
@@ -98,17 +110,30 @@ int CurlClient::Transfer(Utils::FileHandle& partial) {
     rc |= curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
     rc |= curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, stallSeconds_);
     rc |= Download::ApplyTlsTrust(h);
+    Download::CurlProxy proxy;
+    rc |= proxy.Apply(h, effectiveUrl_);
     if (resumeOffset_ > 0)
         rc |= curl_easy_setopt(h, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(resumeOffset_));
     if (rc != CURLE_OK) return rc;
-    return curl_easy_perform(h);
+    partial_ = &partial;
+    const int result = curl_easy_perform(h);
+    partial_ = nullptr;
+    if (result != CURLE_OK) LogProxyFailure(proxy.FailureText(h, result));
+    return result;
+}
+
+void CurlClient::LogProxyFailure(const std::string& text) {
+    if (!text.empty()) QLOG(L"%S\r\n", text.c_str());
 }
 
 int CurlClient::Finish(Utils::FileHandle& partial, const std::string& partialPath, const std::string& targetPath) {
     // A lost write, an old target that stays, or a failed rename is a failure, not a success:
     // the partial file is kept for the next attempt.
-    if (!partial.Close()) return kErrorFinish;
-    if (Download::CheckFileDigest(effectiveUrl_, partialPath) == Download::DigestCheck::Mismatch) {
+    if (!partial.Close()) {
+        digest_.Invalidate();
+        return kErrorFinish;
+    }
+    if (Download::CheckWrittenDigest(effectiveUrl_, partialPath, digest_) == Download::DigestCheck::Mismatch) {
         QLOG(L"md5 check failed: %S\r\n", effectiveUrl_.c_str());
         Utils::RemoveFile(partialPath);
         return kErrorDigestMismatch;
@@ -118,9 +143,17 @@ int CurlClient::Finish(Utils::FileHandle& partial, const std::string& partialPat
     return CURLE_OK;
 }
 
-size_t CurlClient::WritePartial(char* data, size_t size, size_t count, void* file) {
+size_t CurlClient::WritePartial(char* data, size_t size, size_t count, void* client) {
+    auto* self = static_cast<CurlClient*>(client);
     const size_t bytes = size * count;
-    return static_cast<Utils::FileHandle*>(file)->WriteAll(data, bytes) ? bytes : 0;
+    if (!self->partial_->WriteAll(data, bytes)) {
+        // Some of the bytes may be on disk: the next attempt hashes the prefix it finds.
+        self->digest_.Invalidate();
+        return 0;
+    }
+    if (self->hashing_) self->digest_.Add(self->writeOffset_, data, bytes);
+    self->writeOffset_ += static_cast<int64_t>(bytes);
+    return bytes;
 }
 
 CurlEasy CurlClient::Head(const std::string& url) {
@@ -140,9 +173,15 @@ CurlEasy CurlClient::Head(const std::string& url) {
     rc |= curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
     rc |= curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, stallSeconds_);
     rc |= Download::ApplyTlsTrust(h);
+    Download::CurlProxy proxy;
+    rc |= proxy.Apply(h, url);
     if (rc == CURLE_OK) {
         rc = curl_easy_perform(h);
         if (rc != CURLE_OK) QLOG(L"error:%d:%S\r\n", rc, Download::CurlErrorText(rc));
+        LogProxyFailure(proxy.FailureText(h, rc));
+        // The proxy's refusal page is not the package: its length must not be taken as the
+        // package's (a header request does not fail on an HTTP status by itself).
+        if (rc == CURLE_OK && Download::CurlProxy::ProxyRefused(h)) rc = CURLE_HTTP_RETURNED_ERROR;
     }
     QLOG(L"error:%d:%S\r\n", rc, Download::CurlErrorText(rc));
     headResult_ = rc;

@@ -5,7 +5,10 @@
 // body to "<target>.part" and renames that file to the target when the transfer succeeds. A
 // failed attempt keeps the partial file, and the next Start() resumes from its size. When the
 // final address names a digest ("/<md5>/<file name>") the complete file must match it before it
-// becomes the target; a file that does not is removed, so the next attempt starts over.
+// becomes the target; a file that does not is removed, so the next attempt starts over. The
+// digest is kept while the body is written (a resumed file's prefix hashed first), so the check
+// needs no second read of the file; when that running digest cannot be trusted the check reads
+// the file instead.
 //
 // Threads: Start() and ProgressCallback run on the caller's (the downloader's worker) thread.
 // Cancel() may be called from any thread. The client must not be destroyed while Start() runs.
@@ -16,6 +19,7 @@
 
 #include "download/CurlSupport.h"
 #include "download/FileOps.h"
+#include "download/UrlDigest.h"
 
 class CurlClient {
 public:
@@ -67,8 +71,11 @@ public:
     const std::string& EffectiveUrl() const { return effectiveUrl_; }
 
 private:
-    static size_t WritePartial(char* data, size_t size, size_t count, void* file);
+    // CURLOPT_WRITEFUNCTION of the body transfer; `client` is the CurlClient.
+    static size_t WritePartial(char* data, size_t size, size_t count, void* client);
     int Transfer(Utils::FileHandle& partial);
+    // One trace line for a failure the proxy caused (nothing for an empty text).
+    static void LogProxyFailure(const std::string& text);
     int Finish(Utils::FileHandle& partial, const std::string& partialPath, const std::string& targetPath);
 
     std::wstring url_;
@@ -83,4 +90,9 @@ private:
     std::string effectiveUrl_;
     int headResult_ = CURLE_OK;  // of the last header request
     long stallSeconds_ = kDefaultStallSeconds;
+    // The partial file's digest while the body transfer writes it.
+    Download::WrittenDigest digest_;
+    Utils::FileHandle* partial_ = nullptr;  // the file the running transfer appends to
+    int64_t writeOffset_ = 0;               // where the next body byte lands in it
+    bool hashing_ = false;                  // the final address names a digest
 };

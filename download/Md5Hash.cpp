@@ -17,20 +17,22 @@ std::string DigestHex(const unsigned char* digest, std::size_t size) {
     return hex;
 }
 
-std::string FileMd5Hex(const std::string& path) {
+std::string FileDigestHex(const std::string& path, HashAlgorithm algorithm) {
     if (path.empty()) return {};
     Utils::FileHandle file = Utils::FileHandle::OpenRead(path);
     if (!file.IsOpen()) return {};
-    Md5Hash md5;
+    Hash hash(algorithm);
     constexpr std::size_t kBlock = 1 << 20;
     const std::unique_ptr<char[]> buffer(new char[kBlock]);
     for (;;) {
         const int64_t got = file.Read(buffer.get(), kBlock);
         if (got < 0) return {};
         if (got == 0) break;
-        if (!md5.Update(buffer.get(), static_cast<std::size_t>(got))) return {};
+        if (!hash.Update(buffer.get(), static_cast<std::size_t>(got))) return {};
     }
-    return md5.FinishHex();
+    return hash.FinishHex();
 }
+
+std::string FileMd5Hex(const std::string& path) { return FileDigestHex(path, HashAlgorithm::Md5); }
 
 }  // namespace Download

@@ -4,7 +4,6 @@
 #include <chrono>
 #include <memory>
 
-#include "download/Md5Hash.h"
 
 namespace Download {
 namespace {
@@ -13,7 +12,8 @@ constexpr size_t kChunk = 1 << 20;
 
 }  // namespace
 
-StreamingDigest::StreamingDigest(std::vector<Source> sources) : sources_(std::move(sources)) {
+StreamingDigest::StreamingDigest(std::vector<Source> sources, HashAlgorithm algorithm)
+    : sources_(std::move(sources)), algorithm_(algorithm) {
     for (const Source& s : sources_) files_.push_back(Utils::FileHandle::OpenRead(s.path));
     thread_ = std::thread([this] { Run(); });
 }
@@ -29,8 +29,8 @@ std::string StreamingDigest::Finish() {
 }
 
 void StreamingDigest::Run() {
-    Md5Hash md5;
-    if (!md5.Ok()) return;
+    Hash hash(algorithm_);
+    if (!hash.Ok()) return;
     std::unique_ptr<char[]> buffer(new char[kChunk]);
     for (size_t i = 0; i < sources_.size(); ++i) {
         const Source& source = sources_[i];
@@ -46,11 +46,11 @@ void StreamingDigest::Run() {
             const size_t want = static_cast<size_t>(std::min<int64_t>(ready - pos, kChunk));
             const int64_t got = files_[i].ReadAt(buffer.get(), want, pos);
             if (got <= 0) return;  // the file shrank or cannot be read: no digest
-            if (!md5.Update(buffer.get(), static_cast<size_t>(got))) return;
+            if (!hash.Update(buffer.get(), static_cast<size_t>(got))) return;
             pos += got;
         }
     }
-    result_ = md5.FinishHex();
+    result_ = hash.FinishHex();
 }
 
 }  // namespace Download

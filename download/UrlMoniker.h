@@ -66,6 +66,9 @@ public:
                                const wchar_t* statusText) = 0;
     virtual HRESULT OnStopBinding(HRESULT result, const wchar_t* error) = 0;
     virtual HRESULT GetBindInfo(uint32_t* flags, BindInfo* info) = 0;
+    // The Linux service calls OnDataAvailable(0, n, nullptr, bytes) after storing each piece of
+    // n bytes, in file order, starting with a fresh file after OnStartBinding (the callback may
+    // hash the body as it is written); urlmon's bridge does not call it with data.
     virtual HRESULT OnDataAvailable(uint32_t flags, uint64_t size, void* format, void* medium) = 0;
     virtual HRESULT OnObjectAvailable(const void* iid, void* object) = 0;
     virtual HRESULT GetBindInfoEx(uint32_t* flags, BindInfo* info, uint32_t* bindFlags2, uint32_t* reserved) = 0;

@@ -9,6 +9,9 @@
 
 #include "download/CurlSupport.h"
 #include "download/FileOps.h"
+#include "download/ProxyAddress.h"
+#include "download/ProxyResolver.h"
+#include "utils/Log.h"
 #include "utils/StringUtils.h"
 
 namespace UrlMoniker {
@@ -91,7 +94,8 @@ private:
 };
 
 // Copies `body` into a fresh "<target>.part" (never through a link planted at that name, with
-// its mode whatever the umask), reporting progress against `total` (0: unknown).
+// its mode whatever the umask), reporting progress against `total` (0: unknown). Each stored
+// piece goes to OnDataAvailable as (0, its length, null format, its bytes), in file order.
 HRESULT StoreBody(GInputStream* body, uint64_t total, const std::string& partPath, IBindStatusCallback* callback,
                   Binding& binding) {
     Utils::FileHandle file = Utils::FileHandle::CreateFresh(partPath);
@@ -108,6 +112,8 @@ HRESULT StoreBody(GInputStream* body, uint64_t total, const std::string& partPat
         if (n < 0) return FromGError(readError.get());
         if (n == 0) break;
         if (!file.WriteAll(buffer.get(), static_cast<size_t>(n))) return kSTG_E_WRITEFAULT;
+        // The caller may digest the file as it is written instead of reading it afterwards.
+        callback->OnDataAvailable(0, static_cast<uint64_t>(n), nullptr, buffer.get());
         received += static_cast<uint64_t>(n);
         if (pacer.Due(received, total != 0 && received >= total) &&
             callback->OnProgress(received, total, BINDSTATUS_DOWNLOADINGDATA, L"") == kE_ABORT) {
@@ -137,6 +143,61 @@ HRESULT CopyLocal(const std::string& uri, const std::string& partPath, IBindStat
     return StoreBody(G_INPUT_STREAM(input.get()), total, partPath, callback, binding);
 }
 
+// The proxy of one fetch. libsoup is given the same choice as the libcurl downloads (rather than
+// GIO's default resolver, whose reading of the environment differs: no all_proxy, no_proxy
+// without subdomains), and credentials from the proxy URL answer the proxy's 407 once.
+class SoupProxy {
+public:
+    explicit SoupProxy(const std::string& url)
+        : text_(Download::ProxyForUrl(url)), address_(Download::ProxyAddress::Parse(text_)) {}
+
+    void Attach(SoupSession* session, SoupMessage* message) {
+        // The proxy without credentials: libsoup would send the URL's user part as it stands
+        // (still percent-encoded); the decoded credentials answer the 407 instead.
+        GRef<GProxyResolver> resolver(
+            g_simple_proxy_resolver_new(address_.IsDirect() ? nullptr : address_.Url().c_str(), nullptr));
+        g_object_set(session, "proxy-resolver", resolver.get(), nullptr);
+        if (address_.HasCredentials())
+            g_signal_connect(message, "authenticate", G_CALLBACK(&SoupProxy::OnAuthenticate), this);
+    }
+
+    // The trace line for a failure the proxy caused; nothing when it did not.
+    void LogFailure(unsigned status, const GError* error) const {
+        if (address_.IsDirect()) return;
+        const std::string name = "proxy " + address_.Display();
+        const bool refused =
+            status == SOUP_STATUS_PROXY_AUTHENTICATION_REQUIRED ||
+            (error && (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_PROXY_NEED_AUTH) ||
+                       g_error_matches(error, G_IO_ERROR, G_IO_ERROR_PROXY_AUTH_FAILED)));
+        if (refused) {
+            QLOG(L"%S refused the %S (407 Proxy Authentication Required)\r\n", name.c_str(),
+                 address_.HasCredentials() ? "credentials" : "request");
+        } else if (error && (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CONNECTION_REFUSED) ||
+                             g_error_matches(error, G_IO_ERROR, G_IO_ERROR_PROXY_FAILED) ||
+                             g_error_matches(error, G_IO_ERROR, G_IO_ERROR_HOST_NOT_FOUND) ||
+                             g_error_matches(error, G_RESOLVER_ERROR, G_RESOLVER_ERROR_NOT_FOUND))) {
+            QLOG(L"%S could not be reached (%S)\r\n", name.c_str(), error->message);
+        }
+    }
+
+    // A 407 that came back although credentials were offered, or none could be: the proxy's.
+    static bool NeedsAuth(const GError* error) {
+        return error && (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_PROXY_NEED_AUTH) ||
+                         g_error_matches(error, G_IO_ERROR, G_IO_ERROR_PROXY_AUTH_FAILED));
+    }
+
+private:
+    static gboolean OnAuthenticate(SoupMessage*, SoupAuth* auth, gboolean retrying, gpointer self) {
+        auto* proxy = static_cast<SoupProxy*>(self);
+        if (!soup_auth_is_for_proxy(auth) || retrying) return FALSE;  // refused credentials: fail
+        soup_auth_authenticate(auth, proxy->address_.User().c_str(), proxy->address_.Password().c_str());
+        return TRUE;
+    }
+
+    std::string text_;
+    Download::ProxyAddress address_;
+};
+
 HRESULT FetchHttp(const std::string& url, const std::string& partPath, IBindStatusCallback* callback,
                   Binding& binding) {
     ThreadContext threadContext;
@@ -153,13 +214,18 @@ HRESULT FetchHttp(const std::string& url, const std::string& partPath, IBindStat
     }
     GRef<SoupMessage> message(soup_message_new("GET", url.c_str()));
     if (!message) return kINET_E_INVALID_URL;
+    SoupProxy proxy(url);
+    proxy.Attach(session.get(), message.get());
 
     callback->OnProgress(0, 0, BINDSTATUS_CONNECTING, L"");
     GError* raw = nullptr;
     GRef<GInputStream> body(soup_session_send(session.get(), message.get(), binding.Cancellable(), &raw));
     GErrorPtr error(raw);
-    if (!body) return FromGError(error.get());
     const unsigned status = soup_message_get_status(message.get());
+    if (!body || status < 200 || status > 299) proxy.LogFailure(status, error.get());
+    if (!body && SoupProxy::NeedsAuth(error.get()))
+        return static_cast<HRESULT>(kHTTP_E_STATUS_BASE + SOUP_STATUS_PROXY_AUTHENTICATION_REQUIRED);
+    if (!body) return FromGError(error.get());
     if (status < 200 || status > 299) return static_cast<HRESULT>(kHTTP_E_STATUS_BASE + status);
     if (GUri* finalUri = soup_message_get_uri(message.get())) {
         std::unique_ptr<char, decltype(&g_free)> finalUrl(g_uri_to_string(finalUri), &g_free);

@@ -3,10 +3,13 @@
 #include "download/CCurlDownloader.h"
 #include "download/CMTCurlDownloader.h"
 #include "download/CWinDownloader.h"
+#include "download/PackageKey.h"
+#include "download/PackageVerifier.h"
 #include "install/InstallCodes.h"
 #include "install/InstallFiles.h"
 #include "utils/Folders.h"
 #include "utils/Log.h"
+#include "utils/StringUtils.h"
 
 CDownloadInstaller::CDownloadInstaller(DownloadCallback callback, std::wstring url, std::wstring previousUninstaller,
                                        std::wstring installFolder, std::wstring language, bool desktopIcon,
@@ -17,6 +20,7 @@ CDownloadInstaller::CDownloadInstaller(DownloadCallback callback, std::wstring u
       desktopIcon_(desktopIcon),
       taskbarPin_(taskbarPin),
       userIsAdmin_(userIsAdmin),
+      packageKeyHex_(Download::BuiltInPackageKeyHex()),
       language_(std::move(language)),
       callback_(std::move(callback)) {}
 
@@ -63,6 +67,10 @@ void CDownloadInstaller::SetStageOptions(int downloadType, std::wstring instCmd,
     curlReady_ = curlReady;
 }
 
+void CDownloadInstaller::SetExpectedSha256(const std::wstring& digest) { expectedSha256_ = Utils::ToUtf8(digest); }
+
+void CDownloadInstaller::SetPackageKey(std::string keyHex) { packageKeyHex_ = std::move(keyHex); }
+
 std::wstring CDownloadInstaller::GetPackagePath() const {
     return InstallFiles::JoinPath(installFolder_, L"__Package_Quorvex.exe");
 }
@@ -75,6 +83,7 @@ void CDownloadInstaller::MakeDownloader() {
     else if (type == 3) downloader_ = std::make_unique<CMTCurlDownloader>(handler, url_, packagePath_, curlReady_);
     else downloader_ = std::make_unique<CCurlDownloader>(handler, url_, packagePath_);
     downloadTarget_ = packagePath_;
+    downloaderUrl_ = url_;
     downloaderType_ = type;
 }
 
@@ -131,6 +140,7 @@ void CDownloadInstaller::Start() {
 void CDownloadInstaller::OnDownloadEvent(int32_t code, double value, const wchar_t* text) {
     const std::wstring folder = installFolder_;
     const std::wstring package = packagePath_;
+    if (code == DL_CODE_SUCCESS && !PackagePassesChecks(package)) return;
     callback_(code, value, text);
     switch (code) {
         case DL_CODE_START:
@@ -156,6 +166,20 @@ void CDownloadInstaller::OnDownloadEvent(int32_t code, double value, const wchar
         default:
             break;
     }
+}
+
+// Runs on the downloader's worker, after the download and before the owner hears of it: a
+// refused package is gone before the owner learns of the failure, so nothing can start it.
+bool CDownloadInstaller::PackagePassesChecks(const std::wstring& package) {
+    const Download::PackageVerifier verifier(expectedSha256_, packageKeyHex_);
+    if (!verifier.ChecksAnything(downloaderUrl_)) return true;
+    const Download::PackageCheck check = verifier.Check(downloaderUrl_, package);
+    if (check.passed) return true;
+    QLOG(L"package refused: %s\r\n", check.reason.c_str());
+    InstallFiles::DeleteFileIfExists(package);
+    callback_(DL_CODE_FAIL, 0.0, check.reason.c_str());
+    QLOG(L"DL_CODE_FAIL\r\n");
+    return false;
 }
 
 void CDownloadInstaller::OnUninstallEvent(int32_t code, double value, const wchar_t* text) {

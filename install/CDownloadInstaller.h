@@ -2,9 +2,15 @@
 // Chains the stages of one install: the previous copy's uninstaller (when one is to run), the
 // package download, the package run. Every event of every stage is relayed to the owner's
 // callback first; then the orchestrator reacts:
-//   1001 create the install folder        1003 run the package      1004 delete the package
+//   1001 create the install folder        1003 check, then run the package
+//   1004 delete the package
 //   1005 start the same download again     2003 / 2004 delete the package
 //   5003 start the download                5004 / 5005 the chain ends, nothing is downloaded
+//
+// A 1003 is relayed only for a package that passes its checks (SHA-256 and signature, see
+// Download::PackageVerifier); one that fails them is deleted and relayed as 1004 with value 0
+// and the reason ("signature: ..." or "sha256: ...") as text, so every front end takes its
+// download-failure path and no refused package is ever started.
 //
 // The package goes to "<folder>/__Package_Quorvex.exe". The downloader and the package runner
 // are made by the first Start() and kept; a later Start() for another folder replaces the
@@ -49,6 +55,12 @@ public:
     // multi-connection, anything else single-connection), the package's extra switches, and
     // whether the HTTP library started (the multi-connection downloader fails at once without).
     void SetStageOptions(int downloadType, std::wstring instCmd, bool curlReady = true);
+    // The SHA-256 the settings expect of the package ("" for none; 64 hexadecimal digits of
+    // either case, anything else refuses every package).
+    void SetExpectedSha256(const std::wstring& digest);
+    // The Ed25519 signing key as 64 hexadecimal digits ("" for none). The build's own key
+    // (Download::BuiltInPackageKeyHex) until this is called; tests give their own.
+    void SetPackageKey(std::string keyHex);
     // Starts the chain and returns; every outcome arrives through the callback.
     void Start();
     // "<install folder>/__Package_Quorvex.exe".
@@ -62,6 +74,8 @@ private:
     void OnUninstallEvent(int32_t code, double value, const wchar_t* text);
     void OnInstallEvent(int32_t code, double value, const wchar_t* text);
     void MakeDownloader();
+    // False (after deleting the package and relaying 1004) when the package fails its checks.
+    bool PackagePassesChecks(const std::wstring& package);
     // Runs `start` (which starts the next stage) unless destruction has begun.
     void StartStage(const std::function<void()>& start);
     // Removes the package file after its run. A package may still be running when it reports
@@ -79,6 +93,7 @@ private:
     std::wstring installFolder_;
     std::wstring packagePath_;
     std::wstring downloadTarget_;  // the path the current downloader writes to
+    std::wstring downloaderUrl_;   // the address the current downloader fetches
     int downloaderType_ = 0;       // the type the current downloader was made for
     bool desktopIcon_;
     bool taskbarPin_;
@@ -87,6 +102,8 @@ private:
     int downloadType_ = 1;
     std::wstring instCmd_;
     bool curlReady_ = true;
+    std::string expectedSha256_;
+    std::string packageKeyHex_;
     std::wstring language_;
     DownloadCallback callback_;
     std::mutex stageMutex_;

@@ -9,5 +9,6 @@ void TakeInstallSettings(InstallParams& params, const InstallerSettings& setting
     params.checkNetwork = settings.IsCheckNet;
     params.downloadScale = settings.DownloadScale;
     params.curlReady = settings.IsCurlReady;
+    params.downloadSha256 = settings.DownloadSha256;
     params.installerFileName = settings.ExeFileName;
 }

@@ -32,6 +32,9 @@ struct InstallParams {
     bool checkNetwork = false;
     double downloadScale = 0.7;
     bool curlReady = true;
+    // The SHA-256 the package must have (DownloadSha256; "" for none), checked with the digest
+    // the URL may name.
+    std::wstring downloadSha256;
 
     // The installer executable's own file name ("APPStore" in "set.ini").
     std::wstring installerFileName;
@@ -40,6 +43,6 @@ struct InstallParams {
 };
 
 // Copies the settings that steer an install (package URL, downloader type, package switches,
-// network probe, download share, HTTP library state, the installer's file name) into
+// network probe, download share, HTTP library state, expected SHA-256, the installer's file name) into
 // `params`, the same way for every front end.
 void TakeInstallSettings(InstallParams& params, const InstallerSettings& settings);

@@ -117,6 +117,7 @@ void InstallSession::Start() {
     installer_->SetInstallParams(params_.downloadUrl, UninstallerToRun(), params_.folder, params_.language,
                                  params_.desktopIcon, params_.taskbarPin, params_.userIsAdmin, params_.processIsAdmin);
     installer_->SetStageOptions(params_.downloadType, params_.instCmd, params_.curlReady);
+    installer_->SetExpectedSha256(params_.downloadSha256);
     installer_->Start();
 }
 

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "analytics/core/Diagnostics.h"
+#include "download/CurlProxy.h"
 
 namespace collect {
 namespace {
@@ -102,11 +103,17 @@ HttpResponse HttpRequest::Perform() const {
     set(CURLOPT_TIMEOUT, kTimeoutSeconds);
     set(CURLOPT_NOSIGNAL, 1L);
     set(CURLOPT_ERRORBUFFER, errorText);
+    // The collector is reached the way the package is: through the proxy the user has set.
+    Download::CurlProxy proxy;
+    if (rc == CURLE_OK) rc = proxy.Apply(curl.get(), url_);
     if (rc != CURLE_OK) return Failure(std::string("curl_easy_setopt failed: ") + curl_easy_strerror(rc));
 
     rc = curl_easy_perform(curl.get());
+    if (const std::string text = proxy.FailureText(curl.get(), rc); !text.empty())
+        detail::ReportError(text + "\n");
     if (rc != CURLE_OK) {
-        std::string text = errorText[0] ? errorText : curl_easy_strerror(rc);
+        const std::string proxyText = proxy.FailureText(curl.get(), rc);
+        std::string text = !proxyText.empty() ? proxyText : errorText[0] ? errorText : curl_easy_strerror(rc);
         response.headers.clear();
         response.code = -1;
         response.body = std::move(text);

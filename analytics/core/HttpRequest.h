@@ -2,7 +2,9 @@
 // One form POST to the collection endpoint through libcurl: one easy handle per request,
 // released when the exchange ends. TLS peer and host verification stay on; a CA bundle named by
 // CURL_CA_BUNDLE (else SSL_CERT_FILE) replaces the system store, as for package downloads.
-// Redirects are not followed and only http and https are allowed.
+// Redirects are not followed and only http and https are allowed. The request goes through the
+// proxy the user has set (Download::ProxyForUrl); a failure the proxy caused is reported on the
+// error stream with a line naming the proxy, and that text is the failed response's body.
 //
 // Runs on the calling thread and blocks it for at most the time-out. Safe to use from any thread
 // once curl_global_init has run (the program's start-up does that).

@@ -84,6 +84,16 @@ TEST(InstallerSettings_Options, BeatTheFileFieldByField) {
     EXPECT_EQ(s.InstCmd, L"/file");  // absent option leaves the file's value
 }
 
+TEST(InstallerSettings_Options, PackageDigestFromTheFileOrTheOption) {
+    TempDir dir;
+    const std::string digest(64, 'a');
+    const std::string file = "[Install]\nDownloadSha256=" + digest + "\n";
+    EXPECT_EQ(Build(dir, &file).DownloadSha256, Utils::FromUtf8(digest));
+    const std::wstring option(64, L'B');
+    EXPECT_EQ(Build(dir, &file, {L"-downloadsha256=" + option}).DownloadSha256, option);
+    EXPECT_TRUE(Build(dir, nullptr).DownloadSha256.empty());  // no digest: nothing is checked
+}
+
 TEST(InstallerSettings_Options, FirstOfRepeatedOptionsWinsAndValuesKeepTheirEquals) {
     TempDir dir;
     const auto s = Build(dir, nullptr,

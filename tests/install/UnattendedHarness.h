@@ -106,7 +106,10 @@ protected:
         // otherwise write its menu entry into the machine's /usr/local/share.
         std::vector<std::string> env = {"HOME=" + (tmp / "home").string(), "XDG_RUNTIME_DIR=" + (tmp / "runtime").string(),
                                         "XDG_DATA_HOME=" + (tmp / "home" / ".local" / "share").string(),
-                                        "PATH=/usr/bin:/bin", "LANG=C.UTF-8"};
+                                        "PATH=/usr/bin:/bin", "LANG=C.UTF-8",
+                                        // The trace on standard error too, where the tests read it
+                                        // (a test of the quiet terminal output passes "QV_TRACE=").
+                                        "QV_TRACE=stderr"};
         for (const std::string& extra : launch.env) {
             // An entry replaces the clean environment's value of the same name.
             const std::string name = extra.substr(0, extra.find('=') + 1);

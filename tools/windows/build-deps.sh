@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds the third-party libraries of the Windows installer, static, from Debian's own
 # source packages: zlib (Debian's mingw build), libcurl (Schannel, HTTP only), libzip, pugixml,
-# libpng, pixman, cairo (win32 and image surfaces, PNG functions) and googletest. Everything lands
+# libpng, pixman, cairo (win32 and image surfaces, PNG functions), libcrypto (Ed25519 package
+# signatures) and googletest. Everything lands
 # in one prefix keyed by the packages' versions and a recipe number, so a second run with nothing
 # changed returns at once; runs that start together build once (the others wait for it).
 #   tools/windows/build-deps.sh          prints the prefix on its last line
@@ -13,7 +14,7 @@ cache=${QV_WINDOWS_CACHE:-$HOME/.cache/quorvex-windows}
 host=x86_64-w64-mingw32
 jobs=$(nproc)
 
-src_packages=(curl libzip pugixml libpng1.6 pixman cairo)
+src_packages=(curl libzip pugixml libpng1.6 pixman cairo openssl)
 # Bump when the build steps below change, so the cache is rebuilt.
 recipe=3
 
@@ -238,7 +239,25 @@ logged cairo-build make -C build-cairo/src -j "$jobs" "${no_autotools[@]}"
 logged cairo-install make -C build-cairo/src install "${no_autotools[@]}"
 rm -f "$prefix"/lib/*.la
 
-# 10. googletest and googlemock from the sources Debian installs with libgtest-dev.
+# 10. libcrypto for the package signatures (Ed25519 verification; the hashes go through BCrypt):
+# static, no assembler, no engines or modules, no TLS or network code, and every algorithm family
+# the installer does not use left out, which keeps the cold build to about 15 minutes on 2 shared
+# cores. OpenSSL's own Configure (perl) drives the mingw64 target; only the libraries are built.
+openssl_src=$(fetch openssl)
+mkdir -p build-openssl
+logged openssl-configure sh -c 'cd build-openssl && exec "$@"' sh "$openssl_src/Configure" mingw64 \
+  --cross-compile-prefix="$host-" --prefix="$prefix" --libdir=lib --openssldir="$prefix/ssl" CC=gcc-posix \
+  no-shared no-tests no-module no-legacy no-engine no-dso no-asm no-async no-ssl no-tls no-dtls no-sock \
+  no-ui-console no-autoload-config no-deprecated no-aria no-bf no-blake2 no-camellia no-cast no-chacha \
+  no-cmac no-cms no-comp no-ct no-des no-dh no-dsa no-ec2m no-idea no-md4 no-mdc2 no-ocb no-ocsp \
+  no-poly1305 no-rc2 no-rc4 no-rmd160 no-scrypt no-seed no-siphash no-siv no-sm2 no-sm3 no-sm4 no-srp \
+  no-srtp no-ts no-whirlpool no-cmp no-rfc3779 no-psk no-multiblock no-gost no-padlockeng no-capieng \
+  no-afalgeng no-ktls no-filenames
+logged openssl-build make -C build-openssl -j "$jobs" build_libs
+logged openssl-install make -C build-openssl install_dev
+rm -f "$prefix/lib/libssl.a" "$prefix/lib/pkgconfig/libssl.pc" "$prefix/lib/pkgconfig/openssl.pc"
+
+# 11. googletest and googlemock from the sources Debian installs with libgtest-dev.
 logged gtest-configure cmake -S /usr/src/googletest -B build-gtest "${cmake_cross[@]}" -Dgtest_disable_pthreads=OFF
 logged gtest-build cmake --build build-gtest -j "$jobs"
 logged gtest-install cmake --install build-gtest
