@@ -91,7 +91,8 @@ TEST(InstallerSettings_Options, PackageDigestFromTheFileOrTheOption) {
     EXPECT_EQ(Build(dir, &file).DownloadSha256, Utils::FromUtf8(digest));
     const std::wstring option(64, L'B');
     EXPECT_EQ(Build(dir, &file, {L"-downloadsha256=" + option}).DownloadSha256, option);
-    EXPECT_TRUE(Build(dir, nullptr).DownloadSha256.empty());  // no digest: nothing is checked
+    TempDir plain;
+    EXPECT_TRUE(Build(plain, nullptr).DownloadSha256.empty());  // no digest: nothing is checked
 }
 
 TEST(InstallerSettings_Options, FirstOfRepeatedOptionsWinsAndValuesKeepTheirEquals) {
