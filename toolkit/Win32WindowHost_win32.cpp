@@ -376,6 +376,15 @@ void Win32WindowHost::PaintNow() {
         frame.roundedClip = !maximized_ && !inside;
         frame.opaque = !composes_;
         frame.outline = !composes_ && !maximized_;
+        if (margin_ == 0) {
+            // No margin whose clearing starts the paint afresh: the rounded edge's partly covered
+            // pixels would blend the new frame into the last one. Clear what is repainted.
+            cairo_set_operator(cr.get(), CAIRO_OPERATOR_SOURCE);
+            cairo_set_source_rgba(cr.get(), 0, 0, 0, 0);
+            cairo_paint(cr.get());
+            cairo_set_operator(cr.get(), CAIRO_OPERATOR_OVER);
+            frame.startsClear = true;
+        }
         painter_.Paint(cr.get(), manager_, frame, dirty);
     }
     // Widened by one pixel for the edge pixels an anti-aliased shape shares.
