@@ -17,7 +17,7 @@ std::string DigestHex(const unsigned char* digest, std::size_t size) {
     return hex;
 }
 
-std::string FileDigestHex(const std::string& path, HashAlgorithm algorithm) {
+std::vector<unsigned char> FileDigest(const std::string& path, HashAlgorithm algorithm) {
     if (path.empty()) return {};
     Utils::FileHandle file = Utils::FileHandle::OpenRead(path);
     if (!file.IsOpen()) return {};
@@ -30,7 +30,12 @@ std::string FileDigestHex(const std::string& path, HashAlgorithm algorithm) {
         if (got == 0) break;
         if (!hash.Update(buffer.get(), static_cast<std::size_t>(got))) return {};
     }
-    return hash.FinishHex();
+    return hash.Finish();
+}
+
+std::string FileDigestHex(const std::string& path, HashAlgorithm algorithm) {
+    const std::vector<unsigned char> digest = FileDigest(path, algorithm);
+    return digest.empty() ? std::string() : DigestHex(digest.data(), digest.size());
 }
 
 std::string FileMd5Hex(const std::string& path) { return FileDigestHex(path, HashAlgorithm::Md5); }

@@ -4,6 +4,7 @@
 // against a forger, only against a damaged or truncated transfer.
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "download/Hash.h"
 
@@ -21,6 +22,8 @@ std::string DigestHex(const unsigned char* digest, std::size_t size);
 // system code page cannot name every folder a user may have) as lower-case hexadecimal digits;
 // "" when the path is empty, names a link or a folder, or cannot be read to its end.
 std::string FileDigestHex(const std::string& path, HashAlgorithm algorithm);
+// The same digest as bytes; empty where FileDigestHex gives "".
+std::vector<unsigned char> FileDigest(const std::string& path, HashAlgorithm algorithm);
 // FileDigestHex with MD5: 32 digits.
 std::string FileMd5Hex(const std::string& path);
 

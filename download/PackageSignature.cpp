@@ -5,6 +5,7 @@
 #include <openssl/evp.h>
 
 #include "download/Hash.h"
+#include "download/Md5Hash.h"
 #include "utils/FileHandle.h"
 
 namespace Download {
@@ -47,19 +48,7 @@ std::wstring SignatureUrl(const std::wstring& packageUrl) {
 }
 
 std::vector<unsigned char> PackageSignedMessage(const std::string& path) {
-    if (path.empty()) return {};
-    Utils::FileHandle file = Utils::FileHandle::OpenRead(path);
-    if (!file.IsOpen()) return {};
-    Hash sha512(HashAlgorithm::Sha512);
-    constexpr std::size_t kBlock = 1 << 20;
-    const std::unique_ptr<char[]> buffer(new char[kBlock]);
-    for (;;) {
-        const int64_t got = file.Read(buffer.get(), kBlock);
-        if (got < 0) return {};
-        if (got == 0) break;
-        if (!sha512.Update(buffer.get(), static_cast<std::size_t>(got))) return {};
-    }
-    const std::vector<unsigned char> digest = sha512.Finish();
+    const std::vector<unsigned char> digest = FileDigest(path, HashAlgorithm::Sha512);
     if (digest.size() != DigestBytes(HashAlgorithm::Sha512)) return {};
     std::vector<unsigned char> message(kMessagePrefix, kMessagePrefix + sizeof kMessagePrefix);
     message.insert(message.end(), digest.begin(), digest.end());
