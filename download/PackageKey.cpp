@@ -4,9 +4,14 @@
 #ifndef QV_PACKAGE_PUBKEY
 #define QV_PACKAGE_PUBKEY ""
 #endif
+#ifndef QV_PACKAGE_SIGNER
+#define QV_PACKAGE_SIGNER ""
+#endif
 
 namespace Download {
 
 std::string BuiltInPackageKeyHex() { return QV_PACKAGE_PUBKEY; }
+
+std::string BuiltInPackageSignerHex() { return QV_PACKAGE_SIGNER; }
 
 }  // namespace Download

@@ -1,5 +1,6 @@
 #include "download/PackageVerifier.h"
 
+#include "download/Authenticode.h"
 #include "download/FileOps.h"
 #include "download/Md5Hash.h"
 #include "download/PackageSignature.h"
@@ -16,17 +17,21 @@ PackageCheck Failed(const std::string& check, const std::string& why) {
 
 }  // namespace
 
-PackageVerifier::PackageVerifier(std::string expectedSha256, std::string publicKeyHex)
-    : expectedSha256_(std::move(expectedSha256)), publicKeyHex_(std::move(publicKeyHex)) {}
+PackageVerifier::PackageVerifier(std::string expectedSha256, std::string publicKeyHex, std::string signerThumbprintHex)
+    : expectedSha256_(std::move(expectedSha256)),
+      publicKeyHex_(std::move(publicKeyHex)),
+      signerThumbprintHex_(std::move(signerThumbprintHex)) {}
 
 bool PackageVerifier::ChecksAnything(const std::wstring& url) const {
-    return !expectedSha256_.empty() || !publicKeyHex_.empty() || !Sha256FromUrl(Utils::ToUtf8(url)).empty();
+    return !expectedSha256_.empty() || !publicKeyHex_.empty() || !signerThumbprintHex_.empty() ||
+           !Sha256FromUrl(Utils::ToUtf8(url)).empty();
 }
 
 PackageCheck PackageVerifier::Check(const std::wstring& url, const std::wstring& packagePath) const {
     const std::string path = NarrowPath(packagePath);
     PackageCheck check = CheckSha256(url, path);
     if (check.passed) check = CheckSignature(url, path);
+    if (check.passed) check = CheckAuthenticode(packagePath);
     return check;
 }
 
@@ -50,6 +55,13 @@ PackageCheck PackageVerifier::CheckSignature(const std::wstring& url, const std:
     const SmallFetchResult sig = FetchSmall(SignatureUrl(url), kMaxSignatureFileBytes);
     if (!sig.ok) return Failed("signature", "no .sig file (" + sig.error + ")");
     const SignatureVerdict verdict = VerifyPackageSignature(*key, path, sig.body);
+    if (!verdict.valid) return Failed("signature", verdict.reason);
+    return {};
+}
+
+PackageCheck PackageVerifier::CheckAuthenticode(const std::wstring& packagePath) const {
+    if (signerThumbprintHex_.empty()) return {};
+    const AuthenticodeVerdict verdict = VerifyAuthenticode(packagePath, signerThumbprintHex_);
     if (!verdict.valid) return Failed("signature", verdict.reason);
     return {};
 }

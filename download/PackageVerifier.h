@@ -6,11 +6,16 @@
 //  - signature: with a public key, "<package address>.sig" is fetched (bounded, see
 //    SmallFetch) and must be a valid signature of the file (format in PackageSignature.h). A
 //    malformed key fails every package.
-// Without a digest and a key nothing is checked and nothing is fetched.
+//  - Authenticode (a check of the "signature" kind): with an expected signer, the package's own
+//    signature must be valid and made by that certificate (Authenticode.h). Systems without
+//    Authenticode refuse every package then.
+// Without a digest, a key and a signer nothing is checked and nothing is fetched.
 //
 // Threads: const after construction; Check() may run on any thread (it blocks on the network
 // and reads the whole package).
 #include <string>
+
+#include "download/PackageKey.h"
 
 namespace Download {
 
@@ -23,8 +28,9 @@ struct PackageCheck {
 class PackageVerifier {
 public:
     // `expectedSha256`: the configured digest ("" for none); `publicKeyHex`: the signing key
-    // ("" for none).
-    PackageVerifier(std::string expectedSha256, std::string publicKeyHex);
+    // ("" for none); `signerThumbprintHex`: the Authenticode signer ("" for none).
+    PackageVerifier(std::string expectedSha256, std::string publicKeyHex,
+                    std::string signerThumbprintHex = BuiltInPackageSignerHex());
 
     bool ChecksAnything(const std::wstring& url) const;
     // Checks the package at `packagePath` that was downloaded from `url`.
@@ -33,9 +39,11 @@ public:
 private:
     PackageCheck CheckSha256(const std::wstring& url, const std::string& path) const;
     PackageCheck CheckSignature(const std::wstring& url, const std::string& path) const;
+    PackageCheck CheckAuthenticode(const std::wstring& packagePath) const;
 
     std::string expectedSha256_;
     std::string publicKeyHex_;
+    std::string signerThumbprintHex_;
 };
 
 }  // namespace Download

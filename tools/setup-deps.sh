@@ -20,8 +20,9 @@ base=(
 fuzz=(clang libclang-rt-14-dev)
 bench=(nginx-light hyperfine time bc zip unzip)
 # The Windows cross build: mingw-w64 (posix threads), wine to run its tests, ccache, and what
-# tools/windows/build-deps.sh needs to build the libraries from Debian's sources (dpkg-dev).
-windows=(g++-mingw-w64-x86-64-posix wine wine64 libz-mingw-w64-dev mingw-w64-tools ccache dpkg-dev meson)
+# tools/windows/build-deps.sh needs to build the libraries from Debian's sources (dpkg-dev);
+# osslsigncode signs the programs the Authenticode tests check.
+windows=(g++-mingw-w64-x86-64-posix wine wine64 libz-mingw-w64-dev mingw-w64-tools ccache dpkg-dev meson osslsigncode)
 
 want=("${base[@]}")
 for group in "$@"; do

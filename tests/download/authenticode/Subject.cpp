@@ -1,0 +1,2 @@
+// The program the Authenticode tests sign: any small executable will do.
+int main() { return 0; }
