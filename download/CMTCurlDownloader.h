@@ -1,10 +1,11 @@
 #pragma once
-// The multi-connection downloader: learns the final address and length with a header request,
-// fetches at most two byte ranges into part files ("<target>_0", "<target>_1") on threads of
-// their own, joins them into the target and checks the MD5 digest named by the address
-// ("/<md5>/<file name>"). The first failed run asks the owner to start again (1005) and reuses
-// the part files; the second is final (1004) and removes them. A server that ignores ranges
-// (answers 200 with the whole file) is served by one connection from byte 0 instead.
+// The multi-connection downloader: learns the final address and length with a header request
+// (whose connection the first part then reuses), fetches at most two byte ranges into part files
+// ("<target>_0", "<target>_1") on threads of their own, joins them into the target and checks the
+// MD5 digest named by the address ("/<md5>/<file name>"). The first failed run asks the owner to
+// start again (1005) and reuses the part files; the second is final (1004) and removes them. A
+// server that ignores ranges (answers 200 with the whole file) is served by one connection from
+// byte 0 instead.
 //
 // Threads: Start() runs on the owner's thread (or inside this downloader's 1005 event); each run
 // works on a worker thread named "ABDEF", one thread per part and a finisher that raises the
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "download/CDownloader.h"
+#include "download/CurlSupport.h"
 #include "download/DownloadPartNode.h"
 #include "download/StopSignal.h"
 #include "download/StreamingDigest.h"
@@ -86,6 +88,8 @@ private:
     // The server answered a partial range with the whole file: from then on one connection.
     std::atomic<bool> rangeIgnored_{false};
     std::unique_ptr<Utils::Thread> worker_;
+    // The handle of the last usable header request until the first part takes it over.
+    Download::CurlEasy headHandle_;
 
     std::mutex progressMutex_;
     std::thread finisher_;                   // joined by the next run's worker or destruction

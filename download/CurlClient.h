@@ -1,14 +1,14 @@
 #pragma once
 // One resumable download of one URL into one file with libcurl.
 //
-// Start() first asks for the final address and size with a header request, then appends the
-// body to "<target>.part" and renames that file to the target when the transfer succeeds. A
-// failed attempt keeps the partial file, and the next Start() resumes from its size. When the
-// final address names a digest ("/<md5>/<file name>") the complete file must match it before it
-// becomes the target; a file that does not is removed, so the next attempt starts over. The
-// digest is kept while the body is written (a resumed file's prefix hashed first), so the check
-// needs no second read of the file; when that running digest cannot be trusted the check reads
-// the file instead.
+// Start() first asks for the final address and size with a header request, then (on the same
+// handle, so on the connection that request left open) appends the body to "<target>.part" and
+// renames that file to the target when the transfer succeeds. A failed attempt keeps the partial
+// file, and the next Start() resumes from its size. When the final address names a digest
+// ("/<md5>/<file name>") the complete file must match it before it becomes the target; a file that
+// does not is removed, so the next attempt starts over. The digest is kept while the body is
+// written (a resumed file's prefix hashed first), so the check needs no second read of the file;
+// when that running digest cannot be trusted the check reads the file instead.
 //
 // Threads: Start() and ProgressCallback run on the caller's (the downloader's worker) thread.
 // Cancel() may be called from any thread. The client must not be destroyed while Start() runs.

@@ -1,8 +1,8 @@
 #pragma once
-// The digest (MD5 unless another algorithm is chosen) of a file that is still being written in pieces: a thread reads each source file from its
-// start as its bytes become available (a counter the writer advances after each write) and
-// hashes the sources in order, so the digest is ready moments after the last byte lands instead
-// of after a second pass over the whole file.
+// The digest (MD5 unless another algorithm is chosen) of a file that is still being written in
+// pieces: a thread reads each source file from its start as its bytes become available (a counter
+// the writer advances after each write) and hashes the sources in order, so the digest is ready
+// moments after the last byte lands instead of after a second pass over the whole file.
 //
 // Threads: constructed, cancelled, finished and destroyed by one owner thread; the counters may
 // be advanced by any thread. The counters must outlive the object.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <thread>
 #include <tuple>
@@ -119,6 +120,23 @@ TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_TraceNamesTheRunTheJoinAndTheFin
     EXPECT_EQ(CountTraceLines(lines, "CMTCurlDownloader::waitForFinishThreadFun", "partPath::" + out.File("pkg.bin_1")),
               1);
     EXPECT_EQ(CountTraceLines(lines, "CMTCurlDownloader::waitForFinishThreadFun", "finish recv"), 1);
+}
+
+// The first part rides on the connection the header request left open (a new connection costs a
+// round trip on a real link), with none of the header request's options left.
+TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_FirstPartReusesTheHeaderRequestsConnection) {
+    Need("small.bin");
+    Make(server->DigestUrl("small.bin"));
+    downloader->Start();
+    ASSERT_TRUE(events.WaitFinal());
+    ASSERT_EQ(events.Codes(), (std::vector<int>{DL_CODE_START, DL_CODE_SUCCESS}));
+    EXPECT_TRUE(SameContent(files->File("small.bin"), out.File("pkg.bin")));
+    const auto heads = server.Heads();
+    const auto gets = server.Gets();
+    ASSERT_EQ(heads.size(), 1u);
+    ASSERT_EQ(gets.size(), 1u);
+    EXPECT_EQ(gets[0].clientPort, heads[0].clientPort);
+    EXPECT_EQ(gets[0].range, "bytes=0-3145727");  // the header request's options are gone
 }
 
 TEST_F(CMTCurlDownloaderTest, CMTCurlDownloader_WithoutLibcurlEveryRunFailsAtOnce) {

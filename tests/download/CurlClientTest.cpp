@@ -51,6 +51,20 @@ TEST_F(CurlClientTest, CurlClient_HeadWithoutLengthFailsEveryAttemptWithoutBodyR
     EXPECT_FALSE(Exists(out.File("pkg.bin")));
 }
 
+// On a real link every new connection costs a round trip: the body request rides on the
+// connection the header request left open, with none of the header request's options left.
+TEST_F(CurlClientTest, CurlClient_BodyRequestReusesTheHeaderRequestsConnection) {
+    CurlClient client(Wide(server->DigestUrl("small.bin")), out.WFile("small.bin"), &hook, &HookLog::Hook);
+    ASSERT_EQ(client.Start(), 0);
+    EXPECT_TRUE(SameContent(dir.File("small.bin"), out.File("small.bin")));
+    const auto heads = server.Heads();
+    const auto gets = server.Gets();
+    ASSERT_EQ(heads.size(), 1u);
+    ASSERT_EQ(gets.size(), 1u);
+    EXPECT_EQ(gets[0].clientPort, heads[0].clientPort);
+    EXPECT_EQ(gets[0].range, "");  // the header request's options are gone
+}
+
 TEST_F(CurlClientTest, CurlClient_DroppedConnectionResumesFromPartialSize) {
     server->AddRule({FaultRule::Action::Drop, 1000, 0, 0, -1, 1});
     CurlClient client(Wide(server->DigestUrl("pkg.bin")), out.WFile("pkg.bin"), &hook, &HookLog::Hook);

@@ -56,6 +56,7 @@ struct RequestRecord {
     int status = 0;
     int64_t bodyBytes = 0;  // body bytes the response announced
     bool cut = false;       // a drop fault closed the connection early
+    int clientPort = 0;     // the client's port: requests on one connection share it
 };
 
 struct Options {
