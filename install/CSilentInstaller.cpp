@@ -6,6 +6,7 @@
 #include "config/CommandLineArgs.h"
 #include "config/InstallerSettings.h"
 #include "config/LocaleTable.h"
+#include "install/DownloadRate.h"
 #include "install/InstallCodes.h"
 #include "install/InstallFiles.h"
 #include "install/InstallFolders.h"
@@ -59,22 +60,6 @@ std::wstring CSilentInstaller::ChooseFolder(const std::vector<std::wstring>& arg
     const auto absolute = std::filesystem::absolute(Utils::PathFromWide(given), ec);
     if (ec) return {};
     return InstallFiles::WithoutTrailingSeparator(Utils::PathToWide(absolute.lexically_normal()));
-}
-
-// Bytes of the package downloaded so far: the downloaders write the package file itself or
-// part files named after it, so their sizes together tell the progress in bytes.
-double CSilentInstaller::DownloadedBytes() const {
-    const std::filesystem::path folder = Utils::PathFromWide(folder_);
-    const std::wstring prefix = L"__Package_Quorvex.exe";
-    double total = 0;
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (Utils::PathToWide(it->path().filename()).rfind(prefix, 0) != 0) continue;
-        std::error_code sizeError;
-        const auto size = it->file_size(sizeError);
-        if (!sizeError) total += static_cast<double>(size);
-    }
-    return total;
 }
 
 int CSilentInstaller::FailPreCheck(const PreCheckFailure& failure) {
@@ -152,20 +137,23 @@ int CSilentInstaller::Run(const std::vector<std::wstring>& arguments) {
     // From here on a stop request also stops the package and clears the download.
     const InterruptGuard guard(session.PackagePath(), [] { InstallerAnalytics::Release(InstallerSettings::Instance()); });
     int lastPercent = -1;
-    Clock::time_point downloadStart = Clock::now();
+    DownloadRate rate;
+    const Clock::time_point origin = Clock::now();
+    const std::wstring package = session.PackagePath();
+    const DownloadRate::ByteSource bytesOnDisk = [&package] { return DownloadRate::BytesOnDisk(package); };
     session.Start();
     for (;;) {
         const Event e = NextEvent();
         const InstallReaction reaction = session.OnEvent(e.code, e.value, e.text);
-        if (e.code == DL_CODE_START) downloadStart = Clock::now();
+        const auto nowMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - origin).count();
+        rate.OnEvent(e.code, e.value, nowMs, bytesOnDisk);
         if (reaction.notice) Print(InstallTexts::Text(L"IDMessage") + L": " + *reaction.notice);
         if (reaction.percent && *reaction.percent != lastPercent) {
             lastPercent = *reaction.percent;
-            if (e.code == DL_CODE_PROGRESS) {
-                const double seconds = std::chrono::duration<double>(Clock::now() - downloadStart).count();
-                const double speed = seconds > 0 ? DownloadedBytes() / seconds / 1048576.0 : 0.0;
+            const std::optional<double> speed = rate.BytesPerSecond();
+            if (e.code == DL_CODE_PROGRESS && speed) {
                 wchar_t line[96];
-                std::swprintf(line, 96, L"progress %d%% download %.2f MiB/s", lastPercent, speed);
+                std::swprintf(line, 96, L"progress %d%% download %.2f MiB/s", lastPercent, *speed / 1048576.0);
                 Print(line);
             } else {
                 Print(L"progress " + std::to_wstring(lastPercent) + L"%");

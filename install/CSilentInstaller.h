@@ -6,7 +6,7 @@
 // "IsOverride" in the folder's set.ini is "false").
 //
 // Standard output gets one line per change of the whole-bar percent (the download's lines also
-// carry the average download speed, measured from the growing package file), the package's
+// carry the smoothed download speed in MiB/s once it is steady, see DownloadRate), the package's
 // messages and the result; a failure prints its text on standard error, followed by the path
 // of the diagnostic trace's log file when there is one, and ends with the exit code of its class. A stop request during the install (SIGTERM, SIGINT, SIGHUP; Ctrl+C and the
 // other console events on Windows) stops the package's group, removes the download's files
@@ -63,7 +63,6 @@ private:
     void Print(const std::wstring& line);
     Event NextEvent();
     std::wstring ChooseFolder(const std::vector<std::wstring>& arguments, const PreviousInstallation& previous);
-    double DownloadedBytes() const;
 
     std::FILE* out_;
     std::FILE* err_;

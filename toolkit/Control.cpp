@@ -113,6 +113,8 @@ void CControlUI::SetText(const std::wstring& text) {
 
 std::wstring CControlUI::GetDisplayText() const { return resourceText_ ? LookupText(text_) : text_; }
 
+std::wstring CControlUI::GetDisplayToolTip() const { return resourceText_ ? LookupText(toolTip_) : toolTip_; }
+
 void CControlUI::SetResourceText(bool on) {
     resourceText_ = on;
     Invalidate();
@@ -127,6 +129,13 @@ void CControlUI::SetBkImage(const std::wstring& descriptor) {
     if (descriptor == bkImageText_) return;
     bkImageText_ = descriptor;
     Invalidate();
+}
+
+bool CControlUI::DrawsBackground() const {
+    const bool borderShows = (borderColor_ >> 24) != 0 &&
+                             (borderSize_ > 0 || (hasSideBorders_ && (sideBorders_.left > 0 || sideBorders_.top > 0 ||
+                                                                       sideBorders_.right > 0 || sideBorders_.bottom > 0)));
+    return !bkImageText_.empty() || (bkColor_ >> 24) != 0 || borderShows;
 }
 
 void CControlUI::SetBorderColor(Color color) {

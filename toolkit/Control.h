@@ -23,7 +23,9 @@ class CPaintManagerUI;
 class ITextPeer;
 
 // What a control is to assistive technology (screen readers).
-enum class AccessibleRole { Filler, Panel, Label, PushButton, CheckBox, ComboBox, ProgressBar, TextEntry, PageTabList };
+// A plain control is an Image when it draws something (a picture, colour or border) and a
+// Filler (a spacer, see AccessibleTree.h) when it draws nothing.
+enum class AccessibleRole { Filler, Panel, Label, PushButton, CheckBox, ComboBox, ProgressBar, TextEntry, PageTabList, Image };
 
 // State bits of interactive controls.
 inline constexpr std::uint32_t UISTATE_HOT = 1;
@@ -68,12 +70,14 @@ public:
         return nullptr;
     }
     // ---- accessibility ----
-    virtual AccessibleRole GetAccessibleRole() const { return AccessibleRole::Filler; }
-    // What a screen reader says: the text shown (after the text lookup), else the tooltip
-    // (buttons that show only a picture).
+    virtual AccessibleRole GetAccessibleRole() const {
+        return DrawsBackground() ? AccessibleRole::Image : AccessibleRole::Filler;
+    }
+    // What a screen reader says: the text shown (after the text lookup), else the tooltip as
+    // shown (buttons that show only a picture).
     virtual std::wstring GetAccessibleName() const {
         std::wstring text = GetDisplayText();
-        return text.empty() ? toolTip_ : text;
+        return text.empty() ? GetDisplayToolTip() : text;
     }
     // A check box that is ticked.
     virtual bool IsChecked() const { return false; }
@@ -139,6 +143,9 @@ public:
     const std::wstring& GetUserData() const { return userData_; }
     void SetUserData(const std::wstring& data) { userData_ = data; }
     const std::wstring& GetToolTip() const { return toolTip_; }
+    // The tooltip as shown: with "resourcetext" it is a text id too, looked up at the moment of
+    // use (so it follows a language switch like the text does).
+    std::wstring GetDisplayToolTip() const;
 
     // ---- appearance ----
     Color GetBkColor() const { return bkColor_; }
@@ -148,6 +155,9 @@ public:
     void SetBorderColor(Color color);
     void SetBorderSize(int size);
     Size GetBorderRound() const { return borderRound_; }
+    // Something of the base appearance shows: a background image, an opaque or translucent
+    // background colour, or a border.
+    bool DrawsBackground() const;
 
     // ---- attributes ----
     // Applies one layout attribute. Names are compared without case ("childalign" and

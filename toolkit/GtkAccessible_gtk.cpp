@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "toolkit/AccessibleTree.h"
 #include "toolkit/Control.h"
 #include "toolkit/GtkWindowHost_gtk.h"
 #include "utils/StringUtils.h"
@@ -18,13 +19,6 @@ GtkWindowHost* HostOf(GtkWidget* window) {
     return window ? static_cast<GtkWindowHost*>(g_object_get_data(G_OBJECT(window), kHostKey)) : nullptr;
 }
 
-std::vector<CControlUI*> VisibleChildren(const CControlUI* control) {
-    std::vector<CControlUI*> out;
-    for (int i = 0; i < control->GetChildCount(); ++i)
-        if (CControlUI* c = control->GetChildAt(i); c && c->IsVisible()) out.push_back(c);
-    return out;
-}
-
 AtkRole RoleOf(AccessibleRole role) {
     switch (role) {
         case AccessibleRole::Panel: return ATK_ROLE_PANEL;
@@ -35,6 +29,7 @@ AtkRole RoleOf(AccessibleRole role) {
         case AccessibleRole::ProgressBar: return ATK_ROLE_PROGRESS_BAR;
         case AccessibleRole::TextEntry: return ATK_ROLE_ENTRY;
         case AccessibleRole::PageTabList: return ATK_ROLE_PAGE_TAB_LIST;
+        case AccessibleRole::Image: return ATK_ROLE_IMAGE;
         case AccessibleRole::Filler: break;
     }
     return ATK_ROLE_FILLER;
@@ -85,13 +80,13 @@ static const gchar* qv_control_get_name(AtkObject* object) {
 
 static gint qv_control_get_n_children(AtkObject* object) {
     auto* self = QV_CONTROL_ACCESSIBLE(object);
-    return self->control && self->objects ? static_cast<gint>(Toolkit::VisibleChildren(self->control).size()) : 0;
+    return self->control && self->objects ? static_cast<gint>(Toolkit::AccessibleChildren(*self->control).size()) : 0;
 }
 
 static AtkObject* qv_control_ref_child(AtkObject* object, gint index) {
     auto* self = QV_CONTROL_ACCESSIBLE(object);
     if (!self->control || !self->objects || index < 0) return nullptr;
-    const auto children = Toolkit::VisibleChildren(self->control);
+    const auto children = Toolkit::AccessibleChildren(*self->control);
     if (static_cast<size_t>(index) >= children.size()) return nullptr;
     return self->objects->Ref(children[static_cast<size_t>(index)], object);
 }
@@ -99,9 +94,11 @@ static AtkObject* qv_control_ref_child(AtkObject* object, gint index) {
 static gint qv_control_get_index_in_parent(AtkObject* object) {
     auto* self = QV_CONTROL_ACCESSIBLE(object);
     if (!self->control) return -1;
-    const CControlUI* parent = self->control->GetParent();
-    if (!parent) return 0;  // the root: the first child of the window
-    const auto siblings = Toolkit::VisibleChildren(parent);
+    // Below the window the control objects come first, ahead of GTK's own children.
+    const CControlUI* parent = Toolkit::AccessibleParent(*self->control);
+    const auto siblings = parent ? Toolkit::AccessibleChildren(*parent)
+                         : self->objects ? Toolkit::AccessibleTopLevel(self->objects->Host().Manager().GetRoot())
+                                         : std::vector<CControlUI*>{};
     for (size_t i = 0; i < siblings.size(); ++i)
         if (siblings[i] == self->control) return static_cast<gint>(i);
     return -1;
@@ -258,25 +255,40 @@ struct QvWindowAccessibleClass {
 };
 G_DEFINE_TYPE(QvWindowAccessible, qv_window_accessible, GTK_TYPE_WINDOW_ACCESSIBLE)
 
-static CControlUI* VisibleRoot(AtkObject* object, Toolkit::GtkWindowHost** host) {
+// The controls directly below the window (see AccessibleTree.h).
+static std::vector<CControlUI*> TopLevelControls(AtkObject* object, Toolkit::GtkWindowHost** host) {
     *host = Toolkit::HostOf(gtk_accessible_get_widget(GTK_ACCESSIBLE(object)));
-    CControlUI* root = *host ? (*host)->Manager().GetRoot() : nullptr;
-    return root && root->IsVisible() ? root : nullptr;
+    return *host ? Toolkit::AccessibleTopLevel((*host)->Manager().GetRoot()) : std::vector<CControlUI*>{};
+}
+
+// The host's fixed container only holds the native text fields over their controls: a nameless
+// panel to a reader. Its children are listed below the window in its place.
+static AtkObject* NativeFieldHolder(AtkObject* object) {
+    GtkWidget* window = gtk_accessible_get_widget(GTK_ACCESSIBLE(object));
+    GtkWidget* child = window && GTK_IS_BIN(window) ? gtk_bin_get_child(GTK_BIN(window)) : nullptr;
+    return child && GTK_IS_FIXED(child) ? gtk_widget_get_accessible(child) : nullptr;
 }
 
 static gint qv_window_get_n_children(AtkObject* object) {
-    const gint native = ATK_OBJECT_CLASS(qv_window_accessible_parent_class)->get_n_children(object);
+    AtkObject* holder = NativeFieldHolder(object);
+    const gint native = holder ? atk_object_get_n_accessible_children(holder)
+                               : ATK_OBJECT_CLASS(qv_window_accessible_parent_class)->get_n_children(object);
     Toolkit::GtkWindowHost* host = nullptr;
-    return native + (VisibleRoot(object, &host) ? 1 : 0);
+    return native + static_cast<gint>(TopLevelControls(object, &host).size());
 }
 
 static AtkObject* qv_window_ref_child(AtkObject* object, gint index) {
     Toolkit::GtkWindowHost* host = nullptr;
-    if (CControlUI* root = VisibleRoot(object, &host)) {
-        if (index == 0) return host->Accessibles().Ref(root, object);
-        --index;
-    }
-    return ATK_OBJECT_CLASS(qv_window_accessible_parent_class)->ref_child(object, index);
+    const auto controls = TopLevelControls(object, &host);
+    if (index < 0) return nullptr;
+    if (static_cast<size_t>(index) < controls.size()) return host->Accessibles().Ref(controls[static_cast<size_t>(index)], object);
+    index -= static_cast<gint>(controls.size());
+    AtkObject* holder = NativeFieldHolder(object);
+    if (!holder) return ATK_OBJECT_CLASS(qv_window_accessible_parent_class)->ref_child(object, index);
+    AtkObject* field = atk_object_ref_accessible_child(holder, index);
+    // Readers walk up as well as down: the field names the window as its parent.
+    if (field && atk_object_get_parent(field) != object) atk_object_set_parent(field, object);
+    return field;
 }
 
 static void qv_window_accessible_init(QvWindowAccessible*) {}

@@ -1,6 +1,7 @@
 #include <memory>
 #include <vector>
 
+#include "toolkit/AccessibleTree.h"
 #include "toolkit/Control.h"
 
 #include "utils/WindowsApi_win32.h"
@@ -21,6 +22,7 @@ int ControlTypeOf(AccessibleRole role) {
         case AccessibleRole::ProgressBar: return UIA_ProgressBarControlTypeId;
         case AccessibleRole::TextEntry: return UIA_EditControlTypeId;
         case AccessibleRole::PageTabList: return UIA_TabControlTypeId;
+        case AccessibleRole::Image: return UIA_ImageControlTypeId;
         case AccessibleRole::Panel:
         case AccessibleRole::Filler: break;
     }
@@ -134,8 +136,8 @@ HRESULT Win32AccessibleElement::GetPropertyValue(PROPERTYID property, VARIANT* o
     if (!out) return E_POINTER;
     out->vt = VT_EMPTY;
     if (const HRESULT hr = Usable(); FAILED(hr)) return hr;
-    // Fillers (spacers, plain backgrounds) stay in the raw tree for the geometry but are no
-    // part of what a screen reader walks.
+    // Spacers never reach a client (AccessibleTree.h); a filler that does (one made
+    // interactive) is still no part of the control view a screen reader walks.
     const bool filler = control_->GetAccessibleRole() == AccessibleRole::Filler;
     switch (property) {
         case UIA_ControlTypePropertyId:
@@ -169,15 +171,14 @@ HRESULT Win32AccessibleElement::Navigate(enum NavigateDirection direction, IRawE
     if (!out) return E_POINTER;
     *out = nullptr;
     if (const HRESULT hr = Usable(); FAILED(hr)) return hr;
-    CControlUI* parent = control_->GetParent();
+    CControlUI* parent = AccessibleParent(*control_);
     switch (direction) {
         case NavigateDirection_Parent:
             if (!parent) return Hand(tree_->Root()->Fragment(), out);
             return Hand(tree_->ElementOf(parent)->Fragment(), out);
         case NavigateDirection_NextSibling:
         case NavigateDirection_PreviousSibling: {
-            if (!parent) return S_OK;  // the root control is the window's only child
-            const auto siblings = Win32Accessibility::ExposedChildren(parent);
+            const auto siblings = parent ? Win32Accessibility::ExposedChildren(parent) : tree_->TopLevelControls();
             for (size_t i = 0; i < siblings.size(); ++i) {
                 if (siblings[i] != control_) continue;
                 const bool next = direction == NavigateDirection_NextSibling;

@@ -89,8 +89,10 @@ HRESULT Win32AccessibleRoot::Navigate(enum NavigateDirection direction, IRawElem
     if (const HRESULT hr = Usable(); FAILED(hr)) return hr;
     // Parent and siblings are the host provider's (the desktop and other windows).
     if (direction != NavigateDirection_FirstChild && direction != NavigateDirection_LastChild) return S_OK;
-    CControlUI* root = tree_->RootControl();
-    return HandElement(root ? tree_->ElementOf(root) : nullptr, out);
+    const auto controls = tree_->TopLevelControls();
+    if (controls.empty()) return S_OK;
+    CControlUI* child = direction == NavigateDirection_FirstChild ? controls.front() : controls.back();
+    return HandElement(tree_->ElementOf(child), out);
 }
 
 HRESULT Win32AccessibleRoot::GetRuntimeId(SAFEARRAY** out) {

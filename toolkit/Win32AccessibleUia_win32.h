@@ -25,6 +25,7 @@
 #define UIA_CheckBoxControlTypeId 50002
 #define UIA_ComboBoxControlTypeId 50003
 #define UIA_EditControlTypeId 50004
+#define UIA_ImageControlTypeId 50006
 #define UIA_ProgressBarControlTypeId 50012
 #define UIA_TabControlTypeId 50018
 #define UIA_TextControlTypeId 50020

@@ -1,6 +1,7 @@
 #include <cmath>
 #include <utility>
 
+#include "toolkit/AccessibleTree.h"
 #include "toolkit/Control.h"
 #include "toolkit/PaintManager.h"
 #include "toolkit/Win32WindowHost_win32.h"
@@ -79,16 +80,12 @@ Win32AccessibleRoot* Win32Accessibility::Root() {
     return root_;
 }
 
-CControlUI* Win32Accessibility::RootControl() const {
-    CControlUI* root = host_.Manager().GetRoot();
-    return root && root->IsVisible() ? root : nullptr;
+std::vector<CControlUI*> Win32Accessibility::TopLevelControls() const {
+    return AccessibleTopLevel(host_.Manager().GetRoot());
 }
 
 std::vector<CControlUI*> Win32Accessibility::ExposedChildren(const CControlUI* control) {
-    std::vector<CControlUI*> out;
-    for (int i = 0; i < control->GetChildCount(); ++i)
-        if (CControlUI* c = control->GetChildAt(i); c && c->IsVisible()) out.push_back(c);
-    return out;
+    return AccessibleChildren(*control);
 }
 
 Rect Win32Accessibility::ScreenPixelsOf(const Rect& client) const {
@@ -111,7 +108,7 @@ CControlUI* Win32Accessibility::ControlAtScreen(double x, double y) const {
                    static_cast<int>(std::floor((y - wr.top) / scale)) - host_.Margin()};
     const Size client = host_.Manager().GetClientSize();
     if (!Rect{0, 0, client.cx, client.cy}.Contains(pt)) return nullptr;
-    return host_.Manager().FindControlAt(pt);
+    return NearestExposed(host_.Manager().FindControlAt(pt));
 }
 
 CControlUI* Win32Accessibility::FocusedControl() const { return host_.Manager().GetFocus(); }

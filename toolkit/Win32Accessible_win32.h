@@ -60,13 +60,14 @@ public:
     Win32AccessibleElement* ElementOf(CControlUI* control);
     // The window's fragment root, made on first use; borrowed like the elements.
     Win32AccessibleRoot* Root();
-    // The root control when it is shown, else null.
-    CControlUI* RootControl() const;
-    // The children a client sees: the visible ones, in document order.
+    // The controls a client sees directly below the window (see AccessibleTree.h).
+    std::vector<CControlUI*> TopLevelControls() const;
+    // The children a client sees below an exposed control, in document order: spacers left
+    // out, grouping containers replaced by their own children.
     static std::vector<CControlUI*> ExposedChildren(const CControlUI* control);
     // A client rectangle in physical screen pixels.
     Rect ScreenPixelsOf(const Rect& client) const;
-    // The deepest visible control at a point in physical screen pixels, or null.
+    // The deepest exposed control at a point in physical screen pixels, or null (the window).
     CControlUI* ControlAtScreen(double x, double y) const;
     CControlUI* FocusedControl() const;
     // True while the window exists and is shown (not minimised).

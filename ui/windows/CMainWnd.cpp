@@ -103,6 +103,7 @@ void CMainWnd::FindControls() {
     c_->finishedLbl = find(L"finishedLbl");
     c_->progressLb = find(L"progressLb");
     c_->installPrg = dynamic_cast<CProgressUI*>(find(L"installPrg"));
+    c_->speedLb = find(L"speedLb");
     c_->openProduceBtn = find(L"openProduceBtn");
     if (c_->progressLb) c_->progressLbInitial = c_->progressLb->GetText();
 }
@@ -169,6 +170,8 @@ void CMainWnd::Notify(TNotifyUI& msg) {
         } else if (static_cast<std::uintptr_t>(msg.wParam) == kFinishCloseTimer) {
             root->KillTimer(kFinishCloseTimer);
             RequestClose();
+        } else if (static_cast<std::uintptr_t>(msg.wParam) == kDownloadRateTimer) {
+            ShowDownloadRate(nullptr);
         }
     }
     CSkinFrame::Notify(msg);

@@ -92,6 +92,9 @@ private:
     void OnCheckNet(std::intptr_t result);
     void OnInstall(std::intptr_t go);
     void ShowProgress(int percent);
+    // Feeds one event (or, with null, the refresh timer's tick) to the download's speed and
+    // shows its line under the bar; the line is empty while no steady speed is known.
+    void ShowDownloadRate(const UiEventRecord* record);
     void OnDownloadFailed(const UiEventRecord& record);
     void OnInstallFailed(const UiEventRecord& record);
     void OnInstallSucceeded();

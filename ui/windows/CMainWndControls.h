@@ -3,9 +3,11 @@
 // orchestrator events to it, and the controls and language hooks the skin brings.
 //
 // Thread: the user-interface thread, except PostToken::Post.
+#include <cstdint>
 #include <memory>
 #include <string>
 
+#include "install/DownloadRate.h"
 #include "toolkit/PaintManager.h"
 #include "toolkit/Scheduler.h"
 #include "ui/windows/CMainWnd.h"
@@ -14,6 +16,10 @@
 inline constexpr wchar_t kCheckNet[] = L"checknet";
 inline constexpr wchar_t kInstall[] = L"install";
 inline constexpr wchar_t kOfferExisting[] = L"offerexisting";
+
+// The root's timer that refreshes the download's speed while the package downloads.
+inline constexpr std::uintptr_t kDownloadRateTimer = 12;
+inline constexpr unsigned kDownloadRatePeriodMs = 500;
 
 struct CMainWnd::Controls {
     Toolkit::CControlUI* winCtn = nullptr;
@@ -33,6 +39,8 @@ struct CMainWnd::Controls {
     Toolkit::CControlUI* finishedLbl = nullptr;
     Toolkit::CControlUI* progressLb = nullptr;
     Toolkit::CProgressUI* installPrg = nullptr;
+    Toolkit::CControlUI* speedLb = nullptr;  // speed and time left under the bar
+    DownloadRate downloadRate;
     Toolkit::CControlUI* openProduceBtn = nullptr;
     std::wstring progressLbInitial;
 

@@ -1,10 +1,12 @@
 // The main window's install flow: pre-checks, the network probe, the hand-over to the install
 // session, its events, progress, failures, finish and the product launch. The session keeps
 // the records, the registry values and the analytics events; this file shows what it decides.
+#include <chrono>
 #include <filesystem>
 
 #include "config/InstallerSettings.h"
 #include "config/LocaleTable.h"
+#include "install/DownloadRateText.h"
 #include "install/InstallSession.h"
 #include "toolkit/CheckBox.h"
 #include "toolkit/Progress.h"
@@ -29,6 +31,11 @@ namespace {
 
 constexpr std::uintptr_t kTopShowTimer = 10;
 constexpr std::uintptr_t kFinishCloseTimer = 11;
+
+std::int64_t MonotonicMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 }  // namespace
 
@@ -113,6 +120,24 @@ void CMainWnd::ShowProgress(int percent) {
     if (c_->installPrg && percent >= 0 && percent <= 100) c_->installPrg->SetValue(percent);
 }
 
+void CMainWnd::ShowDownloadRate(const UiEventRecord* record) {
+    DownloadRate& rate = c_->downloadRate;
+    const std::wstring package = session_->PackagePath();
+    const DownloadRate::ByteSource bytesOnDisk = [&package] { return DownloadRate::BytesOnDisk(package); };
+    const bool wasDownloading = rate.Downloading();
+    if (record) rate.OnEvent(record->code, record->value, MonotonicMs(), bytesOnDisk);
+    else rate.Tick(MonotonicMs(), bytesOnDisk);
+    // The timer runs only while the download does, so a stalled download's speed still falls.
+    if (CControlUI* root = PaintManager().GetRoot(); root && rate.Downloading() != wasDownloading) {
+        if (rate.Downloading()) root->SetTimer(kDownloadRateTimer, kDownloadRatePeriodMs);
+        else root->KillTimer(kDownloadRateTimer);
+    }
+    if (!c_->speedLb) return;
+    const std::wstring line = DownloadRateText::Line(rate.BytesPerSecond(), rate.SecondsLeft(),
+                                                     [](const std::wstring& id) { return Skin::GetText(id); });
+    if (line != c_->speedLb->GetText()) c_->speedLb->SetText(line);
+}
+
 void CMainWnd::OnInstallerEvent(UiEventRecord* record) {
     std::unique_ptr<UiEventRecord> owned(record);
     if (!record) return;
@@ -131,6 +156,7 @@ void CMainWnd::OnInstallerEvent(UiEventRecord* record) {
         default: break;
     }
     if (reaction.percent && e.code != INSTALL_SUCCESS) ShowProgress(*reaction.percent);
+    ShowDownloadRate(record);
     if (reaction.notice) Notice(kNoticeLayout, L"IDMessage", *reaction.notice);
     if (!reaction.ended) return;
     switch (session_->Reducer().Outcome()) {

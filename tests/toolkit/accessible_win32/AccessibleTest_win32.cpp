@@ -31,8 +31,13 @@ using namespace Toolkit;
 namespace {
 
 const char kLayout[] = R"(<?xml version="1.0" encoding="utf-8"?>
-<Window size="300,260" showshadow="true" shadowsize="6">
+<Window size="300,320" showshadow="true" shadowsize="6">
   <VerticalLayout name="root" bkcolor="#FFFFFFFF">
+    <HorizontalLayout name="titleRow" height="24">
+      <Control/>
+      <Control name="logo" width="20" bkcolor="#FF00AA00"/>
+      <Button name="closebtn" width="24" tooltip="IDCloseBtnTip" resourcetext="true" bkcolor="#FFE53935"/>
+    </HorizontalLayout>
     <Label name="title" text="Choose a folder" height="30"/>
     <Control height="10"/>
     <Button name="okbtn" text="Install" height="40"/>
@@ -40,6 +45,10 @@ const char kLayout[] = R"(<?xml version="1.0" encoding="utf-8"?>
     <Button name="ghost" text="Hidden" height="20" visible="false"/>
     <Progress name="bar" height="10" min="0" max="100" value="40"/>
     <Edit name="dir" text="C:\Pelmora" height="30"/>
+    <HorizontalLayout name="group" text="Shortcuts" height="30">
+      <Control/>
+      <CheckBox name="menu" text="Start menu" width="120"/>
+    </HorizontalLayout>
   </VerticalLayout>
 </Window>
 )";
@@ -182,9 +191,9 @@ bool Bool(const Ref& e, PROPERTYID id) {
     return v.vt == VT_BOOL && v.boolVal == VARIANT_TRUE;
 }
 
-// The element of the root control's child with this automation id.
+// The element with this automation id among the window's children.
 Ref Child(Win32Accessibility& a11y, const std::wstring& id) {
-    for (Ref c = RootOf(a11y).Go(NavigateDirection_FirstChild).Go(NavigateDirection_FirstChild); c.get();
+    for (Ref c = RootOf(a11y).Go(NavigateDirection_FirstChild); c.get();
          c = c.Go(NavigateDirection_NextSibling))
         if (AutomationId(c) == id) return c;
     ADD_FAILURE() << "no element " << std::string(id.begin(), id.end());
@@ -226,27 +235,23 @@ protected:
 
 TEST_F(AccessibleTest, TreeListsTheVisibleControlsInOrderWithTypesAndNames) {
     Ref root = RootOf(*a11y);
-    Ref panel = root.Go(NavigateDirection_FirstChild);
-    ASSERT_TRUE(panel.get());
-    EXPECT_EQ(root.Go(NavigateDirection_LastChild).get(), panel.get());  // one child: the root control
-    EXPECT_EQ(AutomationId(panel), L"root");
-    EXPECT_EQ(Int(panel, UIA_ControlTypePropertyId), UIA_PaneControlTypeId);
-    EXPECT_EQ(panel.Go(NavigateDirection_Parent).get(), root.get());
-
+    // The root layout and the title row only group, and the spacers draw nothing: the
+    // controls are the window's own children.
     struct Expected {
         const wchar_t* id;
         int type;
         const wchar_t* name;
-        bool control;
     };
-    const Expected expected[] = {{L"title", UIA_TextControlTypeId, L"Choose a folder", true},
-                                 {L"", UIA_PaneControlTypeId, L"", false},  // the spacer
-                                 {L"okbtn", UIA_ButtonControlTypeId, L"Install", true},
-                                 {L"desk", UIA_CheckBoxControlTypeId, L"Desktop icon", true},
-                                 {L"bar", UIA_ProgressBarControlTypeId, L"", true},
-                                 {L"dir", UIA_EditControlTypeId, L"C:\\Pelmora", true}};
+    const Expected expected[] = {{L"logo", UIA_ImageControlTypeId, L""},
+                                 {L"closebtn", UIA_ButtonControlTypeId, L"IDCloseBtnTip"},  // no table: the id
+                                 {L"title", UIA_TextControlTypeId, L"Choose a folder"},
+                                 {L"okbtn", UIA_ButtonControlTypeId, L"Install"},
+                                 {L"desk", UIA_CheckBoxControlTypeId, L"Desktop icon"},
+                                 {L"bar", UIA_ProgressBarControlTypeId, L""},
+                                 {L"dir", UIA_EditControlTypeId, L"C:\\Pelmora"},
+                                 {L"group", UIA_PaneControlTypeId, L"Shortcuts"}};
     std::vector<Ref> seen;
-    for (Ref c = panel.Go(NavigateDirection_FirstChild); c.get(); c = c.Go(NavigateDirection_NextSibling))
+    for (Ref c = root.Go(NavigateDirection_FirstChild); c.get(); c = c.Go(NavigateDirection_NextSibling))
         seen.push_back(std::move(c));
     ASSERT_EQ(seen.size(), std::size(expected));  // the hidden button is left out
     for (size_t i = 0; i < seen.size(); ++i) {
@@ -254,18 +259,25 @@ TEST_F(AccessibleTest, TreeListsTheVisibleControlsInOrderWithTypesAndNames) {
         EXPECT_EQ(AutomationId(seen[i]), expected[i].id);
         EXPECT_EQ(Int(seen[i], UIA_ControlTypePropertyId), expected[i].type);
         EXPECT_EQ(Name(seen[i]), expected[i].name);
-        EXPECT_EQ(Bool(seen[i], UIA_IsControlElementPropertyId), expected[i].control);
-        EXPECT_EQ(seen[i].Go(NavigateDirection_Parent).get(), panel.get());
+        EXPECT_TRUE(Bool(seen[i], UIA_IsControlElementPropertyId));
+        EXPECT_EQ(seen[i].Go(NavigateDirection_Parent).get(), root.get());
         IRawElementProviderFragmentRoot* fr = nullptr;
         ASSERT_EQ(seen[i]->get_FragmentRoot(&fr), S_OK);
         EXPECT_EQ(static_cast<IUnknown*>(fr), static_cast<IUnknown*>(static_cast<IRawElementProviderFragmentRoot*>(
                                                   static_cast<Win32AccessibleRoot*>(a11y->Root()))));
         fr->Release();
     }
-    EXPECT_EQ(panel.Go(NavigateDirection_LastChild).get(), seen.back().get());
-    EXPECT_EQ(seen[2].Go(NavigateDirection_PreviousSibling).get(), seen[1].get());
+    EXPECT_EQ(root.Go(NavigateDirection_LastChild).get(), seen.back().get());
+    EXPECT_EQ(seen[3].Go(NavigateDirection_PreviousSibling).get(), seen[2].get());
     EXPECT_EQ(seen[0].Go(NavigateDirection_PreviousSibling).get(), nullptr);
-    EXPECT_EQ(panel.Go(NavigateDirection_NextSibling).get(), nullptr);
+    EXPECT_EQ(seen.back().Go(NavigateDirection_NextSibling).get(), nullptr);
+
+    // The named group keeps its children (its spacer left out).
+    Ref menu = seen.back().Go(NavigateDirection_FirstChild);
+    EXPECT_EQ(AutomationId(menu), L"menu");
+    EXPECT_EQ(seen.back().Go(NavigateDirection_LastChild).get(), menu.get());
+    EXPECT_EQ(menu.Go(NavigateDirection_Parent).get(), seen.back().get());
+    EXPECT_EQ(menu.Go(NavigateDirection_PreviousSibling).get(), nullptr);
 
     // Runtime ids: the core's append marker and a number of the element's own, the same each time.
     auto id = [](const Ref& e) {
@@ -277,8 +289,8 @@ TEST_F(AccessibleTest, TreeListsTheVisibleControlsInOrderWithTypesAndNames) {
         EXPECT_EQ(values[0], UiaAppendRuntimeId);
         return values[1];
     };
-    EXPECT_NE(id(seen[2]), id(seen[3]));
-    EXPECT_EQ(id(seen[2]), id(Child(*a11y, L"okbtn")));
+    EXPECT_NE(id(seen[3]), id(seen[4]));
+    EXPECT_EQ(id(seen[3]), id(Child(*a11y, L"okbtn")));
 }
 
 TEST_F(AccessibleTest, RectanglesAreScreenPixelsAndHitTestingFindsTheControl) {
@@ -301,6 +313,12 @@ TEST_F(AccessibleTest, RectanglesAreScreenPixelsAndHitTestingFindsTheControl) {
     ASSERT_EQ(root->ElementProviderFromPoint(r.left + r.width / 2, r.top + r.height / 2, &hit), S_OK);
     EXPECT_EQ(hit, ok.get());
     if (hit) hit->Release();
+    // A spacer is no element: the point belongs to the window itself.
+    const Rect gap = w.FindControl(L"titleRow")->GetPos();
+    ASSERT_EQ(root->ElementProviderFromPoint(wr.left + (margin + gap.left + 2) * scale,
+                                             wr.top + (margin + gap.top + 2) * scale, &hit),
+              S_OK);
+    EXPECT_EQ(hit, nullptr);
     // Beside the window's client area (in its shadow where the desktop draws one): no element.
     ASSERT_EQ(root->ElementProviderFromPoint(wr.left + margin * scale - 2, wr.top + margin * scale - 2, &hit), S_OK);
     EXPECT_EQ(hit, nullptr);
@@ -416,11 +434,11 @@ TEST_F(AccessibleTest, RemovedControlsElementIsUnavailableAndItsReferencesStaySo
     // Only the test's reference is left; the sibling list closed over the gap.
     EXPECT_EQ(simple->AddRef(), 2u);
     EXPECT_EQ(simple->Release(), 1u);
-    Ref spacer = Child(*a11y, L"desk").Go(NavigateDirection_PreviousSibling);
-    EXPECT_EQ(AutomationId(spacer), L"");
-    const int before = Win32AccessibleElement::Live();
+    Ref before = Child(*a11y, L"desk").Go(NavigateDirection_PreviousSibling);
+    EXPECT_EQ(AutomationId(before), L"title");
+    const int live = Win32AccessibleElement::Live();
     ok = Ref();
-    EXPECT_EQ(Win32AccessibleElement::Live(), before - 1);
+    EXPECT_EQ(Win32AccessibleElement::Live(), live - 1);
 }
 
 TEST_F(AccessibleTest, GetObjectAndClearHandOutAndTakeBackTheProviders) {

@@ -5,6 +5,7 @@
 
 #include "../../support/ScopedEnv.h"
 #include "BuiltWindow.h"
+#include "install/DownloadRateText.h"
 #include "toolkit/Label.h"
 #include "ui/skin/SkinPackage.h"
 #include "ui/skin/TextTable.h"
@@ -92,6 +93,26 @@ TEST_P(NoClippedTextTest, NoticesWithEveryTextTheyAreGiven) {
             w.manager.UpdateLayout();
             EXPECT_EQ(CheckVisibleTexts(use.layout, w.manager, id), 2);
         }
+    }
+}
+
+TEST_P(NoClippedTextTest, DownloadSpeedUnderTheBarWithItsLongestLines) {
+    const auto texts = [](const std::wstring& id) { return Skin::GetText(id); };
+    // The widest speed with each unit's longest count.
+    for (double secondsLeft : {55.0, 59 * 60.0, 99 * 3600.0}) {
+        BuiltWindow w(L"MainWnd.xml");
+        ASSERT_TRUE(w.Ok());
+        w.Select(L"mainTabLt", 2);
+        auto* speed = dynamic_cast<CLabelUI*>(w.manager.FindControl(L"speedLb"));
+        ASSERT_NE(speed, nullptr);
+        const std::wstring line = DownloadRateText::Line(999.9e6, secondsLeft, texts);
+        EXPECT_EQ(line.rfind(L"999.9 MB/s ", 0), 0u) << Utils::ToUtf8(line);
+        speed->SetText(line);
+        w.manager.UpdateLayout();
+        ASSERT_TRUE(speed->IsReallyVisible());
+        ExpectFits(L"MainWnd.xml", w.manager, speed, L"page 2");
+        // The added line pushes nothing else of the page out of its box.
+        CheckVisibleTexts(L"MainWnd.xml", w.manager, L"page 2");
     }
 }
 

@@ -355,3 +355,21 @@ TEST_F(ExistingInstallation, LaunchItStartsTheProductAndCloses) {
 }
 
 }  // namespace
+
+TEST_F(InstallFlow, ASlowDownloadShowsItsSpeedUnderTheBarUntilThePackageRuns) {
+    server->SetRate(1 << 20);  // the 3.3 MB sample takes about three seconds
+    Open();
+    TypeFolder(folder);
+    Click(*window, L"customeInstallBtn");
+    CControlUI* speed = window->FindControl(L"speedLb");
+    ASSERT_NE(speed, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return !speed->GetText().empty(); }, 10000)) << "no speed while downloading";
+    EXPECT_EQ(window->CurrentPage(), 2);
+    const std::string line = Utils::ToUtf8(speed->GetText());
+    // 1 MiB/s is 1.05 MB/s; the steady value may still be settling.
+    EXPECT_TRUE(line.rfind("1.0 MB/s", 0) == 0 || line.rfind("1.1 MB/s", 0) == 0 || line.find(" KB/s") != std::string::npos)
+        << line;
+    Screenshot("flow-download-speed");
+    ASSERT_TRUE(WaitForPage(3)) << "the installation did not finish";
+    EXPECT_EQ(speed->GetText(), L"") << "the line stays up after the download";
+}
