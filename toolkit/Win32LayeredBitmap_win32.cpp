@@ -91,4 +91,15 @@ bool Win32LayeredBitmap::PresentChanged(HWND window, int left, int top, int righ
     return Present(window);
 }
 
+bool Win32LayeredBitmap::Blit(HDC target, int left, int top, int right, int bottom) const {
+    left = std::max(left, 0), top = std::max(top, 0);
+    right = std::min(right, width_), bottom = std::min(bottom, height_);
+    if (left >= right || top >= bottom) return true;
+    cairo_surface_flush(surface_.get());
+    GdiFlush();
+    if (BitBlt(target, left, top, right - left, bottom - top, dc_, left, top, SRCCOPY)) return true;
+    std::fprintf(stderr, "layered bitmap: BitBlt failed (%lu)\n", GetLastError());
+    return false;
+}
+
 }  // namespace Toolkit

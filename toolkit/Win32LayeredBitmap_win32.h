@@ -2,7 +2,8 @@
 // The pixels of a layered window: a top-down 32-bit DIB section (premultiplied BGRA, the byte
 // order of cairo's ARGB32) selected into a memory DC, with a cairo image surface over the same
 // memory. Present() hands the bitmap to the system (UpdateLayeredWindow with per-pixel alpha),
-// which is all a layered window ever shows.
+// which is all a layered window ever shows; Blit() copies it to an ordinary window, where the
+// desktop composes nothing and per-pixel alpha would show as black.
 //
 // Thread: the user-interface thread.
 #include <memory>
@@ -37,6 +38,10 @@ public:
     // presentation: the system then copies only those (the progress animation changes a strip
     // of the window thirty times a second). The first presentation of a bitmap is whole.
     bool PresentChanged(HWND__* window, int left, int top, int right, int bottom);
+    // Copies the pixels in [left, right) x [top, bottom) to the same place of `target`, a device
+    // context of an ordinary window whose client area is the bitmap. The alpha channel is not
+    // used: the caller paints opaque pixels. False (reported on standard error) when refused.
+    bool Blit(HDC__* target, int left, int top, int right, int bottom) const;
 
 private:
     Win32LayeredBitmap() = default;

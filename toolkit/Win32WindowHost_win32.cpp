@@ -48,6 +48,38 @@ int PngWidth(const std::vector<unsigned char>& png) {
     return (png[16] << 24) | (png[17] << 16) | (png[18] << 8) | png[19];
 }
 
+// A window's device context for drawing outside WM_PAINT, released with it.
+class WindowDc {
+public:
+    explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
+    ~WindowDc() {
+        if (dc_) ReleaseDC(window_, dc_);
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    HDC Get() const { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
+
+// BeginPaint's context, ended with it (also when nothing could be drawn).
+class PaintDc {
+public:
+    explicit PaintDc(HWND window) : window_(window), dc_(BeginPaint(window, &ps_)) {}
+    ~PaintDc() { EndPaint(window_, &ps_); }
+    PaintDc(const PaintDc&) = delete;
+    PaintDc& operator=(const PaintDc&) = delete;
+    HDC Get() const { return dc_; }
+    const RECT& Dirty() const { return ps_.rcPaint; }
+
+private:
+    HWND window_;
+    PAINTSTRUCT ps_{};
+    HDC dc_;
+};
+
 }  // namespace
 
 Win32WindowHost::Win32WindowHost(CWindowBase& window, CWindowBase* owner, const std::wstring& title, int width,
@@ -66,7 +98,7 @@ Win32WindowHost::Win32WindowHost(CWindowBase& window, CWindowBase* owner, const 
     // A pop-up (no native frame or caption) with a system menu, so the taskbar can minimise,
     // restore and close it; an unowned one gets a taskbar button of its own.
     const DWORD style = WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
-    const DWORD exStyle = WS_EX_LAYERED | (ownerHwnd ? 0 : WS_EX_APPWINDOW);
+    const DWORD exStyle = (composes_ ? WS_EX_LAYERED : 0) | (ownerHwnd ? 0 : WS_EX_APPWINDOW);
     hwnd_ = CreateWindowExW(exStyle, className.c_str(), title.c_str(), style, 0, 0, width + 2 * margin_, height + 2 * margin_,
                             ownerHwnd, nullptr, GetModuleHandleW(nullptr), this);
     if (!hwnd_) {
@@ -186,6 +218,19 @@ std::intptr_t Win32WindowHost::HandleNative(unsigned msg, std::uintptr_t wParam,
         case kPaintMessage:
             PaintNow();
             return 0;
+        case WM_PAINT: {
+            // Only an ordinary (not layered) window is asked: the system lost pixels it showed
+            // (uncovered, restored). The bitmap still holds them, unless it is not made yet.
+            {
+                const PaintDc dc(hwnd_);
+                const RECT& r = dc.Dirty();
+                if (dc.Get() && surface_) surface_->Blit(dc.Get(), r.left, r.top, r.right, r.bottom);
+            }
+            if (!surface_) InvalidateRect({0, 0, client_.cx, client_.cy});
+            return 0;
+        }
+        case WM_ERASEBKGND:
+            return 1;  // every pixel comes from the bitmap: erasing first would flash
         case WM_NCHITTEST: {
             RECT wr;
             if (!GetWindowRect(hwnd_, &wr)) break;
@@ -373,7 +418,8 @@ void Win32WindowHost::PaintNow() {
         WindowFrame frame;
         frame.margin = margin_;
         frame.shadow = margin_ > 0 && !inside;
-        frame.roundedClip = !maximized_ && !inside;
+        // Opaque, a rounded corner's partly covered pixels would show dark: the corners stay square.
+        frame.roundedClip = composes_ && !maximized_ && !inside;
         frame.opaque = !composes_;
         frame.outline = !composes_ && !maximized_;
         if (margin_ == 0) {
@@ -388,9 +434,34 @@ void Win32WindowHost::PaintNow() {
         painter_.Paint(cr.get(), manager_, frame, dirty);
     }
     // Widened by one pixel for the edge pixels an anti-aliased shape shares.
-    if (whole) surface_->Present(hwnd_);
-    else surface_->PresentChanged(hwnd_, left - 1, top - 1, right + 1, bottom + 1);
+    ShowPixels(whole, left - 1, top - 1, right + 1, bottom + 1);
     if (fields_) fields_->Repainted();
+}
+
+void Win32WindowHost::ShowPixels(bool whole, int left, int top, int right, int bottom) {
+    if (composes_) {
+        if (whole) surface_->Present(hwnd_);
+        else surface_->PresentChanged(hwnd_, left, top, right, bottom);
+        return;
+    }
+    // An ordinary window takes its size from us, not from the bitmap: follow a new bitmap's size
+    // (a maximised window's size is the system's).
+    RECT wr;
+    if (!maximized_ && GetWindowRect(hwnd_, &wr) &&
+        (wr.right - wr.left != surface_->Width() || wr.bottom - wr.top != surface_->Height()) &&
+        !SetWindowPos(hwnd_, nullptr, 0, 0, surface_->Width(), surface_->Height(),
+                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE))
+        std::fprintf(stderr, "window host: SetWindowPos failed (%lu)\n", GetLastError());
+    if (whole) left = 0, top = 0, right = surface_->Width(), bottom = surface_->Height();
+    const WindowDc dc(hwnd_);
+    if (!dc.Get()) {
+        std::fprintf(stderr, "window host: GetDC failed (%lu)\n", GetLastError());
+        return;
+    }
+    surface_->Blit(dc.Get(), left, top, right, bottom);
+    // What was just copied needs no WM_PAINT of its own.
+    RECT done{left, top, right, bottom};
+    ValidateRect(hwnd_, &done);
 }
 
 const unsigned char* Win32WindowHost::Pixels(int* width, int* height) const {

@@ -1,9 +1,12 @@
 #pragma once
-// One skinned window on Win32: a borderless top-level layered window drawn entirely by the
-// toolkit. The whole window, drop shadow margin included, is painted through the window
-// painter into a 32-bit premultiplied DIB section and handed to the system with
-// UpdateLayeredWindow, so the rounded corners are anti-aliased and the shadow is per-pixel
-// alpha. It is per-monitor DPI aware: layout is in window units, pixels are units times the
+// One skinned window on Win32: a borderless top-level window drawn entirely by the toolkit.
+// The whole window, drop shadow margin included, is painted through the window painter into a
+// 32-bit premultiplied DIB section. Where the desktop composes, the window is layered and the
+// bitmap is handed to the system with UpdateLayeredWindow, so the rounded corners are
+// anti-aliased and the shadow is per-pixel alpha. Where it does not, nothing would blend that
+// alpha: the window is an ordinary opaque one with square corners and an outline, and the
+// changed pixels are copied to it (a layered window there costs a whole-window transfer per
+// frame, whatever changed). It is per-monitor DPI aware: layout is in window units, pixels are units times the
 // monitor's scale (dpi / 96; the skin's @2x images from 150 %). It turns Win32 input into
 // toolkit input with the same key and modifier codes as the GTK host, drags the window by its
 // caption through the system's hit test, keeps a native edit field over every visible control
@@ -93,6 +96,8 @@ private:
     void SchedulePaint();
     void SizeFromWindow();
     void PlaceWindow(int physicalX, int physicalY);
+    // Shows the repainted pixels [left, right) x [top, bottom) of the bitmap.
+    void ShowPixels(bool whole, int left, int top, int right, int bottom);
     Point ToClient(std::intptr_t lParam) const;
     int Px(double units) const;
 
@@ -100,7 +105,7 @@ private:
     CPaintManagerUI& manager_;
     HWND__* hwnd_ = nullptr;
     int margin_ = 0;
-    bool composes_ = true;  // the desktop blends the shadow; otherwise an outline, no margin
+    bool composes_ = true;  // the desktop blends the shadow (layered); otherwise opaque, an outline, no margin
     double scale_ = 1.0;
     bool maximized_ = false;
     bool destroyed_ = false;

@@ -307,7 +307,9 @@ TEST(Win32HostTest, WithoutBlendingTheWindowIsOutlinedInsteadOfShadowed) {
     }
     const unsigned char* inside = pixel(w.Px(60), w.Px(10));
     EXPECT_EQ(inside[2], 0x33);  // the caption, untouched
-    EXPECT_EQ(pixel(0, 0)[3], 0);  // the rounded corner is cut away
+    // Square corners: nothing blends a rounded corner's partly covered pixels, which would show dark.
+    EXPECT_EQ(pixel(0, 0)[3], 255);
+    EXPECT_EQ(pixel(0, 0)[2], 0xC4);
 }
 
 // What the screen shows after a change to one control: only that control's pixels go to the
@@ -334,6 +336,49 @@ TEST(Win32HostTest, AChangedControlReachesTheScreenAndTheRestStays) {
     w.Host().PaintNow();
     EXPECT_TRUE(PumpUntil([&] { return screen(ok) == RGB(0, 255, 0); })) << std::hex << screen(ok);
     EXPECT_EQ(screen(caption), RGB(0x33, 0x66, 0xCC));
+    w.Close(0);
+    Pump(100);
+}
+
+// Where the desktop composes nothing the window is an ordinary one (a layered window would cost a
+// whole-window transfer per animation frame there): what another window covered comes back from
+// the kept bitmap, without a repaint by the toolkit.
+TEST(Win32HostTest, WithoutBlendingAnUncoveredWindowShowsItsPixelsAgain) {
+    {
+        DesktopComposing composing(true);
+        TestWindow layered;
+        ASSERT_TRUE(layered.Create(nullptr, L"Host test"));
+        EXPECT_NE(GetWindowLongPtrW(layered.Hwnd(), GWL_EXSTYLE) & WS_EX_LAYERED, 0);
+        layered.Close(0);
+        Pump(100);
+    }
+    DesktopComposing composing(false);
+    TestWindow w;
+    ASSERT_TRUE(w.Create(nullptr, L"Host test"));
+    EXPECT_EQ(GetWindowLongPtrW(w.Hwnd(), GWL_EXSTYLE) & WS_EX_LAYERED, 0);
+    w.CenterWindow();
+    w.ShowWindow(true, false);
+    w.Host().PaintNow();
+    Pump(300);
+    RECT wr;
+    ASSERT_TRUE(GetWindowRect(w.Hwnd(), &wr));
+    EXPECT_EQ(wr.right - wr.left, w.Px(240));  // the window follows its bitmap's size
+    const Point ok = w.Centre(L"okbtn");
+    const auto screen = [&] {
+        HDC dc = GetDC(nullptr);
+        const COLORREF c = GetPixel(dc, wr.left + w.Px(ok.x), wr.top + w.Px(ok.y));
+        ReleaseDC(nullptr, dc);
+        return c;
+    };
+    ASSERT_TRUE(PumpUntil([&] { return screen() == RGB(255, 0, 0); })) << std::hex << screen();
+    // A plain black window over ours, then gone.
+    HWND cover = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP | WS_VISIBLE | SS_BLACKRECT,
+                                 wr.left, wr.top, wr.right - wr.left, wr.bottom - wr.top, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(cover, nullptr);
+    EXPECT_TRUE(PumpUntil([&] { return screen() == RGB(0, 0, 0); })) << std::hex << screen();
+    ASSERT_TRUE(DestroyWindow(cover));
+    EXPECT_TRUE(PumpUntil([&] { return screen() == RGB(255, 0, 0); })) << std::hex << screen();
     w.Close(0);
     Pump(100);
 }
