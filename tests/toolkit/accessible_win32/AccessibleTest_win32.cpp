@@ -251,8 +251,11 @@ TEST_F(AccessibleTest, TreeListsTheVisibleControlsInOrderWithTypesAndNames) {
                                  {L"dir", UIA_EditControlTypeId, L"C:\\Pelmora"},
                                  {L"group", UIA_PaneControlTypeId, L"Shortcuts"}};
     std::vector<Ref> seen;
-    for (Ref c = root.Go(NavigateDirection_FirstChild); c.get(); c = c.Go(NavigateDirection_NextSibling))
+    for (Ref c = root.Go(NavigateDirection_FirstChild); c.get();) {
+        Ref next = c.Go(NavigateDirection_NextSibling);
         seen.push_back(std::move(c));
+        c = std::move(next);
+    }
     ASSERT_EQ(seen.size(), std::size(expected));  // the hidden button is left out
     for (size_t i = 0; i < seen.size(); ++i) {
         SCOPED_TRACE(i);

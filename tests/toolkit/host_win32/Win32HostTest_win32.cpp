@@ -371,8 +371,15 @@ TEST(Win32HostTest, WithoutBlendingAnUncoveredWindowShowsItsPixelsAgain) {
         return c;
     };
     ASSERT_TRUE(PumpUntil([&] { return screen() == RGB(255, 0, 0); })) << std::hex << screen();
-    // A plain black window over ours, then gone.
-    HWND cover = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP | WS_VISIBLE | SS_BLACKRECT,
+    // A plain black window over ours (the system erases it with its class brush), then gone.
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    wc.lpszClassName = L"QuorvexTestCover";
+    ASSERT_TRUE(RegisterClassExW(&wc) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS);
+    HWND cover = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, wc.lpszClassName, L"", WS_POPUP | WS_VISIBLE,
                                  wr.left, wr.top, wr.right - wr.left, wr.bottom - wr.top, nullptr, nullptr,
                                  GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(cover, nullptr);
