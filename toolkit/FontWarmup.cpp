@@ -70,7 +70,7 @@ void Work(Warmup* w) {
 }  // namespace
 
 bool FontWarmup::Start(const std::vector<Sample>& samples, const std::wstring& language) {
-    if (t_settled) return false;
+    if (t_settled || !FontWarmupSystem::WorthAWorker()) return false;
     std::lock_guard lock(g_mutex);
     if (g_pending) return false;
     auto warmup = std::make_unique<Warmup>();

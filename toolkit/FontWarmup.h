@@ -14,6 +14,10 @@
 // so the worker's layouts leave them loaded for every thread. A warm-up is only started before
 // the user-interface thread has laid out any text: later, its own fonts are the warm ones.
 //
+// Where a thread costs more than the overlap wins back (FontWarmupSystem::WorthAWorker: Windows,
+// measured under wine), there is no warm-up at all: laying the texts out ahead on the same
+// thread would only lay them out twice.
+//
 // Thread: Start() on the user-interface thread; Finish() on any thread, where it does
 // something only on the thread that started the warm-up.
 #include <memory>
@@ -32,8 +36,9 @@ public:
     };
 
     // Lays out `samples` (texts of the language `language`, as Text::Draw would) on a worker.
-    // Returns whether a worker was started: not when the calling thread has already laid out
-    // text (see Finish), a warm-up is under way, there is no sample, or no thread can be made.
+    // Returns whether a worker was started: not where workers do not pay (see above), when the
+    // calling thread has already laid out text (see Finish), a warm-up is under way, there is
+    // no sample, or no thread can be made.
     static bool Start(const std::vector<Sample>& samples, const std::wstring& language);
 
     // On the thread that started a warm-up: waits for it and takes over the fonts it loaded.
@@ -64,6 +69,10 @@ public:
 
 // Lays the jobs out as Text::Draw would, on the worker. Null when nothing needs handing over.
 std::unique_ptr<LoadedFonts> LoadFonts(const std::vector<Job>& jobs, const std::wstring& language);
+
+// Whether a warm-up is worth its thread on this system. Where it is not, Start() refuses and
+// the first text call loads the fonts it needs, as without a warm-up.
+bool WorthAWorker();
 
 }  // namespace FontWarmupSystem
 }  // namespace Toolkit

@@ -51,4 +51,7 @@ std::unique_ptr<LoadedFonts> LoadFonts(const std::vector<Job>& jobs, const std::
     return loaded;
 }
 
+// Pango's font set-up is slow and a thread cheap: the warm-up overlaps the window's creation.
+bool WorthAWorker() { return true; }
+
 }  // namespace Toolkit::FontWarmupSystem

@@ -35,7 +35,7 @@ struct ImageCache::Preloading {
 
 ImageCache::ImageCache() = default;
 ImageCache::~ImageCache() {
-    if (preloading_) preloading_->thread.join();
+    if (preloading_ && preloading_->thread.joinable()) preloading_->thread.join();
 }
 
 ImageCache& ImageCache::Instance() {
@@ -148,6 +148,11 @@ bool ImageCache::Preload(const std::vector<std::wstring>& names, int scale) {
         preload->jobs.push_back({name, std::move(key)});
     }
     if (preload->jobs.empty()) return false;
+    if (!PreloadOnWorker()) {
+        for (const auto& job : preload->jobs) Plain(preload->decoded, job.name, preload->scale, preload->decodes);
+        preloading_ = std::move(preload);  // taken over by the next Get(), as a worker's would be
+        return true;
+    }
     try {
         preload->thread = std::thread([work = preload.get()] {
             Utils::EnsureAlternateSignalStack();  // a crash here is still reported
@@ -163,7 +168,7 @@ bool ImageCache::Preload(const std::vector<std::wstring>& names, int scale) {
 void ImageCache::TakePreloaded() {
     if (!preloading_) return;
     std::unique_ptr<Preloading> done = std::move(preloading_);
-    done->thread.join();
+    if (done->thread.joinable()) done->thread.join();
     decodes_ += done->decodes;
     for (auto& [key, image] : done->decoded) plain_.emplace(key, std::move(image));  // kept entries win
 }

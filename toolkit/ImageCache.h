@@ -11,7 +11,9 @@
 // scales it.
 //
 // A window about to be shown hands the names its first frame draws to Preload(): a worker
-// decodes them while the window is mapped, and the next Get() takes them over.
+// decodes them while the window is mapped, and the next Get() takes them over. Where a thread
+// costs more than the decoding it would overlap (Windows: see PreloadOnWorker), they are
+// decoded at once on the calling thread instead.
 //
 // Thread: the user-interface thread only (the preload worker touches none of the cache's state
 // before Get() has joined it).
@@ -58,9 +60,10 @@ public:
     static std::shared_ptr<const Image> Decode(const std::string& bytes);
 
     // Starts decoding the images of these names (as Get() takes them) at `scale` on a worker
-    // thread; names already cached, or already being preloaded, are left out. The next Get()
-    // or Clear() waits for the worker and keeps what it decoded, so nothing is decoded twice.
-    // Returns whether a worker was started.
+    // thread, or decodes them at once where workers do not pay (PreloadOnWorker); names
+    // already cached, or already being preloaded, are left out. The next Get() or Clear()
+    // waits for the worker and keeps what it decoded, so nothing is decoded twice. Returns
+    // whether anything was queued for decoding (a worker started, or images decoded at once).
     bool Preload(const std::vector<std::wstring>& names, int scale = 1);
 
     // Drops everything (a language switch reloads images).
@@ -82,6 +85,8 @@ private:
     static std::shared_ptr<const Image> Plain(PlainMap& plain, const std::wstring& name, int scale, std::size_t& decodes);
     // Joins a running preload and takes over its images.
     void TakePreloaded();
+    // Whether Preload() hands its work to a worker thread on this system (one twin each).
+    static bool PreloadOnWorker();
 
     PlainMap plain_;                                                      // key: normalised name, "@2x" marked
     std::map<std::pair<std::string, Color>, std::shared_ptr<const Image>> masked_;

@@ -42,6 +42,9 @@ cairo_surface_t* SurfaceFromPixbuf(GdkPixbuf* pixbuf) {
 
 }  // namespace
 
+// A thread is cheap here: the first frame's images decode while the window is mapped.
+bool ImageCache::PreloadOnWorker() { return true; }
+
 std::shared_ptr<const Image> ImageCache::Decode(const std::string& bytes) {
     if (bytes.empty()) return nullptr;
     auto loader = GObjectPtr<GdkPixbufLoader>::Adopt(gdk_pixbuf_loader_new());

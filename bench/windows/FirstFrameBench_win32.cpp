@@ -13,7 +13,8 @@
 // is made, which splits the text system's start out of the window's own time, and
 // QV_BENCH_SPLIT_PAINT to paint the window twice offscreen before showing it, which splits the
 // first paint's own work (fonts, text, images: "paint_cold"; again warm: "paint_warm") from
-// showing and presenting the frame.
+// showing and presenting the frame. QV_BENCH_HEAPS and QV_BENCH_SMAPS split the memory as in
+// bench_win32_installer.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -50,6 +51,13 @@ void Phase(const char* name) {
     g_phases += buf;
     std::snprintf(buf, sizeof buf, " ws_%s=%lld", name, static_cast<long long>(BenchWin32::ReadWorkingSetKib()));
     g_memory += buf;
+    // QV_BENCH_SMAPS=PREFIX: the Linux memory map after each step, to PREFIX-NAME.smaps.
+    if (const char* prefix = std::getenv("QV_BENCH_SMAPS")) {
+        const std::string file = std::string(prefix) + "-" + name + ".smaps";
+        BenchWin32::CopyLinuxMemoryMap(file.c_str(), std::string("QV_BENCH_SMAPS=") + prefix);
+    }
+    // QV_BENCH_HEAPS: the bytes in use per heap after each step, on standard error.
+    if (std::getenv("QV_BENCH_HEAPS")) std::fprintf(stderr, "heaps_%s: %s\n", name, BenchWin32::HeapsInUse().c_str());
 }
 
 // Dispatches this thread's messages until everything queued before the call has been handled.

@@ -8,19 +8,26 @@
 //                                         installer window's size presenting only the
 //                                         animation's rectangle every 30 ms, the floor the
 //                                         system sets under "animation"
+// Set QV_BENCH_FONTS_FIRST to lay one text out before the window is made (splits the text
+// system's own start from the window's), QV_BENCH_HEAPS to print the bytes in use per heap after
+// each step (standard error), QV_BENCH_SMAPS=PREFIX to copy wine's Linux memory map after each
+// step to PREFIX-STEP.smaps (split it with smaps_split.py).
 // "installer" prints "first_frame_ms=N ws_kib=N private_kib=N committed_private_kib=N" with the
 // phases of the start as in bench_win32_first_frame; the others "cpu_percent=N over_s=N
 // ticks=N cpu_ms_per_frame=N" (ticks: frames shown in the span).
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
 #include "bench/windows/LayeredReference_win32.h"
 #include "bench/windows/ProcessStats_win32.h"
+#include "toolkit/ImageCache.h"
 #include "toolkit/Platform.h"
 #include "toolkit/Scheduler.h"
 #include "toolkit/TabLayout.h"
+#include "toolkit/TextRenderer.h"
 #include "toolkit/Win32WindowHost_win32.h"
 #include "ui/controls/CSequenceLabelUI.h"
 #include "ui/windows/CMainWnd.h"
@@ -43,6 +50,13 @@ void Phase(const char* name) {
     g_phases += buf;
     std::snprintf(buf, sizeof buf, " ws_%s=%lld", name, static_cast<long long>(BenchWin32::ReadWorkingSetKib()));
     g_memory += buf;
+    // QV_BENCH_SMAPS=PREFIX: the Linux memory map after each step, to PREFIX-NAME.smaps.
+    if (const char* prefix = std::getenv("QV_BENCH_SMAPS")) {
+        const std::string file = std::string(prefix) + "-" + name + ".smaps";
+        BenchWin32::CopyLinuxMemoryMap(file.c_str(), std::string("QV_BENCH_SMAPS=") + prefix);
+    }
+    // QV_BENCH_HEAPS: the bytes in use per heap after each step, on standard error.
+    if (std::getenv("QV_BENCH_HEAPS")) std::fprintf(stderr, "heaps_%s: %s\n", name, BenchWin32::HeapsInUse().c_str());
 }
 
 // Dispatches this thread's messages until everything queued before the call has been handled.
@@ -81,6 +95,11 @@ std::unique_ptr<CMainWnd> MakeWindow() {
     Phase("host");
     MainWindowStartup::PrepareSkin();
     Phase("zip");
+    if (std::getenv("QV_BENCH_FONTS_FIRST")) {
+        // The text system's own start (factory, font collection, the CJK face), split out.
+        Toolkit::Text::Measure(L"Quorvex 安装程序", Toolkit::FontInfo{L"微软雅黑", 14}, Toolkit::TextStyle{});
+        Phase("fonts");
+    }
     auto window = std::make_unique<CMainWnd>();
     if (!window->Create(nullptr, L"Quorvex", WS_OVERLAPPEDWINDOW, 0)) {
         std::fprintf(stderr, "the main window could not be made\n");
@@ -105,9 +124,11 @@ int FirstFrame() {
     const double ms = BenchWin32::MsSinceProcessStart();
     const BenchWin32::Memory m = BenchWin32::ReadMemory();
     if (ms < 0 || m.workingSetKib < 0) return 1;
-    std::printf("first_frame_ms=%.1f ws_kib=%lld private_kib=%lld committed_private_kib=%lld%s%s\n", ms,
+    // decodes: images decoded for the first frame (none the first page does not show).
+    std::printf("first_frame_ms=%.1f ws_kib=%lld private_kib=%lld committed_private_kib=%lld decodes=%zu%s%s\n", ms,
                 static_cast<long long>(m.workingSetKib), static_cast<long long>(m.privateKib),
-                static_cast<long long>(m.committedPrivateKib), g_phases.c_str(), g_memory.c_str());
+                static_cast<long long>(m.committedPrivateKib), Toolkit::ImageCache::Instance().DecodeCount(),
+                g_phases.c_str(), g_memory.c_str());
     std::fflush(stdout);
     return 0;
 }

@@ -14,6 +14,9 @@
 #    bar stepping every 30 ms, and a plain layered window presenting itself whole or only the
 #    bar's strip; QV_BENCH_ANIM_RUNS runs each (default 3), medians.
 # Prints the load average before and after (the machine is shared: compare medians only).
+# To split a start's memory, run one start by hand with QV_BENCH_HEAPS=1 (bytes in use per heap
+# after each step) or QV_BENCH_SMAPS='Z:\tmp\x' (wine's Linux memory map after each step; then
+# python3 bench/windows/smaps_split.py /tmp/x-zip.smaps /tmp/x-drawn.smaps shows what grew).
 # The bench programs build only here, in a folder configured with QV_BUILD_BENCH=ON; set
 # QV_BENCH_NO_BUILD=1 to run what is built. Uses the wine prefix QV_WINEPREFIX (default
 # ~/.cache/quorvex-windows/wine-bench).
