@@ -12,6 +12,7 @@ base=(
   libcurl4-openssl-dev zlib1g-dev libssl-dev uuid-dev
   libglib2.0-dev libgtk-3-dev libsoup-3.0-dev libzip-dev libpugixml-dev
   libcpp-httplib-dev nlohmann-json3-dev
+  libpng-dev libimagequant-dev
   fonts-noto-cjk fonts-dejavu-core
   xvfb xauth xdotool x11-utils imagemagick
   dbus dbus-x11 at-spi2-core python3-pyatspi

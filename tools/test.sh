@@ -38,6 +38,11 @@ cmake -S . -B build-asan -G Ninja -UQV_SUBSYSTEMS "${collect[@]}" -DQV_SANITIZER
 cmake --build build-asan
 run_ctest build-asan -j "$(nproc)"
 
+echo "== Release: the installer as it ships, held to its download budget"
+cmake -S . -B build-release -G Ninja -UQV_SUBSYSTEMS "${collect[@]}" -DCMAKE_BUILD_TYPE=Release -DQV_SANITIZER= -DQV_BUILD_BENCH=OFF -DQV_BUILD_TOOLS=ON >/dev/null
+cmake --build build-release --target quorvex-installer
+ctest --test-dir build-release --output-on-failure --no-tests=error -R '^InstallerSize\.'
+
 echo "== ThreadSanitizer: thread-heavy tests"
 cmake -S . -B build-tsan -G Ninja -UQV_SUBSYSTEMS "${collect[@]}" -DQV_SANITIZER=tsan -DQV_BUILD_BENCH=OFF -DQV_BUILD_TOOLS=ON >/dev/null
 cmake --build build-tsan --target qv_threaded_tests

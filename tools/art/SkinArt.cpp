@@ -2,11 +2,14 @@
 // at 1x ("name.png") and 2x ("name@2x.png"). The drawing code is the source of the art: change
 // a shape or a colour here and rebuild.
 //
-//   skin-art SKIN_OUT ICON_OUT
+//   skin-art [--reference] SKIN_OUT ICON_OUT
 //
 // SKIN_OUT receives the tree the skin package holds ("res/...", "lang/.../res/lan.png");
-// ICON_OUT receives the product icon ("product.png", "product@2x.png"). Exit codes: 0 written,
-// 1 a file could not be written, 2 usage.
+// ICON_OUT receives the product icon ("product.png", "product@2x.png"). The skin images are
+// written small, as the package ships them (ShippedPng: a palette where the picture stays
+// above kFloorDb with no visible gradient steps, else exact); with --reference they are
+// written exactly as drawn, the pictures the shipped ones are measured against. The icon is always exact: Windows takes it
+// as a 32-bit icon image. Exit codes: 0 written, 1 a file could not be written, 2 usage.
 #include <cairo.h>
 
 #include <algorithm>
@@ -16,8 +19,14 @@
 #include <functional>
 #include <string>
 
+#include <omp.h>
+
+#include <fstream>
+
 #include "ArtPalette.h"
 #include "ArtShapes.h"
+#include "RgbaImage.h"
+#include "ShippedPng.h"
 #include "toolkit/CairoPtr.h"
 
 namespace fs = std::filesystem;
@@ -28,6 +37,25 @@ namespace {
 using Draw = std::function<void(cairo_t*)>;
 
 int g_failures = 0;
+bool g_exact = false;  // --reference, and always for the icon
+
+// The shipped images' limits, each a little inside the one the build checks them against (40 dB,
+// 5 levels of gradient banding), so that a small change in the art does not land exactly on it.
+constexpr double kFloorDb = 40.5;
+constexpr double kMaxBanding = 4.5;
+
+bool WriteShipped(cairo_surface_t* s, const fs::path& file) {
+    cairo_surface_flush(s);
+    const Art::RgbaImage image =
+        Art::RgbaImage::FromCairoArgb32(cairo_image_surface_get_data(s), cairo_image_surface_get_width(s),
+                                        cairo_image_surface_get_height(s), cairo_image_surface_get_stride(s));
+    const std::string png = Art::ShippedPng::Encode(image, kFloorDb, kMaxBanding).png;
+    if (png.empty()) return false;
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(png.data(), static_cast<std::streamsize>(png.size()));
+    out.close();
+    return !out.fail();
+}
 
 // Renders `draw` on a w x h canvas (in 1x units) at both scales.
 void Render(const fs::path& out, const std::string& name, int w, int h, const Draw& draw) {
@@ -43,8 +71,10 @@ void Render(const fs::path& out, const std::string& name, int w, int h, const Dr
             draw(cr.get());
         }
         // A surface cairo could not make, or drawing that failed, writes nothing either.
-        if (cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS ||
-            cairo_surface_write_to_png(s.get(), file.c_str()) != CAIRO_STATUS_SUCCESS) {
+        const bool written = cairo_surface_status(s.get()) == CAIRO_STATUS_SUCCESS &&
+                             (g_exact ? cairo_surface_write_to_png(s.get(), file.c_str()) == CAIRO_STATUS_SUCCESS
+                                      : WriteShipped(s.get(), file));
+        if (!written) {
             std::fprintf(stderr, "skin-art: cannot write %s\n", file.c_str());
             ++g_failures;
         }
@@ -186,11 +216,16 @@ void LanguageBadge(cairo_t* cr) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: skin-art SKIN_OUT ICON_OUT\n");
+    const bool reference = argc == 4 && std::string(argv[1]) == "--reference";
+    if (argc != 3 && !reference) {
+        std::fprintf(stderr, "usage: skin-art [--reference] SKIN_OUT ICON_OUT\n");
         return 2;
     }
-    const fs::path skin = argv[1], icon = argv[2];
+    // The quantizer sums colour errors across threads; one thread makes the order, and with
+    // it the palettes and the archive's bytes, the same on every machine.
+    omp_set_num_threads(1);
+    g_exact = reference;
+    const fs::path skin = argv[argc - 2], icon = argv[argc - 1];
 
     Render(skin, "res/mainWnd/bg.png", 600, 400, Background);
     Render(skin, "res/mainWnd/logo.png", 68, 68, [](cairo_t* cr) { Logo(cr, 68); });
@@ -221,6 +256,7 @@ int main(int argc, char** argv) {
         Render(skin, FrameName("res/mainWnd/finishedAnimate", i), 70, 70,
                [i](cairo_t* cr) { FinishedFrame(cr, i); });
 
+    g_exact = true;
     Render(icon, "product.png", 64, 64, [](cairo_t* cr) { Logo(cr, 64); });
     return g_failures ? 1 : 0;
 }

@@ -1,0 +1,20 @@
+# Fails when a program, stripped of its symbols, is larger than a limit: the size users
+# download. The program itself is left as built (the copy is stripped and removed).
+#   cmake -DPROGRAM=path -DSTRIP=strip-tool -DMAX_BYTES=n -P StrippedSize.cmake
+foreach(var PROGRAM STRIP MAX_BYTES)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "StrippedSize.cmake needs -D${var}=...")
+  endif()
+endforeach()
+get_filename_component(name ${PROGRAM} NAME)
+set(copy ${CMAKE_CURRENT_BINARY_DIR}/${name}.stripped-size)
+execute_process(COMMAND ${STRIP} -o ${copy} ${PROGRAM} RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "cannot strip ${PROGRAM} (${rc})")
+endif()
+file(SIZE ${copy} bytes)
+file(REMOVE ${copy})
+message(STATUS "${name} stripped: ${bytes} bytes (limit ${MAX_BYTES})")
+if(bytes GREATER MAX_BYTES)
+  message(FATAL_ERROR "${name} stripped is ${bytes} bytes, over the limit of ${MAX_BYTES}")
+endif()
