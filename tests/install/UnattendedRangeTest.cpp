@@ -37,7 +37,9 @@ TEST_F(UnattendedRangeTest, EveryDownloadTypeInstallsFromAServerThatIgnoresRange
         // for a range and taken the whole file instead.
         bool ranged = false;
         for (const auto& request : server->Requests()) ranged = ranged || !request.range.empty();
-        if (type != 2) EXPECT_TRUE(ranged) << "no ranged request reached the server";
+        if (type != 2) {
+            EXPECT_TRUE(ranged) << "no ranged request reached the server";
+        }
         EXPECT_GE(Gets(), 2);
         if (collecting) {
             const auto tasks = Tasks();
