@@ -1,6 +1,7 @@
 // urlmon's URLDownloadToFileW is the system URL download service: a bridge object implements
 // the COM bind status callback and hands every notification to the caller's portable callback.
 #include "download/UrlMoniker.h"
+#include "download/UrlmonProxy_win32.h"
 
 #include <algorithm>
 #include <atomic>
@@ -206,17 +207,18 @@ bool AnnouncesResponse(ULONG statusCode) {
 // (after URLDownloadToFileW returned) never reaches a callback that may be gone. Start and stop
 // of the binding are told to the portable callback by the caller itself, exactly once each,
 // whatever urlmon reports: the callback keeps the binding between the two.
-class BindStatusBridge final : public IBindStatusCallback, public IHttpNegotiate {
+class BindStatusBridge final : public IBindStatusCallback, public IHttpNegotiate, public IAuthenticate {
 public:
     BindStatusBridge(UrlMoniker::IBindStatusCallback* callback, Binding* binding, AbortWindow* abortWindow,
-                     uint32_t codePage, std::wstring url)
-        : callback_(callback), binding_(binding), abortWindow_(abortWindow), codePage_(codePage),
+                     Download::win::UrlmonProxy* proxy, uint32_t codePage, std::wstring url)
+        : callback_(callback), binding_(binding), abortWindow_(abortWindow), proxy_(proxy), codePage_(codePage),
           toldAddress_(std::move(url)) {}
 
     void Detach() {
         callback_ = nullptr;
         binding_ = nullptr;
         abortWindow_ = nullptr;
+        proxy_ = nullptr;
     }
     // The last HTTP status urlmon reported; 0 when none (a file: URL, or no answer at all).
     DWORD HttpStatus() const { return httpStatus_; }
@@ -236,6 +238,8 @@ public:
             *object = static_cast<::IBindStatusCallback*>(this);
         } else if (IsEqualIID(iid, IID_IHttpNegotiate)) {
             *object = static_cast<IHttpNegotiate*>(this);
+        } else if (IsEqualIID(iid, IID_IAuthenticate)) {
+            *object = static_cast<IAuthenticate*>(this);
         } else {
             *object = nullptr;
             return E_NOINTERFACE;
@@ -310,6 +314,22 @@ public:
         return S_OK;
     }
 
+    // IAuthenticate: the proxy URL's credentials, for the proxy's 407 only.
+    STDMETHODIMP Authenticate(HWND* window, LPWSTR* user, LPWSTR* password) override {
+        if (window) *window = nullptr;
+        if (!proxy_) {
+            if (user) *user = nullptr;
+            if (password) *password = nullptr;
+            return E_ACCESSDENIED;
+        }
+        unsigned status = 0;
+        if (abortWindow_) {
+            const auto text = HeaderOf(abortWindow_->UrlmonBinding(), HTTP_QUERY_STATUS_CODE);
+            if (text) std::from_chars(text->data(), text->data() + text->size(), status);
+        }
+        return proxy_->Credentials(status, user, password);
+    }
+
 private:
     ~BindStatusBridge() = default;
 
@@ -341,6 +361,7 @@ private:
     UrlMoniker::IBindStatusCallback* callback_;
     Binding* binding_;
     AbortWindow* abortWindow_;
+    Download::win::UrlmonProxy* proxy_;
     const uint32_t codePage_;
     DWORD httpStatus_ = 0;
     ULONG announced_ = 0;
@@ -416,10 +437,12 @@ HRESULT URLDownloadToFile(void* caller, const std::wstring& url, const std::wstr
     BindInfo info;
     uint32_t flags = 0;
     callback->GetBindInfo(&flags, &info);
+    // Set for the process before urlmon connects, held until the call is over.
+    Download::win::UrlmonProxy proxy(url);
     AbortWindow abortWindow;
     Binding binding(abortWindow.Handle());
     callback->OnStartBinding(0, &binding);
-    BridgeRef bridge(new BindStatusBridge(callback, &binding, &abortWindow, info.codePage, url));
+    BridgeRef bridge(new BindStatusBridge(callback, &binding, &abortWindow, &proxy, info.codePage, url));
     ::HRESULT result = URLDownloadToFileW(static_cast<LPUNKNOWN>(caller), url.c_str(), partPath.c_str(), reserved,
                                           static_cast<::IBindStatusCallback*>(bridge.get()));
     // Later stops find the call over: nothing is sent to a window about to go away.
@@ -435,6 +458,7 @@ HRESULT URLDownloadToFile(void* caller, const std::wstring& url, const std::wstr
     // code urlmon chose for it, so that the caller sees the same value as on Linux.
     const DWORD status = bridge->HttpStatus();
     const bool httpError = IsHttp(url) && status != 0 && (status < 200 || status > 299);
+    if (IsHttp(url) && (httpError || FAILED(result))) proxy.LogFailure(status, result);
     if (httpError && result != E_ABORT && (SUCCEEDED(result) || status >= 400))
         result = static_cast<::HRESULT>(kHTTP_E_STATUS_BASE + status);
     if (SUCCEEDED(result) && !MatchesAnnouncedLength(partPath, bridge->BodyLength(), bridge->AnnouncedLength()))

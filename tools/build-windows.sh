@@ -39,7 +39,7 @@ host_targets=(qv_skin_zip qv_toolkit_skin_render qv_render_compare)
 # Not a pipe into grep -q: grep leaves at the first match, ninja dies of SIGPIPE, and pipefail
 # would drop the driver from the build (its test then shows as not run).
 host_all=$(ninja -C "$host" -t targets all)
-for driver in qv_wine_unattended_tests qv_wine_window_tests; do
+for driver in qv_wine_unattended_tests qv_wine_window_tests qv_wine_proxy_tests; do
   if grep -q "^$driver:" <<<"$host_all"; then
     host_targets+=("$driver")
   fi
