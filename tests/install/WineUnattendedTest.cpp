@@ -14,26 +14,10 @@
 #define SAMPLE_PACKAGE WINDOWS_SAMPLE_PACKAGE
 #define INSTALLER_EXE WineLoader()
 
-namespace {
+#include "tests/support/WineLoader.h"
 
-// The wine program found on PATH (the loader that runs a Windows executable).
-const char* WineLoader() {
-    static const std::string path = [] {
-        const char* env = std::getenv("PATH");
-        std::string list = env ? env : "/usr/bin:/bin";
-        for (size_t start = 0; start <= list.size();) {
-            const size_t colon = std::min(list.find(':', start), list.size());
-            const std::filesystem::path candidate = std::filesystem::path(list.substr(start, colon - start)) / "wine";
-            std::error_code ec;
-            if (colon > start && std::filesystem::is_regular_file(candidate, ec)) return candidate.string();
-            start = colon + 1;
-        }
-        return std::string("/usr/bin/wine");
-    }();
-    return path.c_str();
-}
-
-}  // namespace
+using winetest::WineEnvironment;
+using winetest::WineLoader;
 
 #include "tests/install/UnattendedHarness.h"
 
@@ -41,14 +25,6 @@ namespace fs = std::filesystem;
 using installtest::Result;
 
 namespace {
-
-// Wine's settings, passed to every run in place of the harness's clean environment.
-std::vector<std::string> WineEnvironment() {
-    std::vector<std::string> env;
-    for (const char* name : {"WINEPREFIX", "WINEDEBUG", "WINEDLLOVERRIDES", "WINEARCH", "WINESERVER", "DISPLAY"})
-        if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
-    return env;
-}
 
 std::string Normalized(std::string text) {
     std::erase(text, '\r');

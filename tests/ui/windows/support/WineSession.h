@@ -13,36 +13,10 @@
 #include <vector>
 
 #include "tests/support/TempDir.h"
+#include "tests/support/WineLoader.h"
 #include "tests/ui/windows/support/ClickDriver.h"
 
 namespace winetest {
-
-// The wine program found on PATH (the loader that runs a Windows executable).
-inline const char* WineLoader() {
-    static const std::string path = [] {
-        const char* env = std::getenv("PATH");
-        const std::string list = env ? env : "/usr/bin:/bin";
-        for (size_t start = 0; start <= list.size();) {
-            const size_t colon = std::min(list.find(':', start), list.size());
-            const std::filesystem::path candidate = std::filesystem::path(list.substr(start, colon - start)) / "wine";
-            std::error_code ec;
-            if (colon > start && std::filesystem::is_regular_file(candidate, ec)) return candidate.string();
-            start = colon + 1;
-        }
-        return std::string("/usr/bin/wine");
-    }();
-    return path.c_str();
-}
-
-// Wine's settings and the display (with its authority file: xvfb-run's server asks for one), for a
-// program started with a clean environment.
-inline std::vector<std::string> WineEnvironment() {
-    std::vector<std::string> env;
-    for (const char* name :
-         {"WINEPREFIX", "WINEDEBUG", "WINEDLLOVERRIDES", "WINEARCH", "WINESERVER", "DISPLAY", "XAUTHORITY"})
-        if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
-    return env;
-}
 
 // Runs a Windows program of the prefix (reg.exe and the like) with the test's own environment.
 inline std::string RunWine(std::vector<std::string> args, int* exitCode = nullptr) {
