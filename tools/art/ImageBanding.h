@@ -3,6 +3,10 @@
 // error over the whole picture, so a narrow ramp cut into a few flat steps (a comet's tail, a
 // thin glow) barely moves it while the eye sees every step. The eye averages fine dither, so
 // the measure compares local means, not single pixels.
+#include <array>
+#include <cstddef>
+#include <vector>
+
 #include "RgbaImage.h"
 
 namespace Art {
@@ -16,5 +20,19 @@ namespace Art {
 // (GradientRemapper). 0 for identical images; +infinity when the sizes differ.
 double GradientBanding(const RgbaImage& reference, const RgbaImage& shipped, int radius = 2,
                        double smoothStep = 12);
+
+// The same measure with the reference's side (its smooth windows and their sums) worked out
+// once, for an encoder that measures many candidates against one drawing. Gives exactly
+// GradientBanding's figures.
+class BandingReference {
+public:
+    explicit BandingReference(const RgbaImage& reference, int radius = 2, double smoothStep = 12);
+    double Against(const RgbaImage& shipped) const;
+
+private:
+    int width_, height_, radius_;
+    std::vector<std::size_t> centres_;         // first sample of each smooth window's centre pixel
+    std::vector<std::array<double, 4>> sums_;  // the reference's sums over those windows
+};
 
 }  // namespace Art

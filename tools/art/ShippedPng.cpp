@@ -16,17 +16,18 @@ ShippedPng::Result ShippedPng::Encode(const RgbaImage& image, double minPsnr, do
     // the banding measure to see (a comet's tail at 1x), at a cost of a few percent over plain
     // mapping. Full-picture dithering is not tried: its noise deflates badly.
     Result best;
+    const BandingReference banding(image);
     const auto consider = [&](const IndexedImage& indexed) {
         const RgbaImage shown = PaletteQuantizer::Expand(indexed, image.Width(), image.Height());
         const double psnr = PremultipliedPsnr(image, shown);
         if (psnr < minPsnr) return false;
-        const double banding = GradientBanding(image, shown);
-        if (banding > maxBanding) return true;  // above the floor: fewer colours may still do
+        const double bands = banding.Against(shown);
+        if (bands > maxBanding) return true;  // above the floor: fewer colours may still do
         std::string png = PngEncoder::Indexed(image.Width(), image.Height(), indexed.palette, indexed.indices);
         if (!png.empty() && (best.png.empty() || png.size() < best.png.size())) {
             best.png = std::move(png);
             best.psnr = psnr;
-            best.banding = banding;
+            best.banding = bands;
             best.colours = static_cast<int>(indexed.palette.size());
         }
         return true;

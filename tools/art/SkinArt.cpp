@@ -13,15 +13,17 @@
 #include <cairo.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <omp.h>
-
-#include <fstream>
 
 #include "ArtPalette.h"
 #include "ArtShapes.h"
@@ -36,8 +38,7 @@ namespace {
 
 using Draw = std::function<void(cairo_t*)>;
 
-int g_failures = 0;
-bool g_exact = false;  // --reference, and always for the icon
+std::atomic<int> g_failures{0};
 
 // The shipped images' limits, each a little inside the one the build checks them against (40 dB,
 // 5 levels of gradient banding), so that a small change in the art does not land exactly on it.
@@ -57,29 +58,68 @@ bool WriteShipped(cairo_surface_t* s, const fs::path& file) {
     return !out.fail();
 }
 
-// Renders `draw` on a w x h canvas (in 1x units) at both scales.
-void Render(const fs::path& out, const std::string& name, int w, int h, const Draw& draw) {
-    for (int scale : {1, 2}) {
-        fs::path file = out / name;
-        if (scale == 2) file.replace_filename(file.stem().string() + "@2x" + file.extension().string());
-        std::error_code ec;
-        fs::create_directories(file.parent_path(), ec);
-        const Toolkit::SurfacePtr s(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w * scale, h * scale));
-        {
-            const Toolkit::CairoPtr cr(cairo_create(s.get()));
-            cairo_scale(cr.get(), scale, scale);
-            draw(cr.get());
-        }
-        // A surface cairo could not make, or drawing that failed, writes nothing either.
-        const bool written = cairo_surface_status(s.get()) == CAIRO_STATUS_SUCCESS &&
-                             (g_exact ? cairo_surface_write_to_png(s.get(), file.c_str()) == CAIRO_STATUS_SUCCESS
-                                      : WriteShipped(s.get(), file));
-        if (!written) {
-            std::fprintf(stderr, "skin-art: cannot write %s\n", file.c_str());
-            ++g_failures;
-        }
+// One image at one scale. Each is drawn, reduced and written by itself, so images can be made
+// on several threads at once without changing a byte of any of them.
+struct Job {
+    fs::path file;
+    int w = 0, h = 0, scale = 1;
+    bool exact = false;  // --reference, and always for the icon
+    Draw draw;
+};
+
+void Make(const Job& job) {
+    std::error_code ec;
+    fs::create_directories(job.file.parent_path(), ec);
+    const Toolkit::SurfacePtr s(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, job.w * job.scale, job.h * job.scale));
+    {
+        const Toolkit::CairoPtr cr(cairo_create(s.get()));
+        cairo_scale(cr.get(), job.scale, job.scale);
+        job.draw(cr.get());
+    }
+    // A surface cairo could not make, or drawing that failed, writes nothing either.
+    const bool written = cairo_surface_status(s.get()) == CAIRO_STATUS_SUCCESS &&
+                         (job.exact ? cairo_surface_write_to_png(s.get(), job.file.c_str()) == CAIRO_STATUS_SUCCESS
+                                    : WriteShipped(s.get(), job.file));
+    if (!written) {
+        std::fprintf(stderr, "skin-art: cannot write %s\n", job.file.c_str());
+        ++g_failures;
     }
 }
+
+class Jobs {
+public:
+    explicit Jobs(bool exact) : exact_(exact) {}
+
+    // `draw` on a w x h canvas (in 1x units), at both scales. The drawing runs later, perhaps on
+    // another thread: it must own what it reads.
+    void Add(const fs::path& out, const std::string& name, int w, int h, Draw draw, bool exact = false) {
+        for (int scale : {1, 2}) {
+            fs::path file = out / name;
+            if (scale == 2) file.replace_filename(file.stem().string() + "@2x" + file.extension().string());
+            jobs_.push_back({file, w, h, scale, exact || exact_, draw});
+        }
+    }
+
+    // Makes every image, one thread per core, each taking the next image when it is done.
+    void Run() {
+        std::atomic<std::size_t> next{0};
+        const auto work = [&] {
+            // The quantizer sums colour errors across its threads; one thread per image makes the
+            // order, and with it the palettes and the archive's bytes, the same on every machine.
+            omp_set_num_threads(1);
+            for (std::size_t i; (i = next++) < jobs_.size();) Make(jobs_[i]);
+        };
+        const unsigned n = std::clamp(std::thread::hardware_concurrency(), 1u, 16u);
+        std::vector<std::thread> threads;
+        for (unsigned t = 1; t < n; ++t) threads.emplace_back(work);
+        work();
+        for (auto& t : threads) t.join();
+    }
+
+private:
+    bool exact_;
+    std::vector<Job> jobs_;
+};
 
 std::string FrameName(const char* folder, int i) {
     char buf[64];
@@ -221,42 +261,38 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: skin-art [--reference] SKIN_OUT ICON_OUT\n");
         return 2;
     }
-    // The quantizer sums colour errors across threads; one thread makes the order, and with
-    // it the palettes and the archive's bytes, the same on every machine.
-    omp_set_num_threads(1);
-    g_exact = reference;
     const fs::path skin = argv[argc - 2], icon = argv[argc - 1];
+    Jobs jobs(reference);
 
-    Render(skin, "res/mainWnd/bg.png", 600, 400, Background);
-    Render(skin, "res/mainWnd/logo.png", 68, 68, [](cairo_t* cr) { Logo(cr, 68); });
-    Render(skin, "res/mainWnd/langCombo.png", 15, 15, ComboArrow);
-    Render(skin, "res/mainWnd/installDirEdit.png", 40, 40, EditFrame);
-    Render(skin, "res/mainWnd/installPrg1.png", 40, 10, ProgressTrack);
-    Render(skin, "res/mainWnd/installPrg2.png", 40, 10, ProgressFill);
-    Render(skin, "res/mainWnd/treatyCb1.png", 18, 18, [](cairo_t* cr) { CheckBox(cr, false); });
-    Render(skin, "res/mainWnd/treatyCb2.png", 18, 18, [](cairo_t* cr) { CheckBox(cr, true); });
+    jobs.Add(skin, "res/mainWnd/bg.png", 600, 400, Background);
+    jobs.Add(skin, "res/mainWnd/logo.png", 68, 68, [](cairo_t* cr) { Logo(cr, 68); });
+    jobs.Add(skin, "res/mainWnd/langCombo.png", 15, 15, ComboArrow);
+    jobs.Add(skin, "res/mainWnd/installDirEdit.png", 40, 40, EditFrame);
+    jobs.Add(skin, "res/mainWnd/installPrg1.png", 40, 10, ProgressTrack);
+    jobs.Add(skin, "res/mainWnd/installPrg2.png", 40, 10, ProgressFill);
+    jobs.Add(skin, "res/mainWnd/treatyCb1.png", 18, 18, [](cairo_t* cr) { CheckBox(cr, false); });
+    jobs.Add(skin, "res/mainWnd/treatyCb2.png", 18, 18, [](cairo_t* cr) { CheckBox(cr, true); });
 
     const Rgb titleInk[3] = {kGreyIcon, kBlue, kBlueDeep};
     for (int state = 0; state < 3; ++state) {
         const std::string n = std::to_string(state + 1);
-        Render(skin, "res/common/minbtn" + n + ".png", 15, 15,
-               [&](cairo_t* cr) { TitleButton(cr, false, titleInk[state]); });
-        Render(skin, "res/common/closebtn" + n + ".png", 15, 15,
-               [&](cairo_t* cr) { TitleButton(cr, true, titleInk[state]); });
-        Render(skin, "res/MessageBoxWnd/closeBtn" + n + ".png", 24, 24,
-               [&](cairo_t* cr) { BoxCloseButton(cr, state); });
+        const Rgb ink = titleInk[state];
+        jobs.Add(skin, "res/common/minbtn" + n + ".png", 15, 15, [ink](cairo_t* cr) { TitleButton(cr, false, ink); });
+        jobs.Add(skin, "res/common/closebtn" + n + ".png", 15, 15, [ink](cairo_t* cr) { TitleButton(cr, true, ink); });
+        jobs.Add(skin, "res/MessageBoxWnd/closeBtn" + n + ".png", 24, 24,
+                 [state](cairo_t* cr) { BoxCloseButton(cr, state); });
     }
     for (const char* lang : {"lang/Default/res/lan.png", "lang/en-US/res/lan.png"})
-        Render(skin, lang, 24, 24, LanguageBadge);
+        jobs.Add(skin, lang, 24, 24, LanguageBadge);
 
     for (int i = 0; i < kInstallFrames; ++i)
-        Render(skin, FrameName("res/mainWnd/progressAnimate", i), 200, 200,
-               [i](cairo_t* cr) { InstallingFrame(cr, i); });
+        jobs.Add(skin, FrameName("res/mainWnd/progressAnimate", i), 200, 200,
+                 [i](cairo_t* cr) { InstallingFrame(cr, i); });
     for (int i = 0; i < kFinishFrames; ++i)
-        Render(skin, FrameName("res/mainWnd/finishedAnimate", i), 70, 70,
-               [i](cairo_t* cr) { FinishedFrame(cr, i); });
+        jobs.Add(skin, FrameName("res/mainWnd/finishedAnimate", i), 70, 70,
+                 [i](cairo_t* cr) { FinishedFrame(cr, i); });
 
-    g_exact = true;
-    Render(icon, "product.png", 64, 64, [](cairo_t* cr) { Logo(cr, 64); });
+    jobs.Add(icon, "product.png", 64, 64, [](cairo_t* cr) { Logo(cr, 64); }, /*exact=*/true);
+    jobs.Run();
     return g_failures ? 1 : 0;
 }
