@@ -22,9 +22,9 @@ void CWinDownloader::CBindCallback::Cancel() {
     if (binding_) binding_->Abort();
 }
 
-HRESULT CWinDownloader::CBindCallback::QueryInterface(const void*, void**) { return kE_NOTIMPL; }
+UrlMoniker::HRESULT CWinDownloader::CBindCallback::QueryInterface(const void*, void**) { return kE_NOTIMPL; }
 
-HRESULT CWinDownloader::CBindCallback::OnStartBinding(uint32_t, IBinding* binding) {
+UrlMoniker::HRESULT CWinDownloader::CBindCallback::OnStartBinding(uint32_t, IBinding* binding) {
     redirectedUrl_.clear();
     storedBody_.Reset();
     std::lock_guard lock(bindingMutex_);
@@ -33,10 +33,10 @@ HRESULT CWinDownloader::CBindCallback::OnStartBinding(uint32_t, IBinding* bindin
     return kE_NOTIMPL;
 }
 
-HRESULT CWinDownloader::CBindCallback::GetPriority(int32_t*) { return kE_NOTIMPL; }
-HRESULT CWinDownloader::CBindCallback::OnLowResource(uint32_t) { return kE_NOTIMPL; }
+UrlMoniker::HRESULT CWinDownloader::CBindCallback::GetPriority(int32_t*) { return kE_NOTIMPL; }
+UrlMoniker::HRESULT CWinDownloader::CBindCallback::OnLowResource(uint32_t) { return kE_NOTIMPL; }
 
-HRESULT CWinDownloader::CBindCallback::OnProgress(uint64_t progress, uint64_t progressMax, uint32_t statusCode,
+UrlMoniker::HRESULT CWinDownloader::CBindCallback::OnProgress(uint64_t progress, uint64_t progressMax, uint32_t statusCode,
                                                   const wchar_t* statusText) {
     if (cancelled_.load()) return kE_ABORT;
     if (statusCode == BINDSTATUS_REDIRECTING && statusText) redirectedUrl_ = statusText;
@@ -48,19 +48,19 @@ HRESULT CWinDownloader::CBindCallback::OnProgress(uint64_t progress, uint64_t pr
     return kS_OK;
 }
 
-HRESULT CWinDownloader::CBindCallback::OnStopBinding(HRESULT, const wchar_t*) {
+UrlMoniker::HRESULT CWinDownloader::CBindCallback::OnStopBinding(HRESULT, const wchar_t*) {
     // The binding ends with this call: it must not be aborted afterwards.
     std::lock_guard lock(bindingMutex_);
     binding_ = nullptr;
     return kE_NOTIMPL;
 }
 
-HRESULT CWinDownloader::CBindCallback::GetBindInfo(uint32_t*, BindInfo* info) {
+UrlMoniker::HRESULT CWinDownloader::CBindCallback::GetBindInfo(uint32_t*, BindInfo* info) {
     if (info) info->codePage = Utils::kCodePageUtf8;
     return kE_NOTIMPL;
 }
 
-HRESULT CWinDownloader::CBindCallback::OnDataAvailable(uint32_t, uint64_t size, void* format, void* medium) {
+UrlMoniker::HRESULT CWinDownloader::CBindCallback::OnDataAvailable(uint32_t, uint64_t size, void* format, void* medium) {
     // Anything but plain bytes (a system's storage medium) says nothing about the file.
     if (format || !medium) {
         storedBody_.Invalidate();
@@ -69,8 +69,8 @@ HRESULT CWinDownloader::CBindCallback::OnDataAvailable(uint32_t, uint64_t size, 
     storedBody_.Add(storedBody_.Hashed(), medium, static_cast<size_t>(size));
     return kS_OK;
 }
-HRESULT CWinDownloader::CBindCallback::OnObjectAvailable(const void*, void*) { return kE_NOTIMPL; }
-HRESULT CWinDownloader::CBindCallback::GetBindInfoEx(uint32_t*, BindInfo*, uint32_t*, uint32_t*) {
+UrlMoniker::HRESULT CWinDownloader::CBindCallback::OnObjectAvailable(const void*, void*) { return kE_NOTIMPL; }
+UrlMoniker::HRESULT CWinDownloader::CBindCallback::GetBindInfoEx(uint32_t*, BindInfo*, uint32_t*, uint32_t*) {
     return kE_NOTIMPL;
 }
 
@@ -125,7 +125,7 @@ void CWinDownloader::Run() {
         return;
     }
     const std::wstring url = PrepareUrl(url_);
-    HRESULT result = kE_FAIL;
+    UrlMoniker::HRESULT result = kE_FAIL;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         result = URLDownloadToFile(nullptr, url, targetPath_, 0, &bindCallback_);
         if (bindCallback_.Cancelled()) return;

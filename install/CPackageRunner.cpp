@@ -5,12 +5,7 @@
 #include "install/InstallTexts.h"
 #include "install/StatusChildRun.h"
 #include "utils/Log.h"
-
-namespace {
-
-const wchar_t* Flag(bool value) { return value ? L"true" : L"false"; }
-
-}  // namespace
+#include "utils/StringUtils.h"
 
 CPackageRunner::CPackageRunner(DownloadCallback callback, std::wstring quotedPackagePath, std::wstring installFolder,
                                std::wstring language)
@@ -33,10 +28,10 @@ void CPackageRunner::SetOptions(bool desktopIcon, bool taskbarPin, bool userIsAd
 std::wstring CPackageRunner::BuildCommandLine() const {
     std::wstring line = packagePath_;
     line += L" /S -console=show -version=1.0.0";
-    line += std::wstring(L" -adminact=") + Flag(userIsAdmin_);
-    line += std::wstring(L" -authorizationact=") + Flag(processIsElevated_);
-    line += std::wstring(L" -dsc=") + Flag(desktopIcon_);
-    line += std::wstring(L" -ssc=") + Flag(taskbarPin_);
+    line += std::wstring(L" -adminact=") + Utils::FlagText(userIsAdmin_);
+    line += std::wstring(L" -authorizationact=") + Utils::FlagText(processIsElevated_);
+    line += std::wstring(L" -dsc=") + Utils::FlagText(desktopIcon_);
+    line += std::wstring(L" -ssc=") + Utils::FlagText(taskbarPin_);
     if (!instCmd_.empty()) line += L" " + instCmd_;
     line += L" -inslang=\"" + language_ + L"\"";
     if (!installFolder_.empty()) {

@@ -4,11 +4,10 @@
 #include "install/InstallFiles.h"
 #include "install/StatusChildRun.h"
 #include "utils/Log.h"
+#include "utils/StringUtils.h"
 #include "utils/SystemInfo.h"
 
 namespace {
-
-const wchar_t* Flag(bool value) { return value ? L"true" : L"false"; }
 
 bool ConsoleUserIsAdmin() {
     std::wstring user;
@@ -30,8 +29,8 @@ void CUninstallRunner::Join() {
 }
 
 std::wstring CUninstallRunner::BuildCommandLine(bool consoleUserIsAdmin, bool processIsElevated) const {
-    return L"\"" + uninstallerCopy_ + L"\" /S -adminact=" + Flag(consoleUserIsAdmin) + L" -authorizationact=" +
-           Flag(processIsElevated) + L" -console=show _?=" + installFolder_;
+    return L"\"" + uninstallerCopy_ + L"\" /S -adminact=" + Utils::FlagText(consoleUserIsAdmin) + L" -authorizationact=" +
+           Utils::FlagText(processIsElevated) + L" -console=show _?=" + installFolder_;
 }
 
 void CUninstallRunner::Run() {

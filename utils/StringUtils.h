@@ -45,4 +45,7 @@ std::wstring AsciiLower(std::wstring text);
 std::string AsciiLower(std::string text);
 bool EqualsNoCase(std::wstring_view a, std::wstring_view b);
 
+// A flag as settings files and command lines write it (read back as true only for "true").
+inline const wchar_t* FlagText(bool value) { return value ? L"true" : L"false"; }
+
 }  // namespace Utils

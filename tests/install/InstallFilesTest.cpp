@@ -7,6 +7,7 @@
 
 #include "install/InstallFiles.h"
 #include "install/InterruptGuard.h"
+#include "tests/install/WidePath.h"
 #include "tests/support/TempDir.h"
 #include "utils/PathText.h"
 
@@ -15,7 +16,7 @@ using InstallFiles::CopyOutcome;
 
 namespace {
 
-std::wstring W(const fs::path& path) { return Utils::PathToWide(path); }
+using installtest::W;
 
 }  // namespace
 

@@ -9,6 +9,7 @@
 #include "install/InstallFiles.h"
 #include "install/InterruptGuard.h"
 #include "tests/install/ChildScope.h"
+#include "tests/install/WidePath.h"
 #include "tests/support/TempDir.h"
 #include "utils/StringUtils.h"
 
@@ -17,7 +18,7 @@ using InstallFiles::CopyOutcome;
 
 namespace {
 
-std::wstring W(const fs::path& p) { return Utils::FromUtf8(p.string()); }
+using installtest::W;
 
 }  // namespace
 

@@ -10,6 +10,7 @@
 #include "tests/install/ChildScope.h"
 #include "tests/install/NamedSleeper_posix.h"
 #include "tests/install/ProcessTableLock.h"
+#include "tests/install/WidePath.h"
 #include "tests/support/TempDir.h"
 #include "utils/StringUtils.h"
 
@@ -19,7 +20,7 @@ using installtest::NamedSleeper;
 
 namespace {
 
-std::wstring W(const fs::path& p) { return Utils::FromUtf8(p.string()); }
+using installtest::W;
 
 class InstallSessionTest : public ::testing::Test {
 protected:

@@ -6,8 +6,9 @@
 
 #include "install/InstallFolders.h"
 #include "install/InstalledCopy.h"
-#include "tests/install/ScopedEnv.h"
 #include "tests/install/ChildScope.h"
+#include "tests/install/ScopedEnv.h"
+#include "tests/install/WidePath.h"
 #include "tests/support/TempDir.h"
 #include "utils/ProfileFile.h"
 #include "utils/RegistryStore.h"
@@ -15,7 +16,7 @@
 
 namespace {
 
-std::wstring W(const std::filesystem::path& p) { return Utils::FromUtf8(p.string()); }
+using installtest::W;
 
 std::wstring Ini(const std::filesystem::path& file, const wchar_t* section, const wchar_t* key) {
     return Utils::GetProfileString(section, key, L"<none>", 1024, file);

@@ -2,23 +2,12 @@
 // how its fonts are handed over is tested per system.)
 #include <gtest/gtest.h>
 
-#include <thread>
-
+#include "tests/toolkit/FontWarmupTest.h"
 #include "toolkit/FontWarmup.h"
 
 using namespace Toolkit;
-
-// The warm-up works per thread (the thread that starts it adopts what it loaded), so each case
-// runs on a fresh thread of its own, untouched by the text other tests drew.
-namespace {
-const FontInfo kWarmFont{L"微软雅黑", 18, true};
-
-template <typename F>
-void OnFreshThread(F work) {
-    std::thread thread(work);
-    thread.join();
-}
-}  // namespace
+using warmtest::kWarmFont;
+using warmtest::OnFreshThread;
 
 TEST(FontWarmup, NothingToLayOutStartsNoWorker) {
     OnFreshThread([] {

@@ -8,15 +8,16 @@
 #include <thread>
 #include <vector>
 
+#include "tests/toolkit/FontWarmupTest.h"
 #include "toolkit/CairoPtr.h"
 #include "toolkit/FontWarmup.h"
 #include "toolkit/TextRenderer.h"
 
 using namespace Toolkit;
 
-// Each case runs on fresh threads of its own, untouched by the text other tests drew.
 namespace {
-const FontInfo kWarmFont{L"微软雅黑", 18, true};
+using warmtest::kWarmFont;
+using warmtest::OnFreshThread;
 const std::wstring kWarmText = L"安裝完成 Installed";
 
 // The pixels of kWarmText drawn on the calling thread.
@@ -28,12 +29,6 @@ std::vector<unsigned char> DrawWarmText() {
     cairo_surface_flush(surface.get());
     const auto* data = cairo_image_surface_get_data(surface.get());
     return {data, data + cairo_image_surface_get_stride(surface.get()) * 40};
-}
-
-template <typename F>
-void OnFreshThread(F work) {
-    std::thread thread(work);
-    thread.join();
 }
 }  // namespace
 

@@ -8,7 +8,7 @@
 using namespace Toolkit;
 
 namespace {
-const char* kLayout = R"(<Window size="600,400" caption="0,0,0,35"><VerticalLayout name="root">
+const char* kInputLayout = R"(<Window size="600,400" caption="0,0,0,35"><VerticalLayout name="root">
   <HorizontalLayout name="title" height="45"><Label name="caption" width="200"/><Control/>
     <Button name="minbtn" width="15" height="15"/><Button name="closebtn" width="15" height="15"/></HorizontalLayout>
   <HorizontalLayout height="40"><Button name="a" width="100"/><Combo name="combo" width="100">
@@ -30,7 +30,7 @@ struct EscapeFilter : IMessageFilterUI {
 }  // namespace
 
 TEST(HitTest_Caption, PassiveControlsDragAndOthersTakeTheMouse) {
-    Tree t(kLayout);
+    Tree t(kInputLayout);
     EXPECT_EQ(t.manager.HitTestPoint({10, 10}, false), HitTest::Caption);    // label
     EXPECT_EQ(t.manager.HitTestPoint({300, 5}, false), HitTest::Caption);    // flexible gap
     EXPECT_EQ(t.manager.HitTestPoint(t.Centre("minbtn"), false), HitTest::Client);
@@ -54,7 +54,7 @@ TEST(HitTest_SizeBox, BordersAndCornersUnlessMaximised) {
 }
 
 TEST(Mouse_Button, ClickOnlyWhenReleasedOverThePressedControl) {
-    Tree t(kLayout);
+    Tree t(kInputLayout);
     auto* a = t.As<CButtonUI>("a");
     const Point in = t.Centre("a");
     t.manager.OnMouseMove(in);
@@ -74,7 +74,7 @@ TEST(Mouse_Button, ClickOnlyWhenReleasedOverThePressedControl) {
 }
 
 TEST(Mouse_Button, DisabledOrHiddenControlsRaiseNothing) {
-    Tree t(kLayout);
+    Tree t(kInputLayout);
     t.Click("off");
     EXPECT_TRUE(t.log.empty());
     EXPECT_FALSE(t.Find("hidden")->Activate());
@@ -83,7 +83,7 @@ TEST(Mouse_Button, DisabledOrHiddenControlsRaiseNothing) {
 }
 
 TEST(Keyboard_Focus, TabCyclesFocusableControlsAndShiftTabGoesBack) {
-    Tree t(kLayout);
+    Tree t(kInputLayout);
     std::vector<std::wstring> order;
     for (int i = 0; i < 7; ++i) {
         t.manager.OnKeyDown(Key::Tab);
@@ -98,7 +98,7 @@ TEST(Keyboard_Focus, TabCyclesFocusableControlsAndShiftTabGoesBack) {
 }
 
 TEST(Keyboard_Activate, EnterOrSpaceActivateTheFocusedControl) {
-    Tree t(kLayout);
+    Tree t(kInputLayout);
     t.recordFocus = true;
     t.manager.SetFocus(t.Find("a"), true);
     t.manager.OnKeyDown(Key::Return);
@@ -112,7 +112,7 @@ TEST(Keyboard_Activate, EnterOrSpaceActivateTheFocusedControl) {
 }
 
 TEST(Keyboard_Escape, GoesToTheMessageFiltersFirst) {
-    Tree t(kLayout);
+    Tree t(kInputLayout);
     EscapeFilter filter;
     t.manager.AddMessageFilter(&filter);
     t.manager.SetFocus(t.Find("a"), true);
@@ -123,7 +123,7 @@ TEST(Keyboard_Escape, GoesToTheMessageFiltersFirst) {
 }
 
 TEST(Keyboard_Focus, HidingTheFocusedSubtreeDropsFocus) {
-    Tree t(kLayout);
+    Tree t(kInputLayout);
     t.manager.SetFocus(t.Find("closebtn"));
     t.Find("title")->SetVisible(false);
     EXPECT_EQ(t.manager.GetFocus(), nullptr);
@@ -141,7 +141,7 @@ TEST(Combo_DropUp, ListOpensAboveTheBoxAndFlipsWhenNoRoom) {
 }
 
 TEST(Combo_DropList, ItemGeometry) {
-    Tree t(kLayout);
+    Tree t(kInputLayout);
     auto* combo = t.As<CComboUI>("combo");
     const int h = combo->GetItemHeight();
     EXPECT_EQ(combo->GetDropListSize(), (Size{100, 2 * h + 2}));

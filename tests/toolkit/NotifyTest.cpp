@@ -12,7 +12,7 @@
 using namespace Toolkit;
 
 namespace {
-const char* kLayout = R"(<Window size="300,100"><HorizontalLayout name="root">
+const char* kNotifyLayout = R"(<Window size="300,100"><HorizontalLayout name="root">
     <Button name="btn" width="100"/><CheckBox name="cb" width="100"/>
     <Combo name="combo"><ListLabelElement text="a"/><ListLabelElement text="b" selected="true"/></Combo>
     </HorizontalLayout></Window>)";
@@ -26,7 +26,7 @@ struct Recorder : INotifyUI {
 }  // namespace
 
 TEST(Notify_Sync, DelegatesThenReceiversInRegistrationOrder) {
-    Tree t(kLayout);
+    Tree t(kNotifyLayout);
     std::vector<std::wstring> order;
     Recorder second(order, L"r2");
     t.manager.AddNotifier(&second);
@@ -41,7 +41,7 @@ TEST(Notify_Sync, DelegatesThenReceiversInRegistrationOrder) {
 }
 
 TEST(Notify_Async, QueuedInOrderAndDeliveredOnTheSchedulerTurn) {
-    Tree t(kLayout);
+    Tree t(kNotifyLayout);
     CControlUI* btn = t.Find("btn");
     t.manager.SendNotify(btn, L"first", 1, 0, true);
     t.manager.PostNotify(btn, L"second", 2, 0);
@@ -54,7 +54,7 @@ TEST(Notify_Async, ANestedLoopStartedByADeliveredNotificationGetsTheOnesQueuedAf
     // A modal box opened from a notification runs a nested loop until its own close request
     // arrives; that request and everything queued behind the opening notification must be
     // delivered inside the nested loop, in order, not after the box has returned.
-    Tree t(kLayout);
+    Tree t(kNotifyLayout);
     CControlUI* btn = t.Find("btn");
     std::vector<std::wstring> seen;
     bool closed = false;
@@ -80,7 +80,7 @@ TEST(Notify_Async, ANestedLoopStartedByADeliveredNotificationGetsTheOnesQueuedAf
 }
 
 TEST(Notify_Async, NotificationOfARemovedControlIsDropped) {
-    Tree t(kLayout);
+    Tree t(kNotifyLayout);
     t.manager.PostNotify(t.Find("btn"), L"stale");
     t.manager.PostNotify(t.Find("cb"), L"kept");
     auto* root = t.As<CContainerUI>("root");
@@ -90,7 +90,7 @@ TEST(Notify_Async, NotificationOfARemovedControlIsDropped) {
 }
 
 TEST(Notify_Async, PostedFromWorkerThreadsArriveInEachThreadsOrder) {
-    Tree t(kLayout);
+    Tree t(kNotifyLayout);
     CControlUI* root = t.Find("root");
     std::vector<std::thread> workers;
     for (int w = 0; w < 4; ++w)
@@ -119,7 +119,7 @@ TEST(Notify_Async, ManagerGoneBeforeDeliveryDropsTheQueue) {
 }
 
 TEST(Notify_Controls, ClickSelectChangedItemSelect) {
-    Tree t(kLayout);
+    Tree t(kNotifyLayout);
     t.Click("btn");
     t.Click("cb");
     EXPECT_EQ(t.log, (std::vector<std::wstring>{L"click:btn:0:0", L"click:cb:0:0", L"selectchanged:cb:1:0"}));
@@ -134,7 +134,7 @@ TEST(Notify_Controls, ClickSelectChangedItemSelect) {
 }
 
 TEST(Timers_Control, ExpiryRaisesTimerWithItsIdUntilKilled) {
-    Tree t(kLayout);
+    Tree t(kNotifyLayout);
     CControlUI* btn = t.Find("btn");
     ASSERT_TRUE(btn->SetTimer(2100, 30));
     t.clock.Advance(29);
@@ -152,7 +152,7 @@ TEST(Timers_Control, ExpiryRaisesTimerWithItsIdUntilKilled) {
 }
 
 TEST(Timers_Control, DestroyedControlLeavesNoTimer) {
-    Tree t(kLayout);
+    Tree t(kNotifyLayout);
     t.Find("btn")->SetTimer(1, 10);
     t.Find("cb")->SetTimer(2, 10);
     t.As<CContainerUI>("root")->Remove(t.Find("btn"));
@@ -166,13 +166,13 @@ TEST(Notify_ThreadDeathTest, AWorkerTouchingTheWindowStopsTheProcess) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_DEATH(
         {
-            Tree t(kLayout);
+            Tree t(kNotifyLayout);
             std::thread worker([&] { t.Find("btn")->SetText(L"from a worker"); });  // must post instead
             worker.join();
         },
         "CPaintManagerUI::Invalidate called from a thread that does not own the window");
     // Posting from a worker is the allowed way.
-    Tree t(kLayout);
+    Tree t(kNotifyLayout);
     std::thread worker([&] { t.manager.PostNotify(t.Find("btn"), L"progress"); });
     worker.join();
     t.clock.RunPosted();

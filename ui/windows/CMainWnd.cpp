@@ -23,8 +23,6 @@ using namespace MainWndRules;
 namespace {
 
 constexpr wchar_t kBackground[] = L"res\\mainWnd\\bg.png";
-constexpr std::uintptr_t kTopShowTimer = 10;
-constexpr std::uintptr_t kFinishCloseTimer = 11;
 constexpr std::uintptr_t kAnimationTimer = 2100;
 
 }  // namespace

@@ -75,6 +75,10 @@ private:
     struct Controls;
     class PostToken;
 
+    // Timers on the root control (ids shared by the page code and the install flow's code).
+    static constexpr std::uintptr_t kTopShowTimer = 10;
+    static constexpr std::uintptr_t kFinishCloseTimer = 11;
+
     void FindControls();
     void ReadPreviousInstallation();
     void OfferExistingInstallation();

@@ -29,8 +29,6 @@ using namespace MainWndRules;
 
 namespace {
 
-constexpr std::uintptr_t kTopShowTimer = 10;
-constexpr std::uintptr_t kFinishCloseTimer = 11;
 
 std::int64_t MonotonicMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())

@@ -10,7 +10,7 @@
 namespace varnel::tracking {
 namespace {
 
-constexpr char kSource[] = "NativeUserTracker";
+constexpr char kUserTrackerSource[] = "NativeUserTracker";
 
 const std::map<std::string, ProfileRule>& RuleTable() {
     static const std::map<std::string, ProfileRule> table = [] {
@@ -36,7 +36,7 @@ const std::map<std::string, ProfileRule>& RuleTable() {
 // The rule of `key`, or the "Not supported" exception naming `function`.
 ProfileRule RequireRule(const std::string& key, const char* function, int line) {
     if (const std::optional<ProfileRule> rule = NativeUserTracker::ruleOf(key)) return *rule;
-    throw VnException("Not supported user property [" + key + "]!", kSource, function, line);
+    throw VnException("Not supported user property [" + key + "]!", kUserTrackerSource, function, line);
 }
 
 // Writes a date given in seconds (0 or less: absent). Seconds beyond what milliseconds can hold
@@ -62,7 +62,7 @@ void NativeUserTracker::ProfileUserPropertyString(const std::string& key, const 
     case ProfileRule::Append: collect::Sdk::ProfileAppend(key, value); return;
     case ProfileRule::Increment: break;
     }
-    throw VnException("user property [" + key + "] is string type value, it cannot be accumulated!", kSource,
+    throw VnException("user property [" + key + "] is string type value, it cannot be accumulated!", kUserTrackerSource,
                       "ProfileUserPropertyString", __LINE__);
 }
 
@@ -73,7 +73,7 @@ void NativeUserTracker::ProfileUserPropertyNumber(const std::string& key, std::i
     case ProfileRule::Set: collect::Sdk::ProfileSet(key, value); return;
     case ProfileRule::Append: break;
     }
-    throw VnException("user property [" + key + "] is number value, it cannot be append to list!", kSource,
+    throw VnException("user property [" + key + "] is number value, it cannot be append to list!", kUserTrackerSource,
                       "ProfileUserPropertyNumber", __LINE__);
 }
 
@@ -89,17 +89,17 @@ void NativeUserTracker::ProfileUserPropertyNumber(const std::string& key, double
     case ProfileRule::Set: collect::Sdk::ProfileSet(key, value); return;
     case ProfileRule::Append: break;
     }
-    throw VnException("user property [" + key + "] is number value, it cannot be append to list!", kSource,
+    throw VnException("user property [" + key + "] is number value, it cannot be append to list!", kUserTrackerSource,
                       "ProfileUserPropertyNumber", __LINE__);
 }
 
 void NativeUserTracker::ProfileUserPropertyDateTime(const std::string& key, std::int64_t value) {
     const ProfileRule rule = RequireRule(key, "ProfileUserPropertyDateTime", __LINE__);
     if (rule == ProfileRule::Increment)
-        throw VnException("user property [" + key + "] is date-time value, it cannot be accumulated!", kSource,
+        throw VnException("user property [" + key + "] is date-time value, it cannot be accumulated!", kUserTrackerSource,
                           "ProfileUserPropertyDateTime", __LINE__);
     if (rule == ProfileRule::Append)
-        throw VnException("user property [" + key + "] is date-time value, it cannot be append to list!", kSource,
+        throw VnException("user property [" + key + "] is date-time value, it cannot be append to list!", kUserTrackerSource,
                           "ProfileUserPropertyDateTime", __LINE__);
     const time::SplitTime t = time::Split(value);
     collect::PropertiesNode properties;

@@ -16,10 +16,10 @@
 namespace varnel::tracking {
 namespace {
 
-constexpr char kSource[] = "UsageTrackerImpl";
+constexpr char kTrackerSource[] = "UsageTrackerImpl";
 
 [[noreturn]] void Fail(const std::string& message, const char* function, int line) {
-    throw VnException(message, kSource, function, line);
+    throw VnException(message, kTrackerSource, function, line);
 }
 
 void RequireContext(const VnContextProperties* context, const char* function) {

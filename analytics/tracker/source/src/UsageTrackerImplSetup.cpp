@@ -24,7 +24,7 @@
 namespace varnel::tracking {
 namespace {
 
-constexpr char kSource[] = "UsageTrackerImpl";
+constexpr char kSetupSource[] = "UsageTrackerImpl";
 constexpr wchar_t kRedirectionSection[] = L"Install";
 constexpr wchar_t kRedirectionKey[] = L"VORazavedUvivorareIni";
 
@@ -82,9 +82,9 @@ UsageTrackerImpl::~UsageTrackerImpl() {
 }
 
 void UsageTrackerImpl::init() {
-    if (appName_.empty()) throw VnException("appName is empty", kSource, "init", __LINE__);
-    if (appVersion_.empty()) throw VnException("appVersion is empty", kSource, "init", __LINE__);
-    if (appStore_.empty()) throw VnException("appStore is empty", kSource, "init", __LINE__);
+    if (appName_.empty()) throw VnException("appName is empty", kSetupSource, "init", __LINE__);
+    if (appVersion_.empty()) throw VnException("appVersion is empty", kSetupSource, "init", __LINE__);
+    if (appStore_.empty()) throw VnException("appStore is empty", kSetupSource, "init", __LINE__);
     state_->pending.store(0);
 
     std::unique_lock guard(stateLock_);
@@ -100,7 +100,7 @@ void UsageTrackerImpl::init() {
     const bool loggedIn = state_->loggedIn;
     const std::string identity = loggedIn ? state_->userId : state_->distinctId;
     core_ = CollectCoreLease::acquire(state_->localFolder, serverUrl_, identity, loggedIn);
-    if (!core_) throw VnException("collect::Sdk::Init is failed", kSource, "init", __LINE__);
+    if (!core_) throw VnException("collect::Sdk::Init is failed", kSetupSource, "init", __LINE__);
     // Records an earlier run could not send (a crash report among them) leave at this run's
     // release, even when this run tracks nothing itself.
     std::error_code ec;
@@ -123,7 +123,7 @@ void UsageTrackerImpl::locateFiles() {
     const std::string fileName = FileNameOf(appName_);
     if (redirected.find('/') == std::string::npos) {
         if (environment_.localStateFolder.empty())
-            throw VnException("the local state folder is unknown", kSource, "init", __LINE__);
+            throw VnException("the local state folder is unknown", kSetupSource, "init", __LINE__);
         const std::filesystem::path folder = environment_.localStateFolder / "VNLocal" / TextPath(fileName);
         platform::CreateFolderChain(folder);
         state_->localFolder = WithSeparator(folder);

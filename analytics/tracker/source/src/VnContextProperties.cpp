@@ -7,7 +7,7 @@
 namespace varnel::tracking {
 namespace {
 
-constexpr char kSource[] = "VnContextProperties";
+constexpr char kContextSource[] = "VnContextProperties";
 
 bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -18,24 +18,24 @@ std::string Overflow(int kind) { return "VnEvent[" + std::to_string(kind) + "] o
 
 bool VnContextProperties::isValidABValue(const std::string& value) {
     if (value.empty()) return false;
-    if (value.size() > 3) throw VnException("value's length is great than 3.", kSource, "isValidABValue", __LINE__);
-    if (!IsUpper(value[0])) throw VnException("First char is not in A to Z", kSource, "isValidABValue", __LINE__);
+    if (value.size() > 3) throw VnException("value's length is great than 3.", kContextSource, "isValidABValue", __LINE__);
+    if (!IsUpper(value[0])) throw VnException("First char is not in A to Z", kContextSource, "isValidABValue", __LINE__);
     if (value.size() > 1 && !IsUpper(value[1]) && !IsDigit(value[1]))
-        throw VnException("second char is not in A to Z and 0 to 9", kSource, "isValidABValue", __LINE__);
+        throw VnException("second char is not in A to Z and 0 to 9", kContextSource, "isValidABValue", __LINE__);
     if (value.size() > 2 && !IsUpper(value[2]) && !IsDigit(value[2]))
-        throw VnException("third char is not in A to Z and 0 to 9", kSource, "isValidABValue", __LINE__);
+        throw VnException("third char is not in A to Z and 0 to 9", kContextSource, "isValidABValue", __LINE__);
     return true;
 }
 
 void VnContextProperties::registerValue(const std::string& name, std::shared_ptr<void> value, const void* raw,
                                         PropertyValueType type, const std::vector<int>& kinds) {
     if (values_.count(name) != 0)
-        throw VnException("Property[" + name + "] already exist!", kSource, "setProperty", __LINE__);
+        throw VnException("Property[" + name + "] already exist!", kContextSource, "setProperty", __LINE__);
     if (!collect::rules::IsValidName(name))
-        throw VnException("Property[" + name + "] is not a valid property name!", kSource, "setProperty", __LINE__);
+        throw VnException("Property[" + name + "] is not a valid property name!", kContextSource, "setProperty", __LINE__);
     values_.emplace(name, std::move(value));
     for (const int kind : kinds) {
-        if (kind < 0 || kind >= kVnEventKinds) throw VnException(Overflow(kind), kSource, "setProperty", __LINE__);
+        if (kind < 0 || kind >= kVnEventKinds) throw VnException(Overflow(kind), kContextSource, "setProperty", __LINE__);
         lists_[static_cast<std::size_t>(kind)].push_back(PropertyEntry{raw, type, name});
     }
 }
@@ -73,7 +73,7 @@ void VnContextProperties::setStringListProperty(const std::string& name, const s
 }
 
 const std::vector<PropertyEntry>& VnContextProperties::getEventProperties(int kind) const {
-    if (kind < 0 || kind >= kVnEventKinds) throw VnException(Overflow(kind), kSource, "getEventProperties", __LINE__);
+    if (kind < 0 || kind >= kVnEventKinds) throw VnException(Overflow(kind), kContextSource, "getEventProperties", __LINE__);
     return lists_[static_cast<std::size_t>(kind)];
 }
 
