@@ -29,6 +29,12 @@ elseif(QV_SANITIZER STREQUAL "tsan")
 elseif(NOT QV_SANITIZER STREQUAL "")
   message(FATAL_ERROR "QV_SANITIZER must be '', asan or tsan (got '${QV_SANITIZER}')")
 endif()
+if(NOT QV_SANITIZER STREQUAL "")
+  # Sanitizer builds exist to find faults: -O1 keeps instrumented code fast enough to run every
+  # test and compiles in half the time of -O2, and line tables are all that the reports' stacks
+  # read (after the build type's -O2 -g, so these win).
+  add_compile_options(-O1 -g1)
+endif()
 if(NOT WIN32 AND QV_SANITIZER STREQUAL "")
   # Each function and datum in a section of its own, so that a release link (--gc-sections,
   # app/CMakeLists.txt) can drop whatever the installer never reaches: it is downloaded first.
@@ -114,11 +120,17 @@ function(qv_add_library name)
   endif()
 endfunction()
 
-# qv_add_test(name SOURCES ... [LIBS ...] [LABELS ...] [THREADED] [TIMEOUT s]):
+# qv_add_test(name SOURCES ... [LIBS ...] [LABELS ...] [THREADED] [TIMEOUT s] [COST n]
+#             [LOCK name]):
 # one GoogleTest executable, registered with ctest test by test. THREADED marks the programs
-# that the ThreadSanitizer configuration builds and runs (label "tsan").
+# that the ThreadSanitizer configuration builds and runs (label "tsan"). COST is the seconds its
+# slowest test takes: a parallel ctest without timings of an earlier run (a fresh clone) starts
+# the costly tests first, so that none of them is left to run alone at the end. LOCK names what
+# every test of the program holds for its whole length (ctest's RESOURCE_LOCK): ctest then runs
+# them one at a time and gives its other slots to other tests instead of to tests that would
+# only wait.
 function(qv_add_test name)
-  cmake_parse_arguments(ARG "THREADED" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "THREADED" "TIMEOUT;COST;LOCK" "SOURCES;LIBS;LABELS" ${ARGN})
   qv_os_sources(sources OPTIONAL ${ARG_SOURCES})
   add_executable(${name} ${sources})
   qv_target_defaults(${name})
@@ -132,10 +144,20 @@ function(qv_add_test name)
     set(ARG_TIMEOUT 300)
   endif()
   if(WIN32)
-    # Test programs of the Windows build run under wine.
+    # Test programs of the Windows build run under wine, each test in a lane of its own
+    # (tools/windows/test.sh).
     list(APPEND labels windows)
   endif()
   set(props TIMEOUT ${ARG_TIMEOUT})
+  if(ARG_COST)
+    list(APPEND props COST ${ARG_COST})
+  endif()
+  if(ARG_LOCK)
+    list(APPEND props RESOURCE_LOCK ${ARG_LOCK})
+  endif()
+  if(WIN32)
+    list(APPEND props RESOURCE_GROUPS lane:1)
+  endif()
   if(labels)
     list(APPEND props LABELS "${labels}")
   endif()
@@ -162,10 +184,42 @@ function(qv_add_fuzzer name)
       qv_runtime_path(corpus "${ARG_CORPUS}")
       add_test(NAME ${name}_corpus COMMAND ${name} ${corpus})
       set_tests_properties(${name}_corpus PROPERTIES LABELS fuzz TIMEOUT 120)
+      if(WIN32)
+        set_tests_properties(${name}_corpus PROPERTIES RESOURCE_GROUPS lane:1)
+      endif()
     endif()
   endif()
   qv_target_defaults(${name})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+endfunction()
+
+# Called once at the end of the top-level file: the Windows sources stay out of the unity
+# batches. <windows.h> defines macros (WM_*, WS_*, the A/W renamings) and types (HRESULT) that
+# the portable sources use as names of their own; batched after a Windows source they would not
+# compile, or would quietly call a renamed function.
+function(qv_finish_unity_build)
+  set(dirs ${PROJECT_SOURCE_DIR})
+  while(dirs)
+    list(POP_FRONT dirs dir)
+    get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+    list(APPEND dirs ${subdirs})
+    get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+    foreach(target ${targets})
+      get_target_property(type ${target} TYPE)
+      if(type STREQUAL "INTERFACE_LIBRARY" OR type STREQUAL "UTILITY")
+        continue()
+      endif()
+      get_target_property(sources ${target} SOURCES)
+      list(FILTER sources INCLUDE REGEX "_win32\\.(c|cpp)$")
+      # Relative names are the target's own folder's.
+      get_target_property(source_dir ${target} SOURCE_DIR)
+      list(TRANSFORM sources PREPEND ${source_dir}/ REGEX "^[^/]")
+      if(sources)
+        set_source_files_properties(${sources} TARGET_DIRECTORY ${target}
+                                    PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
+      endif()
+    endforeach()
+  endwhile()
 endfunction()
 
 # Called once at the end of the top-level file: the aggregate target the ThreadSanitizer run builds.

@@ -1,6 +1,6 @@
 # Cross build for 64-bit Windows with mingw-w64 (posix thread model: std::thread and std::mutex
-# need it with GCC 12). Test programs run through wine; tools/windows/wine-env.sh prepares the
-# prefix and keeps its server up across the programs ctest starts.
+# need it with GCC 12). Test programs run through wine, in the lane ctest gives each test
+# (tools/windows/wine-lane.sh; tools/windows/test.sh makes the lanes).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -15,4 +15,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 find_program(QV_WINE NAMES wine wine64 REQUIRED)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${QV_WINE})
+get_filename_component(QV_WINE_LANE ${CMAKE_CURRENT_LIST_DIR}/../tools/windows/wine-lane.sh ABSOLUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${QV_WINE_LANE})

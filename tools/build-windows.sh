@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Builds the Windows installer (x86-64, mingw-w64, static) and its test programs:
-#   bash tools/build-windows.sh [--build-dir DIR] [ninja targets...]
+#   bash tools/build-windows.sh [--build-dir DIR] [--host-dir DIR] [ninja targets...]
 # leaves DIR/app/quorvex-installer.exe (DIR defaults to build-windows). Steps: the Debian
-# packages, the third-party libraries (cached, tools/windows/build-deps.sh), a native host build
-# for what the build machine makes (the skin package and icon, the servers and the end-to-end
-# driver that runs the exe under wine, the Linux drawing of the windows that the Windows one is
-# compared with), then the cross build itself.
+# packages, the third-party libraries (cached, tools/windows/build-deps.sh), the programs the
+# build machine makes for it in the native release tree (--host-dir, default build-release,
+# tools/build-release.sh: the skin package and icon, the servers and the end-to-end drivers that
+# run the exe under wine, the Linux drawing of the windows that the Windows one is compared
+# with), then the cross build itself.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # Compiler cache entries are keyed by paths relative to the tree, so a fresh clone of the same
@@ -13,13 +14,16 @@ cd "$(dirname "$0")/.."
 export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
 root=$PWD
 dir=build-windows
+host=build-release
 while [[ $# -gt 0 ]]; do
   case "$1" in
     --build-dir) dir=$2; shift 2 ;;
+    --host-dir) host=$2; shift 2 ;;
     *) break ;;
   esac
 done
 [[ $dir = /* ]] || dir=$root/$dir
+[[ $host = /* ]] || host=$root/$host
 
 bash tools/setup-deps.sh windows
 deps=$(bash tools/windows/build-deps.sh | tail -1)
@@ -28,23 +32,8 @@ launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 jobs=${QV_BUILD_JOBS:-$(nproc)}
 
-# 1. Host programs: plain native build, only the targets the Windows build and its tests use.
-host=$dir/host
-cmake -S . -B "$host" -G Ninja "${launcher[@]}" -DCMAKE_BUILD_TYPE=Release -UQV_SUBSYSTEMS \
-  -DQV_SANITIZER= -DQV_BUILD_BENCH=OFF -DQV_BUILD_TOOLS=ON -DQV_BUILD_TESTS=ON \
-  -DQV_COLLECT_HOST=http://127.0.0.1:9 \
-  -DQV_WINDOWS_INSTALLER="$dir/app/quorvex-installer.exe" \
-  -DQV_WINDOWS_SAMPLE_PACKAGE="$dir/tools/sample-package/Quorvex_setup.exe" >/dev/null
-host_targets=(qv_skin_zip qv_toolkit_skin_render qv_render_compare)
-# Not a pipe into grep -q: grep leaves at the first match, ninja dies of SIGPIPE, and pipefail
-# would drop the driver from the build (its test then shows as not run).
-host_all=$(ninja -C "$host" -t targets all)
-for driver in qv_wine_unattended_tests qv_wine_window_tests qv_wine_proxy_tests; do
-  if grep -q "^$driver:" <<<"$host_all"; then
-    host_targets+=("$driver")
-  fi
-done
-cmake --build "$host" -j "$jobs" --target "${host_targets[@]}"
+# 1. Host programs, in the native release tree.
+bash tools/build-release.sh --build-dir "$host" --windows-dir "$dir" --for-windows
 
 # 2. The cross build. ctest lists each program's tests by running it under wine after linking.
 source tools/windows/wine-env.sh

@@ -1,58 +1,112 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer,
-# then the thread-heavy programs (label "tsan") under ThreadSanitizer. Window tests run on a
-# private Xvfb display. Installs the Debian packages it needs first.
+# Builds and runs every test: the installer as it ships (held to its size budget), the whole
+# suite under AddressSanitizer + UndefinedBehaviorSanitizer, the thread-heavy programs (label
+# "tsan") under ThreadSanitizer, then the Windows build's suite under wine. Window tests run on
+# private Xvfb displays. Installs the Debian packages it needs first, and prints the wall time
+# of every stage at its end (also when a stage fails).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # Compiler cache entries are keyed by paths relative to the tree, so a fresh clone of the same
 # sources (CI) reuses what an earlier build on this machine compiled.
 export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
 root=$PWD
-# No library includes a layer above its own; cheap, so it runs before any build.
-bash tools/check-layers.sh
-bash tools/setup-deps.sh windows
+cores=$(nproc)
+
+# Stages: `stage NAME COMMAND...` runs one and records its wall time; the table is printed when
+# the script ends, however it ends.
+stage_names=()
+stage_seconds=()
+stage_now=
+stage_start=0
+run_start=$SECONDS
+stage() {
+  stage_now=$1
+  stage_start=$SECONDS
+  shift
+  echo "== $stage_now"
+  "$@"
+  stage_names+=("$stage_now")
+  stage_seconds+=($((SECONDS - stage_start)))
+  stage_now=
+}
+report() {
+  local status=$? i
+  echo
+  echo "== Wall time per stage"
+  for i in "${!stage_names[@]}"; do
+    printf '  %-44s %4d:%02d\n' "${stage_names[$i]}" $((stage_seconds[i] / 60)) $((stage_seconds[i] % 60))
+  done
+  if [[ -n $stage_now ]]; then
+    local spent=$((SECONDS - stage_start))
+    printf '  %-44s %4d:%02d  FAILED\n' "$stage_now" $((spent / 60)) $((spent % 60))
+  fi
+  local total=$((SECONDS - run_start))
+  printf '  %-44s %4d:%02d\n' "total" $((total / 60)) $((total % 60))
+  rm -rf "$QV_TEST_ROOT"
+  return $status
+}
+
+# Tests make their own folders; keep them off the user's real stores.
+export QV_TEST_ROOT="${QV_TEST_ROOT:-$(mktemp -d -t quorvex-tests.XXXXXX)}"
+trap report EXIT
 
 export ASAN_OPTIONS="detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1"
 export LSAN_OPTIONS="suppressions=$root/tools/sanitizers/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export TSAN_OPTIONS="second_deadlock_stack=1:suppressions=$root/tools/sanitizers/tsan.supp"
-# Tests make their own folders; keep them off the user's real stores.
-export QV_TEST_ROOT="${QV_TEST_ROOT:-$(mktemp -d -t quorvex-tests.XXXXXX)}"
-trap 'rm -rf "$QV_TEST_ROOT"' EXIT
 
 # Analytics from the programs under test go to a closed local port, never to the vendor's host.
-collect=(-DQV_COLLECT_HOST=http://127.0.0.1:9)
-# A later run on the same machine compiles only what changed.
-collect+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+# A later run on the same machine compiles only what changed. The sanitizer trees take the
+# skin's images the release tree drew (the same bytes, drawn once).
+sanitized=(-DQV_COLLECT_HOST=http://127.0.0.1:9 -DCMAKE_C_COMPILER_LAUNCHER=ccache
+  -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -UQV_SUBSYSTEMS -DQV_BUILD_BENCH=OFF -DQV_BUILD_TOOLS=ON
+  -DQV_SKIN_ART_FROM="$root/build-release/skin/art")
 
 # The displays have no GLX: the toolkit draws with cairo alone, and GDK would otherwise load the
 # GL driver at display start-up, whose one-time allocation (made through a module it unloads
 # again, so no suppression can name it) the leak checker reports in every GTK program.
 xvfb=(xvfb-run -a -s "-screen 0 1280x800x24 -extension GLX")
-run_ctest() {
-  "${xvfb[@]}" ctest --test-dir "$1" --output-on-failure --no-tests=error "${@:2}"
+# ctest keeps each test's time in the build tree and starts the slowest first next time; a new
+# clone has no build tree, so the times are kept beside the compiler cache as well.
+# `with_times DIR NAME COMMAND...` runs a ctest COMMAND on the tree DIR with the times kept
+# under NAME.
+times_cache=${XDG_CACHE_HOME:-$HOME/.cache}/quorvex-tests
+with_times() {
+  local dir=$1 name=$2
+  shift 2
+  local times=$dir/Testing/Temporary/CTestCostData.txt
+  mkdir -p "$dir/Testing/Temporary" "$times_cache"
+  [[ -f $times || ! -f $times_cache/$name.txt ]] || cp "$times_cache/$name.txt" "$times"
+  local status=0
+  "$@" || status=$?
+  [[ ! -f $times ]] || cp "$times" "$times_cache/$name.txt"
+  return $status
 }
-
-echo "== AddressSanitizer + UndefinedBehaviorSanitizer: all tests"
-cmake -S . -B build-asan -G Ninja -UQV_SUBSYSTEMS "${collect[@]}" -DQV_SANITIZER=asan -DQV_BUILD_BENCH=OFF -DQV_BUILD_TOOLS=ON >/dev/null
-cmake --build build-asan
-run_ctest build-asan -j "$(nproc)"
-
-echo "== Release: the installer as it ships, held to its download budget"
-cmake -S . -B build-release -G Ninja -UQV_SUBSYSTEMS "${collect[@]}" -DCMAKE_BUILD_TYPE=Release -DQV_SANITIZER= -DQV_BUILD_BENCH=OFF -DQV_BUILD_TOOLS=ON >/dev/null
-cmake --build build-release --target quorvex-installer
-ctest --test-dir build-release --output-on-failure --no-tests=error -R '^InstallerSize\.'
-
-echo "== ThreadSanitizer: thread-heavy tests"
-cmake -S . -B build-tsan -G Ninja -UQV_SUBSYSTEMS "${collect[@]}" -DQV_SANITIZER=tsan -DQV_BUILD_BENCH=OFF -DQV_BUILD_TOOLS=ON >/dev/null
-cmake --build build-tsan --target qv_threaded_tests
+ctest_args=(--output-on-failure --no-tests=error)
+# Most tests wait (on servers, children, windows and timers) far more than they compute: twice as
+# many at once as there are cores keeps both busy; the ThreadSanitizer programs wait most.
+asan_jobs=$((cores * 2))
+tsan_jobs=$((cores * 4))
 # TSan needs a layout of the address space that high ASLR entropy can break; run without it.
 setarch "$(uname -m)" -R true 2>/dev/null && norand=(setarch "$(uname -m)" -R) || norand=()
-"${norand[@]}" "${xvfb[@]}" \
-  ctest --test-dir build-tsan --output-on-failure --no-tests=error -L tsan -j "$(nproc)"
 
-echo "== Windows: cross build (mingw-w64), tests under wine"
-bash tools/build-windows.sh
-# One test at a time: several programs take system-wide names (the installer's mutex, the
-# registry key) that a test running beside them would hold.
-bash tools/windows/test.sh
+# No library includes a layer above its own; cheap, so it runs before any build.
+stage "layer check" bash tools/check-layers.sh
+stage "packages" bash tools/setup-deps.sh windows
+
+stage "release: build (installer, skin images)" bash tools/build-release.sh
+stage "release: installer size" ctest --test-dir build-release "${ctest_args[@]}" -R '^InstallerSize\.'
+
+stage "asan: configure" cmake -S . -B build-asan -G Ninja "${sanitized[@]}" -DQV_SANITIZER=asan >/dev/null
+stage "asan: build" cmake --build build-asan
+stage "asan: all tests" with_times build-asan asan "${xvfb[@]}" \
+  ctest --test-dir build-asan "${ctest_args[@]}" -j "$asan_jobs"
+
+stage "tsan: configure" cmake -S . -B build-tsan -G Ninja "${sanitized[@]}" -DQV_SANITIZER=tsan >/dev/null
+stage "tsan: build" cmake --build build-tsan --target qv_threaded_tests
+stage "tsan: thread-heavy tests" with_times build-tsan tsan "${norand[@]}" "${xvfb[@]}" \
+  ctest --test-dir build-tsan "${ctest_args[@]}" -L tsan -j "$tsan_jobs"
+
+stage "windows: libraries" bash tools/windows/build-deps.sh
+stage "windows: build (host programs, cross build)" bash tools/build-windows.sh
+stage "windows: tests under wine" with_times build-windows windows bash tools/windows/test.sh

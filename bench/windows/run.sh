@@ -29,7 +29,7 @@ anim_runs=${QV_BENCH_ANIM_RUNS:-3}
 export QV_WINEPREFIX=${QV_WINEPREFIX:-$HOME/.cache/quorvex-windows/wine-bench}
 
 if [[ -z ${QV_BENCH_NO_BUILD:-} ]]; then
-  bash tools/build-windows.sh --build-dir "$dir" qv_toolkit_win32 qv_toolkit_testskin qv_ui_windows qv_skin_data
+  bash tools/build-windows.sh --build-dir "$dir" --host-dir "$dir/host" qv_toolkit_win32 qv_toolkit_testskin qv_ui_windows qv_skin_data
   cmake -S . -B "$dir" -DQV_BUILD_BENCH=ON >/dev/null
   cmake --build "$dir" -j "${QV_BUILD_JOBS:-2}" --target bench_win32_first_frame bench_win32_animation \
     bench_win32_installer

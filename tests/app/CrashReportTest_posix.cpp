@@ -18,6 +18,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "tests/install/ProcessTableLock.h"
 #include "tests/support/TempDir.h"
 #include "tools/collector/TestCollector.h"
 
@@ -193,6 +194,8 @@ int StartAgain(const testsupport::TempDir& home) {
 }  // namespace
 
 TEST(CrashReport_AtOnce, TheCollectorGetsTheRecordsWithinTwoSecondsWithoutARestartAndOnlyOnce) {
+    // The collector's fixed port, and installers that look for other tests' uninstallers.
+    const installtest::ProcessTableLock processTable;
     collector::TestCollector collector;
     if (!StartCollector(collector)) GTEST_SKIP() << "the collection port of " << QV_COLLECT_HOST << " is not ours";
     testsupport::TempDir home;
@@ -218,6 +221,8 @@ TEST(CrashReport_AtOnce, TheCollectorGetsTheRecordsWithinTwoSecondsWithoutAResta
 }
 
 TEST(CrashReport_Later, WithTheCollectorDownTheNextStartSendsTheRecordsExactlyOnce) {
+    // The collector's fixed port, and installers that look for other tests' uninstallers.
+    const installtest::ProcessTableLock processTable;
     if (CollectPort() <= 0) GTEST_SKIP() << QV_COLLECT_HOST << " is not on this machine";
     testsupport::TempDir home;
     {
@@ -244,6 +249,8 @@ TEST(CrashReport_Later, WithTheCollectorDownTheNextStartSendsTheRecordsExactlyOn
 }
 
 TEST(CrashReport_Later, AMarkerNoReporterTookIsSentByTheNextStart) {
+    // The collector's fixed port, and installers that look for other tests' uninstallers.
+    const installtest::ProcessTableLock processTable;
     // A reporter that could not start (or died before the records were safe) leaves the marker.
     collector::TestCollector collector;
     if (!StartCollector(collector)) GTEST_SKIP() << "the collection port of " << QV_COLLECT_HOST << " is not ours";

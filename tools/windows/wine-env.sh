@@ -1,6 +1,7 @@
 # Sourced by the Windows build and test scripts: one wine prefix for the discovery of tests at
 # build time and for the runs, made once and kept (QV_WINEPREFIX, default
-# ~/.cache/quorvex-windows/wine).
+# ~/.cache/quorvex-windows/wine). tools/windows/test.sh adds more prefixes beside it, one per
+# test lane.
 export WINEPREFIX=${QV_WINEPREFIX:-$HOME/.cache/quorvex-windows/wine}
 export WINEDEBUG=-all
 # No .NET or Gecko prompts; no Linux menu entries for the shortcuts the sample package writes.
@@ -9,20 +10,25 @@ export WINEARCH=win64
 # Tests make their own folders: in wine's temporary folder for Windows programs, in /tmp for the
 # native driver of the end-to-end tests.
 unset QV_TEST_ROOT
-if [[ ! -f $WINEPREFIX/system.reg ]]; then
-  rm -rf "$WINEPREFIX"
-  mkdir -p "$(dirname "$WINEPREFIX")"
-  wineboot -i >/dev/null 2>&1
-fi
-# Settings of the prefix; bump the marker's number when they change.
-ready=$WINEPREFIX/.quorvex-settings-2
-if [[ ! -f $ready ]]; then
+
+# The file a prepared prefix holds; bump its number when the settings below change.
+qv_wine_ready=.quorvex-settings-2
+
+# qv_wine_prepare: makes the prefix WINEPREFIX names, once, with the settings the tests need.
+qv_wine_prepare() {
+  if [[ ! -f $WINEPREFIX/system.reg ]]; then
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    wineboot -i >/dev/null 2>&1
+  fi
+  local ready=$WINEPREFIX/$qv_wine_ready
+  [[ -f $ready ]] && return 0
   # A crashing test program ends instead of waiting in wine's crash dialog.
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   # A CJK face for DirectWrite, which ignores wine's font substitutes and would draw Chinese as
   # boxes: Debian's Noto Sans CJK (one collection file per weight, holding the SC, TC, HK, JP
   # and KR families) copied into the prefix's font folder and registered like an installed font.
-  fonts=$WINEPREFIX/drive_c/windows/Fonts
+  local fonts=$WINEPREFIX/drive_c/windows/Fonts weight file
   mkdir -p "$fonts"
   for weight in Regular Bold; do
     file=/usr/share/fonts/opentype/noto/NotoSansCJK-$weight.ttc
@@ -34,19 +40,29 @@ if [[ ! -f $ready ]]; then
     wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' \
       /v "Noto Sans CJK $weight (TrueType)" /t REG_SZ /d "NotoSansCJK-$weight.ttc" /f >/dev/null 2>&1
   done
+  # The prefix is complete only when wine has written its registry back to disk.
+  wineserver -w
   touch "$ready"
-fi
+}
 
 # The first Windows program a wine server runs starts wine's own background programs, which keep
 # the standard handles they were given: started from a test or from ninja, they would hold its
 # output pipe open and the caller would wait until they end. So the server is made persistent and
-# those programs are started here, on /dev/null, before any test program runs; the calling
-# script stops the server when it ends.
+# those programs are started here, on /dev/null, before any test program runs.
 # Wine's desktop process is started the same way: the first GUI program of a server starts it
 # and it keeps that program's standard error for as long as the server lives.
-qv_wine_start() {
+# qv_wine_serve: does that for WINEPREFIX on DISPLAY; the caller stops the server
+# (`wineserver -k`) when it ends.
+qv_wine_serve() {
   wineserver -p </dev/null >/dev/null 2>&1 || true
   wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 || true
   (wine explorer.exe /desktop </dev/null >/dev/null 2>&1 &)
+}
+
+# qv_wine_start: the prefix's server for the calling script, stopped when the script ends.
+qv_wine_start() {
+  qv_wine_serve
   trap 'wineserver -k 2>/dev/null || true' EXIT
 }
+
+qv_wine_prepare
