@@ -40,8 +40,15 @@ report() {
     local spent=$((SECONDS - stage_start))
     printf '  %-44s %4d:%02d  FAILED\n' "$stage_now" $((spent / 60)) $((spent % 60))
   fi
+  if [[ -f $QV_TEST_ROOT/deps.seconds ]]; then
+    local deps=$(<"$QV_TEST_ROOT/deps.seconds")
+    printf '  %-44s %4d:%02d  (in the background, beside the stages above)\n' "windows: libraries" \
+      $((deps / 60)) $((deps % 60))
+  fi
   local total=$((SECONDS - run_start))
   printf '  %-44s %4d:%02d\n' "total" $((total / 60)) $((total % 60))
+  # A background build still running when a stage failed ends with the run.
+  [[ -z ${deps_pid:-} ]] || kill -- -"$deps_pid" 2>/dev/null || true
   rm -rf "$QV_TEST_ROOT"
   return $status
 }
@@ -83,6 +90,7 @@ with_times() {
   return $status
 }
 ctest_args=(--output-on-failure --no-tests=error)
+quietly() { "$@" >/dev/null; }
 # Most tests wait (on servers, children, windows and timers) far more than they compute: twice as
 # many at once as there are cores keeps both busy; the ThreadSanitizer programs wait most.
 asan_jobs=$((cores * 2))
@@ -94,19 +102,39 @@ setarch "$(uname -m)" -R true 2>/dev/null && norand=(setarch "$(uname -m)" -R) |
 stage "layer check" bash tools/check-layers.sh
 stage "packages" bash tools/setup-deps.sh windows
 
+# The Windows libraries (minutes on a new machine, cached afterwards) build in the background at
+# the lowest priority, in a session of their own: they take the cores where the stages below
+# leave them idle (single-threaded configure steps, tests that wait) and give them up at once to
+# everything else, so no test is slowed by them.
+setsid bash -c 'status=0
+  nice -n 19 bash tools/windows/build-deps.sh >"$1/deps.log" 2>&1 || status=$?
+  echo $SECONDS >"$1/deps.seconds"
+  exit $status' deps "$QV_TEST_ROOT" &
+deps_pid=$!
+wait_for_deps() {
+  local status=0
+  wait "$deps_pid" || status=$?
+  deps_pid=
+  tail -n 1 "$QV_TEST_ROOT/deps.log"
+  if (( status != 0 )); then
+    cat "$QV_TEST_ROOT/deps.log" >&2
+    return $status
+  fi
+}
+
 stage "release: build (installer, skin images)" bash tools/build-release.sh
 stage "release: installer size" ctest --test-dir build-release "${ctest_args[@]}" -R '^InstallerSize\.'
 
-stage "asan: configure" cmake -S . -B build-asan -G Ninja "${sanitized[@]}" -DQV_SANITIZER=asan >/dev/null
+stage "asan: configure" quietly cmake -S . -B build-asan -G Ninja "${sanitized[@]}" -DQV_SANITIZER=asan
 stage "asan: build" cmake --build build-asan
 stage "asan: all tests" with_times build-asan asan "${xvfb[@]}" \
   ctest --test-dir build-asan "${ctest_args[@]}" -j "$asan_jobs"
 
-stage "tsan: configure" cmake -S . -B build-tsan -G Ninja "${sanitized[@]}" -DQV_SANITIZER=tsan >/dev/null
+stage "tsan: configure" quietly cmake -S . -B build-tsan -G Ninja "${sanitized[@]}" -DQV_SANITIZER=tsan
 stage "tsan: build" cmake --build build-tsan --target qv_threaded_tests
 stage "tsan: thread-heavy tests" with_times build-tsan tsan "${norand[@]}" "${xvfb[@]}" \
   ctest --test-dir build-tsan "${ctest_args[@]}" -L tsan -j "$tsan_jobs"
 
-stage "windows: libraries" bash tools/windows/build-deps.sh
+stage "windows: libraries (what is left of them)" wait_for_deps
 stage "windows: build (host programs, cross build)" bash tools/build-windows.sh
 stage "windows: tests under wine" with_times build-windows windows bash tools/windows/test.sh
