@@ -31,8 +31,10 @@ done
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 # Analytics from the programs under test go to a closed local port, never to the vendor's host.
+# The skin's drawings are kept beside the compiler cache for later builds of the same program.
 cmake -S . -B "$dir" -G Ninja "${launcher[@]}" -DCMAKE_BUILD_TYPE=Release -UQV_SUBSYSTEMS \
   -DQV_SANITIZER= -DQV_SKIN_ART_FROM= -DQV_BUILD_BENCH=OFF -DQV_BUILD_TOOLS=ON -DQV_BUILD_TESTS=ON \
+  -DQV_SKIN_ART_CACHE="${XDG_CACHE_HOME:-$HOME/.cache}/quorvex-skin-art" \
   -DQV_COLLECT_HOST=http://127.0.0.1:9 \
   -DQV_WINDOWS_INSTALLER="$windows/app/quorvex-installer.exe" \
   -DQV_WINDOWS_SAMPLE_PACKAGE="$windows/tools/sample-package/Quorvex_setup.exe" >/dev/null

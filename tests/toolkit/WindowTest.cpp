@@ -539,7 +539,8 @@ TEST(Window_Access, AScreenReaderSeesTheControlsAndClicksAButton) {
     std::atomic<bool> done{false};
     std::string out;
     std::thread probe([&] {
-        out = Output("/usr/bin/python3 " QV_ATSPI_PROBE " " + std::to_string(getpid()) + " 'Quorvex access' OK 2>&1");
+        out = Output(std::string("/usr/bin/python3 ") + QV_ATSPI_PROBE + " " + std::to_string(getpid()) +
+                     " 'Quorvex access' OK 2>&1");
         done = true;
     });
     const bool finished = PumpUntil([&] { return done.load(); }, 60000);

@@ -1,0 +1,81 @@
+# Draws the skin's images with skin-art, or takes them from the drawings an earlier build kept:
+#   cmake -DART=path/to/skin-art [-DREFERENCE=ON] -DSKIN=DIR -DICON=DIR [-DCACHE=DIR] -P CachedArt.cmake
+# The images are a function of the drawing program alone (it reads no file, no font and no
+# setting, and reduces each image on one thread), so a drawing is kept under a key made of the
+# bytes of skin-art and of every library it loads (cairo, pixman, libpng, zlib, libimagequant,
+# the C and C++ runtimes): a new clone of the same sources, whose compiler cache gives the same
+# program, takes the images instead of drawing them for half a minute. Without CACHE, or for a
+# program or library never seen, it draws. SKIN and ICON are emptied first either way.
+foreach(var ART SKIN ICON)
+  if(NOT DEFINED ${var} OR "${${var}}" STREQUAL "")
+    message(FATAL_ERROR "CachedArt.cmake: ${var} is not set")
+  endif()
+endforeach()
+set(mode)
+if(REFERENCE)
+  set(mode --reference)
+endif()
+file(REMOVE_RECURSE "${SKIN}" "${ICON}")
+
+set(entry)
+if(CACHE)
+  # ldd lists the libraries the loader resolves for the program, with their paths.
+  execute_process(COMMAND ldd "${ART}" OUTPUT_VARIABLE loaded RESULT_VARIABLE ldd_result ERROR_QUIET)
+  if(ldd_result EQUAL 0)
+    file(SHA256 "${ART}" key_text)
+    string(APPEND key_text " ${mode}")
+    string(REGEX MATCHALL "=> /[^ \n]+" libraries "${loaded}")
+    foreach(library ${libraries})
+      string(REPLACE "=> " "" library "${library}")
+      file(SHA256 "${library}" hash)
+      string(APPEND key_text "\n${hash}")
+    endforeach()
+    string(SHA256 key "${key_text}")
+    set(entry "${CACHE}/${key}")
+  endif()
+endif()
+
+if(entry AND EXISTS "${entry}/complete")
+  file(COPY "${entry}/skin/" DESTINATION "${SKIN}")
+  file(COPY "${entry}/icon/" DESTINATION "${ICON}")
+  file(TOUCH "${entry}/complete")
+  message(STATUS "skin images taken from ${entry}")
+  return()
+endif()
+
+execute_process(COMMAND "${ART}" ${mode} "${SKIN}" "${ICON}" RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "skin-art failed (${result})")
+endif()
+if(NOT entry)
+  return()
+endif()
+
+# Kept under a name of its own first and renamed into place, so that a build running beside this
+# one never takes half a drawing; the four drawings used last stay.
+string(RANDOM LENGTH 12 tag)
+set(staging "${entry}.${tag}")
+file(COPY "${SKIN}/" DESTINATION "${staging}/skin")
+file(COPY "${ICON}/" DESTINATION "${staging}/icon")
+file(TOUCH "${staging}/complete")
+file(RENAME "${staging}" "${entry}" RESULT renamed)
+if(NOT renamed STREQUAL "0")
+  file(REMOVE_RECURSE "${staging}")
+endif()
+file(GLOB kept LIST_DIRECTORIES true "${CACHE}/*")
+set(stamped)
+foreach(dir ${kept})
+  if(EXISTS "${dir}/complete")
+    file(TIMESTAMP "${dir}/complete" when "%Y%m%d%H%M%S")
+    list(APPEND stamped "${when}|${dir}")
+  endif()
+endforeach()
+list(SORT stamped ORDER DESCENDING)
+list(LENGTH stamped count)
+if(count GREATER 4)
+  list(SUBLIST stamped 4 -1 old)
+  foreach(item ${old})
+    string(REGEX REPLACE "^[0-9]+\\|" "" dir "${item}")
+    file(REMOVE_RECURSE "${dir}")
+  endforeach()
+endif()
