@@ -14,7 +14,18 @@ function(qv_delay_load target)
   if(NOT WIN32)
     return()
   endif()
-  find_program(QV_DLLTOOL NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-dlltool x86_64-w64-mingw32-dlltool dlltool REQUIRED)
+  # The toolchain's own dlltool: another architecture's would make thunks the linker rejects.
+  find_program(QV_DLLTOOL NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-dlltool dlltool REQUIRED)
+  # 32-bit x86 names C symbols with a leading underscore and __stdcall ones with "@<bytes of
+  # arguments>" ("__imp__CertOpenStore@20"): the definition lists them without the underscore
+  # (dlltool adds it) and dlltool's --kill-at imports them by the undecorated name the DLL
+  # exports, as the toolchain's own import libraries do.
+  set(underscore "")
+  set(kill_at "")
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(underscore "_")
+    set(kill_at --kill-at)
+  endif()
   set(folder ${CMAKE_CURRENT_BINARY_DIR}/delay-load-${target})
   file(MAKE_DIRECTORY ${folder})
   foreach(name IN LISTS ARGN)
@@ -28,7 +39,7 @@ function(qv_delay_load target)
       message(FATAL_ERROR "Cannot list the exports of ${import_${name}}")
     endif()
     string(REGEX MATCHALL "__imp_[A-Za-z0-9_@?$]+" imports "${symbols}")
-    list(TRANSFORM imports REPLACE "^__imp_" "")
+    list(TRANSFORM imports REPLACE "^__imp_${underscore}" "")
     list(REMOVE_DUPLICATES imports)
     if(NOT imports)
       message(FATAL_ERROR "No exports found in ${import_${name}}")
@@ -37,7 +48,7 @@ function(qv_delay_load target)
     file(WRITE ${def}.new "LIBRARY ${name}.dll\nEXPORTS\n${exports}\n")
     file(COPY_FILE ${def}.new ${def} ONLY_IF_DIFFERENT)
     if(NOT EXISTS ${lib} OR ${def} IS_NEWER_THAN ${lib})
-      execute_process(COMMAND ${QV_DLLTOOL} --input-def ${def} --output-delaylib ${lib} --dllname ${name}.dll
+      execute_process(COMMAND ${QV_DLLTOOL} --input-def ${def} --output-delaylib ${lib} --dllname ${name}.dll ${kill_at}
                       RESULT_VARIABLE failed ERROR_VARIABLE message)
       if(failed)
         message(FATAL_ERROR "dlltool could not make the delay-import library of ${name}: ${message}")

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -38,4 +39,27 @@ inline std::vector<std::string> WineEnvironment() {
     return env;
 }
 
+// A Windows program of the build under test: the one the test's environment names under
+// VARIABLE, else BUILT (the path compiled in). One set of drivers on the build machine serves the
+// x86-64 and the x86 Windows builds; each build's ctest names its own programs.
+inline const char* WindowsProgram(const char* variable, const char* built) {
+    static std::map<std::string, std::string> chosen;
+    auto [it, added] = chosen.try_emplace(variable);
+    if (added) {
+        const char* env = std::getenv(variable);
+        it->second = env && *env ? env : built;
+    }
+    return it->second.c_str();
+}
+
 }  // namespace winetest
+
+// The drivers name the programs through these two paths of the build (qv_test_paths).
+#ifdef WINDOWS_INSTALLER
+#undef WINDOWS_INSTALLER
+#define WINDOWS_INSTALLER ::winetest::WindowsProgram("QV_WINDOWS_INSTALLER", qv_path_WINDOWS_INSTALLER)
+#endif
+#ifdef WINDOWS_SAMPLE_PACKAGE
+#undef WINDOWS_SAMPLE_PACKAGE
+#define WINDOWS_SAMPLE_PACKAGE ::winetest::WindowsProgram("QV_WINDOWS_SAMPLE_PACKAGE", qv_path_WINDOWS_SAMPLE_PACKAGE)
+#endif

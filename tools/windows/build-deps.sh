@@ -4,39 +4,82 @@
 # libpng, pixman, cairo (win32 and image surfaces, PNG functions), libcrypto (Ed25519 package
 # signatures) and googletest. Everything lands
 # in one prefix keyed by the packages' versions and a recipe number, so a second run with nothing
-# changed returns at once; runs that start together build once (the others wait for it).
-#   tools/windows/build-deps.sh          prints the prefix on its last line
+# changed returns at once; runs that start together build once (the others wait for it). Each
+# architecture has a prefix of its own.
+#   tools/windows/build-deps.sh [--arch x86_64|i686]   prints the prefix on its last line
 # QV_WINDOWS_CACHE chooses the cache folder (default ~/.cache/quorvex-windows).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 cache=${QV_WINDOWS_CACHE:-$HOME/.cache/quorvex-windows}
-host=x86_64-w64-mingw32
+arch=x86_64
+while [[ $# -gt 0 ]]; do
+  case "$1" in
+    --arch) arch=$2; shift 2 ;;
+    *) echo "build-deps: unknown argument '$1'" >&2; exit 2 ;;
+  esac
+done
+# What differs between the architectures: the tool prefix, meson's CPU family and OpenSSL's
+# target name.
+case "$arch" in
+  x86_64) cpu_family=x86_64 openssl_target=mingw64 ;;
+  i686) cpu_family=x86 openssl_target=mingw ;;
+  *) echo "build-deps: unknown architecture '$arch' (known: x86_64 i686)" >&2; exit 2 ;;
+esac
+host=$arch-w64-mingw32
 jobs=$(nproc)
 
 src_packages=(curl libzip pugixml libpng1.6 pixman cairo openssl)
 # Bump when the build steps below change, so the cache is rebuilt.
 recipe=3
 
-# 1. The source list: Debian's sources for the suite this machine uses.
+# 1. The source list: Debian's sources for the suite this machine runs, from the archive its own
+# package lists come from (a machine behind a local mirror may reach no other). apt's own reading
+# of the configured entries (sources.list one-line entries and the deb822 files beside it alike)
+# gives the binary entries of the Debian archive for the running suite; the public archive is
+# the fallback only when there is none. A source list the machine already has is left alone.
+debian_archive() {
+  local codename
+  codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  [[ -n $codename ]] || return 0
+  # Origin comes from the suite's Release file; before the first apt-get update it is unknown
+  # (printed as the unexpanded field name), and any entry for the suite's main component counts.
+  apt-get indextargets --format '$(TARGET_OF) $(RELEASE) $(COMPONENT) $(ORIGIN) $(REPO_URI)' 2>/dev/null |
+    awk -v suite="$codename" '$1 == "deb" && $3 == "main" && ($4 == "Debian" || $4 == "$(ORIGIN)") &&
+      ($2 == suite || $2 == suite "-updates") { print $2, $5 }' | sort -u
+}
 ensure_sources() {
   local list=/etc/apt/sources.list.d/quorvex-deb-src.sources
-  local targets
-  targets=$(apt-get indextargets --format '$(CREATED_BY)' 2>/dev/null || true)
-  if ! grep -qx 'Sources' <<<"$targets"; then
-    if [[ ! -f $list ]]; then
-      if [[ $(id -u) -eq 0 ]]; then sudo=(); else sudo=(sudo); fi
-      printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: bookworm bookworm-updates\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
-        | "${sudo[@]}" tee "$list" >/dev/null
-      "${sudo[@]}" apt-get update -qq
-    fi
+  local others
+  others=$(apt-get indextargets --format '$(TARGET_OF) $(SOURCESENTRY)' 2>/dev/null |
+    awk -v own="$list" '$1 == "deb-src" && index($2, own ":") != 1' || true)
+  [[ -z $others ]] || return 0
+  local entries uris suites codename
+  entries=$(debian_archive)
+  uris=$(awk '{ print $2 }' <<<"$entries" | sort -u | tr '\n' ' ')
+  suites=$(awk '{ print $1 }' <<<"$entries" | sort -u | tr '\n' ' ')
+  if [[ -z ${uris// /} ]]; then
+    codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
+    uris='http://deb.debian.org/debian'
+    suites="$codename $codename-updates"
+    echo "build-deps: no Debian archive among the machine's package sources; using $uris" >&2
   fi
+  local want
+  want=$(printf 'Types: deb-src\nURIs: %s\nSuites: %s\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+    "${uris% }" "${suites% }")
+  [[ -f $list && $(<"$list") == "$want" ]] && return 0
+  if [[ $(id -u) -eq 0 ]]; then sudo=(); else sudo=(sudo); fi
+  printf '%s\n' "$want" | "${sudo[@]}" tee "$list" >/dev/null
+  "${sudo[@]}" apt-get update -qq
 }
 
 version_of() { apt-cache showsrc "$1" 2>/dev/null | awk '/^Version:/{print $2}' | sort -V | tail -1; }
 
 ensure_sources
 key="recipe=$recipe"
+# The x86-64 prefix's key predates the architecture field: it stays as it was, so existing
+# caches stay valid.
+[[ $arch == x86_64 ]] || key+="-arch=$arch"
 for p in "${src_packages[@]}"; do key+="-$p=$(version_of "$p")"; done
 key+="-gtest=$(dpkg-query -W -f='${Version}' googletest 2>/dev/null || dpkg-query -W -f='${Version}' libgtest-dev)"
 key+="-zlib=$(dpkg-query -W -f='${Version}' libz-mingw-w64-dev)"
@@ -81,7 +124,7 @@ mkdir -p "$work" "$prefix"
 cd "$work"
 echo "build-deps: building into $prefix ($key)" >&2
 
-toolchain=$root/cmake/mingw-w64-x86_64.cmake
+toolchain=$root/cmake/mingw-w64-$arch.cmake
 cmake_cross=(-G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release
   -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_PREFIX_PATH="$prefix" -DBUILD_SHARED_LIBS=OFF
   -DCMAKE_POSITION_INDEPENDENT_CODE=OFF -DQV_WINDOWS_DEPS="$prefix")
@@ -120,10 +163,10 @@ fetch() {
 }
 
 # 3. zlib: Debian ships it built for mingw; copy the static library and headers in.
-cp /usr/x86_64-w64-mingw32/include/zlib.h /usr/x86_64-w64-mingw32/include/zconf.h "$prefix/include/" 2>/dev/null ||
-  { mkdir -p "$prefix/include"; cp /usr/x86_64-w64-mingw32/include/zlib.h /usr/x86_64-w64-mingw32/include/zconf.h "$prefix/include/"; }
-mkdir -p "$prefix/lib"
-cp /usr/x86_64-w64-mingw32/lib/libz.a "$prefix/lib/libz.a"
+# (libz-mingw-w64-dev holds both architectures.)
+mkdir -p "$prefix/include" "$prefix/lib"
+cp "/usr/$host/include/zlib.h" "/usr/$host/include/zconf.h" "$prefix/include/"
+cp "/usr/$host/lib/libz.a" "$prefix/lib/libz.a"
 # libpng's pkg-config file requires zlib's, which Debian's mingw package does not ship; cairo's
 # configure finds libpng (and pixman) through pkg-config in the prefix alone.
 mkdir -p "$prefix/lib/pkgconfig"
@@ -203,8 +246,8 @@ needs_exe_wrapper = true
 
 [host_machine]
 system = 'windows'
-cpu_family = 'x86_64'
-cpu = 'x86_64'
+cpu_family = '$cpu_family'
+cpu = '$arch'
 endian = 'little'
 EOF
 logged pixman-setup "${pkg_config_env[@]}" meson setup build-pixman "$pixman_src" \
@@ -242,10 +285,10 @@ rm -f "$prefix"/lib/*.la
 # 10. libcrypto for the package signatures (Ed25519 verification; the hashes go through BCrypt):
 # static, no assembler, no engines or modules, no TLS or network code, and every algorithm family
 # the installer does not use left out, which keeps the cold build to about 15 minutes on 2 shared
-# cores. OpenSSL's own Configure (perl) drives the mingw64 target; only the libraries are built.
+# cores. OpenSSL's own Configure (perl) drives its mingw target; only the libraries are built.
 openssl_src=$(fetch openssl)
 mkdir -p build-openssl
-logged openssl-configure sh -c 'cd build-openssl && exec "$@"' sh "$openssl_src/Configure" mingw64 \
+logged openssl-configure sh -c 'cd build-openssl && exec "$@"' sh "$openssl_src/Configure" "$openssl_target" \
   --cross-compile-prefix="$host-" --prefix="$prefix" --libdir=lib --openssldir="$prefix/ssl" CC=gcc-posix \
   no-shared no-tests no-module no-legacy no-engine no-dso no-asm no-async no-ssl no-tls no-dtls no-sock \
   no-ui-console no-autoload-config no-deprecated no-aria no-bf no-blake2 no-camellia no-cast no-chacha \

@@ -1,21 +1,35 @@
 #!/usr/bin/env bash
 # Runs the Windows build's tests under wine, several at a time:
-#   bash tools/windows/test.sh [--build-dir DIR] [ctest arguments...]
+#   bash tools/windows/test.sh [--arch x86_64|i686] [--build-dir DIR] [ctest arguments...]
+# (--arch as given to tools/build-windows.sh, default x86_64; DIR defaults to that build's folder).
 # Tests run in lanes (QV_WINE_LANES, default two per core, at most 4), one test per lane at a
 # time. A lane is a machine of its own as far as a test can tell: its own wine prefix (so its
 # own named mutexes, registry and profile folders), its own wine server and desktop, and its own
 # X display (focus, pointer and the windows xdotool finds). Tests that take the one name the
 # lanes share, the collector's loopback port, hold a ctest lock instead. ctest hands each test a
 # lane (resource allocation) and tools/windows/wine-lane.sh, the build's emulator, runs it there.
-# The prefixes are made once and kept (QV_WINEPREFIX, default ~/.cache/quorvex-windows/wine, and
-# QV_WINEPREFIX-lane1, -lane2, ... beside it); each run starts their servers and displays afresh
+# The prefixes are made once and kept (the architecture's prefix of tools/windows/wine-env.sh,
+# and PREFIX-lane1, -lane2, ... beside it); each run starts their servers and displays afresh
 # and stops them at its end.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
-dir=build-windows
-if [[ ${1:-} == --build-dir ]]; then dir=$2; shift 2; fi
+arch=x86_64
+dir=
+while [[ $# -gt 0 ]]; do
+  case "$1" in
+    --arch) arch=$2; shift 2 ;;
+    --build-dir) dir=$2; shift 2 ;;
+    *) break ;;
+  esac
+done
+case "$arch" in
+  x86_64) : "${dir:=build-windows}" ;;
+  i686) : "${dir:=build-windows-i686}" ;;
+  *) echo "windows/test.sh: unknown architecture '$arch' (known: x86_64 i686)" >&2; exit 2 ;;
+esac
 
+export QV_WINDOWS_ARCH=$arch
 source tools/windows/wine-env.sh
 # urlmon keeps a copy of every download in the prefix's URL cache, and the service downloader's
 # large-file test alone leaves 2 GiB there: the cache starts empty on every run.

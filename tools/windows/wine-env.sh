@@ -1,8 +1,18 @@
-# Sourced by the Windows build and test scripts: one wine prefix for the discovery of tests at
-# build time and for the runs, made once and kept (QV_WINEPREFIX, default
-# ~/.cache/quorvex-windows/wine). tools/windows/test.sh adds more prefixes beside it, one per
-# test lane.
-export WINEPREFIX=${QV_WINEPREFIX:-$HOME/.cache/quorvex-windows/wine}
+# Sourced by the Windows build and test scripts: one wine prefix per architecture for the
+# discovery of tests at build time and for the runs, made once and kept (QV_WINEPREFIX, default
+# ~/.cache/quorvex-windows/wine, for the x86-64 build; the same name with "-i686" for the x86
+# one: QV_WINDOWS_ARCH names the build, default x86_64). tools/windows/test.sh adds more
+# prefixes beside it, one per test lane.
+# Both are 64-bit Windows: the x86 installer runs there as it mostly runs for its users, a 32-bit
+# program on 64-bit Windows (wine's WoW64, the 32-bit half of wine that Debian's wine32:i386
+# package adds), with the redirected system folder and registry views, Program Files (x86) and
+# the 32-bit process structures that only such a system has.
+qv_wine_arch=${QV_WINDOWS_ARCH:-x86_64}
+case "$qv_wine_arch" in
+  x86_64) export WINEPREFIX=${QV_WINEPREFIX:-$HOME/.cache/quorvex-windows/wine} ;;
+  i686) export WINEPREFIX=${QV_WINEPREFIX:-$HOME/.cache/quorvex-windows/wine}-i686 ;;
+  *) echo "wine-env: unknown architecture '$qv_wine_arch' (known: x86_64 i686)" >&2; return 2 ;;
+esac
 export WINEDEBUG=-all
 # No .NET or Gecko prompts; no Linux menu entries for the shortcuts the sample package writes.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
@@ -16,6 +26,12 @@ qv_wine_ready=.quorvex-settings-2
 
 # qv_wine_prepare: makes the prefix WINEPREFIX names, once, with the settings the tests need.
 qv_wine_prepare() {
+  # A 64-bit prefix made before wine's 32-bit half was installed cannot run 32-bit programs
+  # (its SysWOW64 folder is empty): the x86 build's prefix is made again then.
+  if [[ $qv_wine_arch == i686 && -f $WINEPREFIX/system.reg &&
+        ! -f $WINEPREFIX/drive_c/windows/syswow64/kernel32.dll ]]; then
+    rm -rf "$WINEPREFIX"
+  fi
   if [[ ! -f $WINEPREFIX/system.reg ]]; then
     rm -rf "$WINEPREFIX"
     mkdir -p "$(dirname "$WINEPREFIX")"

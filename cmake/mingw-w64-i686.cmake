@@ -1,0 +1,9 @@
+# Cross build for 32-bit Windows (x86) with mingw-w64. Debian's i686 compiler unwinds exceptions
+# with DWARF tables: an exception cannot cross a frame of Windows' own (a window procedure called
+# from DispatchMessage, a COM or thread callback), so none may leave such a callback.
+set(CMAKE_SYSTEM_PROCESSOR i686)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)
+# A 32-bit program on 64-bit Windows gets the whole 4 GiB of its address space, instead of 2 GiB,
+# only if its header says it handles addresses above 2 GiB (nothing here keeps pointers in signed
+# integers).
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-Wl,--large-address-aware")
