@@ -62,7 +62,7 @@ struct OutputTask {
 bool FinishesInTime(const OutputTask& task) {
     const HANDLE thread = ::CreateThread(
         nullptr, 0,
-        [](LPVOID parameter) -> DWORD {
+        [](LPVOID parameter) WINAPI -> DWORD {
             const auto* t = static_cast<const OutputTask*>(parameter);
             t->work(t->what);
             return 0;

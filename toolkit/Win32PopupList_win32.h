@@ -6,6 +6,8 @@
 // Escape, Tab, losing the capture or the window losing the activation closes the list.
 //
 // Thread: the user-interface thread.
+#include <basetsd.h>
+
 #include <cstdint>
 #include <memory>
 
@@ -40,7 +42,9 @@ public:
     void Wheel(int delta);
 
 private:
-    static std::intptr_t __stdcall WindowProc(HWND__* hwnd, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
+    // Win32's own types (LRESULT and LPARAM are LONG_PTR): on 32-bit Windows LONG_PTR is `long`,
+    // a type of its own beside intptr_t's `int`.
+    static LONG_PTR __stdcall WindowProc(HWND__* hwnd, unsigned msg, UINT_PTR wParam, LONG_PTR lParam);
     std::intptr_t HandleNative(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam, bool& handled);
     void Choose(int index);
     void SetHot(int index);

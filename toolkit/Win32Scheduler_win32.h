@@ -8,6 +8,8 @@
 // the queue is otherwise idle and never more often than every 10 ms.
 //
 // Thread: made on the user-interface thread; Post() from any thread, the rest on that thread.
+#include <basetsd.h>
+
 #include <deque>
 #include <map>
 #include <memory>
@@ -36,7 +38,9 @@ public:
 
 private:
     struct TimerEntry;
-    static std::intptr_t __stdcall WindowProc(HWND__* hwnd, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
+    // Win32's own types (LRESULT and LPARAM are LONG_PTR): on 32-bit Windows LONG_PTR is `long`,
+    // a type of its own beside intptr_t's `int`.
+    static LONG_PTR __stdcall WindowProc(HWND__* hwnd, unsigned msg, UINT_PTR wParam, LONG_PTR lParam);
     void RunTimer(std::uintptr_t handle);
     void RunOnePosted();
     bool PostDrain();

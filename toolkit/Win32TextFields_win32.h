@@ -13,6 +13,8 @@
 // first. Alt+F4 in a field is the window's close command.
 //
 // Thread: the user-interface thread.
+#include <basetsd.h>
+
 #include <map>
 #include <memory>
 
@@ -54,9 +56,12 @@ public:
 
 private:
     struct Field;
-    static std::intptr_t __stdcall FrameProc(HWND__* hwnd, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
-    static std::intptr_t __stdcall EditProc(HWND__* hwnd, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam,
-                                            std::uintptr_t id, std::uintptr_t data);
+    // Win32's own types (LRESULT and LPARAM are LONG_PTR, a subclass's data DWORD_PTR): on
+    // 32-bit Windows they are `long` and `unsigned long`, types of their own beside intptr_t's
+    // `int`.
+    static LONG_PTR __stdcall FrameProc(HWND__* hwnd, unsigned msg, UINT_PTR wParam, LONG_PTR lParam);
+    static LONG_PTR __stdcall EditProc(HWND__* hwnd, unsigned msg, UINT_PTR wParam, LONG_PTR lParam, UINT_PTR id,
+                                       DWORD_PTR data);
     Field* FieldFor(CControlUI* control, ITextPeer* peer);
     Field* FindByWindow(HWND__* hwnd);
     void Style(Field& field, ITextPeer* peer);

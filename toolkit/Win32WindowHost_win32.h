@@ -16,6 +16,8 @@
 // physical pixels divided by the window's scale.
 //
 // Thread: the user-interface thread (the one that made the platform).
+#include <basetsd.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -90,7 +92,9 @@ public:
     void CloseCommand();
 
 private:
-    static std::intptr_t __stdcall WindowProc(HWND__* hwnd, unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
+    // Win32's own types (LRESULT and LPARAM are LONG_PTR): on 32-bit Windows LONG_PTR is `long`,
+    // a type of its own beside intptr_t's `int`.
+    static LONG_PTR __stdcall WindowProc(HWND__* hwnd, unsigned msg, UINT_PTR wParam, LONG_PTR lParam);
     std::intptr_t HandleNative(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam, bool& handled);
     void OnNativeGone();
     void SchedulePaint();

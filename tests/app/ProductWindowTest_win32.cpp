@@ -57,7 +57,7 @@ HWND WaitForWindow(DWORD pid, HANDLE process, const std::wstring& title, std::ch
     do {
         Search search{pid, &title, nullptr};
         ::EnumWindows(
-            [](HWND window, LPARAM data) -> BOOL {
+            [](HWND window, LPARAM data) CALLBACK -> BOOL {
                 auto* s = reinterpret_cast<Search*>(data);
                 DWORD owner = 0;
                 ::GetWindowThreadProcessId(window, &owner);
@@ -80,7 +80,7 @@ std::vector<HWND> Descendants(HWND parent, const std::wstring& className) {
     } search{&className, {}};
     ::EnumChildWindows(
         parent,
-        [](HWND window, LPARAM data) -> BOOL {
+        [](HWND window, LPARAM data) CALLBACK -> BOOL {
             auto* s = reinterpret_cast<Search*>(data);
             if (::_wcsicmp(ClassName(window).c_str(), s->className->c_str()) == 0) s->found.push_back(window);
             return TRUE;

@@ -124,7 +124,7 @@ std::vector<HWND> OwnedWindows(HWND owner, const wchar_t* className) {
     } search{owner, className, {}};
     EnumThreadWindows(
         GetCurrentThreadId(),
-        [](HWND hwnd, LPARAM p) -> BOOL {
+        [](HWND hwnd, LPARAM p) CALLBACK -> BOOL {
             auto* s = reinterpret_cast<Search*>(p);
             wchar_t name[64] = {};
             if (GetClassNameW(hwnd, name, 64) && std::wstring(name) == s->className && GetWindow(hwnd, GW_OWNER) == s->owner)
