@@ -69,22 +69,28 @@ bool RvaToOffset(const std::vector<char>& bytes, size_t sectionTable, unsigned s
     return false;
 }
 
-// A 64-bit program for `subsystem` whose every imported library is one the system carries (a
-// compiler runtime or zlib DLL would be missing on a clean machine).
+// A program of the test's own architecture for `subsystem` whose every imported library is one
+// the system carries (a compiler runtime or zlib DLL would be missing on a clean machine); a
+// 32-bit one also takes the whole 4 GiB of address space that 64-bit Windows gives it.
 void CheckImage(const char* buildPath, WORD subsystem) {
     SCOPED_TRACE(buildPath);
     const std::vector<char> bytes = FileBytes(RuntimePath(buildPath));
     IMAGE_DOS_HEADER dos{};
     ASSERT_TRUE(ReadAt(bytes, 0, dos));
     ASSERT_EQ(dos.e_magic, IMAGE_DOS_SIGNATURE);
-    IMAGE_NT_HEADERS64 nt{};
+    IMAGE_NT_HEADERS nt{};  // the 32- or 64-bit form, as this program is built
     ASSERT_TRUE(ReadAt(bytes, static_cast<size_t>(dos.e_lfanew), nt));
     ASSERT_EQ(nt.Signature, static_cast<DWORD>(IMAGE_NT_SIGNATURE));
+#ifdef _WIN64
     EXPECT_EQ(nt.FileHeader.Machine, IMAGE_FILE_MACHINE_AMD64);
-    ASSERT_EQ(nt.OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR64_MAGIC);
+#else
+    EXPECT_EQ(nt.FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+    EXPECT_TRUE(nt.FileHeader.Characteristics & IMAGE_FILE_LARGE_ADDRESS_AWARE);
+#endif
+    ASSERT_EQ(nt.OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR_MAGIC);
     EXPECT_EQ(nt.OptionalHeader.Subsystem, subsystem);
 
-    const size_t sectionTable = static_cast<size_t>(dos.e_lfanew) + offsetof(IMAGE_NT_HEADERS64, OptionalHeader) +
+    const size_t sectionTable = static_cast<size_t>(dos.e_lfanew) + offsetof(IMAGE_NT_HEADERS, OptionalHeader) +
                                 nt.FileHeader.SizeOfOptionalHeader;
     const IMAGE_DATA_DIRECTORY imports = nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     size_t offset = 0;
