@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the installer as it ships (held to its size budget), the whole
 # suite under AddressSanitizer + UndefinedBehaviorSanitizer, the thread-heavy programs (label
-# "tsan") under ThreadSanitizer, then the Windows build's suite under wine. Window tests run on
+# "tsan") under ThreadSanitizer, then the Windows builds' suites under wine, x86-64 then x86
+# (the 32-bit installer on wine's 64-bit system, as its users mostly run it). Window tests run on
 # private Xvfb displays. Installs the Debian packages it needs first, and prints the wall time
 # of every stage at its end (also when a stage fails).
 set -euo pipefail
@@ -40,11 +41,13 @@ report() {
     local spent=$((SECONDS - stage_start))
     printf '  %-44s %4d:%02d  FAILED\n' "$stage_now" $((spent / 60)) $((spent % 60))
   fi
-  if [[ -f $QV_TEST_ROOT/deps.seconds ]]; then
-    local deps=$(<"$QV_TEST_ROOT/deps.seconds")
-    printf '  %-44s %4d:%02d  (in the background, beside the stages above)\n' "windows: libraries" \
+  local arch deps
+  for arch in x86_64 i686; do
+    [[ -f $QV_TEST_ROOT/deps-$arch.seconds ]] || continue
+    deps=$(<"$QV_TEST_ROOT/deps-$arch.seconds")
+    printf '  %-44s %4d:%02d  (in the background, beside the stages above)\n' "windows $arch: libraries" \
       $((deps / 60)) $((deps % 60))
-  fi
+  done
   local total=$((SECONDS - run_start))
   printf '  %-44s %4d:%02d\n' "total" $((total / 60)) $((total % 60))
   # A background build still running when a stage failed ends with the run.
@@ -102,23 +105,40 @@ setarch "$(uname -m)" -R true 2>/dev/null && norand=(setarch "$(uname -m)" -R) |
 stage "layer check" bash tools/check-layers.sh
 stage "packages" bash tools/setup-deps.sh windows
 
-# The Windows libraries (minutes on a new machine, cached afterwards) build in the background at
-# the lowest priority, in a session of their own: they take the cores where the stages below
-# leave them idle (single-threaded configure steps, tests that wait) and give them up at once to
-# everything else, so no test is slowed by them.
-setsid bash -c 'status=0
-  nice -n 19 bash tools/windows/build-deps.sh >"$1/deps.log" 2>&1 || status=$?
-  echo $SECONDS >"$1/deps.seconds"
-  exit $status' deps "$QV_TEST_ROOT" &
+# The Windows libraries of both architectures (minutes on a new machine, cached afterwards) build
+# in the background at the lowest priority, one architecture after the other, in a session of
+# their own: they take the cores where the stages below leave them idle (single-threaded
+# configure steps, tests that wait) and give them up at once to everything else, so no test is
+# slowed by them. Each architecture's end is marked in its own file, so the x86-64 stages need
+# not wait for the x86 libraries.
+setsid bash -c 'for arch in x86_64 i686; do
+    status=0
+    nice -n 19 bash tools/windows/build-deps.sh --arch "$arch" >"$1/deps-$arch.log" 2>&1 || status=$?
+    echo $SECONDS >"$1/deps-$arch.seconds"
+    echo $status >"$1/deps-$arch.status"
+    (( status == 0 )) || exit $status
+  done' deps "$QV_TEST_ROOT" &
 deps_pid=$!
+# wait_for_deps ARCH: waits until ARCH's libraries are built (or their build failed).
 wait_for_deps() {
-  local status=0
-  wait "$deps_pid" || status=$?
-  deps_pid=
-  tail -n 1 "$QV_TEST_ROOT/deps.log"
+  local arch=$1 status
+  while [[ ! -f $QV_TEST_ROOT/deps-$arch.status ]]; do
+    if ! kill -0 "$deps_pid" 2>/dev/null; then
+      echo "test.sh: the library build ended before the $arch libraries" >&2
+      cat "$QV_TEST_ROOT"/deps-*.log >&2 2>/dev/null || true
+      return 1
+    fi
+    sleep 2
+  done
+  status=$(<"$QV_TEST_ROOT/deps-$arch.status")
+  tail -n 1 "$QV_TEST_ROOT/deps-$arch.log"
   if (( status != 0 )); then
-    cat "$QV_TEST_ROOT/deps.log" >&2
-    return $status
+    cat "$QV_TEST_ROOT/deps-$arch.log" >&2
+    return "$status"
+  fi
+  if [[ $arch == i686 ]]; then
+    wait "$deps_pid" 2>/dev/null || true
+    deps_pid=
   fi
 }
 
@@ -135,6 +155,10 @@ stage "tsan: build" cmake --build build-tsan --target qv_threaded_tests
 stage "tsan: thread-heavy tests" with_times build-tsan tsan "${norand[@]}" "${xvfb[@]}" \
   ctest --test-dir build-tsan "${ctest_args[@]}" -L tsan -j "$tsan_jobs"
 
-stage "windows: libraries (what is left of them)" wait_for_deps
-stage "windows: build (host programs, cross build)" bash tools/build-windows.sh
-stage "windows: tests under wine" with_times build-windows windows bash tools/windows/test.sh
+stage "windows x86_64: libraries (what is left)" wait_for_deps x86_64
+stage "windows x86_64: build (host programs, cross)" bash tools/build-windows.sh --arch x86_64
+stage "windows x86_64: tests under wine" with_times build-windows windows bash tools/windows/test.sh --arch x86_64
+stage "windows i686: libraries (what is left)" wait_for_deps i686
+stage "windows i686: build (cross build)" bash tools/build-windows.sh --arch i686
+stage "windows i686: tests under wine (WoW64)" with_times build-windows-i686 windows-i686 \
+  bash tools/windows/test.sh --arch i686
