@@ -56,6 +56,20 @@ function(qv_delay_load target)
     endif()
     # A library added to the list later must relink the target, though its command stays the same.
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${lib})
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+      # The 32-bit linker (binutils 2.40) drops an import member's code when only its "__imp_"
+      # slot is referenced, as every call through a dllimport declaration does, and the slot
+      # then starts out as 0 instead of pointing at the code that loads the library: the first
+      # call jumps to address 0. Every function's load code is therefore kept (tens of bytes
+      # each).
+      list(TRANSFORM imports PREPEND "-Wl,-u,_" OUTPUT_VARIABLE keep)
+      list(JOIN keep "\n" keep)
+      set(rsp ${folder}/${name}.keep)
+      file(WRITE ${rsp}.new "${keep}\n")
+      file(COPY_FILE ${rsp}.new ${rsp} ONLY_IF_DIFFERENT)
+      target_link_options(${target} PRIVATE "@${rsp}")
+      set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${rsp})
+    endif()
   endforeach()
   target_link_directories(${target} BEFORE PRIVATE ${folder})
 endfunction()
