@@ -15,16 +15,25 @@ HMODULE Core() {
     return core.get();
 }
 
+// The functions are WINAPI (__stdcall), on 32-bit x86 a calling convention of its own: each is
+// called through a pointer of that convention, behind the portable signature Fn.
 template <typename Fn>
-Fn* Find(const char* name) {
-    HMODULE core = Core();
-    return core ? reinterpret_cast<Fn*>(reinterpret_cast<void*>(GetProcAddress(core, name))) : nullptr;
-}
+struct Wrapper;
+
+template <typename R, typename... Args>
+struct Wrapper<R(Args...)> {
+    static std::function<R(Args...)> Find(const char* name) {
+        using Pointer = R(WINAPI*)(Args...);
+        HMODULE core = Core();
+        const auto fn = core ? reinterpret_cast<Pointer>(reinterpret_cast<void*>(GetProcAddress(core, name))) : nullptr;
+        if (!fn) return {};
+        return [fn](Args... args) { return fn(args...); };
+    }
+};
 
 template <typename Fn>
 std::function<Fn> Wrap(const char* name) {
-    Fn* fn = Find<Fn>(name);
-    return fn ? std::function<Fn>(fn) : std::function<Fn>();
+    return Wrapper<Fn>::Find(name);
 }
 
 }  // namespace
