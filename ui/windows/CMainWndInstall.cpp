@@ -84,7 +84,7 @@ bool CMainWnd::StartInstall(const std::wstring& folder, bool desktopIcon, bool t
     if (settings.IsCheckNet) {
         if (netCheckThread_) netCheckThread_->Join();
         CPaintManagerUI* manager = &PaintManager();
-        netCheckThread_ = std::make_unique<Utils::Thread>(nullptr, L"netcheck", [manager, root](void*) -> unsigned {
+        netCheckThread_ = std::make_unique<Utils::Thread>(nullptr, L"ABDEF", [manager, root](void*) -> unsigned {
             // The manager's posting queue is the one part of the window a worker may use.
             manager->PostNotify(root, kCheckNet, InstallSession::CheckNetwork() ? 1 : 0);
             return 0;
