@@ -225,7 +225,7 @@ void CMainWnd::FinishInstall() {
 }
 
 void CMainWnd::RunProduct() {
-    if (StartUrl.size() > 5) DesktopServices::OpenUri(StartUrl);
+    if (StartUrl.size() > 5) DesktopServices::OpenStartPage(StartUrl);
     if (!ProductExePath.empty() && InstallFiles::FileExists(ProductExePath)) {
         DesktopServices::PumpFor(100);
         DesktopServices::StartProgram(ProductExePath, L"");
