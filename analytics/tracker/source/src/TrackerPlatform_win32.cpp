@@ -172,6 +172,12 @@ std::filesystem::path ExecutableFolder() {
     }
 }
 
+// The user's local application data folder, in its long form and as wide text. Windows 7 is the
+// oldest system the programs start on, and it always has this folder: there is no older system
+// to give the shared documents folder instead. The long form is kept on purpose: a short (8.3)
+// name exists only where the volume makes them (it can be turned off per volume, and then the
+// short form is the long one anyway), and a user name outside the ANSI code page would be lost
+// on the way through the ANSI path functions, leaving a folder that is not the user's.
 std::filesystem::path LocalStateFolder() {
     PWSTR folder = nullptr;
     const ::HRESULT result = SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DEFAULT, nullptr, &folder);
