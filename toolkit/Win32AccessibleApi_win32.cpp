@@ -1,24 +1,16 @@
 #include "utils/WindowsApi_win32.h"
 
 #include "toolkit/Win32AccessibleApi_win32.h"
-#include "utils/WinResource_win32.h"
+#include "utils/SystemFunction_win32.h"
 
 namespace Toolkit {
 namespace {
 
-using Module = Utils::win::UniqueFree<HINSTANCE__, FreeLibrary>;
-
-// The core stays loaded until the process ends: it holds references to providers and may call
-// them until the last window is gone.
-HMODULE Core() {
-    static const Module core(LoadLibraryExW(L"uiautomationcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
-    return core.get();
-}
-
+// The core stays loaded until the process ends (the lookup keeps it): it holds references to
+// providers and may call them until the last window is gone.
 template <typename Fn>
 Fn* Find(const char* name) {
-    HMODULE core = Core();
-    return core ? reinterpret_cast<Fn*>(reinterpret_cast<void*>(GetProcAddress(core, name))) : nullptr;
+    return Utils::win::SystemFunction<Fn*>(L"uiautomationcore.dll", name);
 }
 
 template <typename Fn>

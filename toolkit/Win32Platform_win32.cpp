@@ -106,16 +106,12 @@ namespace {
 int g_composes = -1;
 
 bool AskDesktopComposes() {
-    // Through the system folder only: dwmapi is no known DLL, and a copy beside the installer
-    // (a downloads folder) must never be loaded.
-    HMODULE dwm = LoadLibraryExW(L"dwmapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (!dwm) return false;
+    // Through the system folder only (the lookup's rule): dwmapi is no known DLL, and a copy
+    // beside the installer (a downloads folder) must never be loaded.
     using IsEnabled = HRESULT(WINAPI*)(BOOL*);
-    auto query = reinterpret_cast<IsEnabled>(reinterpret_cast<void*>(GetProcAddress(dwm, "DwmIsCompositionEnabled")));
+    const auto query = Utils::win::SystemFunction<IsEnabled>(L"dwmapi.dll", "DwmIsCompositionEnabled");
     BOOL enabled = FALSE;
-    const bool composes = query && SUCCEEDED(query(&enabled)) && enabled;
-    FreeLibrary(dwm);
-    return composes;
+    return query && SUCCEEDED(query(&enabled)) && enabled;
 }
 
 }  // namespace

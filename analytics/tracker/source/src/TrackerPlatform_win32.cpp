@@ -12,6 +12,8 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include "utils/SystemFunction_win32.h"
+
 namespace varnel::tracking::platform {
 namespace {
 
@@ -25,30 +27,12 @@ struct FindCloser {
 };
 using FindHandle = std::unique_ptr<void, FindCloser>;
 
-// A loaded system library, freed with its holder.
-class Library {
-public:
-    explicit Library(const wchar_t* name) : module_(LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {}
-    ~Library() {
-        if (module_) FreeLibrary(module_);
-    }
-    Library(const Library&) = delete;
-    Library& operator=(const Library&) = delete;
-    HMODULE Get() const { return module_; }
-
-private:
-    HMODULE module_;
-};
-
 // The NT version as ntdll reports it (no manifest or compatibility shim changes it); all 0
 // when ntdll or the function is missing.
 WindowsVersion NtVersion() {
     WindowsVersion version;
-    const Library ntdll(L"ntdll.dll");
-    if (!ntdll.Get()) return version;
     using GetNumbers = void(WINAPI*)(DWORD*, DWORD*, DWORD*);
-    const auto get = reinterpret_cast<GetNumbers>(
-        reinterpret_cast<void*>(GetProcAddress(ntdll.Get(), "RtlGetNtVersionNumbers")));
+    const auto get = Utils::win::SystemFunction<GetNumbers>(L"ntdll.dll", "RtlGetNtVersionNumbers");
     if (!get) return version;
     DWORD major = 0, minor = 0, build = 0;
     get(&major, &minor, &build);
