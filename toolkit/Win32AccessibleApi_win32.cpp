@@ -6,17 +6,25 @@
 namespace Toolkit {
 namespace {
 
-// The core stays loaded until the process ends (the lookup keeps it): it holds references to
+// The core's functions use the system's calling convention (stdcall on x86), which the
+// members' signatures do not carry: each is called through a pointer of that convention. The
+// core stays loaded until the process ends (the lookup keeps it): it holds references to
 // providers and may call them until the last window is gone.
-template <typename Fn>
-Fn* Find(const char* name) {
-    return Utils::win::SystemFunction<Fn*>(L"uiautomationcore.dll", name);
-}
+template <typename Signature>
+struct CoreCall;
+template <typename R, typename... Args>
+struct CoreCall<R(Args...)> {
+    static std::function<R(Args...)> Find(const char* name) {
+        using Pointer = R(WINAPI*)(Args...);
+        const auto fn = Utils::win::SystemFunction<Pointer>(L"uiautomationcore.dll", name);
+        if (!fn) return {};
+        return [fn](Args... args) { return fn(args...); };
+    }
+};
 
-template <typename Fn>
-std::function<Fn> Wrap(const char* name) {
-    Fn* fn = Find<Fn>(name);
-    return fn ? std::function<Fn>(fn) : std::function<Fn>();
+template <typename Signature>
+std::function<Signature> Wrap(const char* name) {
+    return CoreCall<Signature>::Find(name);
 }
 
 }  // namespace
