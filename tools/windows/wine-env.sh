@@ -11,17 +11,20 @@ export WINEARCH=win64
 # native driver of the end-to-end tests.
 unset QV_TEST_ROOT
 
-# The file a prepared prefix holds; bump its number when the settings below change.
-qv_wine_ready=.quorvex-settings-2
+# The file a prepared prefix holds; bump its number when the settings below change. A prefix made
+# before Debian's 32-bit wine was installed lacks the 32-bit half of the system, and with wine32
+# present even 64-bit programs then fail to start in it ("could not load kernel32.dll"), so the
+# file also names which wine made the prefix.
+qv_wine_ready=.quorvex-settings-3-$([[ -x /usr/lib/wine/wine ]] && echo wow64 || echo win64)
 
 # qv_wine_prepare: makes the prefix WINEPREFIX names, once, with the settings the tests need.
 qv_wine_prepare() {
-  if [[ ! -f $WINEPREFIX/system.reg ]]; then
+  local ready=$WINEPREFIX/$qv_wine_ready
+  if [[ ! -f $WINEPREFIX/system.reg || ! -f $ready ]]; then
     rm -rf "$WINEPREFIX"
     mkdir -p "$(dirname "$WINEPREFIX")"
     wineboot -i >/dev/null 2>&1
   fi
-  local ready=$WINEPREFIX/$qv_wine_ready
   [[ -f $ready ]] && return 0
   # A crashing test program ends instead of waiting in wine's crash dialog.
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
