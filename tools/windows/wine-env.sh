@@ -7,6 +7,16 @@ export WINEDEBUG=-all
 # No .NET or Gecko prompts; no Linux menu entries for the shortcuts the sample package writes.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEARCH=win64
+# Debian's `wine` runs wine's 32-bit loader whenever the 32-bit half of wine is installed, and that
+# loader hands a 64-bit program over to start.exe in another process: the caller's child is then
+# not the program (another process id, no windows of its own, start.exe's exit code). The 64-bit
+# programs are started with the 64-bit loader itself.
+if [[ -x /usr/lib/wine/wine64 ]]; then
+  export QV_WINE_LOADER=/usr/lib/wine/wine64 WINELOADER=/usr/lib/wine/wine64
+else
+  QV_WINE_LOADER=$(command -v wine)
+  export QV_WINE_LOADER
+fi
 # Tests make their own folders: in wine's temporary folder for Windows programs, in /tmp for the
 # native driver of the end-to-end tests.
 unset QV_TEST_ROOT
@@ -27,7 +37,7 @@ qv_wine_prepare() {
   fi
   [[ -f $ready ]] && return 0
   # A crashing test program ends instead of waiting in wine's crash dialog.
-  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  "$QV_WINE_LOADER" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   # A CJK face for DirectWrite, which ignores wine's font substitutes and would draw Chinese as
   # boxes: Debian's Noto Sans CJK (one collection file per weight, holding the SC, TC, HK, JP
   # and KR families) copied into the prefix's font folder and registered like an installed font.
@@ -40,7 +50,7 @@ qv_wine_prepare() {
       continue
     fi
     cp -f "$file" "$fonts/"
-    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' \
+    "$QV_WINE_LOADER" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' \
       /v "Noto Sans CJK $weight (TrueType)" /t REG_SZ /d "NotoSansCJK-$weight.ttc" /f >/dev/null 2>&1
   done
   # The prefix is complete only when wine has written its registry back to disk.
@@ -58,8 +68,8 @@ qv_wine_prepare() {
 # (`wineserver -k`) when it ends.
 qv_wine_serve() {
   wineserver -p </dev/null >/dev/null 2>&1 || true
-  wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 || true
-  (wine explorer.exe /desktop </dev/null >/dev/null 2>&1 &)
+  "$QV_WINE_LOADER" cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 || true
+  ("$QV_WINE_LOADER" explorer.exe /desktop </dev/null >/dev/null 2>&1 &)
 }
 
 # qv_wine_start: the prefix's server for the calling script, stopped when the script ends.

@@ -34,7 +34,7 @@ trap 'rm -f "$out" "$err"' EXIT
 for attempt in 1 2; do
   # The copies stream as the program writes, so a test that times out still shows its output.
   set +e
-  { wine "$@" 2>&3 3>&- | tee "$out"; status=${PIPESTATUS[0]}; } 3> >(tee "$err" >&2)
+  { "${QV_WINE_LOADER:-wine}" "$@" 2>&3 3>&- | tee "$out"; status=${PIPESTATUS[0]}; } 3> >(tee "$err" >&2)
   set -e
   wait "$!"
   if (( status == 0 || attempt == 2 )) || [[ -s $out || -s $err ]]; then
