@@ -7,6 +7,8 @@
 
 #include "utils/WindowsApi_win32.h"
 
+#include "utils/SystemFunction_win32.h"
+
 namespace {
 
 bool HasHandle(DWORD which) {
@@ -65,11 +67,9 @@ void HardenProcess() {
     // Only the system folder for every later DLL lookup by name; systems without the call (an
     // old Windows 7 without its update) still lose the current folder below.
     using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-    if (const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll")) {
-        const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-            reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories")));
-        if (setDefault) (void)setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
-    }
+    if (const auto setDefault =
+            Utils::win::SystemFunction<SetDefaultDllDirectoriesFn>(L"kernel32.dll", "SetDefaultDllDirectories"))
+        (void)setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
     (void)::SetDllDirectoryW(L"");
     PreloadSystemLibraries();
 }

@@ -5,10 +5,12 @@ if(WIN32 AND NOT QV_SANITIZER STREQUAL "")
   message(FATAL_ERROR "The Windows build has no sanitizer configuration (QV_SANITIZER='${QV_SANITIZER}')")
 endif()
 if(WIN32)
-  # Unicode W functions, a lean <windows.h> without min/max macros, Windows 10 APIs available
-  # (older systems are refused by the manifest's supported-OS list anyway).
-  add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00
-                          WINVER=0x0A00 CURL_STATICLIB)
+  # Unicode W functions, a lean <windows.h> without min/max macros, and the Windows 7 API level:
+  # the programs must start on Windows 7 SP1, so the headers hide every newer function and a
+  # direct call of one fails to build. Newer functions are looked up at run time
+  # (utils/SystemFunction_win32.h) with a fallback for the older systems.
+  add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601
+                          WINVER=0x0601 NTDDI_VERSION=0x06010000 CURL_STATICLIB)
   # One self-contained executable: the C and C++ runtimes and winpthreads linked in, so the
   # programs import system DLLs only.
   add_link_options(-static -static-libgcc -static-libstdc++)

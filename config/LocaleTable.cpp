@@ -38,6 +38,11 @@ uint16_t SystemDefaultLanguageId() {
     return LanguageIdForPosixLocale(Utils::SystemPosixLocale());
 }
 
+uint16_t UserDefaultUiLanguageId() {
+    if (const auto id = Utils::UserDefaultUiLangId()) return *id;
+    return LanguageIdForPosixLocale(Utils::SystemPosixLocale());
+}
+
 std::atomic<uint16_t>& LanguageId() {
     static std::atomic<uint16_t> id{SystemDefaultLanguageId()};
     return id;

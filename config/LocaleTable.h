@@ -17,6 +17,9 @@ int LcidForLocaleName(const std::wstring& localeName);
 // ("de_DE" -> "de-DE" -> 1031); 1033 when nothing matches.
 uint16_t SystemDefaultLanguageId();
 uint16_t LanguageIdForPosixLocale(const std::string& posixLocale);
+// The user's default user-interface language, by the same rules: the system's own identifier
+// where it has one (Windows), otherwise from the user's locale name.
+uint16_t UserDefaultUiLanguageId();
 
 // The LCID in use, process-wide: starts as the system default, set to 1033 when the skin is
 // opened and changed by the window when the user picks a language. Written by the window

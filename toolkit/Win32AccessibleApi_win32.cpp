@@ -1,39 +1,30 @@
 #include "utils/WindowsApi_win32.h"
 
 #include "toolkit/Win32AccessibleApi_win32.h"
-#include "utils/WinResource_win32.h"
+#include "utils/SystemFunction_win32.h"
 
 namespace Toolkit {
 namespace {
 
-using Module = Utils::win::UniqueFree<HINSTANCE__, FreeLibrary>;
-
-// The core stays loaded until the process ends: it holds references to providers and may call
-// them until the last window is gone.
-HMODULE Core() {
-    static const Module core(LoadLibraryExW(L"uiautomationcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
-    return core.get();
-}
-
-// The functions are WINAPI (__stdcall), on 32-bit x86 a calling convention of its own: each is
-// called through a pointer of that convention, behind the portable signature Fn.
-template <typename Fn>
-struct Wrapper;
-
+// The core's functions use the system's calling convention (stdcall on x86), which the
+// members' signatures do not carry: each is called through a pointer of that convention. The
+// core stays loaded until the process ends (the lookup keeps it): it holds references to
+// providers and may call them until the last window is gone.
+template <typename Signature>
+struct CoreCall;
 template <typename R, typename... Args>
-struct Wrapper<R(Args...)> {
+struct CoreCall<R(Args...)> {
     static std::function<R(Args...)> Find(const char* name) {
         using Pointer = R(WINAPI*)(Args...);
-        HMODULE core = Core();
-        const auto fn = core ? reinterpret_cast<Pointer>(reinterpret_cast<void*>(GetProcAddress(core, name))) : nullptr;
+        const auto fn = Utils::win::SystemFunction<Pointer>(L"uiautomationcore.dll", name);
         if (!fn) return {};
         return [fn](Args... args) { return fn(args...); };
     }
 };
 
-template <typename Fn>
-std::function<Fn> Wrap(const char* name) {
-    return Wrapper<Fn>::Find(name);
+template <typename Signature>
+std::function<Signature> Wrap(const char* name) {
+    return CoreCall<Signature>::Find(name);
 }
 
 }  // namespace

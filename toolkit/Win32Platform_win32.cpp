@@ -12,8 +12,41 @@
 
 #include <objbase.h>
 
+#include "utils/SystemFunction_win32.h"
+
 namespace Toolkit {
 namespace {
+
+// The system DPI: GetDpiForSystem from Windows 10 1607 on, the screen's logical pixels before.
+UINT SystemDpi() {
+    static const auto forSystem = Utils::win::SystemFunction<UINT(WINAPI*)()>(L"user32.dll", "GetDpiForSystem");
+    if (forSystem)
+        if (const UINT dpi = forSystem()) return dpi;
+    HDC screen = GetDC(nullptr);
+    if (!screen) return 96;
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+// The best DPI awareness the system offers: per-monitor v2 (Windows 10 1703), per-monitor
+// through the shell's scaling functions (8.1), system DPI (7). Windows then send WM_DPICHANGED
+// and are drawn at the monitor's density instead of being stretched by the system. A setting
+// already made (by the manifest) is kept: the calls then fail with ERROR_ACCESS_DENIED or
+// E_ACCESSDENIED.
+void BecomeDpiAware() {
+    using SetContext = BOOL(WINAPI*)(HANDLE);
+    if (const auto setContext = Utils::win::SystemFunction<SetContext>(L"user32.dll", "SetProcessDpiAwarenessContext")) {
+        // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+        if (setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4))) || GetLastError() == ERROR_ACCESS_DENIED) return;
+    }
+    using SetAwareness = HRESULT(WINAPI*)(int);
+    if (const auto setAwareness = Utils::win::SystemFunction<SetAwareness>(L"shcore.dll", "SetProcessDpiAwareness")) {
+        const HRESULT set = setAwareness(2);  // PROCESS_PER_MONITOR_DPI_AWARE
+        if (SUCCEEDED(set) || set == E_ACCESSDENIED) return;
+    }
+    if (!SetProcessDPIAware()) std::fprintf(stderr, "cannot make the process DPI aware (%lu)\n", GetLastError());
+}
 
 class Win32Platform : public IPlatform {
 public:
@@ -59,7 +92,7 @@ public:
         std::exit(code);
     }
 
-    int ScreenScale() const override { return GetDpiForSystem() >= 144 ? 2 : 1; }
+    int ScreenScale() const override { return SystemDpi() >= 144 ? 2 : 1; }
 
 private:
     Win32Scheduler scheduler_;
@@ -73,16 +106,12 @@ namespace {
 int g_composes = -1;
 
 bool AskDesktopComposes() {
-    // Through the system folder only: dwmapi is no known DLL, and a copy beside the installer
-    // (a downloads folder) must never be loaded.
-    HMODULE dwm = LoadLibraryExW(L"dwmapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (!dwm) return false;
+    // Through the system folder only (the lookup's rule): dwmapi is no known DLL, and a copy
+    // beside the installer (a downloads folder) must never be loaded.
     using IsEnabled = HRESULT(WINAPI*)(BOOL*);
-    auto query = reinterpret_cast<IsEnabled>(reinterpret_cast<void*>(GetProcAddress(dwm, "DwmIsCompositionEnabled")));
+    const auto query = Utils::win::SystemFunction<IsEnabled>(L"dwmapi.dll", "DwmIsCompositionEnabled");
     BOOL enabled = FALSE;
-    const bool composes = query && SUCCEEDED(query(&enabled)) && enabled;
-    FreeLibrary(dwm);
-    return composes;
+    return query && SUCCEEDED(query(&enabled)) && enabled;
 }
 
 }  // namespace
@@ -97,12 +126,7 @@ void SetDesktopComposes(bool composes) { g_composes = composes ? 1 : 0; }
 bool InitWin32Host() {
     static Win32Platform* platform = nullptr;
     if (platform) return GetPlatform() == platform && platform->Ready();
-    // Per-monitor (v2): windows get WM_DPICHANGED and are drawn at the monitor's density
-    // instead of being stretched by the system. Older systems take the process-wide setting.
-    if (!SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2) &&
-        GetLastError() != ERROR_ACCESS_DENIED &&  // already set (manifest): keep it
-        !SetProcessDPIAware())
-        std::fprintf(stderr, "cannot make the process DPI aware (%lu)\n", GetLastError());
+    BecomeDpiAware();
     // The user-interface thread is a single-threaded COM apartment for as long as the process
     // lives: screen readers' calls to the windows' automation providers are brought to it, and
     // the shell's dialogs need it. A thread already in another model keeps it.

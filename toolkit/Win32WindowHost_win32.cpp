@@ -22,6 +22,8 @@
 
 #include <windowsx.h>
 
+#include "utils/SystemFunction_win32.h"
+
 namespace Toolkit {
 namespace {
 
@@ -46,6 +48,25 @@ int PngWidth(const std::vector<unsigned char>& png) {
     static const unsigned char sig[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     if (png.size() < 24 || !std::equal(sig, sig + 8, png.begin())) return 0;
     return (png[16] << 24) | (png[17] << 16) | (png[18] << 8) | png[19];
+}
+
+// The DPI a window is drawn at: its own (Windows 10 1607), its monitor's (8.1), or the
+// screen's (7, where the process is aware of the system DPI only).
+UINT WindowDpi(HWND window) {
+    static const auto forWindow = Utils::win::SystemFunction<UINT(WINAPI*)(HWND)>(L"user32.dll", "GetDpiForWindow");
+    if (forWindow)
+        if (const UINT dpi = forWindow(window)) return dpi;
+    using ForMonitor = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+    static const auto forMonitor = Utils::win::SystemFunction<ForMonitor>(L"shcore.dll", "GetDpiForMonitor");
+    UINT x = 0, y = 0;
+    if (forMonitor && SUCCEEDED(forMonitor(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), 0 /* effective */, &x, &y)) &&
+        x)
+        return x;
+    HDC screen = GetDC(nullptr);
+    if (!screen) return 96;
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
 }
 
 // A window's device context for drawing outside WM_PAINT, released with it.
@@ -105,7 +126,7 @@ Win32WindowHost::Win32WindowHost(CWindowBase& window, CWindowBase* owner, const 
         std::fprintf(stderr, "window host: CreateWindowExW failed (%lu)\n", GetLastError());
         return;
     }
-    const UINT dpi = GetDpiForWindow(hwnd_);
+    const UINT dpi = WindowDpi(hwnd_);
     scale_ = dpi ? dpi / 96.0 : 1.0;
     fields_ = std::make_unique<Win32TextFields>(*this);
     accessibility_ = std::make_unique<Win32Accessibility>(*this);

@@ -11,8 +11,8 @@ inline constexpr uint32_t kVerdictConnected = 0;
 inline constexpr uint32_t kVerdictNoNetwork = 1;
 inline constexpr uint32_t kVerdictNoInternet = 2;
 
-// On Windows the flags are the network list manager's NLM_CONNECTIVITY bits; the caller must
-// have initialised COM on its thread. Verdict 1 without any connectivity, 2 with some but not
+// On Windows the flags are the network list manager's NLM_CONNECTIVITY bits; any thread may ask:
+// one without COM is in a single-threaded apartment for the length of the call. Verdict 1 without any connectivity, 2 with some but not
 // to the Internet, 0 with the Internet; the whole value is 0 when no probe is available.
 // On Linux: 0x40 with verdict 0 on full connectivity; 0x20 with verdict 2 on a limited network
 // or a captive portal; 0 with verdict 1 without a network.

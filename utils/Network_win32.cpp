@@ -8,6 +8,10 @@
 namespace Utils {
 
 uint32_t CheckNetwork() {
+    // The probe runs on workers and on the unattended path, which have no apartment of their
+    // own: without one the manager cannot be created. A thread that has one keeps it.
+    const win::ComApartment apartment;
+    if (!apartment.Usable()) return 0;
     uint32_t result = 0;
     {
         win::ComPtr<INetworkListManager> manager;

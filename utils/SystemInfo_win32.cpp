@@ -6,6 +6,7 @@
 
 #include "utils/StringUtils.h"
 #include "utils/WindowsApi_win32.h"
+#include "utils/SystemFunction_win32.h"
 #include "utils/UniqueHandle_win32.h"
 #include "utils/WinResource_win32.h"
 #include <bcrypt.h>
@@ -30,12 +31,10 @@ struct HashCloser {
 std::pair<std::wstring, std::wstring> GetOsVersionName() {
     // The real numbers: GetVersionEx tells a program without a manifest naming the system that
     // it runs on 8.
-    const win::UniqueFree<HINSTANCE__, FreeLibrary> ntdll(LoadLibraryW(L"ntdll.dll"));
-    if (!ntdll) return {L"Windows", L"XP-"};
+    const auto get = win::SystemFunction<RtlGetNtVersionNumbersFn>(L"ntdll.dll", "RtlGetNtVersionNumbers");
+    if (!get) return {L"Windows", L"XP-"};
     DWORD major = 0, minor = 0, build = 0;
-    const auto get = reinterpret_cast<RtlGetNtVersionNumbersFn>(
-        reinterpret_cast<void*>(GetProcAddress(ntdll.get(), "RtlGetNtVersionNumbers")));
-    if (get) get(&major, &minor, &build);
+    get(&major, &minor, &build);
     const bool serverR2 = major == 5 && minor == 2 && GetSystemMetrics(SM_SERVERR2) != 0;
     return {L"Windows", WindowsVersionName(major, minor, build & 0xFFFF, serverR2)};
 }

@@ -14,5 +14,8 @@ std::string SystemPosixLocale() {
 
 // The language identifier comes from the locale name (see the language table of the settings).
 std::optional<uint16_t> SystemDefaultLangId() { return std::nullopt; }
+std::optional<uint16_t> UserDefaultUiLangId() { return std::nullopt; }
+
+bool SetThreadLanguage(uint16_t) { return true; }
 
 }  // namespace Utils

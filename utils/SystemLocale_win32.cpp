@@ -1,5 +1,6 @@
 #include "utils/SystemLocale.h"
 
+#include "utils/Log.h"
 #include "utils/StringUtils.h"
 #include "utils/WindowsApi_win32.h"
 
@@ -24,5 +25,21 @@ std::string SystemPosixLocale() {
 }
 
 std::optional<uint16_t> SystemDefaultLangId() { return static_cast<uint16_t>(GetSystemDefaultLangID()); }
+
+std::optional<uint16_t> UserDefaultUiLangId() { return static_cast<uint16_t>(GetUserDefaultUILanguage()); }
+
+bool SetThreadLanguage(uint16_t lcid) {
+    bool ok = true;
+    if (!SetThreadLocale(MAKELCID(lcid, SORT_DEFAULT))) {
+        QLOG(L"SetThreadLocale(%u) failed: %lu\r\n", static_cast<unsigned>(lcid), GetLastError());
+        ok = false;
+    }
+    // Returns the language it set, or 0 when it refused.
+    if (SetThreadUILanguage(lcid) != lcid) {
+        QLOG(L"SetThreadUILanguage(%u) failed: %lu\r\n", static_cast<unsigned>(lcid), GetLastError());
+        ok = false;
+    }
+    return ok;
+}
 
 }  // namespace Utils

@@ -2,10 +2,12 @@
 
 #include <cerrno>
 #include <process.h>
+#include <string>
 
 #include "utils/Log.h"
 #include "utils/StringUtils.h"
 #include "utils/ThreadState.h"
+#include "utils/SystemFunction_win32.h"
 #include "utils/UniqueHandle_win32.h"
 
 namespace Utils {
@@ -27,17 +29,61 @@ struct Thread::State::System {
 namespace {
 
 // SetThreadDescription exists from Windows 10 1607 on: looked up, never required. A missing
-// function or a refusal only loses the label.
-void NameThread(HANDLE thread, const std::wstring& name) {
+// function or a refusal only loses the label. Windows 10 1607 exports it from kernelbase only.
+void DescribeThread(HANDLE thread, const std::wstring& name) {
     using SetDescription = HRESULT(WINAPI*)(HANDLE, PCWSTR);
     static const SetDescription set = [] {
-        HMODULE kernel = ::GetModuleHandleW(L"kernelbase.dll");
-        if (!kernel) kernel = ::GetModuleHandleW(L"kernel32.dll");
-        return kernel ? reinterpret_cast<SetDescription>(
-                            reinterpret_cast<void*>(::GetProcAddress(kernel, "SetThreadDescription")))
-                      : nullptr;
+        const auto found = win::SystemFunction<SetDescription>(L"kernelbase.dll", "SetThreadDescription");
+        return found ? found : win::SystemFunction<SetDescription>(L"kernel32.dll", "SetThreadDescription");
     }();
     if (set) set(thread, name.c_str());
+}
+
+// The debuggers' older naming convention, which every Windows debugger reads (descriptions
+// are read from Windows 10 1607 on only): exception 0x406D1388 carrying the name in the ANSI code
+// page and the thread's id. An attached debugger takes it first; without one the handler below,
+// added after every other the process has, lets execution go on. Installed only while raising.
+constexpr DWORD kNameThreadException = 0x406D1388;
+
+#pragma pack(push, 8)
+struct ThreadNameInfo {
+    DWORD type;  // 0x1000
+    LPCSTR name;
+    DWORD threadId;
+    DWORD flags;  // 0
+};
+#pragma pack(pop)
+
+LONG CALLBACK ContinueAfterName(EXCEPTION_POINTERS* exception) {
+    return exception->ExceptionRecord->ExceptionCode == kNameThreadException ? EXCEPTION_CONTINUE_EXECUTION
+                                                                              : EXCEPTION_CONTINUE_SEARCH;
+}
+
+class NameExceptionHandler {
+public:
+    NameExceptionHandler() : handler_(::AddVectoredExceptionHandler(0, &ContinueAfterName)) {}
+    ~NameExceptionHandler() {
+        if (handler_) ::RemoveVectoredExceptionHandler(handler_);
+    }
+    NameExceptionHandler(const NameExceptionHandler&) = delete;
+    NameExceptionHandler& operator=(const NameExceptionHandler&) = delete;
+    bool Installed() const { return handler_ != nullptr; }
+
+private:
+    void* handler_;
+};
+
+void AnnounceThreadName(DWORD id, const std::wstring& name) {
+    const int size = ::WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return;
+    std::string ansi(static_cast<size_t>(size), '\0');
+    if (::WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, ansi.data(), size, nullptr, nullptr) != size) return;
+    const NameExceptionHandler handler;
+    // Without the handler the exception would end the process.
+    if (!handler.Installed()) return;
+    const ThreadNameInfo info{0x1000, ansi.c_str(), id, 0};
+    ::RaiseException(kNameThreadException, 0, sizeof info / sizeof(ULONG_PTR),
+                     reinterpret_cast<const ULONG_PTR*>(&info));
 }
 
 }  // namespace
@@ -63,7 +109,9 @@ Thread::Thread(void* argument, std::wstring name, WorkFunction work)
     system.handle.Reset(reinterpret_cast<HANDLE>(handle));
     state_->id = id;
     debuggerName_ = detail::ThreadDebuggerName(name_, id, std::string::npos);
-    NameThread(system.handle.Get(), name_.empty() ? FromUtf8(debuggerName_) : name_);
+    const std::wstring systemName = name_.empty() ? FromUtf8(debuggerName_) : name_;
+    DescribeThread(system.handle.Get(), systemName);
+    AnnounceThreadName(id, systemName);
 }
 
 bool Thread::HasHandle() const { return static_cast<bool>(state_->system->handle); }

@@ -42,6 +42,7 @@ struct Launch {
     std::vector<std::string> env;  // added to the clean environment, replacing its own values
     std::string tmpfsOn;           // a folder to cover with a small tmpfs in a private namespace
     size_t tmpfsBytes = 64 << 20;
+    std::string tmpfsMode = "0755";
     bool noNetwork = false;        // a network namespace with only loopback (down)
 };
 
@@ -128,7 +129,7 @@ protected:
         const gid_t gid = ::getegid();
         const std::string uidMap = std::to_string(uid) + " " + std::to_string(uid) + " 1\n";
         const std::string gidMap = std::to_string(gid) + " " + std::to_string(gid) + " 1\n";
-        const std::string tmpfsOptions = "size=" + std::to_string(launch.tmpfsBytes) + ",mode=0755";
+        const std::string tmpfsOptions = "size=" + std::to_string(launch.tmpfsBytes) + ",mode=" + launch.tmpfsMode;
         const bool isolate = !launch.tmpfsOn.empty() || launch.noNetwork;
         // The child of this threaded test process makes system calls only, then execs.
         const pid_t pid = ::fork();

@@ -145,6 +145,49 @@ TEST_F(WineUnattendedTest, EachDownloadTypeInstallsTheWindowsPackageAndReportsTh
     }
 }
 
+namespace {
+
+// The folder where wine's programs find the prefix's running server: Debian's wine names it in
+// the prefix's file "wineserver" (below the user's runtime folder, else the temporary one),
+// upstream wine uses /tmp/.wine-UID. Empty when none exists.
+fs::path WineServerFolder(const fs::path& prefix) {
+    std::string name = testsupport::ReadFile(prefix / "wineserver");
+    while (!name.empty() && (name.back() == '\n' || name.back() == '\0')) name.pop_back();
+    std::error_code ec;
+    if (!name.empty()) {
+        const fs::path runtime = "/run/user/" + std::to_string(::geteuid());
+        const char* tmpdir = std::getenv("TMPDIR");
+        const fs::path base = fs::is_directory(runtime, ec) ? runtime : fs::path(tmpdir && *tmpdir ? tmpdir : "/tmp");
+        if (fs::is_directory(base / name, ec)) return base / name;
+    }
+    const fs::path upstream = "/tmp/.wine-" + std::to_string(::geteuid());
+    return fs::is_directory(upstream, ec) ? upstream : fs::path();
+}
+
+}  // namespace
+
+TEST_F(WineUnattendedTest, TheNetworkProbeWithoutANetworkEndsWithCode4) {
+    // A network namespace with only its loopback. Wine answers network questions in processes
+    // of its own (the server and the driver host), which must run in that namespace too: a
+    // private, empty folder over the one where wine finds the prefix's running server makes it
+    // start another in the namespace. Wine's network list manager then reports no connectivity.
+    installtest::Launch offline{{"Z:" + std::string(WINDOWS_INSTALLER), "-silent", "-ischecknet=true",
+                                 "-installdir=" + WindowsPath("offline"),
+                                 "-downloadurl=" + server->FileUrl("Quorvex_setup.exe")},
+                                WineEnvironment()};
+    offline.noNetwork = true;
+    offline.tmpfsOn = WineServerFolder(prefix_).string();
+    offline.tmpfsMode = "0700";  // wine refuses a server folder that others may enter
+    ASSERT_FALSE(offline.tmpfsOn.empty()) << "the prefix's server is not running";
+    const Result poor = Run(offline);
+    if (poor.exitCode == 121) GTEST_SKIP() << "no private network and mount namespaces here";
+    EXPECT_EQ(poor.exitCode, 4) << poor.out << poor.err;
+    EXPECT_NE(poor.err.find("The current network is poor"), std::string::npos) << poor.err;
+    // Connectivity flags 0, verdict "no network": the manager was asked, not left uncreated.
+    EXPECT_NE(poor.err.find("(network probe result 65536)"), std::string::npos) << poor.err;
+    EXPECT_FALSE(fs::exists(LinuxPath("offline") / "compressor.exe"));
+}
+
 TEST_F(WineUnattendedTest, AFailingPackageEndsWithCode8AndLeavesNoPackage) {
     const Result failed = WineInstall("failing", {"-instcmd=--error=broken"});
     EXPECT_EQ(failed.exitCode, 8) << failed.out << failed.err;

@@ -12,9 +12,11 @@
 
 namespace winetest {
 
-// The wine program found on PATH (the loader that runs a Windows executable).
+// The loader that runs a Windows executable: the one the Windows test script chose
+// (QV_WINE_LOADER), else the wine program found on PATH.
 inline const char* WineLoader() {
     static const std::string path = [] {
+        if (const char* chosen = std::getenv("QV_WINE_LOADER"); chosen && *chosen) return std::string(chosen);
         const char* env = std::getenv("PATH");
         const std::string list = env ? env : "/usr/bin:/bin";
         for (size_t start = 0; start <= list.size();) {
@@ -34,7 +36,8 @@ inline const char* WineLoader() {
 inline std::vector<std::string> WineEnvironment() {
     std::vector<std::string> env;
     for (const char* name :
-         {"WINEPREFIX", "WINEDEBUG", "WINEDLLOVERRIDES", "WINEARCH", "WINESERVER", "DISPLAY", "XAUTHORITY"})
+         {"WINEPREFIX", "WINEDEBUG", "WINEDLLOVERRIDES", "WINEARCH", "WINESERVER", "WINELOADER", "QV_WINE_LOADER",
+          "DISPLAY", "XAUTHORITY"})
         if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
     return env;
 }

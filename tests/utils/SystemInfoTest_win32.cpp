@@ -9,6 +9,7 @@
 #include "utils/StringUtils.h"
 #include "utils/SystemInfo.h"
 #include "utils/SystemLocale.h"
+#include "utils/Thread.h"
 #include "utils/WindowsApi_win32.h"
 #include <objbase.h>
 
@@ -45,16 +46,35 @@ TEST(SystemInfo_Admin, UnknownUsersAreNotAdministrators) {
     }
 }
 
-TEST(Network_Probe, AnswersWithFlagsAndAConsistentVerdict) {
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-    const uint32_t value = CheckNetwork();
-    CoUninitialize();
+// The probe runs on a worker of its own that has not entered COM, as the installer's window and
+// unattended run call it; no other thread of this program is in the multi-threaded apartment
+// (whose threads would lend theirs). 0 would say that the network list manager could not be
+// created: wine has one, so any other value shows that it was asked.
+TEST(Network_Probe, AnswersFromTheNetworkListManagerOnAThreadWithoutCom) {
+    uint32_t value = 0;
+    Utils::Thread probe(nullptr, L"ABDEF", [&value](void*) {
+        value = CheckNetwork();
+        return 0u;
+    });
+    ASSERT_TRUE(probe.HasHandle());
+    ASSERT_TRUE(probe.Resume());
+    probe.Join();
+    EXPECT_NE(value, 0u);
     const uint32_t verdict = value >> 16;
     const uint32_t flags = value & 0xFFFF;
     EXPECT_LE(verdict, 2u) << value;
-    if (value != 0) {
-        EXPECT_EQ(verdict == 1, flags == 0) << value;
-    }
+    EXPECT_EQ(verdict == 1, flags == 0) << value;
+    // The caller's apartment is its own again: the probe left none behind.
+    HRESULT entered = E_FAIL;
+    Utils::Thread after(nullptr, L"ABDEF", [&entered](void*) {
+        (void)CheckNetwork();
+        entered = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        if (SUCCEEDED(entered)) CoUninitialize();
+        return 0u;
+    });
+    ASSERT_TRUE(after.Resume());
+    after.Join();
+    EXPECT_EQ(entered, S_OK);
 }
 
 TEST(RegistryStore_Values, RoundTripAsStringsUnderTheCurrentUser) {

@@ -7,6 +7,7 @@
 #include "tools/sample-package/ProductWindow.h"
 #include "tools/sample-package/SampleSystem.h"
 #include "utils/WindowsApi_win32.h"
+#include "utils/SystemFunction_win32.h"
 #include "utils/WinResource_win32.h"
 #include <shobjidl.h>
 
@@ -29,8 +30,7 @@ constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
 // older systems its manifest names; those get the system DPI instead.
 template <typename Function>
 Function User32Function(const char* name) {
-    const HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
-    return user32 ? reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(user32, name))) : nullptr;
+    return Utils::win::SystemFunction<Function>(L"user32.dll", name);
 }
 
 UINT ScreenDpi() {

@@ -23,4 +23,22 @@ if [[ ${1:-} == --native ]]; then
   shift
   exec "$@"
 fi
-exec wine "$@"
+# Every Windows program run here writes before it can fail (a GoogleTest program its banner, the
+# drawing program a line on each path). One that ends with an error having written nothing never
+# reached its own code: wine failed to start it, which happens once in some hundred starts on a
+# loaded machine (exit 1, nothing on either stream, wine's own messages being off). Such a start is
+# tried once more, and said so on standard error; a program that fails on its own is never retried.
+out=$(mktemp -t quorvex-lane-out.XXXXXX)
+err=$(mktemp -t quorvex-lane-err.XXXXXX)
+trap 'rm -f "$out" "$err"' EXIT
+for attempt in 1 2; do
+  # The copies stream as the program writes, so a test that times out still shows its output.
+  set +e
+  { "${QV_WINE_LOADER:-wine}" "$@" 2>&3 3>&- | tee "$out"; status=${PIPESTATUS[0]}; } 3> >(tee "$err" >&2)
+  set -e
+  wait "$!"
+  if (( status == 0 || attempt == 2 )) || [[ -s $out || -s $err ]]; then
+    exit "$status"
+  fi
+  echo "wine-lane: $1 ended with $status before writing anything (wine did not start it); starting it again" >&2
+done

@@ -10,6 +10,7 @@
 #include "toolkit/Values.h"
 #include "ui/skin/SkinPackage.h"
 #include "utils/StringUtils.h"
+#include "utils/SystemLocale.h"
 
 namespace Skin {
 
@@ -67,6 +68,7 @@ int ApplyLanguageChoice(Toolkit::CControlUI* item, std::wstring& languageCode) {
     SwitchSkinLanguage(locale.empty() ? L"en-US" : locale);
     LanguageId() = static_cast<std::uint16_t>(lcid);
     g_threadLanguage = lcid;
+    (void)Utils::SetThreadLanguage(static_cast<std::uint16_t>(lcid));  // a refusal is logged there
     if (lcid == 1033) languageCode = L"en-US";
     else if (lcid == 1028) languageCode = L"zh-TW";
     return lcid;

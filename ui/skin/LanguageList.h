@@ -21,11 +21,12 @@ namespace Skin {
 // item 1 when `userUiLanguage` is Traditional Chinese (1028, 3076, 5124) and item 0 otherwise.
 // Each selection that changes the item raises "itemselect" like a user's choice. An unreadable
 // "lang.xml" leaves the list empty.
-void FillLanguageList(Toolkit::CComboUI* list, std::uint16_t userUiLanguage = SystemDefaultLanguageId());
+void FillLanguageList(Toolkit::CComboUI* list, std::uint16_t userUiLanguage = UserDefaultUiLanguageId());
 
 // Applies a selected item: switches the skin to the item's language (LCID through the locale
 // table, else its "lang"; en-US when neither gives a locale), records the LCID as LanguageId()
-// and as the thread's language, and sets `languageCode` to "en-US" for 1033 or "zh-TW" for
+// and as the thread's language, makes it the calling thread's locale and UI language where the
+// system has such (Utils::SetThreadLanguage), and sets `languageCode` to "en-US" for 1033 or "zh-TW" for
 // 1028 (other LCIDs leave it as it is). Returns the LCID applied.
 int ApplyLanguageChoice(Toolkit::CControlUI* item, std::wstring& languageCode);
 

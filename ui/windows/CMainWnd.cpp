@@ -266,7 +266,7 @@ void CMainWnd::OfferExistingInstallation() {
     if (result == 0) {
         StartInstall(previous_.installPath, true, true);
     } else if (result == 1) {
-        ProductExePath = previous_.installPath + L"/" + kProductExeName;
+        ProductExePath = MainWndRules::ProductExeIn(previous_.installPath);
         DesktopServices::StartProgram(ProductExePath, previous_.installPath);
         RequestClose();
     } else {

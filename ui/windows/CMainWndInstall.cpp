@@ -84,7 +84,7 @@ bool CMainWnd::StartInstall(const std::wstring& folder, bool desktopIcon, bool t
     if (settings.IsCheckNet) {
         if (netCheckThread_) netCheckThread_->Join();
         CPaintManagerUI* manager = &PaintManager();
-        netCheckThread_ = std::make_unique<Utils::Thread>(nullptr, L"netcheck", [manager, root](void*) -> unsigned {
+        netCheckThread_ = std::make_unique<Utils::Thread>(nullptr, L"ABDEF", [manager, root](void*) -> unsigned {
             // The manager's posting queue is the one part of the window a worker may use.
             manager->PostNotify(root, kCheckNet, InstallSession::CheckNetwork() ? 1 : 0);
             return 0;
@@ -225,7 +225,7 @@ void CMainWnd::FinishInstall() {
 }
 
 void CMainWnd::RunProduct() {
-    if (StartUrl.size() > 5) DesktopServices::OpenUri(StartUrl);
+    if (StartUrl.size() > 5) DesktopServices::OpenStartPage(StartUrl);
     if (!ProductExePath.empty() && InstallFiles::FileExists(ProductExePath)) {
         DesktopServices::PumpFor(100);
         DesktopServices::StartProgram(ProductExePath, L"");

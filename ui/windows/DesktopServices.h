@@ -25,6 +25,9 @@ bool StartProgram(const std::wstring& executable, const std::wstring& workingFol
 
 // Opens a URL (or a document) with the desktop's default handler. False on failure.
 bool OpenUri(const std::wstring& uri);
+// The same for the page shown after an install, asked to open maximised where the desktop lets
+// the caller choose (Windows); elsewhere the window state is the handler's choice.
+bool OpenStartPage(const std::wstring& uri);
 
 // Dispatches pending events until `ms` have passed; a quit request met on the way is kept.
 void PumpFor(unsigned ms);

@@ -66,6 +66,8 @@ bool StartProgram(const std::wstring& executable, const std::wstring& workingFol
     return ok;
 }
 
+bool OpenStartPage(const std::wstring& uri) { return OpenUri(uri); }
+
 bool OpenUri(const std::wstring& uri) {
     GError* error = nullptr;
     const gboolean ok = g_app_info_launch_default_for_uri(Utils::ToUtf8(uri).c_str(), nullptr, &error);

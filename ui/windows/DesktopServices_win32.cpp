@@ -19,8 +19,9 @@ HWND HandleOf(Toolkit::CWindowBase& window) {
     return host ? host->Handle() : nullptr;
 }
 
-// The shell's verb "open" on `file`, without its error boxes: the caller reports failures.
-bool ShellOpen(const std::wstring& file, const std::wstring& folder) {
+// The shell's verb "open" on `file`, its window shown as `show` says, without the shell's error
+// boxes: the caller reports failures.
+bool ShellOpen(const std::wstring& file, const std::wstring& folder, int show) {
     Utils::win::ComApartment com;  // the shell may hand the request to a COM handler
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
@@ -28,7 +29,7 @@ bool ShellOpen(const std::wstring& file, const std::wstring& folder) {
     info.lpVerb = L"open";
     info.lpFile = file.c_str();
     info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
-    info.nShow = SW_SHOWNORMAL;
+    info.nShow = show;
     if (::ShellExecuteExW(&info)) return true;
     QLOG(L"cannot open %s: %lu\r\n", file.c_str(), ::GetLastError());
     return false;
@@ -78,10 +79,12 @@ void Present(Toolkit::CWindowBase& window) {
 }
 
 bool StartProgram(const std::wstring& executable, const std::wstring& workingFolder) {
-    return ShellOpen(executable, workingFolder);
+    return ShellOpen(executable, workingFolder, SW_SHOWNORMAL);
 }
 
-bool OpenUri(const std::wstring& uri) { return ShellOpen(uri, L""); }
+bool OpenUri(const std::wstring& uri) { return ShellOpen(uri, L"", SW_SHOWNORMAL); }
+
+bool OpenStartPage(const std::wstring& uri) { return ShellOpen(uri, L"", SW_SHOWMAXIMIZED); }
 
 void PumpFor(unsigned ms) {
     const ULONGLONG end = ::GetTickCount64() + ms;

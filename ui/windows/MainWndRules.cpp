@@ -22,6 +22,10 @@ std::wstring CustomFolderFor(const std::wstring& fieldText, const std::wstring& 
     return InstallFiles::JoinPath(fieldText, L"Pelmora");
 }
 
+std::wstring ProductExeIn(const std::wstring& installFolder) {
+    return InstallFiles::JoinPath(installFolder, kProductExeName);
+}
+
 std::wstring ProgressText(const std::wstring& templateText, int percent) {
     // The template comes from the skin: only one integer conversion may reach swprintf, so a
     // broken text can never read arguments that are not there.

@@ -25,6 +25,9 @@ int TitlePageFor(int mainPage);
 // it, otherwise the field's folder with the product's own "Pelmora" sub-folder.
 std::wstring CustomFolderFor(const std::wstring& fieldText, const std::wstring& defaultFolder);
 
+// The product's executable in an installed copy's folder, joined with the system's separator.
+std::wstring ProductExeIn(const std::wstring& installFolder);
+
 // The progress text: `templateText` ("Installing:%d%%") formatted with `percent`, at most 249
 // characters. A template with any other conversion than one %d (and %%) is shown as it is.
 std::wstring ProgressText(const std::wstring& templateText, int percent);

@@ -15,3 +15,7 @@ TEST(MainWndRules, CustomFolderGetsTheProductSubFolderUnlessItIsTheProposal) {
     // The proposal's parent is another folder: the product still gets its own.
     EXPECT_EQ(CustomFolderFor(L"/home/ann/.local/share", proposal), L"/home/ann/.local/share/Pelmora");
 }
+
+TEST(MainWndRules, TheProductsExecutableIsJoinedWithASlash) {
+    EXPECT_EQ(ProductExeIn(L"/srv/apps/Pelmora"), L"/srv/apps/Pelmora/compressor.exe");
+}

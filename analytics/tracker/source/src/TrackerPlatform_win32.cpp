@@ -12,6 +12,8 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include "utils/SystemFunction_win32.h"
+
 namespace varnel::tracking::platform {
 namespace {
 
@@ -25,30 +27,12 @@ struct FindCloser {
 };
 using FindHandle = std::unique_ptr<void, FindCloser>;
 
-// A loaded system library, freed with its holder.
-class Library {
-public:
-    explicit Library(const wchar_t* name) : module_(LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {}
-    ~Library() {
-        if (module_) FreeLibrary(module_);
-    }
-    Library(const Library&) = delete;
-    Library& operator=(const Library&) = delete;
-    HMODULE Get() const { return module_; }
-
-private:
-    HMODULE module_;
-};
-
 // The NT version as ntdll reports it (no manifest or compatibility shim changes it); all 0
 // when ntdll or the function is missing.
 WindowsVersion NtVersion() {
     WindowsVersion version;
-    const Library ntdll(L"ntdll.dll");
-    if (!ntdll.Get()) return version;
     using GetNumbers = void(WINAPI*)(DWORD*, DWORD*, DWORD*);
-    const auto get = reinterpret_cast<GetNumbers>(
-        reinterpret_cast<void*>(GetProcAddress(ntdll.Get(), "RtlGetNtVersionNumbers")));
+    const auto get = Utils::win::SystemFunction<GetNumbers>(L"ntdll.dll", "RtlGetNtVersionNumbers");
     if (!get) return version;
     DWORD major = 0, minor = 0, build = 0;
     get(&major, &minor, &build);
@@ -172,6 +156,12 @@ std::filesystem::path ExecutableFolder() {
     }
 }
 
+// The user's local application data folder, in its long form and as wide text. Windows 7 is the
+// oldest system the programs start on, and it always has this folder: there is no older system
+// to give the shared documents folder instead. The long form is kept on purpose: a short (8.3)
+// name exists only where the volume makes them (it can be turned off per volume, and then the
+// short form is the long one anyway), and a user name outside the ANSI code page would be lost
+// on the way through the ANSI path functions, leaving a folder that is not the user's.
 std::filesystem::path LocalStateFolder() {
     PWSTR folder = nullptr;
     const ::HRESULT result = SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DEFAULT, nullptr, &folder);
