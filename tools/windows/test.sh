@@ -67,7 +67,7 @@ start_display() {
 base=$WINEPREFIX
 wineserver -k 2>/dev/null || true
 wineserver -w 2>/dev/null || true
-spec='{"version":{"major":1,"minor":0},"local":[{"lane":['
+resources='{"version":{"major":1,"minor":0},"local":[{"lane":['
 for ((i = 0; i < lanes; ++i)); do
   prefix=$base
   if (( i > 0 )); then
@@ -83,11 +83,11 @@ for ((i = 0; i < lanes; ++i)); do
   prefixes+=("$prefix")
   (export WINEPREFIX=$prefix DISPLAY=$display; unset XAUTHORITY; qv_wine_serve)
   printf 'WINEPREFIX=%s\nDISPLAY=%s\n' "$prefix" "$display" >"$work/lane-$i.env"
-  (( i == 0 )) || spec+=','
-  spec+="{\"id\":\"$i\",\"slots\":1}"
+  (( i == 0 )) || resources+=','
+  resources+="{\"id\":\"$i\",\"slots\":1}"
 done
-spec+=']}]}'
-echo "$spec" >"$work/lanes.json"
+resources+=']}]}'
+echo "$resources" >"$work/lanes.json"
 export QV_WINE_LANES_DIR=$work
 
 # 2. The tests. The Windows programs print their own results; a program that exits without
