@@ -25,11 +25,9 @@ while [[ $# -gt 0 ]]; do
     *) break ;;
   esac
 done
-case "$arch" in
-  x86_64) : "${dir:=build-windows}" ;;
-  i686) : "${dir:=build-windows-i686}" ;;
-  *) echo "build-windows: unknown architecture '$arch' (known: x86_64 i686)" >&2; exit 2 ;;
-esac
+source tools/windows/arch.sh
+default_dir=$(qv_windows_build_dir "$arch")
+: "${dir:=$default_dir}"
 [[ $dir = /* ]] || dir=$root/$dir
 [[ $host = /* ]] || host=$root/$host
 

@@ -23,11 +23,9 @@ while [[ $# -gt 0 ]]; do
     *) break ;;
   esac
 done
-case "$arch" in
-  x86_64) : "${dir:=build-windows}" ;;
-  i686) : "${dir:=build-windows-i686}" ;;
-  *) echo "windows/test.sh: unknown architecture '$arch' (known: x86_64 i686)" >&2; exit 2 ;;
-esac
+source tools/windows/arch.sh
+default_dir=$(qv_windows_build_dir "$arch")
+: "${dir:=$default_dir}"
 
 export QV_WINDOWS_ARCH=$arch
 source tools/windows/wine-env.sh
